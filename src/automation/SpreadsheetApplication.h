@@ -1,0 +1,83 @@
+#pragma once
+// The spreadsheet application: the operations the program performs on it, shaped like the
+// automation object model it stands in for. Two backends implement it: the native one
+// (automation/native/, in-process on xls/) and the LibreOffice Calc one (automation/calc/).
+// Every failure is a bf::Error with the numbers of startup/BfError.h; a description names the
+// file and the reason.
+//
+// Handles are shared pointers: a workbook or worksheet handle outlives a Close, and any use of a
+// closed one fails with error 1004 instead of touching freed memory.
+#include <QString>
+#include <memory>
+#include <vector>
+
+namespace bf::automation {
+
+class Worksheet {
+public:
+    virtual ~Worksheet() = default;
+    virtual QString Name() const = 0;
+    // Copies the sheet into a new, unsaved workbook holding only that sheet; the new workbook
+    // becomes the active one.
+    virtual void Copy() = 0;
+};
+
+class Workbook {
+public:
+    virtual ~Workbook() = default;
+    // The absolute path formed from the path given to Open (links not resolved); for a new
+    // workbook not yet saved, its Name.
+    virtual QString FullName() const = 0;
+    // File name with extension ("Book1" style for a new, unsaved workbook).
+    virtual QString Name() const = 0;
+    // The worksheets in sheet order (no chart, macro or dialog sheets; hidden ones included).
+    virtual std::vector<std::shared_ptr<Worksheet>> Worksheets() = 0;
+    // The worksheet of that name (exact); error 9 when there is none.
+    virtual std::shared_ptr<Worksheet> WorksheetByName(const QString& name) = 0;
+    // Writes the workbook under fileName (trailing blanks trimmed, as Windows did). An existing
+    // file is never silently replaced: with DisplayAlerts on the user is asked (No is the
+    // default); otherwise, or on No, the save fails with error 1004.
+    virtual void SaveAs(const QString& fileName) = 0;
+    // Closes without saving (saveChanges is always false in this program); the workbook that
+    // was active before this one becomes active again.
+    virtual void Close(bool saveChanges = false) = 0;
+};
+
+class Workbooks {
+public:
+    virtual ~Workbooks() = default;
+    // Opens the file (or activates it when that path is already open); it becomes active.
+    virtual std::shared_ptr<Workbook> Open(const QString& fileName) = 0;
+    virtual int Count() const = 0;
+    // Closes every open workbook without saving.
+    virtual void Close() = 0;
+};
+
+class SpreadsheetApplication {
+public:
+    virtual ~SpreadsheetApplication() = default;
+
+    virtual Workbooks& workbooks() = 0;
+    // The workbook last opened or created and still open; nullptr when none is open.
+    virtual std::shared_ptr<Workbook> ActiveWorkbook() = 0;
+
+    virtual void setVisible(bool on) = 0;
+    virtual bool Visible() const = 0;
+    virtual void setDisplayAlerts(bool on) = 0;
+    virtual bool DisplayAlerts() const = 0;
+    virtual void setScreenUpdating(bool on) = 0;
+    virtual bool ScreenUpdating() const = 0;
+    virtual void setAskToUpdateLinks(bool on) = 0;
+    virtual bool AskToUpdateLinks() const = 0;
+    virtual void setEnableEvents(bool on) = 0;
+    virtual bool EnableEvents() const = 0;
+
+    // Ends the application; nothing may be called afterwards but the destructor.
+    virtual void Quit() = 0;
+};
+
+// Which backend to create: "native" (default, also for an empty name) or "calc".
+// Throws bf::Error when the backend cannot start (unknown name, office not installed).
+std::unique_ptr<SpreadsheetApplication> createSpreadsheetApplication(const QString& backend);
+
+} // namespace bf::automation

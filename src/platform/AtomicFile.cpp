@@ -1,0 +1,46 @@
+#include "platform/AtomicFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace bf::platform {
+
+namespace {
+qint64 g_faultAfter = -1;
+}
+
+void setWriteFaultAfterBytesForTests(qint64 bytes) { g_faultAfter = bytes; }
+
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error)
+{
+    const bool existed = QFileInfo::exists(path);
+    const QFileDevice::Permissions permissions = existed ? QFile::permissions(path) : QFileDevice::Permissions();
+    QSaveFile out(path);
+    out.setDirectWriteFallback(false);
+    if (!out.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    QByteArray toWrite = data;
+    const bool injectFault = g_faultAfter >= 0 && g_faultAfter < data.size();
+    if (injectFault)
+        toWrite.truncate(static_cast<qsizetype>(g_faultAfter));
+    if (out.write(toWrite) != toWrite.size() || injectFault) {
+        out.cancelWriting();
+        if (error)
+            *error = injectFault ? QStringLiteral("No space left on device") : out.errorString();
+        return false;
+    }
+    if (!out.commit()) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    if (existed)
+        QFile::setPermissions(path, permissions);
+    return true;
+}
+
+} // namespace bf::platform

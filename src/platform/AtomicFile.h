@@ -1,0 +1,16 @@
+#pragma once
+// Replaces a file as a whole: the bytes go to a temporary file in the same folder, which is
+// renamed over the target only when everything was written, so a failure leaves the old file
+// as it was and no half-written file behind. The target's permission bits are kept.
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+namespace bf::platform {
+// False with a reason in *error on any failure.
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error);
+
+// Test stand-in for a failing disk: the next writes fail once this many bytes were written
+// (negative: no fault). Applies to writeFileAtomically only.
+void setWriteFaultAfterBytesForTests(qint64 bytes);
+} // namespace bf::platform

@@ -1,0 +1,104 @@
+#include "platform/qt/QtSeams.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+#include <unistd.h>
+
+namespace bf::platform::qt {
+
+MsgResult QtMessageBox::show(const QString& text, MsgButtons buttons, MsgIcon icon, MsgDefault defaultButton)
+{
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(platform::app().title());
+    box.setText(text);
+    switch (icon) {
+    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    if (buttons == MsgButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(defaultButton == MsgDefault::Second ? QMessageBox::No : QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MsgResult::Ok;
+}
+
+QString QtFolderChooser::browseForFolder(const QString& prompt)
+{
+    const QString chosen = QFileDialog::getExistingDirectory(nullptr, prompt, QDir::rootPath(),
+                                                             QFileDialog::ShowDirsOnly);
+    if (chosen.isEmpty())
+        return QString();
+    QString path = QDir::toNativeSeparators(QDir::cleanPath(chosen));
+    return path;
+}
+
+QString QtFileOpenDialog::getOpenFileName(const QString& filter)
+{
+    return QDir::toNativeSeparators(QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
+                                                                 filter + QStringLiteral(";;All Files (*)")));
+}
+
+bool QtShell::open(const QString& target)
+{
+    // A file that exists opens as a file; anything else is read as a user would type it into a
+    // browser or mail program.
+    if (QFileInfo::exists(target))
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+    return QDesktopServices::openUrl(QUrl::fromUserInput(target));
+}
+
+bool QtShell::openFolder(const QString& folder)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+bool QtShell::startProgram(const QString& program, const QStringList& arguments)
+{
+    return QProcess::startDetached(program, arguments);
+}
+
+bool QtInstanceLock::tryAcquire()
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    QDir().mkpath(dir);
+    lock_ = std::make_unique<QLockFile>(dir + QStringLiteral("/brakenfold-%1.lock").arg(getuid()));
+    lock_->setStaleLockTime(0);
+    return lock_->tryLock(0);
+}
+
+QString QtAppInfo::path() const
+{
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+QtSeams::QtSeams()
+{
+    Seams s;
+    s.messageBox = &messageBox_;
+    s.folderChooser = &folderChooser_;
+    s.fileOpenDialog = &fileOpenDialog_;
+    s.shell = &shell_;
+    s.registry = &registry_;
+    s.instanceLock = &instanceLock_;
+    s.appInfo = &appInfo_;
+    installSeams(s);
+}
+
+} // namespace bf::platform::qt

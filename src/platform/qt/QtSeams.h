@@ -1,0 +1,81 @@
+#pragma once
+// The production seams: Qt widgets and desktop services.
+#include "platform/Seams.h"
+
+#include <QLockFile>
+#include <memory>
+
+namespace bf::platform::qt {
+
+class QtMessageBox : public MessageBoxSeam {
+public:
+    MsgResult show(const QString& text, MsgButtons buttons, MsgIcon icon, MsgDefault defaultButton) override;
+};
+
+class QtFolderChooser : public FolderChooserSeam {
+public:
+    QString browseForFolder(const QString& prompt) override;
+};
+
+class QtFileOpenDialog : public FileOpenDialogSeam {
+public:
+    QString getOpenFileName(const QString& filter) override;
+};
+
+class QtShell : public ShellSeam {
+public:
+    bool open(const QString& target) override;
+    bool openFolder(const QString& folder) override;
+    bool startProgram(const QString& program, const QStringList& arguments) override;
+};
+
+// Linux has no registry: every key is missing.
+class NoRegistry : public RegistrySeam {
+public:
+    long openKey(std::uint32_t, const QString&, std::uint32_t, Handle*) override { return REG_FILE_NOT_FOUND; }
+    long queryValue(Handle, const QString&, std::uint32_t*, unsigned char*, std::uint32_t*) override
+    {
+        return REG_FILE_NOT_FOUND;
+    }
+    long closeKey(Handle) override { return REG_SUCCESS; }
+};
+
+// A per-user lock file in the runtime folder ($XDG_RUNTIME_DIR, else the temporary folder).
+class QtInstanceLock : public InstanceLockSeam {
+public:
+    bool tryAcquire() override;
+
+private:
+    std::unique_ptr<QLockFile> lock_;
+};
+
+class QtAppInfo : public AppInfoSeam {
+public:
+    QString path() const override;
+    QString title() const override { return QStringLiteral("Brakenfold"); }
+    int major() const override { return 1; }
+    int minor() const override { return 0; }
+    int revision() const override { return 5; }
+    QString helpFile() const override { return helpFile_; }
+    void setHelpFile(const QString& file) override { helpFile_ = file; }
+
+private:
+    QString helpFile_;
+};
+
+// Owns one of each and installs them.
+class QtSeams {
+public:
+    QtSeams();
+
+private:
+    QtMessageBox messageBox_;
+    QtFolderChooser folderChooser_;
+    QtFileOpenDialog fileOpenDialog_;
+    QtShell shell_;
+    NoRegistry registry_;
+    QtInstanceLock instanceLock_;
+    QtAppInfo appInfo_;
+};
+
+} // namespace bf::platform::qt

@@ -1,0 +1,25 @@
+#include "ui/MainWindowHost.h"
+
+#include "ui/frmMain.h"
+
+#include <QEventLoop>
+
+namespace bf::ui {
+
+struct MainWindowHost::Impl {
+    frmMain window;
+};
+
+MainWindowHost::MainWindowHost() : impl_(std::make_unique<Impl>()) {}
+MainWindowHost::~MainWindowHost() = default;
+
+void MainWindowHost::showModal()
+{
+    QEventLoop loop;
+    QObject::connect(&impl_->window, &frmMain::unloaded, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    impl_->window.show();
+    loop.exec();
+    impl_->window.hide();
+}
+
+} // namespace bf::ui
