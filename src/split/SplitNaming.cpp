@@ -1,0 +1,62 @@
+#include "split/SplitNaming.h"
+
+#include "startup/BfError.h"
+#include "startup/CommonDefine.h"
+#include "startup/ErrorReports.h"
+
+namespace bf::split {
+
+namespace {
+Clock& clock()
+{
+    static Clock c;
+    return c;
+}
+} // namespace
+
+void setClockForTests(Clock c) { clock() = std::move(c); }
+
+QString timeStampOf(const QDateTime& moment)
+{
+    // Date and time come from the one reading, so a run started at midnight cannot mix days.
+    const QDate d = moment.date();
+    const QTime t = moment.time();
+    if (!d.isValid() || !t.isValid())
+        throw Error(err::InvalidProcedureCall, QStringLiteral("the clock gave no valid date and time"));
+    return QString::number(d.year()) + QString::number(d.month()) + QString::number(d.day()) +
+           QString::number(t.hour()) + QString::number(t.minute()) + QString::number(t.second());
+}
+
+QString GetNowString()
+{
+    QString stamp;
+    trapProcedure(QStringLiteral("GetNowString"), [&] {
+        const QDateTime now = clock() ? clock()() : QDateTime::currentDateTime();
+        stamp = timeStampOf(now);
+    });
+    return stamp;
+}
+
+QString PrepareOutputFolder(const QString& OutputFolder, const QString& strTime)
+{
+    QString runFolder;
+    trapProcedure(QStringLiteral("PrepareOutputFolder"),
+                  [&] { runFolder = AppendBackslash(AppendBackslash(OutputFolder) + strTime); });
+    return runFolder;
+}
+
+QString GetWorkbookShortName(const QString& inputName)
+{
+    QString shortName;
+    trapProcedure(QStringLiteral("GetWorkbookShortName"), [&] {
+        const qsizetype keep = inputName.size() - 4;
+        if (keep < 0)
+            throw Error(err::InvalidProcedureCall,
+                        QStringLiteral("the workbook name \"%1\" has fewer than four characters to drop")
+                            .arg(inputName));
+        shortName = inputName.left(keep);
+    });
+    return shortName;
+}
+
+} // namespace bf::split
