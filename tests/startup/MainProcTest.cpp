@@ -1,0 +1,181 @@
+// The start-up routine's order and its failure paths, with fake seams, a recording spreadsheet
+// application and a real Config.cfg in a temporary application folder.
+#include "automation/ApplicationFactory.h"
+#include "startup/MainProc.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace bf;
+
+namespace {
+
+QByteArray utf16(const QString& text)
+{
+    QByteArray out("\xFF\xFE", 2);
+    for (QChar c : text) {
+        out.append(static_cast<char>(c.unicode() & 0xFF));
+        out.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return out;
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What happened, in order, across the fakes.
+QStringList g_log;
+QString g_configPath;
+QByteArray g_configAtStart;
+int g_created = 0;
+
+class RecordingWorkbooks : public automation::Workbooks {
+public:
+    std::shared_ptr<automation::Workbook> Open(const QString&) override { return nullptr; }
+    int Count() const override { return 0; }
+    void Close() override
+    {
+        g_log << (readFile(g_configPath) == g_configAtStart ? "Workbooks.Close(config not yet written)"
+                                                             : "Workbooks.Close(config written)");
+    }
+};
+
+class RecordingApplication : public automation::SpreadsheetApplication {
+public:
+    automation::Workbooks& workbooks() override { return books_; }
+    std::shared_ptr<automation::Workbook> ActiveWorkbook() override { return nullptr; }
+    void setVisible(bool on) override { g_log << QStringLiteral("Visible=%1").arg(on); }
+    bool Visible() const override { return false; }
+    void setDisplayAlerts(bool on) override { g_log << QStringLiteral("DisplayAlerts=%1").arg(on); }
+    bool DisplayAlerts() const override { return false; }
+    void setScreenUpdating(bool on) override { g_log << QStringLiteral("ScreenUpdating=%1").arg(on); }
+    bool ScreenUpdating() const override { return true; }
+    void setAskToUpdateLinks(bool on) override { g_log << QStringLiteral("AskToUpdateLinks=%1").arg(on); }
+    bool AskToUpdateLinks() const override { return false; }
+    void setEnableEvents(bool) override {}
+    bool EnableEvents() const override { return true; }
+    void Quit() override { g_log << "Quit"; }
+
+private:
+    RecordingWorkbooks books_;
+};
+
+class FakeMainWindow : public MainWindowHandle {
+public:
+    void showModal() override
+    {
+        g_log << "main window shown";
+        // The window's commands reach the shared objects while it is open.
+        EXPECT_NE(MainProc::ExcelApp(), nullptr);
+        ASSERT_NE(MainProc::Setting(), nullptr);
+        MainProc::Setting()->SetSetting("DisplayExcel", "0");
+    }
+    ~FakeMainWindow() override { g_log << "main window released"; }
+};
+
+struct MainTest : ::testing::Test {
+    test::FakeSeams seams;
+    test::TempDir dir;
+
+    void SetUp() override
+    {
+        g_log.clear();
+        g_created = 0;
+        automation::registerBackend("recording", [] {
+            ++g_created;
+            return std::make_unique<RecordingApplication>();
+        });
+        automation::registerBackend("broken", []() -> std::unique_ptr<automation::SpreadsheetApplication> {
+            throw std::runtime_error("cannot start");
+        });
+        seams.appInfo.folder = dir.path();
+        g_configPath = dir.path() + "/Config/Config.cfg";
+    }
+    void writeConfig(const QString& text)
+    {
+        g_configAtStart = utf16(text);
+        dir.write("Config/Config.cfg", g_configAtStart);
+    }
+    void runMain()
+    {
+        MainProc::Main([] { return std::make_unique<FakeMainWindow>(); });
+        EXPECT_EQ(MainProc::Setting(), nullptr);
+        EXPECT_EQ(MainProc::ExcelApp(), nullptr);
+    }
+};
+
+} // namespace
+
+TEST_F(MainTest, StartsConfiguresShowsTheWindowAndShutsDownInOrder)
+{
+    writeConfig("DisplayExcel=1\r\n\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n");
+    runMain();
+    EXPECT_TRUE(seams.messageBox.shown.empty()) << seams.messageBox.texts().join("|").toStdString();
+    EXPECT_EQ(seams.appInfo.help, dir.path() + "/help/help.chm");
+    EXPECT_EQ(g_log, (QStringList{"Visible=1", "DisplayAlerts=0", "ScreenUpdating=1", "AskToUpdateLinks=0",
+                                  "main window shown", "main window released",
+                                  "Workbooks.Close(config written)", "Quit"}));
+    EXPECT_EQ(readFile(g_configPath),
+              utf16("DisplayExcel=0\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n"));
+}
+
+TEST_F(MainTest, SecondInstanceIsRefusedBeforeAnythingIsCreated)
+{
+    writeConfig("DisplayExcel=1\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n");
+    seams.instanceLock.otherInstanceRunning = true;
+    runMain();
+    EXPECT_EQ(seams.messageBox.texts(), QStringList{"Application already running!"});
+    EXPECT_EQ(g_created, 0);
+    EXPECT_TRUE(g_log.isEmpty());
+    EXPECT_EQ(readFile(g_configPath), g_configAtStart);
+}
+
+TEST_F(MainTest, MissingConfigShowsTheStartupReportOnly)
+{
+    runMain();
+    EXPECT_EQ(seams.messageBox.texts(), QStringList{"Err Number: 53\r\nErr Description: File not found"});
+    EXPECT_EQ(g_created, 0);
+    EXPECT_TRUE(g_log.isEmpty());
+}
+
+TEST_F(MainTest, ValuesThatAreNoBooleanEndStartupButQuitTheApplication)
+{
+    for (const QString& config : {QStringLiteral("DisplayExcel=yes\r\nDisplayExcelAlerts=0\r\n"),
+                                  QStringLiteral("DisplayExcelAlerts=0\r\n"),
+                                  QStringLiteral("DisplayExcel=1\r\nDisplayExcelAlerts=\r\n")}) {
+        g_log.clear();
+        seams.messageBox.shown.clear();
+        writeConfig(config + "SpreadsheetApplication=recording\r\n");
+        runMain();
+        EXPECT_EQ(seams.messageBox.texts(), QStringList{"Err Number: 13\r\nErr Description: Type mismatch"})
+            << config.toStdString();
+        EXPECT_FALSE(g_log.contains("main window shown"));
+        // No spreadsheet process is left behind.
+        EXPECT_TRUE(g_log.endsWith("Quit")) << g_log.join(",").toStdString();
+    }
+}
+
+TEST_F(MainTest, BackendThatCannotStartShowsItsFixedMessageOnly)
+{
+    for (const char* backend : {"broken", "no-such-backend"}) {
+        seams.messageBox.shown.clear();
+        writeConfig(QStringLiteral("DisplayExcel=1\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=%1\r\n").arg(backend));
+        runMain();
+        EXPECT_EQ(seams.messageBox.texts(), QStringList{"Please install Microsoft Excel and try again."});
+        EXPECT_TRUE(g_log.isEmpty());
+    }
+}
+
+TEST_F(MainTest, MissingBackendKeyMeansTheNativeEngine)
+{
+    writeConfig("DisplayExcel=0\r\nDisplayExcelAlerts=1\r\n");
+    runMain();
+    EXPECT_TRUE(seams.messageBox.shown.empty()) << seams.messageBox.texts().join("|").toStdString();
+    EXPECT_EQ(g_created, 0);
+    EXPECT_EQ(g_log, (QStringList{"main window shown", "main window released"}));
+}
