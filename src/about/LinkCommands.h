@@ -1,0 +1,23 @@
+#pragma once
+// The work of the Help menu's link commands, without a window: the main window's handlers
+// (mnuVisitHomePage_Click, mnuSupport_Click) and the About box's links call these and report
+// what they raise.
+#include <QString>
+
+namespace bf::about {
+
+inline constexpr const char* kHomePageKey = "HomePage";
+inline constexpr const char* kSupportEmailKey = "SupportEmail";
+
+// Hands the configured HomePage value, unchanged, to the shell's open. A missing key hands
+// over an empty text; what the shell makes of the value is not looked at. Throws bf::Error
+// when there is no configuration store or no shell.
+void VisitHomePage();
+
+// The same with the SupportEmail value.
+void Support();
+
+// The help file beside the program ("help/help.chm", found case-insensitively).
+QString HelpFilePath();
+
+} // namespace bf::about
