@@ -1,52 +1,271 @@
 #include "automation/native/NativeApplication.h"
 
+#include "platform/Seams.h"
 #include "startup/BfError.h"
+#include "xls/XlsWorkbook.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
 #include <vector>
 
 namespace bf::automation::native {
 
-// The open workbooks in the order they became open; the last one is the active one.
-// Opening and copying workbooks arrive with the engine; until then Open refuses.
-class NativeWorkbooks : public Workbooks {
-public:
-    std::shared_ptr<Workbook> Open(const QString& fileName) override
-    {
-        throw Error(err::SpreadsheetFailure,
-                    QStringLiteral("'%1' could not be opened: the workbook engine is not available").arg(fileName));
-    }
-    int Count() const override { return static_cast<int>(open_.size()); }
-    void Close() override
-    {
-        while (!open_.empty()) {
-            auto last = open_.back();
-            last->Close(false);
-            if (!open_.empty() && open_.back() == last)
-                open_.pop_back();
-        }
-    }
-    std::shared_ptr<Workbook> active() const { return open_.empty() ? nullptr : open_.back(); }
+class NativeWorkbook;
 
-private:
-    std::vector<std::shared_ptr<Workbook>> open_;
+struct NativeState {
+    // Defaults of a freshly started spreadsheet application.
+    bool visible = false;
+    bool displayAlerts = true;
+    bool screenUpdating = true;
+    bool askToUpdateLinks = true;
+    bool enableEvents = true;
+    bool quit = false;
+    int newBooks = 0;
+    // Open workbooks in activation order: the last one is the active one.
+    std::vector<std::shared_ptr<NativeWorkbook>> open;
+
+    void checkRunning() const
+    {
+        if (quit)
+            throw Error(err::SpreadsheetFailure, QStringLiteral("the spreadsheet application has quit"));
+    }
+    void activate(const std::shared_ptr<NativeWorkbook>& wb)
+    {
+        open.erase(std::remove(open.begin(), open.end(), wb), open.end());
+        open.push_back(wb);
+    }
 };
 
-NativeApplication::NativeApplication() : workbooks_(std::make_unique<NativeWorkbooks>()) {}
-NativeApplication::~NativeApplication() = default;
+namespace {
+// The absolute path of a name as given: relative to the working folder, "." and ".." folded,
+// links not resolved.
+QString absoluteOf(const QString& fileName) { return QDir::cleanPath(QFileInfo(fileName).absoluteFilePath()); }
+} // namespace
+
+class NativeWorkbook : public Workbook, public std::enable_shared_from_this<NativeWorkbook> {
+public:
+    NativeWorkbook(std::shared_ptr<NativeState> state, std::unique_ptr<xls::XlsWorkbook> book, QString fullName,
+                   QByteArray unsavedBytes)
+        : state_(std::move(state)), book_(std::move(book)), fullName_(std::move(fullName)),
+          bytes_(std::move(unsavedBytes))
+    {
+    }
+
+    QString FullName() const override
+    {
+        check();
+        return fullName_;
+    }
+    QString Name() const override
+    {
+        check();
+        return bytes_.isNull() || saved_ ? QFileInfo(fullName_).fileName() : fullName_;
+    }
+    std::vector<std::shared_ptr<Worksheet>> Worksheets() override;
+    std::shared_ptr<Worksheet> WorksheetByName(const QString& name) override;
+    void SaveAs(const QString& fileName) override;
+    void Close(bool saveChanges = false) override;
+
+    void check() const
+    {
+        state_->checkRunning();
+        if (closed_)
+            throw Error(err::SpreadsheetFailure, QStringLiteral("the workbook '%1' has been closed").arg(fullName_));
+    }
+    // Copies sheet `index` into a new workbook, which becomes the active one.
+    void copySheet(int index);
+    bool closed() const { return closed_; }
+
+private:
+    std::shared_ptr<NativeState> state_;
+    std::unique_ptr<xls::XlsWorkbook> book_;
+    QString fullName_;
+    QByteArray bytes_; // the content of a new workbook not read from a file
+    bool saved_ = false;
+    bool closed_ = false;
+};
+
+class NativeWorksheet : public Worksheet {
+public:
+    NativeWorksheet(std::weak_ptr<NativeWorkbook> book, int index, QString name)
+        : book_(std::move(book)), index_(index), name_(std::move(name))
+    {
+    }
+    QString Name() const override
+    {
+        lock();
+        return name_;
+    }
+    void Copy() override { lock()->copySheet(index_); }
+
+private:
+    std::shared_ptr<NativeWorkbook> lock() const
+    {
+        auto book = book_.lock();
+        if (!book)
+            throw Error(err::SpreadsheetFailure, QStringLiteral("the worksheet '%1' belongs to a closed workbook").arg(name_));
+        book->check();
+        return book;
+    }
+    std::weak_ptr<NativeWorkbook> book_;
+    int index_;
+    QString name_;
+};
+
+std::vector<std::shared_ptr<Worksheet>> NativeWorkbook::Worksheets()
+{
+    check();
+    std::vector<std::shared_ptr<Worksheet>> sheets;
+    for (const auto& s : book_->worksheets())
+        sheets.push_back(std::make_shared<NativeWorksheet>(weak_from_this(), s.index, s.name));
+    return sheets;
+}
+
+std::shared_ptr<Worksheet> NativeWorkbook::WorksheetByName(const QString& name)
+{
+    check();
+    for (const auto& s : book_->worksheets())
+        if (s.name == name)
+            return std::make_shared<NativeWorksheet>(weak_from_this(), s.index, s.name);
+    throw Error(err::SubscriptOutOfRange,
+                QStringLiteral("the workbook '%1' has no worksheet named '%2'").arg(Name(), name));
+}
+
+void NativeWorkbook::copySheet(int index)
+{
+    const QByteArray bytes = book_->extract(index, fullName_);
+    const QString name = QStringLiteral("Book%1").arg(++state_->newBooks);
+    auto parsed = xls::XlsWorkbook::openBytes(bytes, name);
+    auto wb = std::make_shared<NativeWorkbook>(state_, std::move(parsed), name, bytes);
+    state_->open.push_back(wb);
+}
+
+void NativeWorkbook::SaveAs(const QString& fileName)
+{
+    check();
+    QString trimmed = fileName;
+    while (trimmed.endsWith(QLatin1Char(' ')))
+        trimmed.chop(1);
+    if (trimmed.isEmpty())
+        throw Error(err::SpreadsheetFailure, QStringLiteral("the workbook '%1' cannot be saved without a file name").arg(Name()));
+    const QString target = absoluteOf(trimmed);
+    bool replace = false;
+    if (QFileInfo::exists(target)) {
+        if (QFileInfo(target).isDir())
+            throw Error(err::SpreadsheetFailure, QStringLiteral("'%1' cannot be saved: a folder has that name").arg(target));
+        if (state_->displayAlerts
+            && platform::msgBox(QStringLiteral("A file named '%1' already exists in this location. Do you want to replace it?")
+                                    .arg(QFileInfo(target).fileName()),
+                                platform::MsgButtons::YesNo, platform::MsgIcon::Question, platform::MsgDefault::Second)
+                == platform::MsgResult::Yes)
+            replace = true;
+        else
+            throw Error(err::SpreadsheetFailure, QStringLiteral("'%1' cannot be saved: the file already exists").arg(target));
+    }
+    QByteArray content = bytes_;
+    if (content.isNull()) {
+        QFile source(fullName_);
+        if (!source.open(QIODevice::ReadOnly))
+            throw Error(err::SpreadsheetFailure, QStringLiteral("'%1' cannot be saved: its source '%2' cannot be read")
+                                                     .arg(target, fullName_));
+        content = source.readAll();
+    }
+    try {
+        xls::writeNewFile(target, content, replace);
+    } catch (const Error& e) {
+        throw Error(err::SpreadsheetFailure, e.description());
+    }
+    fullName_ = target;
+    saved_ = true;
+}
+
+void NativeWorkbook::Close(bool)
+{
+    check();
+    closed_ = true;
+    auto self = shared_from_this();
+    state_->open.erase(std::remove(state_->open.begin(), state_->open.end(), self), state_->open.end());
+}
+
+class NativeWorkbooks : public Workbooks {
+public:
+    explicit NativeWorkbooks(std::shared_ptr<NativeState> state) : state_(std::move(state)) {}
+
+    std::shared_ptr<Workbook> Open(const QString& fileName) override
+    {
+        state_->checkRunning();
+        const QString full = absoluteOf(fileName);
+        for (const auto& wb : state_->open) {
+            if (wb->FullName() == full) {
+                state_->activate(wb);
+                return wb;
+            }
+        }
+        auto book = xls::XlsWorkbook::open(full);
+        auto wb = std::make_shared<NativeWorkbook>(state_, std::move(book), full, QByteArray());
+        state_->open.push_back(wb);
+        return wb;
+    }
+    int Count() const override
+    {
+        state_->checkRunning();
+        return static_cast<int>(state_->open.size());
+    }
+    void Close() override
+    {
+        state_->checkRunning();
+        while (!state_->open.empty())
+            state_->open.back()->Close(false);
+    }
+
+private:
+    std::shared_ptr<NativeState> state_;
+};
+
+NativeApplication::NativeApplication()
+    : state_(std::make_shared<NativeState>()), workbooks_(std::make_unique<NativeWorkbooks>(state_))
+{
+}
+
+NativeApplication::~NativeApplication()
+{
+    // Handles kept by callers see a quit application from now on.
+    for (const auto& wb : state_->open)
+        wb->Close(false);
+    state_->quit = true;
+}
 
 Workbooks& NativeApplication::workbooks()
 {
-    if (quit_)
-        throw Error(err::SpreadsheetFailure, QStringLiteral("the spreadsheet application has quit"));
+    state_->checkRunning();
     return *workbooks_;
 }
 
-std::shared_ptr<Workbook> NativeApplication::ActiveWorkbook() { return workbooks_->active(); }
+std::shared_ptr<Workbook> NativeApplication::ActiveWorkbook()
+{
+    state_->checkRunning();
+    return state_->open.empty() ? nullptr : state_->open.back();
+}
+
+void NativeApplication::setVisible(bool on) { state_->visible = on; }
+bool NativeApplication::Visible() const { return state_->visible; }
+void NativeApplication::setDisplayAlerts(bool on) { state_->displayAlerts = on; }
+bool NativeApplication::DisplayAlerts() const { return state_->displayAlerts; }
+void NativeApplication::setScreenUpdating(bool on) { state_->screenUpdating = on; }
+bool NativeApplication::ScreenUpdating() const { return state_->screenUpdating; }
+void NativeApplication::setAskToUpdateLinks(bool on) { state_->askToUpdateLinks = on; }
+bool NativeApplication::AskToUpdateLinks() const { return state_->askToUpdateLinks; }
+void NativeApplication::setEnableEvents(bool on) { state_->enableEvents = on; }
+bool NativeApplication::EnableEvents() const { return state_->enableEvents; }
 
 void NativeApplication::Quit()
 {
+    if (state_->quit)
+        return;
     workbooks_->Close();
-    quit_ = true;
+    state_->quit = true;
 }
 
 } // namespace bf::automation::native

@@ -4,6 +4,7 @@
 
 namespace bf::automation::native {
 
+struct NativeState;
 class NativeWorkbooks;
 
 class NativeApplication : public SpreadsheetApplication {
@@ -14,27 +15,23 @@ public:
     Workbooks& workbooks() override;
     std::shared_ptr<Workbook> ActiveWorkbook() override;
 
-    void setVisible(bool on) override { visible_ = on; }
-    bool Visible() const override { return visible_; }
-    void setDisplayAlerts(bool on) override { displayAlerts_ = on; }
-    bool DisplayAlerts() const override { return displayAlerts_; }
-    void setScreenUpdating(bool on) override { screenUpdating_ = on; }
-    bool ScreenUpdating() const override { return screenUpdating_; }
-    void setAskToUpdateLinks(bool on) override { askToUpdateLinks_ = on; }
-    bool AskToUpdateLinks() const override { return askToUpdateLinks_; }
-    void setEnableEvents(bool on) override { enableEvents_ = on; }
-    bool EnableEvents() const override { return enableEvents_; }
+    void setVisible(bool on) override;
+    bool Visible() const override;
+    void setDisplayAlerts(bool on) override;
+    bool DisplayAlerts() const override;
+    void setScreenUpdating(bool on) override;
+    bool ScreenUpdating() const override;
+    void setAskToUpdateLinks(bool on) override;
+    bool AskToUpdateLinks() const override;
+    void setEnableEvents(bool on) override;
+    bool EnableEvents() const override;
     void Quit() override;
 
 private:
+    // Shared with every workbook and worksheet handle, so a handle that outlives the
+    // application fails cleanly instead of touching freed memory.
+    std::shared_ptr<NativeState> state_;
     std::unique_ptr<NativeWorkbooks> workbooks_;
-    // Defaults of a freshly started spreadsheet application.
-    bool visible_ = false;
-    bool displayAlerts_ = true;
-    bool screenUpdating_ = true;
-    bool askToUpdateLinks_ = true;
-    bool enableEvents_ = true;
-    bool quit_ = false;
 };
 
 } // namespace bf::automation::native

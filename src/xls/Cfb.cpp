@@ -1,0 +1,219 @@
+#include "xls/Cfb.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-utils.h>
+
+#include <algorithm>
+#include <mutex>
+
+namespace bf::xls {
+
+namespace {
+void initGsf()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gsf_init();
+        // Damaged files make the container library log warnings; the caller reports the
+        // failure itself, so these stay quiet.
+        for (const char* domain : {"libgsf:msole", "libgsf", "GLib-GObject"})
+            g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
+                              [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    });
+}
+
+QString takeError(GError* e, const char* fallback)
+{
+    if (!e)
+        return QString::fromUtf8(fallback);
+    const QString text = QString::fromUtf8(e->message);
+    g_error_free(e);
+    return text;
+}
+
+constexpr std::uint64_t kReadChunk = 256 * 1024;
+} // namespace
+
+CfbStream::CfbStream(void* input) : input_(input)
+{
+    const gsf_off_t s = gsf_input_size(GSF_INPUT(input_));
+    size_ = s > 0 ? static_cast<std::uint64_t>(s) : 0;
+}
+
+CfbStream::~CfbStream()
+{
+    if (input_)
+        g_object_unref(input_);
+}
+
+bool CfbStream::ensure(std::uint64_t end)
+{
+    if (end > size_)
+        return false;
+    if (end <= buf_.size())
+        return true;
+    // Read ahead in large pieces so a record-by-record walk does not call into the library
+    // for every record.
+    const std::uint64_t target = std::min(size_, std::max(end, buf_.size() + kReadChunk));
+    const std::size_t from = buf_.size();
+    if (gsf_input_seek(GSF_INPUT(input_), static_cast<gsf_off_t>(from), G_SEEK_SET))
+        return false;
+    buf_.resize(static_cast<std::size_t>(target));
+    if (!gsf_input_read(GSF_INPUT(input_), static_cast<size_t>(target - from), buf_.data() + from)) {
+        buf_.resize(from);
+        return false;
+    }
+    return true;
+}
+
+bool CfbStream::peek(std::uint64_t pos, std::size_t n, std::uint8_t* out)
+{
+    if (pos > size_ || n > size_ - pos)
+        return false;
+    if (pos + n <= buf_.size()) {
+        std::copy_n(buf_.data() + pos, n, out);
+        return true;
+    }
+    if (gsf_input_seek(GSF_INPUT(input_), static_cast<gsf_off_t>(pos), G_SEEK_SET))
+        return false;
+    return gsf_input_read(GSF_INPUT(input_), n, out) != nullptr;
+}
+
+CfbFile::~CfbFile()
+{
+    if (infile_)
+        g_object_unref(infile_);
+}
+
+std::unique_ptr<CfbFile> CfbFile::fromInput(void* input, QString* reason)
+{
+    GError* e = nullptr;
+    GsfInfile* infile = gsf_infile_msole_new(GSF_INPUT(input), &e);
+    g_object_unref(input);
+    if (!infile) {
+        *reason = takeError(e, "not a compound file");
+        return nullptr;
+    }
+    if (e)
+        g_error_free(e);
+    std::unique_ptr<CfbFile> file(new CfbFile);
+    file->infile_ = infile;
+    const int n = gsf_infile_num_children(infile);
+    for (int i = 0; i < n; ++i) {
+        const char* name = gsf_infile_name_by_index(infile, i);
+        if (!name)
+            continue;
+        GsfInput* child = gsf_infile_child_by_index(infile, i);
+        bool storage = false;
+        if (child) {
+            storage = GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) >= 0;
+            g_object_unref(child);
+        }
+        file->entries_.push_back({QString::fromUtf8(name), storage});
+    }
+    return file;
+}
+
+std::unique_ptr<CfbFile> CfbFile::openPath(const QString& path, QString* reason)
+{
+    initGsf();
+    const QByteArray native = path.toLocal8Bit();
+    GError* e = nullptr;
+    GsfInput* input = gsf_input_mmap_new(native.constData(), &e);
+    if (!input) {
+        if (e)
+            g_error_free(e);
+        e = nullptr;
+        input = gsf_input_stdio_new(native.constData(), &e);
+    }
+    if (!input) {
+        *reason = takeError(e, "the file cannot be read");
+        return nullptr;
+    }
+    return fromInput(input, reason);
+}
+
+std::unique_ptr<CfbFile> CfbFile::openBytes(const QByteArray& bytes, QString* reason)
+{
+    initGsf();
+    QByteArray copy = bytes; // shared, keeps the data alive for the input
+    GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(copy.constData()), copy.size(), FALSE);
+    if (!input) {
+        *reason = QStringLiteral("the data cannot be read");
+        return nullptr;
+    }
+    auto file = fromInput(input, reason);
+    if (file)
+        file->bytes_ = copy;
+    return file;
+}
+
+std::unique_ptr<CfbStream> CfbFile::openStream(const QString& name) const
+{
+    for (const Entry& entry : entries_) {
+        if (entry.storage || entry.name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        GsfInput* child = gsf_infile_child_by_name(GSF_INFILE(infile_), entry.name.toUtf8().constData());
+        if (child)
+            return std::unique_ptr<CfbStream>(new CfbStream(child));
+    }
+    return nullptr;
+}
+
+bool CfbFile::readStream(const QString& name, QByteArray* out) const
+{
+    out->clear();
+    auto stream = openStream(name);
+    if (!stream || !stream->loadAll())
+        return false;
+    *out = QByteArray(reinterpret_cast<const char*>(stream->data()), static_cast<qsizetype>(stream->size()));
+    return true;
+}
+
+QByteArray writeCompoundFile(const std::vector<CfbOutputStream>& streams, QString* reason)
+{
+    initGsf();
+    GsfOutput* sink = gsf_output_memory_new();
+    GsfOutfile* root = gsf_outfile_msole_new(sink);
+    bool ok = root != nullptr;
+    for (const CfbOutputStream& s : streams) {
+        if (!ok)
+            break;
+        GsfOutput* child = gsf_outfile_new_child(root, s.name.toUtf8().constData(), FALSE);
+        if (!child) {
+            ok = false;
+            break;
+        }
+        if (s.size && !gsf_output_write(child, s.size, s.data))
+            ok = false;
+        if (!gsf_output_close(child))
+            ok = false;
+        g_object_unref(child);
+    }
+    QByteArray result;
+    if (root) {
+        if (!gsf_output_close(GSF_OUTPUT(root)))
+            ok = false;
+        g_object_unref(root);
+    }
+    if (ok) {
+        const gsf_off_t n = gsf_output_size(sink);
+        const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink));
+        if (bytes && n > 0)
+            result = QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(n));
+        else
+            ok = false;
+    }
+    g_object_unref(sink);
+    if (!ok && reason)
+        *reason = QStringLiteral("the compound file could not be written");
+    return ok ? result : QByteArray();
+}
+
+} // namespace bf::xls

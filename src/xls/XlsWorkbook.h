@@ -1,0 +1,89 @@
+#pragma once
+// An Excel 97-2003 (BIFF8) workbook opened for listing and extraction.
+//
+// Public engine API (also used by the benchmarks, the fuzz target and the fidelity test):
+//   auto wb = XlsWorkbook::open(path);          // bf::Error 53 / 1004 with the reason
+//   for (const SheetInfo& s : wb->worksheets()) ... s.name
+//   QByteArray file = wb->extract(s.index);     // a complete .xls holding that one worksheet
+//   extractWorksheetToFile(path, "Sheet1", out) // the same, written safely to a new file
+// Opening reads the globals substream only and checks that every sheet starts where the
+// sheet list says; extraction reads the rest of the stream once.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace bf::xls {
+
+class CfbFile;
+class CfbStream;
+struct RecRef;
+
+enum class SheetType : std::uint8_t { Worksheet, Dialog, Macro, Chart, Module, Other };
+
+struct SheetInfo {
+    QString name;
+    int index = 0;               // position among all sheets (the file's sheet index)
+    std::uint32_t offset = 0;    // stream position of the sheet's BOF
+    std::uint8_t visibility = 0; // 0 visible, 1 hidden, 2 very hidden
+    SheetType type = SheetType::Worksheet;
+};
+
+class XlsWorkbook {
+public:
+    ~XlsWorkbook();
+    XlsWorkbook(const XlsWorkbook&) = delete;
+    XlsWorkbook& operator=(const XlsWorkbook&) = delete;
+
+    // Throws bf::Error: 53 for a missing file, 1004 for anything that is not a readable
+    // BIFF8 workbook (the description names the file and the reason).
+    static std::unique_ptr<XlsWorkbook> open(const QString& path);
+    // The same on bytes in memory; displayName stands for the file in messages.
+    static std::unique_ptr<XlsWorkbook> openBytes(const QByteArray& bytes, const QString& displayName);
+
+    const QString& path() const { return path_; }
+    // Every sheet of the sheet list, in order.
+    const std::vector<SheetInfo>& sheets() const { return sheets_; }
+    // What a Worksheets collection holds: worksheets only (hidden ones included), in order.
+    std::vector<SheetInfo> worksheets() const;
+
+    // A complete .xls file holding only sheet `index` (an index into sheets(), which must be a
+    // worksheet). sourcePath is the absolute path the new workbook's links to the other sheets
+    // name (default: this workbook's path). Throws bf::Error 1004 naming the reason.
+    QByteArray extract(int index, const QString& sourcePath = QString()) const;
+
+    // Internal: the parsed globals, shared with the extractor.
+    struct Globals;
+    const Globals& globals() const { return *globals_; }
+    CfbStream& stream() const { return *stream_; }
+    const CfbFile& container() const { return *cfb_; }
+    [[noreturn]] void fail(const QString& reason) const;
+
+private:
+    XlsWorkbook();
+    static std::unique_ptr<XlsWorkbook> finishOpen(std::unique_ptr<XlsWorkbook> wb);
+    void readGlobals();
+    void checkSheets();
+
+    QString path_;
+    std::unique_ptr<CfbFile> cfb_;
+    std::unique_ptr<CfbStream> stream_;
+    std::unique_ptr<Globals> globals_;
+    std::vector<SheetInfo> sheets_;
+};
+
+// path<TAB>name pairs as the command line prints them: the worksheet names of a workbook.
+QStringList listWorksheets(const QString& path);
+
+// Writes worksheet `sheetName` of workbook `source` as a new workbook at `target`. Never
+// replaces an existing file (error 58); writes to a temporary name and renames, so a failure
+// leaves nothing behind. Throws bf::Error (9 for a missing worksheet).
+void extractWorksheetToFile(const QString& source, const QString& sheetName, const QString& target);
+
+// Writes bytes to a new file at target through a temporary file in the same folder; an
+// existing target is an error 58 unless replace is true. Throws bf::Error.
+void writeNewFile(const QString& target, const QByteArray& bytes, bool replace);
+
+} // namespace bf::xls
