@@ -1,0 +1,573 @@
+#include "automation/calc/CalcApplication.h"
+
+#include "automation/ApplicationFactory.h"
+#include "automation/calc/OfficeProcess.h"
+#include "platform/Seams.h"
+#include "startup/BfError.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/document/MacroExecMode.hpp>
+#include <com/sun/star/document/UpdateDocMode.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/CellFlags.hpp>
+#include <com/sun/star/sheet/XCellRangesQuery.hpp>
+#include <com/sun/star/sheet/XSheetCellRanges.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheets2.hpp>
+#include <com/sun/star/table/XTableChartsSupplier.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <cppuhelper/bootstrap.hxx>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+namespace css = com::sun::star;
+using css::uno::Reference;
+using rtl::OUString;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+namespace bf::automation::calc {
+
+namespace {
+
+OUString toOU(const QString& s) { return OUString(reinterpret_cast<const sal_Unicode*>(s.utf16()), s.size()); }
+QString toQ(const OUString& s) { return QString(reinterpret_cast<const QChar*>(s.getStr()), s.getLength()); }
+
+OUString fileUrl(const QString& path) { return toOU(QString::fromLatin1(QUrl::fromLocalFile(path).toEncoded())); }
+
+css::beans::PropertyValue property(const char* name, const css::uno::Any& value)
+{
+    css::beans::PropertyValue p;
+    p.Name = OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+css::uno::Sequence<css::beans::PropertyValue> properties(const std::vector<css::beans::PropertyValue>& list)
+{
+    return css::uno::Sequence<css::beans::PropertyValue>(list.data(), static_cast<sal_Int32>(list.size()));
+}
+
+[[noreturn]] void fail(const QString& what) { throw Error(err::SpreadsheetFailure, what); }
+
+// Any failure of the office (including a dropped connection) as error 1004 naming what was done.
+template <class F>
+auto guarded(const QString& what, F&& f) -> decltype(f())
+{
+    try {
+        return f();
+    } catch (const css::uno::Exception& e) {
+        fail(QStringLiteral("%1: %2").arg(what, e.Message.isEmpty() ? QStringLiteral("the office refused") : toQ(e.Message)));
+    }
+}
+
+// The client side of UNO, made once per process and never torn down: the office processes come
+// and go, the local context stays.
+Reference<css::uno::XComponentContext> localContext(const QString& programDir)
+{
+    static Reference<css::uno::XComponentContext>* context = nullptr;
+    if (context)
+        return *context;
+    // Without it the client cannot find the office's type libraries and fails deep inside.
+    if (qEnvironmentVariableIsEmpty("URE_BOOTSTRAP")) {
+        const QString rc = QStringLiteral("vnd.sun.star.pathname:%1").arg(QDir(programDir).filePath(QStringLiteral("fundamentalrc")));
+        qputenv("URE_BOOTSTRAP", rc.toUtf8());
+    }
+    try {
+        context = new Reference<css::uno::XComponentContext>(cppu::defaultBootstrap_InitialComponentContext());
+    } catch (const css::uno::Exception& e) {
+        fail(QStringLiteral("the UNO runtime could not be started: %1").arg(toQ(e.Message)));
+    } catch (const cppu::BootstrapException& e) {
+        fail(QStringLiteral("the UNO runtime could not be started: %1").arg(toQ(e.getMessage())));
+    }
+    return *context;
+}
+
+// A document that opened as something other than a workbook: the office reads any text as a
+// one-column sheet, which would split garbage.
+bool isTextImport(const QString& filterName)
+{
+    return filterName.startsWith(QLatin1String("Text"), Qt::CaseInsensitive)
+        || filterName.contains(QLatin1String("csv"), Qt::CaseInsensitive);
+}
+
+// A chart sheet comes in as a sheet with a chart and not one cell of content.
+bool isChartSheet(const Reference<css::sheet::XSpreadsheet>& sheet)
+{
+    Reference<css::table::XTableChartsSupplier> charts(sheet, UNO_QUERY);
+    Reference<css::sheet::XCellRangesQuery> query(sheet, UNO_QUERY);
+    if (!charts.is() || !query.is() || !charts->getCharts()->hasElements())
+        return false;
+    using namespace css::sheet::CellFlags;
+    const Reference<css::sheet::XSheetCellRanges> content =
+        query->queryContentCells(VALUE | DATETIME | STRING | ANNOTATION | FORMULA);
+    return !content.is() || content->getCount() == 0;
+}
+
+QString trimTrailingBlanks(QString s)
+{
+    while (!s.isEmpty() && s.back() == QLatin1Char(' '))
+        s.chop(1);
+    return s;
+}
+
+} // namespace
+
+class CalcWorkbook;
+
+struct CalcSession {
+    std::unique_ptr<OfficeProcess> office;
+    Reference<css::uno::XComponentContext> context;
+    Reference<css::frame::XDesktop2> desktop;
+    // Open workbooks in the order they became active; the last one is the active one.
+    std::vector<std::shared_ptr<CalcWorkbook>> open;
+    int booksCreated = 0;
+    bool visible = false;
+    bool displayAlerts = true;
+    bool screenUpdating = true;
+    bool askToUpdateLinks = true;
+    bool enableEvents = true;
+    bool quit = false;
+
+    void ensureRunning() const
+    {
+        if (quit)
+            fail(QStringLiteral("the spreadsheet application has quit"));
+    }
+    void activate(const std::shared_ptr<CalcWorkbook>& book)
+    {
+        forget(book.get());
+        open.push_back(book);
+    }
+    void forget(const CalcWorkbook* book)
+    {
+        open.erase(std::remove_if(open.begin(), open.end(), [&](const auto& b) { return b.get() == book; }), open.end());
+    }
+    Reference<css::lang::XComponent> load(const OUString& url, bool readOnly);
+    // A new document holding only a copy of the named sheet of source.
+    Reference<css::lang::XComponent> copySheet(const Reference<css::lang::XComponent>& source, const QString& sheetName);
+    void closeAll();
+    void shutdown();
+};
+
+class CalcWorkbook : public Workbook, public std::enable_shared_from_this<CalcWorkbook> {
+public:
+    CalcWorkbook(std::weak_ptr<CalcSession> session, Reference<css::lang::XComponent> document, QString fullName,
+                 QString name)
+        : session_(std::move(session)), document_(std::move(document)), fullName_(std::move(fullName)),
+          name_(std::move(name))
+    {
+    }
+
+    QString FullName() const override
+    {
+        ensureOpen();
+        return fullName_;
+    }
+    QString Name() const override
+    {
+        ensureOpen();
+        return name_;
+    }
+    std::vector<std::shared_ptr<Worksheet>> Worksheets() override;
+    std::shared_ptr<Worksheet> WorksheetByName(const QString& name) override;
+    void SaveAs(const QString& fileName) override;
+    void Close(bool saveChanges = false) override;
+
+    // Used by the worksheets of this workbook.
+    void copySheet(const QString& sheetName);
+    void ensureOpen() const
+    {
+        const auto session = session_.lock();
+        if (closed_ || !session || session->quit)
+            fail(QStringLiteral("the workbook '%1' is closed").arg(name_));
+    }
+    bool closed() const { return closed_; }
+    // Ends the document without asking anything; the session forgets it.
+    void closeDocument() noexcept;
+    void setWindowVisible(bool on) noexcept;
+
+private:
+    std::weak_ptr<CalcSession> session_;
+    Reference<css::lang::XComponent> document_;
+    QString fullName_;
+    QString name_;
+    bool closed_ = false;
+};
+
+class CalcWorksheet : public Worksheet {
+public:
+    CalcWorksheet(std::shared_ptr<CalcWorkbook> book, QString name) : book_(std::move(book)), name_(std::move(name)) {}
+    QString Name() const override
+    {
+        book_->ensureOpen();
+        return name_;
+    }
+    void Copy() override { book_->copySheet(name_); }
+
+private:
+    std::shared_ptr<CalcWorkbook> book_;
+    QString name_;
+};
+
+class CalcWorkbooks : public Workbooks {
+public:
+    explicit CalcWorkbooks(std::weak_ptr<CalcSession> session) : session_(std::move(session)) {}
+    std::shared_ptr<Workbook> Open(const QString& fileName) override;
+    int Count() const override
+    {
+        const auto s = session_.lock();
+        return s ? static_cast<int>(s->open.size()) : 0;
+    }
+    void Close() override
+    {
+        if (const auto s = session_.lock())
+            s->closeAll();
+    }
+
+private:
+    std::weak_ptr<CalcSession> session_;
+};
+
+// ---- the session ----
+
+Reference<css::lang::XComponent> CalcSession::load(const OUString& url, bool readOnly)
+{
+    std::vector<css::beans::PropertyValue> args;
+    args.push_back(property("Hidden", css::uno::Any(!visible)));
+    // Never a macro, never a question about links: the office must not stop and wait for an
+    // answer nobody can give. The values already in the file are kept.
+    args.push_back(property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)));
+    args.push_back(property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE)));
+    if (readOnly)
+        args.push_back(property("ReadOnly", css::uno::Any(true)));
+    Reference<css::frame::XComponentLoader> loader(desktop, UNO_QUERY_THROW);
+    return loader->loadComponentFromURL(url, "_blank", 0, properties(args));
+}
+
+Reference<css::lang::XComponent> CalcSession::copySheet(const Reference<css::lang::XComponent>& source,
+                                                     const QString& sheetName)
+{
+    const QString what = QStringLiteral("the worksheet '%1' could not be copied").arg(sheetName);
+    Reference<css::lang::XComponent> target = guarded(what, [&] { return load("private:factory/scalc", false); });
+    if (!target.is())
+        fail(what + QStringLiteral(": the office made no new workbook"));
+    try {
+        Reference<css::sheet::XSpreadsheetDocument> targetDoc(target, UNO_QUERY_THROW);
+        Reference<css::sheet::XSpreadsheets2> sheets(targetDoc->getSheets(), UNO_QUERY_THROW);
+        // The new document's own sheets have localised names: remember them, whatever they are.
+        const css::uno::Sequence<OUString> defaults = sheets->getElementNames();
+        const sal_Int32 at = sheets->importSheet(Reference<css::sheet::XSpreadsheetDocument>(source, UNO_QUERY_THROW),
+                                                 toOU(sheetName), Reference<css::container::XIndexAccess>(sheets, UNO_QUERY_THROW)->getCount());
+        Reference<css::container::XIndexAccess> byIndex(sheets, UNO_QUERY_THROW);
+        Reference<css::container::XNamed> imported(byIndex->getByIndex(at), UNO_QUERY_THROW);
+        for (const OUString& name : defaults)
+            sheets->removeByName(name);
+        // A source sheet named like a default one was imported under another name.
+        if (imported->getName() != toOU(sheetName))
+            imported->setName(toOU(sheetName));
+        // The only sheet of a workbook must be visible, even when its source was hidden.
+        Reference<css::beans::XPropertySet> props(imported, UNO_QUERY_THROW);
+        props->setPropertyValue("IsVisible", css::uno::Any(true));
+    } catch (const css::uno::Exception& e) {
+        Reference<css::util::XCloseable> closeable(target, UNO_QUERY);
+        try {
+            if (closeable.is())
+                closeable->close(true);
+        } catch (const css::uno::Exception&) {
+        }
+        fail(QStringLiteral("%1: %2").arg(what, toQ(e.Message)));
+    }
+    return target;
+}
+
+void CalcSession::closeAll()
+{
+    while (!open.empty())
+        open.back()->closeDocument();
+}
+
+void CalcSession::shutdown()
+{
+    if (quit)
+        return;
+    quit = true;
+    closeAll();
+    try {
+        if (desktop.is())
+            desktop->terminate();
+    } catch (const css::uno::Exception&) {
+        // The connection drops while the office goes away.
+    }
+    desktop.clear();
+    context.clear();
+    if (office)
+        office->stop(std::chrono::milliseconds(5000));
+}
+
+// ---- workbooks ----
+
+std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
+{
+    const auto session = session_.lock();
+    if (!session)
+        fail(QStringLiteral("the spreadsheet application has quit"));
+    session->ensureRunning();
+    const QString path = QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
+    for (const auto& book : session->open) {
+        if (book->FullName() == path) {
+            session->activate(book);
+            return book;
+        }
+    }
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        fail(QStringLiteral("'%1' could not be found").arg(path));
+    // The office makes an empty workbook of an empty file.
+    if (info.size() == 0)
+        fail(QStringLiteral("'%1' is not a workbook: the file is empty").arg(path));
+    const QString what = QStringLiteral("'%1' could not be opened").arg(path);
+    Reference<css::lang::XComponent> document = guarded(what, [&] { return session->load(fileUrl(path), true); });
+    if (!document.is())
+        fail(what + QStringLiteral(": it is damaged, password-protected or not a workbook"));
+    const Reference<css::sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
+    QString filter;
+    try {
+        const Reference<css::frame::XModel> model(document, UNO_QUERY_THROW);
+        for (const auto& arg : model->getArgs())
+            if (arg.Name == "FilterName")
+                filter = toQ(arg.Value.get<OUString>());
+    } catch (const css::uno::Exception&) {
+    }
+    if (!spreadsheet.is() || isTextImport(filter)) {
+        try {
+            Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(true);
+        } catch (const css::uno::Exception&) {
+        }
+        fail(what + QStringLiteral(": not a workbook (read as %1)").arg(filter.isEmpty() ? QStringLiteral("another kind of document") : filter));
+    }
+    auto book = std::make_shared<CalcWorkbook>(session, document, path, info.fileName());
+    session->activate(book);
+    return book;
+}
+
+std::vector<std::shared_ptr<Worksheet>> CalcWorkbook::Worksheets()
+{
+    ensureOpen();
+    std::vector<std::shared_ptr<Worksheet>> list;
+    guarded(QStringLiteral("the worksheets of '%1' could not be listed").arg(name_), [&] {
+        Reference<css::sheet::XSpreadsheetDocument> doc(document_, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
+        const sal_Int32 count = sheets->getCount();
+        for (sal_Int32 i = 0; i < count; ++i) {
+            Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(i), UNO_QUERY_THROW);
+            if (isChartSheet(sheet))
+                continue;
+            Reference<css::container::XNamed> named(sheet, UNO_QUERY_THROW);
+            list.push_back(std::make_shared<CalcWorksheet>(shared_from_this(), toQ(named->getName())));
+        }
+    });
+    return list;
+}
+
+std::shared_ptr<Worksheet> CalcWorkbook::WorksheetByName(const QString& name)
+{
+    for (auto& sheet : Worksheets())
+        if (sheet->Name() == name)
+            return sheet;
+    throw Error(err::SubscriptOutOfRange, QStringLiteral("'%1' has no worksheet named '%2'").arg(name_, name));
+}
+
+void CalcWorkbook::copySheet(const QString& sheetName)
+{
+    ensureOpen();
+    const auto session = session_.lock();
+    Reference<css::lang::XComponent> document = session->copySheet(document_, sheetName);
+    // New workbooks are named as the spreadsheet application names them until they are saved.
+    const QString name = QStringLiteral("Book%1").arg(++session->booksCreated);
+    session->activate(std::make_shared<CalcWorkbook>(session, document, name, name));
+}
+
+void CalcWorkbook::SaveAs(const QString& fileName)
+{
+    ensureOpen();
+    const auto session = session_.lock();
+    // Windows drops the blanks that end a file name; so does this.
+    const QString trimmed = trimTrailingBlanks(fileName);
+    if (trimmed.isEmpty())
+        fail(QStringLiteral("'%1' is no file name").arg(fileName));
+    const QString path = QDir::cleanPath(QFileInfo(trimmed).absoluteFilePath());
+    const QFileInfo target(path);
+    if (target.exists()) {
+        const QString question =
+            QStringLiteral("A file named '%1' already exists in this location. Do you want to replace it?").arg(path);
+        const bool replace = session->displayAlerts
+            && platform::msgBox(question, platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                                platform::MsgDefault::Second) == platform::MsgResult::Yes;
+        if (!replace)
+            fail(QStringLiteral("'%1' was not saved: a file of that name already exists").arg(path));
+        if (target.isDir())
+            fail(QStringLiteral("'%1' was not saved: a folder of that name exists").arg(path));
+    }
+    if (!target.dir().exists())
+        fail(QStringLiteral("'%1' was not saved: the folder does not exist").arg(path));
+    guarded(QStringLiteral("'%1' was not saved").arg(path), [&] {
+        Reference<css::frame::XStorable> storable(document_, UNO_QUERY_THROW);
+        storable->storeAsURL(fileUrl(path), properties({property("FilterName", css::uno::Any(OUString("MS Excel 97"))),
+                                                        property("Overwrite", css::uno::Any(true))}));
+    });
+    fullName_ = path;
+    name_ = target.fileName();
+}
+
+void CalcWorkbook::Close(bool /*saveChanges: this program never saves on close*/)
+{
+    ensureOpen();
+    closeDocument();
+}
+
+void CalcWorkbook::closeDocument() noexcept
+{
+    if (closed_)
+        return;
+    closed_ = true;
+    try {
+        Reference<css::util::XCloseable> closeable(document_, UNO_QUERY);
+        if (closeable.is())
+            closeable->close(true);
+        else if (document_.is())
+            document_->dispose();
+    } catch (const css::uno::Exception&) {
+        // The document is gone from our side either way.
+    }
+    document_.clear();
+    if (const auto session = session_.lock())
+        session->forget(this);
+}
+
+void CalcWorkbook::setWindowVisible(bool on) noexcept
+{
+    try {
+        Reference<css::frame::XModel> model(document_, UNO_QUERY);
+        if (!model.is())
+            return;
+        Reference<css::frame::XController> controller = model->getCurrentController();
+        if (!controller.is())
+            return;
+        Reference<css::frame::XFrame> frame = controller->getFrame();
+        if (frame.is() && frame->getContainerWindow().is())
+            frame->getContainerWindow()->setVisible(on);
+    } catch (const css::uno::Exception&) {
+    }
+}
+
+// ---- the application ----
+
+QString CalcApplication::defaultProgramDir() { return QStringLiteral(BRAKENFOLD_LO_PROGRAM_DIR); }
+
+CalcApplication::CalcApplication(const QString& programDir) : session_(std::make_shared<CalcSession>())
+{
+    const Reference<css::uno::XComponentContext> local = localContext(programDir);
+    session_->office = std::make_unique<OfficeProcess>(programDir);
+    try {
+        const Reference<css::bridge::XUnoUrlResolver> resolver = css::bridge::UnoUrlResolver::create(local);
+        const OUString url = toOU(session_->office->connectUrl());
+        // The office takes a few seconds to open its pipe, longer on a busy machine.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        Reference<css::uno::XInterface> remote;
+        while (!remote.is()) {
+            try {
+                remote = resolver->resolve(url);
+            } catch (const css::connection::NoConnectException&) {
+                if (!session_->office->running())
+                    fail(QStringLiteral("LibreOffice ended while starting"));
+                if (std::chrono::steady_clock::now() >= deadline)
+                    fail(QStringLiteral("LibreOffice did not answer on its pipe"));
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        }
+        session_->context.set(remote, UNO_QUERY_THROW);
+        session_->desktop = css::frame::Desktop::create(session_->context);
+    } catch (const css::uno::Exception& e) {
+        session_->office->stop(std::chrono::milliseconds(0));
+        fail(QStringLiteral("LibreOffice could not be reached: %1").arg(toQ(e.Message)));
+    } catch (...) {
+        session_->office->stop(std::chrono::milliseconds(0));
+        throw;
+    }
+}
+
+CalcApplication::~CalcApplication()
+{
+    try {
+        session_->shutdown();
+    } catch (...) {
+        // A destructor ends the office whatever it takes; OfficeProcess's own destructor follows.
+    }
+}
+
+Workbooks& CalcApplication::workbooks()
+{
+    session_->ensureRunning();
+    if (!workbooks_)
+        workbooks_ = std::make_unique<CalcWorkbooks>(session_);
+    return *workbooks_;
+}
+
+std::shared_ptr<Workbook> CalcApplication::ActiveWorkbook()
+{
+    return session_->open.empty() ? nullptr : session_->open.back();
+}
+
+void CalcApplication::setVisible(bool on)
+{
+    session_->visible = on;
+    for (const auto& book : session_->open)
+        book->setWindowVisible(on);
+}
+bool CalcApplication::Visible() const { return session_->visible; }
+void CalcApplication::setDisplayAlerts(bool on) { session_->displayAlerts = on; }
+bool CalcApplication::DisplayAlerts() const { return session_->displayAlerts; }
+void CalcApplication::setScreenUpdating(bool on) { session_->screenUpdating = on; }
+bool CalcApplication::ScreenUpdating() const { return session_->screenUpdating; }
+void CalcApplication::setAskToUpdateLinks(bool on) { session_->askToUpdateLinks = on; }
+bool CalcApplication::AskToUpdateLinks() const { return session_->askToUpdateLinks; }
+void CalcApplication::setEnableEvents(bool on) { session_->enableEvents = on; }
+bool CalcApplication::EnableEvents() const { return session_->enableEvents; }
+
+void CalcApplication::Quit() { session_->shutdown(); }
+
+pid_t CalcApplication::officeProcessGroup() const
+{
+    return session_->office ? session_->office->processGroup() : -1;
+}
+
+void registerCalcBackend()
+{
+    registerBackend(QStringLiteral("calc"), [] { return std::make_unique<CalcApplication>(); });
+}
+
+} // namespace bf::automation::calc

@@ -1,0 +1,49 @@
+#pragma once
+// The LibreOffice Calc backend: the spreadsheet application as an office process of its own,
+// driven over UNO through a private pipe. Nothing of UNO shows here, so whoever registers the
+// backend needs no UNO headers.
+#include "automation/SpreadsheetApplication.h"
+
+#include <sys/types.h>
+
+namespace bf::automation::calc {
+
+struct CalcSession;
+class CalcWorkbooks;
+
+class CalcApplication : public SpreadsheetApplication {
+public:
+    // Starts the office installed in programDir and connects to it. Throws bf::Error (1004)
+    // when the office is missing or does not answer.
+    explicit CalcApplication(const QString& programDir = defaultProgramDir());
+    ~CalcApplication() override;
+
+    Workbooks& workbooks() override;
+    std::shared_ptr<Workbook> ActiveWorkbook() override;
+
+    // Shows or hides the windows of the open documents (the office itself starts without any).
+    void setVisible(bool on) override;
+    bool Visible() const override;
+    void setDisplayAlerts(bool on) override;
+    bool DisplayAlerts() const override;
+    void setScreenUpdating(bool on) override;
+    bool ScreenUpdating() const override;
+    void setAskToUpdateLinks(bool on) override;
+    bool AskToUpdateLinks() const override;
+    void setEnableEvents(bool on) override;
+    bool EnableEvents() const override;
+    void Quit() override;
+
+    // The id of the office's process group; -1 once the office has been ended.
+    pid_t officeProcessGroup() const;
+    static QString defaultProgramDir();
+
+private:
+    std::shared_ptr<CalcSession> session_;
+    std::unique_ptr<CalcWorkbooks> workbooks_;
+};
+
+// Registers the backend under the name "calc" with the application factory.
+void registerCalcBackend();
+
+} // namespace bf::automation::calc
