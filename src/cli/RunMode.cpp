@@ -1,11 +1,174 @@
 #include "cli/RunMode.h"
 
+#include "automation/SpreadsheetApplication.h"
+#include "cli/TerminalSeams.h"
+#include "cli/TerminalSplitView.h"
+#include "split/SplitRun.h"
+#include "startup/BfError.h"
+#include "startup/CommonDefine.h"
+#include "startup/ErrorReports.h"
+#include "startup/MainProc.h"
+#include "tasklist/InMemoryTaskRows.h"
+#include "tasklist/TaskListCommands.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QString>
+#include <QStringList>
+
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace bf::cli {
-int runMode(int, char**)
+
+namespace {
+
+const char* const kRunModeHelp =
+    "  brakenfold-split [--backend native|calc] [-o FOLDER] WORKBOOK|FOLDER...\n"
+    "      Splits workbooks into one workbook per worksheet, as the window's Split command\n"
+    "      does. Each WORKBOOK (a file whose name ends in xls) and every .xls file directly in\n"
+    "      each FOLDER is listed as Add File and Add Folder list it: a workbook already listed\n"
+    "      is skipped, a worksheet whose name holds \"?\" is left out. The output goes to a new\n"
+    "      run folder named by the time stamp under FOLDER given with -o (default: the\n"
+    "      current directory): one folder per source workbook, one file per worksheet named\n"
+    "      SHEET_Splitted_at_STAMP.xls. Existing files are never replaced.\n"
+    "      Progress is shown on standard error when it is a terminal; reports go to standard\n"
+    "      error; the last line on standard output is the run folder.\n"
+    "      Exit status: 0 every input was listed and split; 1 the run failed (its report is\n"
+    "      on standard error); 2 the run completed but an input could not be listed, or a\n"
+    "      wrong command line.\n";
+
+const char* const kProgram = "brakenfold-split";
+
+int usage(const QString& why)
 {
-    std::fputs("brakenfold-split: run mode not available\n", stderr);
-    return 1;
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", kProgram, why.toLocal8Bit().constData(), kProgram);
+    return 2;
 }
+
+struct CommandLine {
+    QString backend = QStringLiteral("native");
+    QString outputFolder = QStringLiteral(".");
+    QStringList inputs;
+    bool help = false;
+};
+
+// Returns an error text, or "" when the command line is good.
+QString parse(int argc, char** argv, CommandLine& cl)
+{
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (optionsEnded || !a.startsWith('-') || a == QLatin1String("-")) {
+            cl.inputs << a;
+        } else if (a == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            cl.help = true;
+        } else if (a == QLatin1String("-o") || a == QLatin1String("--backend")) {
+            if (i + 1 >= argc)
+                return a + QStringLiteral(" needs a value");
+            const QString value = QString::fromLocal8Bit(argv[++i]);
+            (a == QLatin1String("-o") ? cl.outputFolder : cl.backend) = value;
+        } else {
+            return QStringLiteral("unknown option '%1'").arg(a);
+        }
+    }
+    if (!cl.help && cl.inputs.isEmpty())
+        return QStringLiteral("no workbook or folder given");
+    if (cl.outputFolder.isEmpty())
+        return QStringLiteral("-o needs a folder");
+    return QString();
+}
+
+// The chooser's answer: absolute, no trailing separator unless it is the root.
+QString chosenFolder(const QString& folder) { return QDir::cleanPath(QFileInfo(folder).absoluteFilePath()); }
+
+QString programFolder()
+{
+    const QFileInfo self(QStringLiteral("/proc/self/exe"));
+    const QString target = self.canonicalFilePath();
+    return target.isEmpty() ? QDir::currentPath() : QFileInfo(target).absolutePath();
+}
+
+// Lists one command-line input into rows as Add File or Add Folder would. Returns false when it
+// could not be listed in full (the reason has been reported on standard error).
+bool listInput(tasklist::TaskRows& rows, automation::SpreadsheetApplication& app, const StderrMessageBox& box,
+               const QString& input)
+{
+    const int reportsBefore = box.shownCount();
+    const QString path = QDir::cleanPath(QFileInfo(input).absoluteFilePath());
+    if (QFileInfo(path).isDir()) {
+        QString folder;
+        try {
+            folder = AppendBackslash(path);
+            for (const QString& name : tasklist::ListFolderWorkbooks(folder))
+                tasklist::UpdateListView(rows, app, folder + name);
+        } catch (...) {
+            showFolderError(folder);
+        }
+    } else if (tasklist::HasWorkbookEnding(path)) {
+        tasklist::UpdateListView(rows, app, path);
+    } else {
+        // The window's Add File passes such a name by in silence; here somebody named it.
+        platform::msgBox(fileReportText(err::FileNotFound,
+                                        QStringLiteral("not an Excel workbook name (it does not end in xls)"), path));
+    }
+    return box.shownCount() == reportsBefore;
+}
+
+} // namespace
+
+const char* runModeHelp() { return kRunModeHelp; }
+
+int runMode(int argc, char** argv)
+{
+    CommandLine cl;
+    const QString problem = parse(argc, argv, cl);
+    if (cl.help) {
+        std::printf("Usage:\n%s", kRunModeHelp);
+        return 0;
+    }
+    if (!problem.isEmpty())
+        return usage(problem);
+
+    TerminalSeams seams(chosenFolder(cl.outputFolder), programFolder());
+    std::unique_ptr<automation::SpreadsheetApplication> app;
+    try {
+        app = automation::createSpreadsheetApplication(cl.backend);
+        // Nobody is there to answer a question: a save never asks, it refuses an existing file.
+        app->setDisplayAlerts(false);
+        app->setAskToUpdateLinks(false);
+        app->setScreenUpdating(true);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s: error %d: %s\n", kProgram, e.number(), e.description().toLocal8Bit().constData());
+        return 1;
+    }
+    automation::SpreadsheetApplication* const previousApp = MainProc::ExcelApp();
+    MainProc::setExcelApp(app.get());
+
+    tasklist::InMemoryTaskRows rows;
+    bool everyInputListed = true;
+    for (const QString& input : cl.inputs)
+        everyInputListed = listInput(rows, *app, seams.messageBox, input) && everyInputListed;
+
+    TerminalSplitView view(rows, ::isatty(STDERR_FILENO) == 1);
+    const QString runFolder = split::RunSplit(rows, view);
+
+    // What a failed run left open is closed here, as the window does at exit.
+    try {
+        app->workbooks().Close();
+        app->Quit();
+    } catch (...) {
+    }
+    MainProc::setExcelApp(previousApp);
+
+    if (runFolder.isEmpty())
+        return 1;
+    std::printf("%s\n", runFolder.toLocal8Bit().constData());
+    std::fflush(stdout);
+    return everyInputListed ? 0 : 2;
+}
+
 } // namespace bf::cli

@@ -2,6 +2,11 @@
 // The split run from the command line: every command line that main() does not handle itself
 // (--help, --list, --extract) comes here.
 namespace bf::cli {
-// Returns the process exit status.
+// Returns the process exit status: 0 every input listed and split, 1 the run failed (the report
+// is on standard error), 2 the run completed but an input could not be listed, or a wrong
+// command line.
 int runMode(int argc, char** argv);
+
+// The run mode's part of the --help text.
+const char* runModeHelp();
 } // namespace bf::cli
