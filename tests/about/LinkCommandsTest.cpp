@@ -1,0 +1,96 @@
+// The link commands hand the configured addresses to the shell exactly as they are stored.
+#include "about/LinkCommands.h"
+#include "startup/BfError.h"
+#include "startup/MainProc.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace bf;
+
+namespace {
+
+QByteArray configBytes(const QString& text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (QChar c : text) {
+        bytes.append(static_cast<char>(c.unicode() & 0xFF));
+        bytes.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+// A configuration store over a private Config.cfg, installed as the program's store.
+class StoreFixture {
+public:
+    explicit StoreFixture(const QString& lines)
+    {
+        const QString path = dir_.write("Config.cfg", configBytes(lines));
+        store_ = std::make_unique<clsSetting>(path);
+        MainProc::setSetting(store_.get());
+    }
+    ~StoreFixture() { MainProc::setSetting(nullptr); }
+
+private:
+    test::TempDir dir_;
+    std::unique_ptr<clsSetting> store_;
+};
+
+} // namespace
+
+TEST(LinkCommands, ConfiguredValuesReachTheShellUnchanged)
+{
+    test::FakeSeams fakes;
+    StoreFixture store(QStringLiteral("HomePage=https://brakenfold.example.org/start?a=1&b=2\r\n"
+                                      "SupportEmail= mailto:help@example.org \r\n"));
+    about::VisitHomePage();
+    about::Support();
+    EXPECT_EQ(fakes.shell.opened, (QStringList{QStringLiteral("https://brakenfold.example.org/start?a=1&b=2"),
+                                               QStringLiteral(" mailto:help@example.org ")}));
+
+    // A web address as the support value, and a value without a scheme, go over as they are.
+    StoreFixture other(QStringLiteral("HomePage=www.example.org\r\nSupportEmail=https://example.org/help\r\n"));
+    fakes.shell.opened.clear();
+    about::VisitHomePage();
+    about::Support();
+    EXPECT_EQ(fakes.shell.opened,
+              (QStringList{QStringLiteral("www.example.org"), QStringLiteral("https://example.org/help")}));
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+}
+
+TEST(LinkCommands, MissingKeysAndShellRefusalsAreNotReported)
+{
+    test::FakeSeams fakes;
+    StoreFixture store(QStringLiteral("frmMainCaption=Brakenfold \r\n"));
+    fakes.shell.openSucceeds = false;
+    EXPECT_NO_THROW(about::VisitHomePage());
+    EXPECT_NO_THROW(about::Support());
+    EXPECT_EQ(fakes.shell.opened, (QStringList{QString(), QString()})); // the empty text is handed over
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+}
+
+TEST(LinkCommands, WithoutAStoreTheCommandRaisesForItsHandlerToReport)
+{
+    test::FakeSeams fakes;
+    MainProc::setSetting(nullptr);
+    try {
+        about::VisitHomePage();
+        ADD_FAILURE() << "expected an error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::ObjectVariableNotSet);
+    }
+    EXPECT_THROW(about::Support(), Error);
+    EXPECT_TRUE(fakes.shell.opened.isEmpty());
+}
+
+TEST(LinkCommands, HelpFileIsFoundBesideTheProgramWhateverItsLetterCase)
+{
+    test::FakeSeams fakes;
+    test::TempDir app;
+    fakes.appInfo.folder = app.path();
+    const QString stored = app.write("Help/HELP.chm", "ITSF");
+    EXPECT_EQ(QDir::cleanPath(about::HelpFilePath()), QDir::cleanPath(stored));
+}

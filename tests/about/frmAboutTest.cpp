@@ -1,0 +1,208 @@
+// The About box with its real widgets: what it shows and where, how its links and buttons
+// behave, and that it refuses to load without its icon or cursor.
+#include "about/AboutBox.h"
+#include "about/SysInfo.h"
+#include "about/frmAbout.h"
+#include "startup/BfError.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+#include "support/TestPaths.h"
+
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace bf;
+using namespace bf::about;
+
+namespace {
+
+const QString kMainCaption = QStringLiteral("Brakenfold 1.0.5");
+
+// An application folder holding the About box's two files, the folder written as the main
+// window writes it ("Icon") while the box asks for "\icon\hand.cur".
+struct AppFolder {
+    AppFolder(bool withIcon = true, bool withCursor = true)
+    {
+        if (withIcon)
+            copy("AppMain.ico");
+        if (withCursor)
+            copy("hand.cur");
+    }
+    void copy(const QString& name)
+    {
+        QFile src(test::sourceDir() + "/assets/Icon/" + name);
+        if (!src.open(QIODevice::ReadOnly))
+            throw std::runtime_error("missing asset");
+        dir.write("Icon/" + name, src.readAll());
+    }
+    test::TempDir dir;
+};
+
+QRect twipRect(const TwipRect& r, int dpiX, int dpiY)
+{
+    return QRect(TwipsToPixels(r.left, dpiX), TwipsToPixels(r.top, dpiY), TwipsToPixels(r.width, dpiX),
+                 TwipsToPixels(r.height, dpiY));
+}
+
+} // namespace
+
+TEST(frmAbout, TextsLayoutAndLinkStyleAtLoad)
+{
+    test::FakeSeams fakes;
+    AppFolder app;
+    fakes.appInfo.folder = app.dir.path();
+    frmAbout box(kMainCaption, {});
+
+    EXPECT_EQ(box.windowTitle(), QStringLiteral("About Brakenfold"));
+    EXPECT_EQ(box.lblTitle->text(), kMainCaption);
+    EXPECT_EQ(box.lblVersion->text(), QStringLiteral("Version 1.0.5"));
+    EXPECT_EQ(box.lblDisclaimer->text(), QString());
+    EXPECT_EQ(box.lblVisitHomePage->text(), QStringLiteral("VisitHomePage"));
+    EXPECT_EQ(box.lblTechnicalSupport->text(), QStringLiteral("Technical Support"));
+    EXPECT_EQ(box.cmdOK->text(), QStringLiteral("OK"));
+    EXPECT_EQ(box.cmdSysInfo->text(), QStringLiteral("&System Info..."));
+    EXPECT_TRUE(box.cmdOK->isDefault());
+    EXPECT_FALSE(box.cmdSysInfo->isDefault());
+
+    // Twips through the screen's logical resolution; at 96 dpi 15 twips are one pixel.
+    const int dx = box.logicalDpiX();
+    const int dy = box.logicalDpiY();
+    EXPECT_EQ(TwipsToPixels(5670, 96), 378);
+    EXPECT_EQ(box.size(), QSize(TwipsToPixels(kClientWidth, dx), TwipsToPixels(kClientHeight, dy)));
+    EXPECT_EQ(box.minimumSize(), box.maximumSize()); // fixed border
+    EXPECT_EQ(box.cmdOK->geometry(), twipRect(kCmdOK, dx, dy));
+    EXPECT_EQ(box.cmdSysInfo->geometry(), twipRect(kCmdSysInfo, dx, dy));
+    EXPECT_EQ(box.lblTitle->geometry(), twipRect(kLblTitle, dx, dy));
+    EXPECT_EQ(box.lblVersion->geometry(), twipRect(kLblVersion, dx, dy));
+    EXPECT_EQ(box.lblDisclaimer->geometry(), twipRect(kLblDisclaimer, dx, dy));
+    EXPECT_EQ(box.picIcon->pos(), twipRect(kPicIcon, dx, dy).topLeft());
+    EXPECT_EQ(box.picIcon->size(), QSize(TwipsToPixels(480, dx), TwipsToPixels(480, dx))); // the icon's size
+    EXPECT_FALSE(box.picIcon->pixmap().isNull());
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(box.windowFlags() & Qt::WindowMaximizeButtonHint);
+
+    // Links: underlined, pure blue, sized to their text where they were placed, hand cursor
+    // with the hotspot that the cursor file stores.
+    const Hotspot hot = ReadCursorHotspot(app.dir.file("Icon/hand.cur"));
+    for (LinkLabel* link : {box.lblVisitHomePage, box.lblTechnicalSupport}) {
+        SCOPED_TRACE(link->text().toStdString());
+        EXPECT_TRUE(link->font().underline());
+        EXPECT_EQ(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        EXPECT_EQ(link->cursor().shape(), Qt::BitmapCursor);
+        EXPECT_EQ(link->cursor().hotSpot(), QPoint(hot.x, hot.y));
+        EXPECT_EQ(link->size(), link->sizeHint());
+    }
+    EXPECT_EQ(box.lblVisitHomePage->pos(), twipRect(kLblVisitHomePage, dx, dy).topLeft());
+    EXPECT_EQ(box.lblTechnicalSupport->pos(), twipRect(kLblTechnicalSupport, dx, dy).topLeft());
+    EXPECT_EQ(box.lblTitle->palette().color(QPalette::WindowText), QColor(Qt::black));
+
+    // The etched separator as it is painted: grey, with white below it.
+    const QImage shot = box.grab().toImage();
+    const int greyY = TwipsToPixels(kSeparatorGrey.y, dy);
+    for (int x : {TwipsToPixels(200, dx), box.width() / 2, box.width() - 2}) {
+        EXPECT_EQ(shot.pixelColor(x, greyY), QColor(0x80, 0x80, 0x80)) << x;
+        EXPECT_EQ(shot.pixelColor(x, greyY + 1), QColor(Qt::white)) << x;
+        EXPECT_EQ(shot.pixelColor(x, greyY + 2), QColor(Qt::white)) << x;
+    }
+}
+
+TEST(frmAbout, LinksRunTheGivenCommandsAndReportTheirFailures)
+{
+    test::FakeSeams fakes;
+    AppFolder app;
+    fakes.appInfo.folder = app.dir.path();
+    QStringList ran;
+    AboutLinks links;
+    links.visitHomePage = [&] { ran << "home"; };
+    links.support = [&] {
+        ran << "support";
+        throw Error(err::PermissionDenied, QStringLiteral("Permission denied"));
+    };
+    frmAbout box(kMainCaption, links);
+    box.show();
+
+    QTest::mouseClick(box.lblVisitHomePage, Qt::LeftButton);
+    QTest::mouseClick(box.lblVisitHomePage, Qt::RightButton); // only the left button follows a link
+    EXPECT_EQ(ran, QStringList{"home"});
+    EXPECT_TRUE(fakes.messageBox.shown.empty());
+
+    QTest::mouseClick(box.lblTechnicalSupport, Qt::LeftButton);
+    EXPECT_EQ(ran, (QStringList{"home", "support"}));
+    ASSERT_EQ(fakes.messageBox.shown.size(), 1u);
+    EXPECT_TRUE(fakes.messageBox.texts().at(0).endsWith(QStringLiteral("Err Proc: mnuSupport_Click")));
+    EXPECT_TRUE(box.isVisible()); // following a link does not close the box
+}
+
+TEST(frmAbout, KeysAndButtonsCloseOrStartSystemInformation)
+{
+    test::FakeSeams fakes;
+    AppFolder app;
+    fakes.appInfo.folder = app.dir.path();
+
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        frmAbout box(kMainCaption, {});
+        box.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+        QTest::keyClick(&box, key);
+        EXPECT_FALSE(box.isVisible()) << key;
+    }
+    {
+        frmAbout box(kMainCaption, {});
+        box.show();
+        QTest::mouseClick(box.cmdOK, Qt::LeftButton);
+        EXPECT_FALSE(box.isVisible());
+        EXPECT_EQ(box.result(), QDialog::Accepted);
+    }
+    {
+        // Alt+S presses System Info; with nothing registered it says so and the box stays.
+        frmAbout box(kMainCaption, {});
+        box.show();
+        box.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
+        QTest::keyClick(&box, Qt::Key_S, Qt::AltModifier);
+        // An access key presses the button the way a click does, after its short press animation.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !fakes.messageBox.shown.empty(); }, 2000));
+        EXPECT_EQ(fakes.messageBox.texts(), QStringList{QString::fromLatin1(kSysInfoUnavailable)});
+        EXPECT_TRUE(box.isVisible());
+
+        fakes.registry.setValue(QString::fromLatin1(kSysInfoPathKey), "PATH", platform::REG_SZ_TYPE,
+                                QByteArray("/usr/bin/sysinfo-tool"));
+        QTest::mouseClick(box.cmdSysInfo, Qt::LeftButton);
+        EXPECT_EQ(fakes.shell.started, QStringList{"/usr/bin/sysinfo-tool"});
+        EXPECT_EQ(fakes.messageBox.shown.size(), 1u);
+    }
+}
+
+TEST(frmAbout, MissingOrBrokenFilesFailTheLoad)
+{
+    test::FakeSeams fakes;
+    struct Case {
+        const char* what;
+        bool icon, cursor;
+        QByteArray cursorBytes;
+        std::int32_t number;
+    };
+    const std::vector<Case> cases{
+        {"no AppMain.ico", false, true, {}, err::FileNotFound},
+        {"no hand.cur", true, false, {}, err::FileNotFound},
+        {"hand.cur that is no cursor", true, false, QByteArray("not a cursor at all, just text"), 481},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        AppFolder app(c.icon, c.cursor);
+        if (!c.cursorBytes.isEmpty())
+            app.dir.write("Icon/hand.cur", c.cursorBytes);
+        fakes.appInfo.folder = app.dir.path();
+        try {
+            frmAbout box(kMainCaption, {});
+            ADD_FAILURE() << "the box loaded";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.number(), c.number);
+        }
+    }
+    EXPECT_TRUE(fakes.messageBox.shown.empty()); // reporting is the caller's
+}
