@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -82,6 +83,9 @@ TEST(frmAbout, TextsLayoutAndLinkStyleAtLoad)
     EXPECT_EQ(box.picIcon->pos(), twipRect(kPicIcon, dx, dy).topLeft());
     EXPECT_EQ(box.picIcon->size(), QSize(TwipsToPixels(480, dx), TwipsToPixels(480, dx))); // the icon's size
     EXPECT_FALSE(box.picIcon->pixmap().isNull());
+    // Opens centred on the screen.
+    const QPoint screenCentre = box.screen()->availableGeometry().center();
+    EXPECT_LE((box.geometry().center() - screenCentre).manhattanLength(), 2);
     EXPECT_FALSE(box.windowFlags() & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(box.windowFlags() & Qt::WindowMaximizeButtonHint);
 
@@ -183,19 +187,23 @@ TEST(frmAbout, MissingOrBrokenFilesFailTheLoad)
     struct Case {
         const char* what;
         bool icon, cursor;
-        QByteArray cursorBytes;
+        QByteArray iconBytes, cursorBytes;
         std::int32_t number;
     };
+    const QByteArray junk("not a picture at all, just some text of a fair length");
     const std::vector<Case> cases{
-        {"no AppMain.ico", false, true, {}, err::FileNotFound},
-        {"no hand.cur", true, false, {}, err::FileNotFound},
-        {"hand.cur that is no cursor", true, false, QByteArray("not a cursor at all, just text"), 481},
+        {"no AppMain.ico", false, true, {}, {}, err::FileNotFound},
+        {"no hand.cur", true, false, {}, {}, err::FileNotFound},
+        {"hand.cur that is no cursor", true, false, {}, junk, 481},
+        {"AppMain.ico that is no picture", false, true, junk, {}, 481},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         AppFolder app(c.icon, c.cursor);
         if (!c.cursorBytes.isEmpty())
             app.dir.write("Icon/hand.cur", c.cursorBytes);
+        if (!c.iconBytes.isEmpty())
+            app.dir.write("Icon/AppMain.ico", c.iconBytes);
         fakes.appInfo.folder = app.dir.path();
         try {
             frmAbout box(kMainCaption, {});
