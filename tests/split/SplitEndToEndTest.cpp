@@ -1,0 +1,175 @@
+// Whole runs through the real engine: every sound corpus workbook listed and split in one run,
+// each output read back by xlrd and compared with its source sheet; and the collisions a real
+// file system brings (one file name in two folders, a "...xls" workbook).
+#include "automation/SpreadsheetApplication.h"
+#include "split/SplitRun.h"
+#include "tasklist/InMemoryTaskRows.h"
+#include "tasklist/TaskListCommands.h"
+#include "tasklist/TaskListTestSupport.h"
+
+#include "split/SplitTestSupport.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+#include "support/TestPaths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace bf;
+
+namespace {
+
+struct RealRun {
+    RealRun()
+    {
+        app->setDisplayAlerts(false); // as the installed configuration has it
+        seams.folderChooser.answers = {out.path()};
+    }
+    ~RealRun()
+    {
+        app->workbooks().Close();
+        app->Quit();
+    }
+
+    test::FakeSeams seams;
+    test::InstalledConfig config{test::standardConfigLines()};
+    std::unique_ptr<automation::SpreadsheetApplication> app = automation::createSpreadsheetApplication(QString());
+    test::InstalledApplication installed{*app};
+    tasklist::InMemoryTaskRows rows;
+    test::RecordingSplitView view;
+    test::TempDir out;
+};
+
+QString stampOf(const QString& runFolder) { return QDir(runFolder).dirName(); }
+
+QString outputFileOf(const QString& runFolder, const QString& source, const QString& sheet)
+{
+    const QString name = QFileInfo(source).fileName();
+    return runFolder + name.left(name.size() - 4) + '/' + sheet + QStringLiteral("_Splitted_at_") +
+           stampOf(runFolder) + QStringLiteral(".xls");
+}
+
+QStringList filesUnder(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    files.sort();
+    return files;
+}
+
+// Runs the xlrd comparison over (source, sheet, output) lines; its printout on failure.
+::testing::AssertionResult outputsMatchSources(const QStringList& jobLines, const test::TempDir& scratch)
+{
+    const QString jobs = scratch.write(QStringLiteral("jobs.tsv"), (jobLines.join('\n') + '\n').toUtf8());
+    QProcess python;
+    python.setProcessChannelMode(QProcess::MergedChannels);
+    python.start(test::python(), {test::sourceDir() + QStringLiteral("/tests/split/check_split_output.py"), jobs});
+    if (!python.waitForFinished(280000))
+        return ::testing::AssertionFailure() << "the xlrd check did not finish";
+    const QString printout = QString::fromUtf8(python.readAll());
+    if (python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0)
+        return ::testing::AssertionFailure() << printout.toStdString();
+    return ::testing::AssertionSuccess() << printout.toStdString();
+}
+
+} // namespace
+
+TEST(SplitEndToEnd, EveryCorpusWorkbookSplitsInOneRunAndEachOutputMatchesItsSheet)
+{
+    RealRun r;
+    std::vector<test::ManifestEntry> sound;
+    for (const auto& e : test::readManifest())
+        if (e.kind == QLatin1String("biff8"))
+            sound.push_back(e);
+    ASSERT_GE(sound.size(), 38u) << "corpus missing at " << test::corpusDir().toStdString();
+
+    QStringList expectedSheets;
+    for (const auto& e : sound) {
+        tasklist::UpdateListView(r.rows, *r.app, test::corpusFile(e.file));
+        expectedSheets << e.worksheetNames;
+    }
+    ASSERT_TRUE(r.seams.messageBox.shown.empty()) << r.seams.messageBox.texts().join('\n').toStdString();
+    QStringList listedSheets;
+    for (int i = 1; i <= r.rows.rowCount(); ++i)
+        listedSheets << r.rows.worksheetName(i);
+    ASSERT_EQ(listedSheets, expectedSheets);
+
+    const QString runFolder = split::RunSplit(r.rows, r.view);
+    ASSERT_FALSE(runFolder.isEmpty()) << r.seams.messageBox.texts().join('\n').toStdString();
+    EXPECT_EQ(r.seams.messageBox.texts(), QStringList{QStringLiteral("Mission complete!")});
+    EXPECT_EQ(r.seams.shell.foldersShown, QStringList{runFolder});
+    EXPECT_EQ(r.app->workbooks().Count(), 0);
+
+    // Exactly one file per row, named as the run names it, and nothing beside the run folder.
+    QStringList jobs, expectedFiles;
+    for (int i = 1; i <= r.rows.rowCount(); ++i) {
+        const QString source = r.rows.sourceFileName(i);
+        const QString output = outputFileOf(runFolder, source, r.rows.worksheetName(i));
+        expectedFiles << output;
+        jobs << source + '\t' + r.rows.worksheetName(i) + '\t' + output;
+    }
+    expectedFiles.sort();
+    EXPECT_EQ(filesUnder(r.out.path()), expectedFiles);
+    EXPECT_EQ(QDir(r.out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{stampOf(runFolder)});
+
+    test::TempDir scratch;
+    EXPECT_TRUE(outputsMatchSources(jobs, scratch));
+}
+
+TEST(SplitEndToEnd, TwoWorkbooksOfOneNameNeverOverwriteEachOther)
+{
+    RealRun r;
+    test::TempDir sources;
+    const QString corpus = test::corpusFile(QStringLiteral("xls/xlrd--ragged.xls"));
+    QDir().mkpath(sources.file(QStringLiteral("one")));
+    QDir().mkpath(sources.file(QStringLiteral("two")));
+    const QString first = sources.file(QStringLiteral("one/Same.xls"));
+    const QString second = sources.file(QStringLiteral("two/Same.xls"));
+    ASSERT_TRUE(QFile::link(corpus, first));
+    ASSERT_TRUE(QFile::link(test::corpusFile(QStringLiteral("xls/poi--simplewithcomments.xls")), second));
+    tasklist::UpdateListView(r.rows, *r.app, first);
+    tasklist::UpdateListView(r.rows, *r.app, second);
+    ASSERT_EQ(r.rows.rowCount(), 6);
+
+    EXPECT_EQ(split::RunSplit(r.rows, r.view), QString());
+    ASSERT_EQ(r.seams.messageBox.shown.size(), 1u);
+    const QString report = r.seams.messageBox.shown[0].text;
+    EXPECT_TRUE(report.startsWith(QStringLiteral("Err Number: 1004\r\n"))) << report.toStdString();
+    EXPECT_TRUE(report.endsWith(QStringLiteral("\r\nErr Proc: mnuSplit_Click")));
+
+    // The first workbook's three sheets are written and still hold its data.
+    const QStringList runFolders = QDir(r.out.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(runFolders.size(), 1);
+    const QString runFolder = r.out.path() + '/' + runFolders[0] + '/';
+    QStringList jobs, expected;
+    for (int i = 1; i <= 3; ++i) {
+        expected << outputFileOf(runFolder, first, r.rows.worksheetName(i));
+        jobs << first + '\t' + r.rows.worksheetName(i) + '\t' + expected.back();
+    }
+    EXPECT_EQ(filesUnder(r.out.path()), expected);
+    test::TempDir scratch;
+    EXPECT_TRUE(outputsMatchSources(jobs, scratch));
+    EXPECT_FALSE(r.view.visible || r.view.busy);
+}
+
+TEST(SplitEndToEnd, AWorkbookNamedDotDotXlsWritesNothingOutsideTheRunFolder)
+{
+    RealRun r;
+    test::TempDir sources;
+    const QString dotted = sources.file(QStringLiteral("...xls"));
+    ASSERT_TRUE(QFile::link(test::corpusFile(QStringLiteral("xls/xlrd--ragged.xls")), dotted));
+    tasklist::UpdateListView(r.rows, *r.app, dotted);
+    ASSERT_EQ(r.rows.rowCount(), 3);
+
+    EXPECT_EQ(split::RunSplit(r.rows, r.view), QString());
+    ASSERT_EQ(r.seams.messageBox.shown.size(), 1u);
+    EXPECT_TRUE(r.seams.messageBox.shown[0].text.contains(QStringLiteral("\"...xls\"")));
+    EXPECT_TRUE(filesUnder(r.out.path()).isEmpty());
+    EXPECT_EQ(QDir(r.out.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 1);
+}
