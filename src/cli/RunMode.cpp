@@ -25,6 +25,8 @@ namespace bf::cli {
 namespace {
 
 const char* const kRunModeHelp =
+    "\n"
+    "Splitting (any other command line):\n"
     "  brakenfold-split [--backend native|calc] [-o FOLDER] WORKBOOK|FOLDER...\n"
     "      Splits workbooks into one workbook per worksheet, as the window's Split command\n"
     "      does. Each WORKBOOK (a file whose name ends in xls) and every .xls file directly in\n"
@@ -127,7 +129,7 @@ int runMode(int argc, char** argv)
     CommandLine cl;
     const QString problem = parse(argc, argv, cl);
     if (cl.help) {
-        std::printf("Usage:\n%s", kRunModeHelp);
+        std::fputs(kRunModeHelp + 1, stdout);
         return 0;
     }
     if (!problem.isEmpty())

@@ -111,6 +111,7 @@ int main(int argc, char** argv)
     const char* cmd = argv[i];
     if (std::strcmp(cmd, "--help") == 0 || std::strcmp(cmd, "-h") == 0) {
         std::fputs(kHelp, stdout);
+        std::fputs(bf::cli::runModeHelp(), stdout);
         return 0;
     }
     const bool isList = std::strcmp(cmd, "--list") == 0;

@@ -1,0 +1,144 @@
+// The command-line split run, started as the real program: what it lists, where it writes, what
+// it prints on which stream, and its exit status.
+#include "support/TempDir.h"
+#include "support/TestPaths.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace bf;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
+};
+
+Outcome runTool(const QStringList& args, const QString& workingDir)
+{
+    QProcess p;
+    p.setWorkingDirectory(workingDir);
+    p.start(test::appDir() + QStringLiteral("/brakenfold-split"), args);
+    Outcome o;
+    if (!p.waitForFinished(120000) || p.exitStatus() != QProcess::NormalExit)
+        return o;
+    o.exitCode = p.exitCode();
+    o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    o.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return o;
+}
+
+// Files under folder, relative to it, sorted.
+QStringList filesUnder(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+QString corpus(const char* name) { return test::corpusFile(QStringLiteral("xls/") + QLatin1String(name)); }
+
+} // namespace
+
+TEST(SplitCommandLine, FilesAndFoldersAreListedLikeTheAddCommandsAndSplitIntoOneRunFolder)
+{
+    test::TempDir in, out;
+    // A folder: two workbooks (one with an upper-case ending), a text file, a sub-folder that
+    // is not searched.
+    ASSERT_TRUE(QFile::link(corpus("poi--27394.xls"), in.file(QStringLiteral("b.xls"))));
+    ASSERT_TRUE(QFile::link(corpus("calamine--issue219.xls"), in.file(QStringLiteral("C.XLS"))));
+    in.write(QStringLiteral("notes.txt"), "not a workbook");
+    QDir().mkpath(in.file(QStringLiteral("sub")));
+    ASSERT_TRUE(QFile::link(corpus("poi--text.xls"), in.file(QStringLiteral("sub/d.xls"))));
+
+    const QString ragged = corpus("xlrd--ragged.xls");
+    // The same workbook twice: listed once, as the add commands do.
+    const Outcome o = runTool({QStringLiteral("-o"), out.path(), ragged, in.path(), ragged}, in.path());
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    EXPECT_EQ(o.err, QStringLiteral("Mission complete!\n")); // no progress line: not a terminal
+    ASSERT_FALSE(o.outLines().isEmpty());
+    const QString runFolder = o.outLines().last();
+    const QString stamp = QDir(runFolder).dirName();
+    EXPECT_EQ(runFolder, out.path() + '/' + stamp + '/');
+    const QString tail = QStringLiteral("_Splitted_at_") + stamp + QStringLiteral(".xls");
+    EXPECT_EQ(filesUnder(out.path()),
+              (QStringList{stamp + "/C/工作表1" + tail, stamp + "/b/šž" + tail, stamp + "/b/šžčňř" + tail,
+                           stamp + "/xlrd--ragged/Sheet1" + tail, stamp + "/xlrd--ragged/Sheet2" + tail,
+                           stamp + "/xlrd--ragged/Sheet3" + tail}));
+}
+
+TEST(SplitCommandLine, ExitStatusTellsAFailedRunFromAnInputThatWasNotListed)
+{
+    test::TempDir in, out;
+    const QString ragged = corpus("xlrd--ragged.xls");
+    const QString missing = in.file(QStringLiteral("missing.xls"));
+    const QString text = in.write(QStringLiteral("notes.txt"), "text");
+
+    // Completed, but two inputs could not be listed: 2, each reported, the run folder last.
+    Outcome o = runTool({QStringLiteral("-o"), out.path(), missing, ragged, text}, in.path());
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_TRUE(o.err.contains(QStringLiteral("Error File Name: ") + missing)) << o.err.toStdString();
+    EXPECT_TRUE(o.err.contains(QStringLiteral("Error File Name: ") + text)) << o.err.toStdString();
+    EXPECT_TRUE(o.err.endsWith(QStringLiteral("Mission complete!\n")));
+    ASSERT_EQ(o.outLines().size(), 1);
+    EXPECT_TRUE(o.outLines()[0].startsWith(out.path() + '/'));
+    EXPECT_EQ(filesUnder(out.path()).size(), 3);
+
+    // Nothing listable: the run's own message, status 1, nothing written.
+    test::TempDir out2;
+    o = runTool({QStringLiteral("-o"), out2.path(), missing}, in.path());
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_TRUE(o.err.endsWith(QStringLiteral("Please select some Excel workbook at first\n")));
+    EXPECT_TRUE(o.out.isEmpty());
+
+    // An output folder that does not exist.
+    o = runTool({QStringLiteral("-o"), out2.file(QStringLiteral("nowhere")), ragged}, in.path());
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_EQ(o.err, QStringLiteral("Please select a output folder and try again\n"));
+    EXPECT_TRUE(filesUnder(out2.path()).isEmpty());
+
+    // A run that fails: the report on standard error, status 1, no run folder printed.
+    const QString dotted = in.file(QStringLiteral("...xls"));
+    ASSERT_TRUE(QFile::link(ragged, dotted));
+    o = runTool({QStringLiteral("-o"), out2.path(), dotted}, in.path());
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_TRUE(o.err.startsWith(QStringLiteral("Err Number: 75\nErr Description: "))) << o.err.toStdString();
+    EXPECT_TRUE(o.err.endsWith(QStringLiteral("\nErr Proc: mnuSplit_Click\n")));
+    EXPECT_TRUE(o.out.isEmpty());
+    EXPECT_TRUE(filesUnder(out2.path()).isEmpty());
+}
+
+TEST(SplitCommandLine, DefaultOutputIsTheCurrentDirectoryAndHelpDocumentsTheRun)
+{
+    test::TempDir here;
+    Outcome o = runTool({corpus("gnumeric--array-intersection.xls")}, here.path());
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    const QString runFolder = o.outLines().last();
+    EXPECT_EQ(QDir(runFolder).absolutePath(), QDir(here.path()).canonicalPath() + '/' + QDir(runFolder).dirName());
+    EXPECT_EQ(filesUnder(here.path()).size(), 3);
+
+    for (const QStringList& args : {QStringList{QStringLiteral("--help")},
+                                    QStringList{QStringLiteral("-o"), QStringLiteral("."), QStringLiteral("--help")}}) {
+        o = runTool(args, here.path());
+        EXPECT_EQ(o.exitCode, 0);
+        EXPECT_TRUE(o.out.contains(QStringLiteral("[-o FOLDER] WORKBOOK|FOLDER...")));
+        EXPECT_TRUE(o.out.contains(QStringLiteral("Exit status: 0")));
+    }
+    // A wrong command line: 2, and nothing is written.
+    for (const QStringList& args : {QStringList{}, QStringList{QStringLiteral("-o")},
+                                    QStringList{QStringLiteral("--bogus"), corpus("xlrd--ragged.xls")}}) {
+        o = runTool(args, here.path());
+        EXPECT_EQ(o.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(o.err.contains(QStringLiteral("--help")));
+    }
+    EXPECT_EQ(filesUnder(here.path()).size(), 3);
+}
