@@ -5,6 +5,7 @@
 #include "startup/BfError.h"
 #include "startup/ErrorReports.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QIcon>
 #include <QMouseEvent>
@@ -12,6 +13,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 namespace bf::about {
 
@@ -148,6 +150,18 @@ void frmAbout::paintEvent(QPaintEvent* event)
     p.fillRect(QRect(whiteX1, TwipsToPixels(kSeparatorWhite.y, dy),
                      TwipsToPixels(kSeparatorWhite.x2, dx) - whiteX1 + 1, kSeparatorWhitePixels),
                Qt::white);
+}
+
+void frmAbout::showEvent(QShowEvent* event)
+{
+    // Opened without an owner, the box still belongs to the window it was opened from, which
+    // keeps it out of the task bar and above that window.
+    if (!parentWidget()) {
+        QWidget* opener = QApplication::activeWindow();
+        if (opener && opener != this && windowHandle() && opener->windowHandle())
+            windowHandle()->setTransientParent(opener->windowHandle());
+    }
+    QDialog::showEvent(event);
 }
 
 void frmAbout::cmdOK_Click() { accept(); }

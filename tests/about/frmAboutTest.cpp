@@ -8,6 +8,7 @@
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
@@ -167,6 +168,11 @@ TEST(frmAbout, KeysAndButtonsCloseOrStartSystemInformation)
         box.show();
         box.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
+        // OK has the focus first, System Info comes next.
+        EXPECT_EQ(QApplication::focusWidget(), box.cmdOK);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), box.cmdSysInfo);
+        EXPECT_TRUE(fakes.messageBox.shown.empty());
         QTest::keyClick(&box, Qt::Key_S, Qt::AltModifier);
         // An access key presses the button the way a click does, after its short press animation.
         EXPECT_TRUE(QTest::qWaitFor([&] { return !fakes.messageBox.shown.empty(); }, 2000));
