@@ -199,18 +199,3 @@ TEST(HelpFile, EveryMenuCommandHasItsPageAndContextNumber)
     EXPECT_EQ(numbers, expected);
     EXPECT_EQ(about::HelpPageForContext(16), nullptr);
 }
-
-TEST(HelpFile, DirectoryReaderRefusesDamagedFiles)
-{
-    const QByteArray chm = readAll(helpDir() + "help.chm");
-    EXPECT_THROW(test::readChmDirectory(QByteArray()), std::runtime_error);
-    EXPECT_THROW(test::readChmDirectory(chm.left(0x60)), std::runtime_error);
-    QByteArray badTag = chm;
-    badTag[0] = 'X';
-    EXPECT_THROW(test::readChmDirectory(badTag), std::runtime_error);
-    // A directory offset pointing past the end.
-    QByteArray farDirectory = chm;
-    for (int i = 0; i < 8; ++i)
-        farDirectory[0x48 + i] = char(0x7F);
-    EXPECT_THROW(test::readChmDirectory(farDirectory), std::runtime_error);
-}
