@@ -1,0 +1,499 @@
+#!/usr/bin/python3
+"""Whole-corpus fidelity check of the one-worksheet extraction.
+
+For every worksheet of every sound BIFF8 workbook of the corpus (MANIFEST.tsv kind "biff8"), the
+command-line tool extracts the worksheet into a new workbook in a temporary folder. Two readers
+that are not ours then compare the source sheet with the extracted one:
+
+* xlrd with formatting_info=True: sheet name, cell values and types, the resolved formatting of
+  every cell (number format string, font, fill, borders, alignment, protection), merged ranges,
+  column widths, row heights, hidden rows and columns, comments, hyperlinks and rich-text runs.
+  A worksheet whose source xlrd cannot read at all is excused from this part and then judged by
+  the CSV comparison alone; the excused list is printed.
+* LibreOffice, which recalculates on load: each sheet exported to CSV must be the same text.
+
+Prints "N of M worksheets identical" and every difference. Exits non-zero when a worksheet
+differs (unless --report-only), and always when xlrd or LibreOffice is missing: a missing oracle
+is a failure, never a skip.
+
+Must run under Debian's /usr/bin/python3 (the one that has python3-xlrd).
+"""
+import argparse
+import concurrent.futures as cf
+import csv
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
+MAX_DIFFS_PER_SHEET = 8
+
+
+def find_soffice():
+    for cand in (shutil.which('soffice'), '/usr/bin/soffice', '/usr/lib/libreoffice/program/soffice'):
+        if cand and os.access(cand, os.X_OK):
+            return cand
+    return None
+
+
+def read_manifest(corpus):
+    """(relative path, [worksheet names]) of every sound BIFF8 workbook, in manifest order."""
+    rows = []
+    with open(os.path.join(corpus, 'MANIFEST.tsv'), encoding='utf-8', newline='') as f:
+        for row in csv.DictReader(f, delimiter='\t'):
+            if row['kind'] != 'biff8':
+                continue
+            names = row['worksheet_names'].split(' | ') if row['worksheet_names'] else []
+            rows.append((row['file'], names))
+    return rows
+
+
+# ---------------------------------------------------------------------------------------------
+# xlrd side: everything about a sheet that a user sees, with formatting resolved to values so that
+# a renumbered XF, font or palette entry still compares equal when it means the same thing.
+
+class Resolver:
+    def __init__(self, book):
+        self.book = book
+        self.xf_cache = {}
+
+    def colour(self, idx):
+        rgb = self.book.colour_map.get(idx)
+        # System colours (window text, background, automatic) have no RGB: compare the index.
+        return rgb if rgb is not None else ('system', idx)
+
+    def font(self, idx):
+        fonts = self.book.font_list
+        if idx is None or not (0 <= idx < len(fonts)):
+            return ('no font', idx)
+        f = fonts[idx]
+        return (f.name, f.height, f.weight, f.bold, f.italic, f.underline_type, f.struck_out,
+                f.escapement, f.family, f.character_set, f.outline, f.shadow,
+                self.colour(f.colour_index))
+
+    def xf(self, idx):
+        if idx in self.xf_cache:
+            return self.xf_cache[idx]
+        xfl = self.book.xf_list
+        if idx is None or not (0 <= idx < len(xfl)):
+            res = ('no XF', idx)
+        else:
+            x = xfl[idx]
+            fmt = self.book.format_map.get(x.format_key)
+            b, bg, al, pr = x.border, x.background, x.alignment, x.protection
+            res = (
+                ('number format', fmt.format_str if fmt is not None else ('missing', x.format_key)),
+                ('font', self.font(x.font_index)),
+                ('fill', (bg.fill_pattern, self.colour(bg.pattern_colour_index),
+                          self.colour(bg.background_colour_index))),
+                ('borders', (b.top_line_style, self.colour(b.top_colour_index),
+                             b.bottom_line_style, self.colour(b.bottom_colour_index),
+                             b.left_line_style, self.colour(b.left_colour_index),
+                             b.right_line_style, self.colour(b.right_colour_index),
+                             b.diag_line_style, self.colour(b.diag_colour_index),
+                             b.diag_down, b.diag_up)),
+                ('alignment', (al.hor_align, al.vert_align, al.rotation, al.text_wrapped,
+                               al.indent_level, al.shrink_to_fit, al.text_direction)),
+                ('protection', (pr.cell_locked, pr.formula_hidden)),
+            )
+        self.xf_cache[idx] = res
+        return res
+
+
+def describe_xf_diff(a, b):
+    parts = [name for (name, va), (_, vb) in zip(a, b) if va != vb] if (
+        isinstance(a, tuple) and isinstance(b, tuple) and len(a) == len(b) == 6) else ['XF']
+    return ', '.join(parts)
+
+
+def sheet_facts(sheet, res):
+    """Sheet-level facts (everything but the cells), as (label, value) pairs."""
+    facts = [
+        ('merged ranges', sorted(sheet.merged_cells)),
+        ('column info', sorted((c, ci.width, ci.hidden, ci.outline_level, ci.collapsed,
+                                res.xf(ci.xf_index)) for c, ci in sheet.colinfo_map.items())),
+        ('row info', sorted((r, ri.height, ri.hidden, ri.outline_level, ri.has_default_height,
+                             ri.additional_space_above, ri.additional_space_below,
+                             res.xf(ri.xf_index) if ri.has_default_xf_index else None)
+                            for r, ri in sheet.rowinfo_map.items())),
+        ('default column width', (sheet.defcolwidth, sheet.standardwidth)),
+        ('default row height', (sheet.default_row_height, sheet.default_row_hidden,
+                                sheet.default_row_height_mismatch,
+                                sheet.default_additional_space_above,
+                                sheet.default_additional_space_below)),
+        ('comments', sorted((k, n.text, n.author) for k, n in sheet.cell_note_map.items())),
+        ('hyperlinks', sorted((k, h.type, h.url_or_path, h.desc, h.textmark, h.quicktip)
+                              for k, h in sheet.hyperlink_map.items())),
+        ('rich text runs', sorted((k, tuple((pos, res.font(fx)) for pos, fx in runs))
+                                  for k, runs in sheet.rich_text_runlist_map.items())),
+        ('panes', (sheet.panes_are_frozen, sheet.horz_split_pos, sheet.vert_split_pos,
+                   sheet.horz_split_first_visible, sheet.vert_split_first_visible)),
+        ('view', (sheet.show_grid_lines, sheet.show_formulas, sheet.show_zero_values,
+                  sheet.show_outline_symbols, sheet.first_visible_rowx,
+                  sheet.first_visible_colx)),
+    ]
+    return facts
+
+
+def short(v, n=120):
+    s = repr(v)
+    return s if len(s) <= n else s[:n] + '...'
+
+
+def first_list_diff(a, b):
+    """Where two sorted lists of facts part, for a readable message."""
+    for i in range(min(len(a), len(b))):
+        if a[i] != b[i]:
+            return 'source %s, output %s' % (short(a[i]), short(b[i]))
+    if len(a) != len(b):
+        extra = a[len(b)] if len(a) > len(b) else b[len(a)]
+        return '%d vs %d entries (first unmatched %s)' % (len(a), len(b), short(extra))
+    return ''
+
+
+def compare_sheets(src_book, src_sheet, out_book, out_sheet):
+    from xlrd import colname
+    diffs = []
+    rs, ro = Resolver(src_book), Resolver(out_book)
+    if src_book.datemode != out_book.datemode:
+        diffs.append('date system: source %d, output %d' % (src_book.datemode, out_book.datemode))
+    if out_book.nsheets != 1:
+        diffs.append('output holds %d sheets, not 1 (%s)' % (out_book.nsheets, out_book.sheet_names()))
+    if out_sheet.name != src_sheet.name:
+        diffs.append('sheet name: source %r, output %r' % (src_sheet.name, out_sheet.name))
+    if out_sheet.visibility != 0:
+        diffs.append('output sheet is not visible (visibility %d)' % out_sheet.visibility)
+    if (src_sheet.nrows, src_sheet.ncols) != (out_sheet.nrows, out_sheet.ncols):
+        diffs.append('size: source %dx%d, output %dx%d' % (src_sheet.nrows, src_sheet.ncols,
+                                                            out_sheet.nrows, out_sheet.ncols))
+    cell_diffs = 0
+    for r in range(min(src_sheet.nrows, out_sheet.nrows)):
+        srow, orow = src_sheet.row(r), out_sheet.row(r)
+        for c in range(max(len(srow), len(orow))):
+            sc = srow[c] if c < len(srow) else None
+            oc = orow[c] if c < len(orow) else None
+            where = '%s%d' % (colname(c), r + 1)
+            if sc is None or oc is None:
+                what = 'cell present only in %s' % ('output' if sc is None else 'source')
+            elif sc.ctype != oc.ctype or sc.value != oc.value:
+                what = 'value: source (%d, %s), output (%d, %s)' % (
+                    sc.ctype, short(sc.value, 60), oc.ctype, short(oc.value, 60))
+            else:
+                xs, xo = rs.xf(sc.xf_index), ro.xf(oc.xf_index)
+                if xs == xo:
+                    continue
+                what = 'formatting differs in ' + describe_xf_diff(xs, xo)
+            cell_diffs += 1
+            if cell_diffs <= MAX_DIFFS_PER_SHEET // 2:
+                diffs.append('cell %s: %s' % (where, what))
+    if cell_diffs > MAX_DIFFS_PER_SHEET // 2:
+        diffs.append('... %d cells differ in all' % cell_diffs)
+    for (label, a), (_, b) in zip(sheet_facts(src_sheet, rs), sheet_facts(out_sheet, ro)):
+        if a != b:
+            detail = first_list_diff(a, b) if isinstance(a, list) else \
+                'source %s, output %s' % (short(a), short(b))
+            diffs.append('%s: %s' % (label, detail))
+    return diffs
+
+
+def xlrd_check_workbook(src_path, jobs):
+    """jobs: [(sheet name, output path or None)]. Returns {name: ('ok'|'diff'|'excused', [text])}."""
+    import xlrd
+    devnull = open(os.devnull, 'w')
+    results = {}
+    try:
+        src = xlrd.open_workbook(src_path, formatting_info=True, logfile=devnull)
+    except Exception as e:  # xlrd's own limits: the CSV comparison decides for these sheets
+        for name, _ in jobs:
+            results[name] = ('excused', ['xlrd cannot read the source workbook: %s: %s'
+                                         % (type(e).__name__, str(e)[:200])])
+        return results
+    for name, out_path in jobs:
+        if out_path is None:
+            continue
+        try:
+            src_sheet = src.sheet_by_name(name)
+        except xlrd.XLRDError:
+            results[name] = ('diff', ['xlrd finds no sheet %r in the source' % name])
+            continue
+        try:
+            out = xlrd.open_workbook(out_path, formatting_info=True, logfile=devnull)
+            out_sheet = out.sheet_by_index(0)
+        except Exception as e:
+            results[name] = ('diff', ['xlrd cannot read the output: %s: %s'
+                                      % (type(e).__name__, str(e)[:200])])
+            continue
+        d = compare_sheets(src, src_sheet, out, out_sheet)
+        results[name] = ('diff', d) if d else ('ok', [])
+    return results
+
+
+# ---------------------------------------------------------------------------------------------
+# LibreOffice side.
+
+def soffice_csv(soffice, inputs, outdir, profile, timeout):
+    """Converts inputs to one CSV per sheet. Returns {input path: {sheet name: csv path}} for the
+    inputs it converted; an input missing from the answer failed or was never reached."""
+    os.makedirs(outdir, exist_ok=True)
+    cmd = [soffice, '-env:UserInstallation=file://' + profile, '--headless', '--norestore',
+           '--nolockcheck', '--nologo', '--convert-to', CSV_FILTER, '--outdir', outdir] + inputs
+    try:
+        proc = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                              timeout=timeout, stdin=subprocess.DEVNULL)
+        text = proc.stdout.decode('utf-8', 'replace')
+    except subprocess.TimeoutExpired as e:
+        text = (e.stdout or b'').decode('utf-8', 'replace')
+    mapping = {}
+    current = None
+    marker = ' -> ' + outdir.rstrip('/') + '/'
+    for line in text.splitlines():
+        if line.startswith('convert '):
+            rest = line[len('convert '):]
+            current = rest.split(' using filter', 1)[0]
+            mapping.setdefault(current, {})
+        elif line.startswith('Writing sheet ') and current is not None and marker in line:
+            name, fname = line[len('Writing sheet '):].rsplit(marker, 1)
+            mapping[current][name] = os.path.join(outdir, fname)
+    # "convert" is printed before loading: a file LibreOffice could not load writes no sheet.
+    return {k: v for k, v in mapping.items() if v}
+
+
+def run_soffice_groups(soffice, inputs, workdir, tag, parallel, timeout):
+    """Spreads inputs over `parallel` LibreOffice processes (each with its own profile), largest
+    files first; a file a batch did not reach (a crash ends the batch) is retried on its own."""
+    groups = [[] for _ in range(parallel)]
+    sizes = [0] * parallel
+    for path in sorted(inputs, key=lambda p: -os.path.getsize(p)):
+        i = sizes.index(min(sizes))
+        groups[i].append(path)
+        sizes[i] += os.path.getsize(path)
+    result = {}
+
+    def run(i, files, attempt):
+        return soffice_csv(soffice, files, os.path.join(workdir, 'csv-%s-%d-%d' % (tag, i, attempt)),
+                           os.path.join(workdir, 'lo-profile-%d' % i), timeout)
+
+    with cf.ThreadPoolExecutor(parallel) as pool:
+        for m in pool.map(lambda ig: run(ig[0], ig[1], 0), [(i, g) for i, g in enumerate(groups) if g]):
+            result.update(m)
+    missing = [p for p in inputs if p not in result]
+    for n, path in enumerate(missing):
+        result.update(run(0, [path], n + 1))
+    return result
+
+
+def csv_diff(a_path, b_path):
+    with open(a_path, 'rb') as f:
+        a = f.read()
+    with open(b_path, 'rb') as f:
+        b = f.read()
+    if a == b:
+        return None
+    al, bl = a.split(b'\n'), b.split(b'\n')
+    for i in range(min(len(al), len(bl))):
+        if al[i] != bl[i]:
+            return 'CSV line %d: source %s, output %s' % (
+                i + 1, short(al[i].decode('utf-8', 'replace'), 100),
+                short(bl[i].decode('utf-8', 'replace'), 100))
+    return 'CSV: source %d lines, output %d lines' % (len(al), len(bl))
+
+
+# ---------------------------------------------------------------------------------------------
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
+    ap.add_argument('--app', required=True, help='the brakenfold-split program')
+    ap.add_argument('--corpus', required=True, help='corpus folder with MANIFEST.tsv')
+    ap.add_argument('--report', help='also write the summary to this file')
+    ap.add_argument('--report-only', action='store_true',
+                    help='exit 0 even when worksheets differ (still fails on a missing oracle)')
+    ap.add_argument('--jobs', type=int, default=2, help='parallel extractions and readers')
+    ap.add_argument('--only', default='', help='only workbooks whose path contains this text')
+    ap.add_argument('--keep', action='store_true', help='keep the temporary folder')
+    args = ap.parse_args()
+
+    started = time.time()
+    out_lines = []
+
+    def say(line=''):
+        print(line, flush=True)
+        out_lines.append(line)
+
+    def finish(code):
+        if args.report:
+            with open(args.report, 'w', encoding='utf-8') as f:
+                f.write('\n'.join(out_lines) + '\n')
+        sys.exit(code)
+
+    # A missing oracle or program fails the run: nothing here may quietly skip.
+    try:
+        import xlrd  # noqa: F401
+    except ImportError:
+        say('FAIL: python3-xlrd is not importable by %s (install python3-xlrd and run this with '
+            '/usr/bin/python3)' % sys.executable)
+        finish(2)
+    soffice = find_soffice()
+    if soffice is None:
+        say('FAIL: LibreOffice (soffice) is not installed (libreoffice-calc-nogui)')
+        finish(2)
+    if not os.access(args.app, os.X_OK):
+        say('FAIL: the program %s does not exist or is not executable' % args.app)
+        finish(2)
+    manifest = read_manifest(args.corpus)
+    if not manifest:
+        say('FAIL: no biff8 workbook in %s/MANIFEST.tsv' % args.corpus)
+        finish(2)
+    manifest = [(p, n) for p, n in manifest if args.only in p]
+
+    work = tempfile.mkdtemp(prefix='bf-fidelity-')
+    outdir = os.path.join(work, 'out')
+    os.makedirs(outdir)
+    env = dict(os.environ, XDG_RUNTIME_DIR=os.path.join(work, 'xdg'), HOME=os.path.join(work, 'home'))
+    os.makedirs(env['XDG_RUNTIME_DIR'], mode=0o700)
+    os.makedirs(env['HOME'])
+
+    # Every worksheet: (workbook index, sheet index, source path, sheet name, output path).
+    sheets = []
+    for wi, (rel, names) in enumerate(manifest):
+        src = os.path.join(args.corpus, rel)
+        for si, name in enumerate(names):
+            sheets.append((wi, si, src, name, os.path.join(outdir, 'w%02ds%02d.xls' % (wi, si))))
+    problems = {}   # (wi, si) -> [text]
+    excused = {}    # (wi, si) -> reason
+
+    # Listing must give the manifest's worksheets, in order.
+    list_problems = []
+
+    def do_list(item):
+        rel, names = item
+        src = os.path.join(args.corpus, rel)
+        try:
+            p = subprocess.run([args.app, '--list', src], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, timeout=60, env=env, stdin=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            return '%s: --list timed out' % rel
+        if p.returncode != 0:
+            return '%s: --list exit %d: %s' % (rel, p.returncode,
+                                               p.stderr.decode('utf-8', 'replace').strip()[:200])
+        got = []
+        for line in p.stdout.decode('utf-8', 'replace').splitlines():
+            path, _, name = line.partition('\t')
+            got.append(name)
+            if os.path.abspath(path) != os.path.abspath(src):
+                return '%s: --list printed path %r' % (rel, path)
+        if got != names:
+            return '%s: --list gave %s, expected %s' % (rel, short(got, 200), short(names, 200))
+        return None
+
+    with cf.ThreadPoolExecutor(args.jobs) as pool:
+        list_problems = [r for r in pool.map(do_list, manifest) if r]
+
+    def do_extract(s):
+        wi, si, src, name, out = s
+        try:
+            p = subprocess.run([args.app, '--extract', src, name, out], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, timeout=120, env=env, stdin=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            return s, 'extraction timed out'
+        err = p.stderr.decode('utf-8', 'replace').strip()
+        if p.returncode != 0:
+            return s, 'extraction failed (exit %d): %s' % (p.returncode, err[:300])
+        if not os.path.isfile(out):
+            return s, 'extraction reported success but wrote no file'
+        return s, None
+
+    t0 = time.time()
+    with cf.ThreadPoolExecutor(args.jobs) as pool:
+        for s, err in pool.map(do_extract, sheets):
+            if err:
+                problems[(s[0], s[1])] = [err]
+    t_extract = time.time() - t0
+    extracted = [s for s in sheets if (s[0], s[1]) not in problems]
+
+    # xlrd, one process per workbook so the source is read once.
+    t0 = time.time()
+    by_wb = {}
+    for s in sheets:
+        by_wb.setdefault(s[0], []).append(s)
+    with cf.ProcessPoolExecutor(args.jobs) as pool:
+        futs = {}
+        for wi, ss in by_wb.items():
+            jobs = [(s[3], None if (s[0], s[1]) in problems else s[4]) for s in ss]
+            futs[pool.submit(xlrd_check_workbook, ss[0][2], jobs)] = ss
+        for fut in cf.as_completed(futs):
+            ss = futs[fut]
+            try:
+                res = fut.result()
+            except Exception as e:
+                res = {s[3]: ('diff', ['xlrd comparison crashed: %r' % e]) for s in ss}
+            for s in ss:
+                status, texts = res.get(s[3], ('ok', []))
+                if status == 'excused':
+                    excused[(s[0], s[1])] = texts[0]
+                elif status == 'diff':
+                    problems.setdefault((s[0], s[1]), []).extend(texts)
+    t_xlrd = time.time() - t0
+
+    # LibreOffice: every source workbook and every extracted file to CSV, then sheet by sheet.
+    t0 = time.time()
+    parallel = max(1, min(args.jobs, 2))
+    sources = sorted({s[2] for s in sheets})
+    lo_src = run_soffice_groups(soffice, sources, work, 'src', parallel, 900)
+    lo_out = run_soffice_groups(soffice, [s[4] for s in extracted], work, 'out', parallel, 900)
+    t_lo = time.time() - t0
+    for s in extracted:
+        key = (s[0], s[1])
+        src_csv = lo_src.get(s[2], {}).get(s[3])
+        out_map = lo_out.get(s[4], {})
+        if src_csv is None:
+            problems.setdefault(key, []).append('LibreOffice exported no CSV for the source sheet')
+            continue
+        if len(out_map) != 1 or s[3] not in out_map:
+            problems.setdefault(key, []).append(
+                'LibreOffice sees the output as sheets %s' % short(sorted(out_map), 150))
+            continue
+        d = csv_diff(src_csv, out_map[s[3]])
+        if d:
+            problems.setdefault(key, []).append(d)
+
+    # Report.
+    total = len(sheets)
+    identical = total - len(problems)
+    say('%d of %d worksheets identical' % (identical, total))
+    say('(%d workbooks; extraction %.1f s, xlrd %.1f s, LibreOffice %.1f s, total %.1f s)'
+        % (len(manifest), t_extract, t_xlrd, t_lo, time.time() - started))
+    if list_problems:
+        say('')
+        say('Listing differs (%d workbooks):' % len(list_problems))
+        for p in list_problems:
+            say('  ' + p)
+    if problems:
+        say('')
+        say('Differences (%d worksheets):' % len(problems))
+        for s in sheets:
+            key = (s[0], s[1])
+            if key in problems:
+                say('  %s [%s]:' % (os.path.relpath(s[2], args.corpus), s[3]))
+                for t in problems[key][:MAX_DIFFS_PER_SHEET]:
+                    say('      ' + t)
+    say('')
+    say('Excused from the xlrd comparison, checked by CSV only (%d worksheets):' % len(excused))
+    for s in sheets:
+        key = (s[0], s[1])
+        if key in excused:
+            say('  %s [%s]: %s' % (os.path.relpath(s[2], args.corpus), s[3], excused[key]))
+
+    if args.keep:
+        say('')
+        say('kept ' + work)
+    else:
+        shutil.rmtree(work, ignore_errors=True)
+    failed = bool(problems or list_problems)
+    finish(1 if failed and not args.report_only else 0)
+
+
+if __name__ == '__main__':
+    main()
