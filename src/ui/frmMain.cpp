@@ -1,22 +1,679 @@
 #include "ui/frmMain.h"
 
+#include "about/LinkCommands.h"
+#include "about/frmAbout.h"
+#include "about/frmHelpKeys.h"
 #include "platform/Seams.h"
+#include "split/SplitRun.h"
+#include "startup/AppVersion.h"
+#include "startup/BfError.h"
+#include "startup/ErrorReports.h"
+#include "startup/MainProc.h"
+#include "tasklist/TaskListCommands.h"
+#include "ui/TaskListWidget.h"
+#include "ui/Twips.h"
+#include "ui/frmOptions.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScreen>
+#include <QSessionManager>
+#include <QToolBar>
+#include <QToolButton>
+#include <cmath>
 
 namespace bf::ui {
+
+namespace {
+
+// The stored layout, in twips.
+constexpr double kClientWidth = 7455;
+constexpr double kClientHeight = 4800;
+
+struct ImageFile {
+    int index;
+    const char* key;
+    const char* file;
+};
+constexpr ImageFile kImages[] = {
+    {1, "Add", "\\ICON\\Add.ICO"},        {2, "Remove", "\\ICON\\Remove.ico"},
+    {3, "Split", "\\ICON\\Split.ico"},    {4, "Option", "\\ICON\\Option.ico"},
+    {5, "Help", "\\ICON\\Help.ico"},      {6, "HomePage", "\\ICON\\HomePage.Ico"},
+    {7, "Exit", "\\ICON\\Exit.ico"},
+};
+
+struct ToolbarButton {
+    const char* key;
+    const char* caption;
+    int image; // 0: separator
+};
+constexpr ToolbarButton kButtons[] = {
+    {"mnuFile", "Add file", 1},
+    {"mnuEdit", "Remove ", 2},
+    {"", "", 0},
+    {"mnuSplit_Click", "Split", 3},
+    {"", "", 0},
+    {"mnuSettings_Click", "Option", 4},
+    {"mnuApplicationHelp_Click", "Help", 5},
+    {"mnuVisitHomePage_Click", "Homepage", 6},
+    {"", "", 0},
+    {"mnuExit_Click", "Exit", 7},
+};
+
+constexpr std::int32_t kInvalidPicture = 481;
+
+// A picture file beside the program; missing or unreadable files fail as the platform's
+// picture loader did (file not found, invalid picture).
+QIcon loadPicture(const QString& relative)
+{
+    const QString path = platform::resolveBesideProgram(relative);
+    if (!QFileInfo(path).isFile())
+        throw Error(err::FileNotFound, QStringLiteral("File not found: ") + path);
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull())
+        throw Error(kInvalidPicture, QStringLiteral("Invalid picture: ") + path + QStringLiteral(" (") +
+                                         reader.errorString() + ')');
+    QIcon icon(path);
+    if (icon.isNull())
+        icon = QIcon(QPixmap::fromImage(image));
+    return icon;
+}
+
+QString configured(const QString& key)
+{
+    QString text;
+    if (clsSetting* setting = MainProc::Setting())
+        setting->GetSetting(key, text);
+    return text;
+}
+
+void showConfiguredMessage(const QString& key)
+{
+    platform::msgBox(configured(key));
+}
+
+automation::SpreadsheetApplication& excelApp()
+{
+    automation::SpreadsheetApplication* app = MainProc::ExcelApp();
+    if (!app)
+        throw Error(err::ObjectVariableNotSet, QStringLiteral("the spreadsheet application is not running"));
+    return *app;
+}
+
+void fault(const QString& routine)
+{
+    if (auto& hook = frmMain::loadFaultHook())
+        hook(routine);
+}
+
+QAction* menuItem(QMenu* menu, const char* name, const char* caption, int helpContext)
+{
+    QAction* action = menu->addAction(QString::fromLatin1(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    if (helpContext > 0)
+        action->setProperty("helpContextID", helpContext);
+    return action;
+}
+
+QMenu* topMenu(QMenuBar* bar, const char* name, const char* caption, int helpContext)
+{
+    QMenu* menu = bar->addMenu(QString::fromLatin1(caption));
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setProperty("helpContextID", helpContext);
+    return menu;
+}
+
+// Hidden entries come back however the pop-up ends, a failing command included.
+class ShowAgain {
+public:
+    explicit ShowAgain(std::initializer_list<QAction*> actions) : actions_(actions)
+    {
+        for (QAction* a : actions_)
+            a->setVisible(false);
+    }
+    ~ShowAgain()
+    {
+        for (QAction* a : actions_)
+            a->setVisible(true);
+    }
+    ShowAgain(const ShowAgain&) = delete;
+    ShowAgain& operator=(const ShowAgain&) = delete;
+
+private:
+    std::vector<QAction*> actions_;
+};
+
+} // namespace
+
+std::function<void(const QString&)>& frmMain::loadFaultHook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
 
 frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(platform::app().title());
-    resize(497, 320);
+    handlers_ = {
+        {QStringLiteral("mnuAddFile_Click"), &frmMain::mnuAddFile_Click},
+        {QStringLiteral("mnuAddFolder_Click"), &frmMain::mnuAddFolder_Click},
+        {QStringLiteral("mnuExit_Click"), &frmMain::mnuExit_Click},
+        {QStringLiteral("mnuRemoveItem_Click"), &frmMain::mnuRemoveItem_Click},
+        {QStringLiteral("mnuClearList_Click"), &frmMain::mnuClearList_Click},
+        {QStringLiteral("mnuSplit_Click"), &frmMain::mnuSplit_Click},
+        {QStringLiteral("mnuSettings_Click"), &frmMain::mnuSettings_Click},
+        {QStringLiteral("mnuApplicationHelp_Click"), &frmMain::mnuApplicationHelp_Click},
+        {QStringLiteral("mnuVisitHomePage_Click"), &frmMain::mnuVisitHomePage_Click},
+        {QStringLiteral("mnuSupport_Click"), &frmMain::mnuSupport_Click},
+        {QStringLiteral("mnuAbout_Click"), &frmMain::mnuAbout_Click},
+        {QStringLiteral("mnuPopupSplit_Click"), &frmMain::mnuPopupSplit_Click},
+        {QStringLiteral("mnuPopupAddFile_Click"), &frmMain::mnuPopupAddFile_Click},
+        {QStringLiteral("mnuPopupAddFolder_Click"), &frmMain::mnuPopupAddFolder_Click},
+        {QStringLiteral("mnuPopupRemoveItem_Click"), &frmMain::mnuPopupRemoveItem_Click},
+        {QStringLiteral("mnuPopupClearList_Click"), &frmMain::mnuPopupClearList_Click},
+    };
+    buildLayout();
+    buildMenus();
+
+    // Key preview: F1 reaches the window whichever of its controls has the focus.
+    qApp->installEventFilter(this);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        trapProcedure(QStringLiteral("Form_QueryUnload"), [&] {
+            if (manager.allowsInteraction()) {
+                const bool cancel = Form_QueryUnload();
+                manager.release();
+                if (cancel)
+                    manager.cancel();
+            }
+        });
+    });
+
+    Form_Load();
 }
+
+frmMain::~frmMain()
+{
+    qApp->removeEventFilter(this);
+}
+
+void frmMain::buildLayout()
+{
+    // Fixed single border, minimize but no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("frmMainClient"));
+    client->setFixedSize(twipsToPxX(*this, kClientWidth), twipsToPxY(*this, kClientHeight));
+    setCentralWidget(client);
+
+    // Stored order: the toolbar across the top, the bar near the bottom, the list in between.
+    tlbMain = new QToolBar(client);
+    tlbMain->setObjectName(QStringLiteral("tlbMain"));
+    tlbMain->setAccessibleName(QStringLiteral("Toolbar"));
+    tlbMain->setMovable(false);
+    tlbMain->setFloatable(false);
+    tlbMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    tlbMain->setIconSize(QSize(32, 32));
+    tlbMain->setGeometry(twipsRect(*this, 0, 0, kClientWidth, 570));
+    connect(tlbMain, &QToolBar::actionTriggered, this, [this](QAction* action) {
+        tlbMain_ButtonClick(action->property("key").toString());
+    });
+
+    prgSplit = new QProgressBar(client);
+    prgSplit->setObjectName(QStringLiteral("prgSplit"));
+    prgSplit->setAccessibleName(QStringLiteral("Split progress"));
+    prgSplit->setGeometry(twipsRect(*this, 0, 4320, kClientWidth, 255));
+    prgSplit->setRange(0, 100);
+    prgSplit->setValue(0);
+    prgSplit->setTextVisible(false);
+
+    lvwTask = new TaskListWidget(client);
+    lvwTask->setGeometry(twipsRect(*this, 240, 840, 6975, 3255));
+    lvwTask->layoutWidthTwips = 6975;
+    connect(lvwTask, &TaskListWidget::keyDown, this, &frmMain::lvwTask_KeyDown);
+    connect(lvwTask, &TaskListWidget::mouseUp, this, &frmMain::lvwTask_MouseUp);
+    connect(lvwTask, &TaskListWidget::pathsDropped, this, &frmMain::lvwTask_OLEDragDrop);
+
+    // Tab order as stored: the list, the bar, the toolbar.
+    setTabOrder(lvwTask, prgSplit);
+    setTabOrder(prgSplit, tlbMain);
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmMain::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+
+    mnuFile = topMenu(bar, "mnuFile", "&File", 1);
+    mnuAddFile = menuItem(mnuFile, "mnuAddFile", "Add File", 6);
+    mnuAddFolder = menuItem(mnuFile, "mnuAddFolder", "Add Folder", 7);
+    mnuSep1 = mnuFile->addSeparator();
+    mnuSep1->setObjectName(QStringLiteral("mnuSep1"));
+    mnuExit = menuItem(mnuFile, "mnuExit", "Exit", 8);
+
+    mnuEdit = topMenu(bar, "mnuEdit", "&Edit", 2);
+    mnuRemoveItem = menuItem(mnuEdit, "mnuRemoveItem", "Remove Item", 9);
+    mnuClearList = menuItem(mnuEdit, "mnuClearList", "Clear List", 10);
+
+    mnuActions = topMenu(bar, "mnuActions", "&Actions", 3);
+    mnuSplit = menuItem(mnuActions, "mnuSplit", "Split", 11);
+
+    mnuOptions = topMenu(bar, "mnuOptions", "&Options", 4);
+    mnuSettings = menuItem(mnuOptions, "mnuSettings", "Settings", 12);
+
+    mnuHelp = topMenu(bar, "mnuHelp", "&Help", 5);
+    mnuApplicationHelp = menuItem(mnuHelp, "mnuApplicationHelp", "Application Help", 13);
+    mnuVisitHomePage = menuItem(mnuHelp, "mnuVisitHomePage", "Visit HomePage", 14);
+    mnuSupport = menuItem(mnuHelp, "mnuSupport", "Support", 15);
+    mnuAbout = menuItem(mnuHelp, "mnuAbout", "About", 18);
+
+    // The task list's context menu: a menu of the window that the menu bar does not show.
+    mnuPopup = new QMenu(this);
+    mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
+    mnuPopup->menuAction()->setObjectName(QStringLiteral("mnuPopup"));
+    mnuPopupSplit = menuItem(mnuPopup, "mnuPopupSplit", "Split", 0);
+    mnuPopupSep1 = mnuPopup->addSeparator();
+    mnuPopupSep1->setObjectName(QStringLiteral("mnuPopupSep1"));
+    mnuPopupAddFile = menuItem(mnuPopup, "mnuPopupAddFile", "Add File", 0);
+    mnuPopupAddFolder = menuItem(mnuPopup, "mnuPopupAddFolder", "Add Folder", 0);
+    mnuPopupRemoveItem = menuItem(mnuPopup, "mnuPopupRemoveItem", "Remove Item", 0);
+    mnuPopupClearList = menuItem(mnuPopup, "mnuPopupClearList", "Clear List", 0);
+
+    const std::pair<QAction*, void (frmMain::*)()> doors[] = {
+        {mnuAddFile, &frmMain::mnuAddFile_Click},
+        {mnuAddFolder, &frmMain::mnuAddFolder_Click},
+        {mnuExit, &frmMain::mnuExit_Click},
+        {mnuRemoveItem, &frmMain::mnuRemoveItem_Click},
+        {mnuClearList, &frmMain::mnuClearList_Click},
+        {mnuSplit, &frmMain::mnuSplit_Click},
+        {mnuSettings, &frmMain::mnuSettings_Click},
+        {mnuApplicationHelp, &frmMain::mnuApplicationHelp_Click},
+        {mnuVisitHomePage, &frmMain::mnuVisitHomePage_Click},
+        {mnuSupport, &frmMain::mnuSupport_Click},
+        {mnuAbout, &frmMain::mnuAbout_Click},
+        {mnuPopupSplit, &frmMain::mnuPopupSplit_Click},
+        {mnuPopupAddFile, &frmMain::mnuPopupAddFile_Click},
+        {mnuPopupAddFolder, &frmMain::mnuPopupAddFolder_Click},
+        {mnuPopupRemoveItem, &frmMain::mnuPopupRemoveItem_Click},
+        {mnuPopupClearList, &frmMain::mnuPopupClearList_Click},
+    };
+    for (const auto& [action, handler] : doors)
+        connect(action, &QAction::triggered, this, handler);
+}
+
+tasklist::TaskRows& frmMain::rows() { return lvwTask->rows(); }
+
+// ---- load sequence ---------------------------------------------------------------------------
+
+void frmMain::Form_Load()
+{
+    trapProcedure(QStringLiteral("Form_Load"), [&] {
+        fault(QStringLiteral("Form_Load"));
+        setWindowIcon(loadPicture(QStringLiteral("\\Icon\\frmMain.ico")));
+        if (SetCaption() != 1) {
+            showConfiguredMessage(QStringLiteral("ErrCantSetfrmMainCaption"));
+            return;
+        }
+        if (InitImageList() != 1) {
+            showConfiguredMessage(QStringLiteral("ErrCantInitImageList"));
+            return;
+        }
+        if (InitToolbar() != 1) {
+            showConfiguredMessage(QStringLiteral("ErrCantInitToolbar"));
+            return;
+        }
+        if (InitListView() != 1) {
+            showConfiguredMessage(QStringLiteral("ErrCantInitListView"));
+            return;
+        }
+        prgSplit->setVisible(false);
+    });
+    adjustSize();
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+}
+
+std::int32_t frmMain::SetCaption()
+{
+    std::int32_t result = 0;
+    trapProcedure(QStringLiteral("SetCaption"), [&] {
+        fault(QStringLiteral("SetCaption"));
+        clsSetting* setting = MainProc::Setting();
+        if (!setting)
+            throw Error(err::ObjectVariableNotSet, QStringLiteral("the configuration store is not available"));
+        QString caption;
+        if (setting->GetSetting(QStringLiteral("frmMainCaption"), caption) == clsSetting::kKeyMissing) {
+            result = 2;
+            return;
+        }
+        setWindowTitle(caption + GetVersionString());
+        result = 1;
+    });
+    return result;
+}
+
+std::int32_t frmMain::InitImageList()
+{
+    std::int32_t result = 0;
+    trapProcedure(QStringLiteral("InitImageList"), [&] {
+        fault(QStringLiteral("InitImageList"));
+        for (const ImageFile& file : kImages)
+            ilsMain.push_back({file.index, QString::fromLatin1(file.key), loadPicture(QString::fromLatin1(file.file))});
+        result = 1;
+    });
+    return result;
+}
+
+std::int32_t frmMain::InitToolbar()
+{
+    std::int32_t result = 0;
+    trapProcedure(QStringLiteral("InitToolbar"), [&] {
+        fault(QStringLiteral("InitToolbar"));
+        int index = 0;
+        for (const ToolbarButton& b : kButtons) {
+            ++index;
+            QAction* action = nullptr;
+            if (b.image == 0) {
+                action = tlbMain->addSeparator();
+            } else {
+                const auto image = std::find_if(ilsMain.begin(), ilsMain.end(),
+                                                [&](const ImageListEntry& e) { return e.index == b.image; });
+                if (image == ilsMain.end())
+                    bf::raise(err::SubscriptOutOfRange);
+                action = tlbMain->addAction(image->picture, QString::fromLatin1(b.caption));
+                // The caption also names the button for screen readers ("Remove " keeps its blank
+                // on screen; the spoken name does not need it).
+                if (QWidget* button = tlbMain->widgetForAction(action))
+                    button->setAccessibleName(QString::fromLatin1(b.caption).trimmed());
+            }
+            action->setProperty("key", QString::fromLatin1(b.key));
+            action->setProperty("index", index);
+            action->setObjectName(QStringLiteral("tlbMainButton%1").arg(index));
+        }
+        // The bar keeps the stored top and width; its height follows the buttons, but never
+        // reaches into the list below it.
+        const int maxHeight = twipsToPxY(*this, 840);
+        tlbMain->resize(tlbMain->width(), std::min(std::max(tlbMain->sizeHint().height(), tlbMain->height()), maxHeight));
+        result = 1;
+    });
+    return result;
+}
+
+std::int32_t frmMain::InitListView()
+{
+    fault(QStringLiteral("InitListView"));
+    return lvwTask->InitListView();
+}
+
+// ---- commands --------------------------------------------------------------------------------
+
+void frmMain::mnuAddFile_Click()
+{
+    trapProcedure(QStringLiteral("mnuAddFile_Click"), [&] { tasklist::AddFile(rows(), excelApp()); });
+}
+
+void frmMain::mnuAddFolder_Click()
+{
+    try {
+        tasklist::AddFolder(rows(), excelApp());
+    } catch (...) {
+        try {
+            showFolderError(QString());
+        } catch (...) {
+        }
+    }
+}
+
+void frmMain::mnuPopupAddFile_Click()
+{
+    trapProcedure(QStringLiteral("mnuPopupAddFile_Click"), [&] { mnuAddFile_Click(); });
+}
+
+void frmMain::mnuPopupAddFolder_Click()
+{
+    trapProcedure(QStringLiteral("mnuPopupAddFolder_Click"), [&] { mnuAddFolder_Click(); });
+}
+
+void frmMain::mnuRemoveItem_Click()
+{
+    trapProcedure(QStringLiteral("mnuRemoveItem_Click"), [&] { tasklist::RemoveItem(rows()); });
+}
+
+void frmMain::mnuClearList_Click()
+{
+    trapProcedure(QStringLiteral("mnuClearList_Click"), [&] { tasklist::ClearList(rows()); });
+}
+
+void frmMain::mnuPopupRemoveItem_Click()
+{
+    trapProcedure(QStringLiteral("mnuPopupRemoveItem_Click"), [&] { mnuRemoveItem_Click(); });
+}
+
+void frmMain::mnuPopupClearList_Click()
+{
+    trapProcedure(QStringLiteral("mnuPopupClearList_Click"), [&] { mnuClearList_Click(); });
+}
+
+void frmMain::mnuSplit_Click()
+{
+    trapProcedure(QStringLiteral("mnuSplit_Click"), [&] { split::RunSplit(rows(), *this); });
+}
+
+void frmMain::mnuPopupSplit_Click()
+{
+    trapProcedure(QStringLiteral("mnuPopupSplit_Click"),
+                  [&] { split::RunSplit(rows(), *this, QStringLiteral("mnuPopupSplit_Click")); });
+}
+
+void frmMain::mnuExit_Click()
+{
+    trapProcedure(QStringLiteral("mnuExit_Click"), [&] { close(); });
+}
+
+void frmMain::mnuSettings_Click()
+{
+    trapProcedure(QStringLiteral("mnuSettings_Click"), [&] {
+        // A fresh dialog each time, so it reads the settings again; a failing load throws
+        // before anything is shown.
+        frmOptions dialog;
+        showDialog(dialog);
+    });
+}
+
+void frmMain::mnuAbout_Click()
+{
+    trapProcedure(QStringLiteral("lmnuAbout_Click"), [&] {
+        about::AboutLinks links{[this] { mnuVisitHomePage_Click(); }, [this] { mnuSupport_Click(); }};
+        about::frmAbout dialog(windowTitle(), links);
+        showDialog(dialog);
+    });
+}
+
+void frmMain::mnuApplicationHelp_Click()
+{
+    trapProcedure(QStringLiteral("mnuApplicationHelp_Click"), [&] { about::ApplicationHelp(this); });
+}
+
+void frmMain::mnuVisitHomePage_Click()
+{
+    trapProcedure(QStringLiteral("mnuVisitHomePage_Click"), [&] { about::VisitHomePage(); });
+}
+
+void frmMain::mnuSupport_Click()
+{
+    trapProcedure(QStringLiteral("mnuSupport_Click"), [&] { about::Support(); });
+}
+
+void frmMain::tlbMain_ButtonClick(const QString& key)
+{
+    trapProcedure(QStringLiteral("tlbMain_ButtonClick"), [&] {
+        if (key == QLatin1String("mnuFile")) {
+            // The File menu without Exit and its separator; both return however it ends.
+            ShowAgain restore{mnuExit, mnuSep1};
+            showPopup(*mnuFile);
+            return;
+        }
+        if (key == QLatin1String("mnuEdit")) {
+            showPopup(*mnuEdit);
+            return;
+        }
+        const auto handler = handlers_.find(key);
+        if (handler == handlers_.end())
+            throw Error(err::NotSupported, standardDescription(err::NotSupported) + QStringLiteral(": ") + key);
+        (this->*(handler->second))();
+    });
+}
+
+void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
+{
+    Q_UNUSED(shift);
+    trapProcedure(QStringLiteral("Form_KeyDown"), [&] {
+        if (keyCode != Qt::Key_F1)
+            return;
+        platform::ShellSeam* shell = platform::seams().shell;
+        if (!shell)
+            throw Error(err::ObjectVariableNotSet, QStringLiteral("no shell is available"));
+        // A missing help file is the shell's business: its answer is not examined.
+        shell->open(about::HelpFilePath());
+    });
+}
+
+bool frmMain::Form_QueryUnload()
+{
+    bool cancel = false;
+    trapProcedure(QStringLiteral("Form_QueryUnload"), [&] { cancel = !tasklist::ConfirmExit(rows()); });
+    return cancel;
+}
+
+void frmMain::lvwTask_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
+{
+    Q_UNUSED(shift);
+    trapProcedure(QStringLiteral("lvwTask_KeyDown"), [&] {
+        if (keyCode == Qt::Key_Delete)
+            mnuRemoveItem_Click();
+    });
+}
+
+void frmMain::lvwTask_MouseUp(Qt::MouseButton button)
+{
+    trapProcedure(QStringLiteral("lvwTask_MouseUp"), [&] {
+        if (button == Qt::RightButton)
+            showPopup(*mnuPopup);
+    });
+}
+
+void frmMain::lvwTask_OLEDragDrop(const QStringList& paths)
+{
+    trapProcedure(QStringLiteral("lvwTask_OLEDragDrop"), [&] { tasklist::AddDropped(rows(), excelApp(), paths); });
+}
+
+void frmMain::showPopup(QMenu& menu)
+{
+    if (popupPresenter)
+        popupPresenter(menu);
+    else
+        menu.exec(QCursor::pos());
+}
+
+void frmMain::showDialog(QDialog& dialog)
+{
+    if (dialogPresenter)
+        dialogPresenter(dialog);
+    else
+        dialog.exec();
+}
+
+// ---- closing and keys ------------------------------------------------------------------------
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
+    if (Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     Q_EMIT unloaded();
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1) {
+            Form_KeyDown(key->key(), key->modifiers());
+            // Taken here: none of the window's controls has an F1 behaviour of its own, and a
+            // key a control ignores would otherwise reach this filter again from its parent.
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- what a split run shows ------------------------------------------------------------------
+
+void frmMain::setCaption(const QString& caption) { setWindowTitle(caption); }
+
+void frmMain::setProgressVisible(bool visible) { prgSplit->setVisible(visible); }
+
+namespace {
+int barUnits(float value)
+{
+    if (!std::isfinite(value))
+        return 0;
+    return static_cast<int>(std::lround(std::clamp(value, -2.0e9f, 2.0e9f)));
+}
+} // namespace
+
+void frmMain::setProgressMinimum(float value)
+{
+    progressMin_ = value;
+    prgSplit->setMinimum(barUnits(value));
+}
+
+void frmMain::setProgressMaximum(float value)
+{
+    progressMax_ = value;
+    prgSplit->setMaximum(barUnits(value));
+}
+
+void frmMain::setProgressValue(float value)
+{
+    progressValue_ = value;
+    prgSplit->setValue(barUnits(value));
+}
+
+bool frmMain::progressVisible() const { return !prgSplit->isHidden(); }
+
+void frmMain::setBusyPointer(bool busy)
+{
+    if (busy)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void frmMain::repaintNow()
+{
+    prgSplit->repaint();
+    lvwTask->viewport()->repaint();
+    // Paint and pointer updates only: no click or key is taken while the run goes on.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 } // namespace bf::ui

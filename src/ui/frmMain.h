@@ -1,14 +1,133 @@
 #pragma once
-// The main window. (Bare for now: its controls, load sequence and commands are built on top.)
+// The main window: menu bar, toolbar tlbMain, the task list lvwTask and the progress bar
+// prgSplit, built at their stored positions; its load sequence; and every command handler, each
+// trapping its own failures so that nothing escapes into the event loop.
+#include "split/SplitView.h"
+#include "tasklist/TaskRows.h"
+
+#include <QIcon>
 #include <QMainWindow>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <vector>
+
+class QAction;
+class QDialog;
+class QMenu;
+class QProgressBar;
+class QToolBar;
 
 namespace bf::ui {
 
-class frmMain : public QMainWindow {
+class TaskListWidget;
+
+// One picture of ilsMain.
+struct ImageListEntry {
+    int index;
+    QString key;
+    QIcon picture;
+};
+
+class frmMain : public QMainWindow, public split::SplitView {
     Q_OBJECT
 
 public:
+    // Builds the stored layout and runs Form_Load.
     explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // ---- controls, named as designed ----
+    QToolBar* tlbMain = nullptr;
+    QProgressBar* prgSplit = nullptr;
+    TaskListWidget* lvwTask = nullptr;
+    std::vector<ImageListEntry> ilsMain;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuAddFile = nullptr;
+    QAction* mnuAddFolder = nullptr;
+    QAction* mnuSep1 = nullptr;
+    QAction* mnuExit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuRemoveItem = nullptr;
+    QAction* mnuClearList = nullptr;
+    QMenu* mnuActions = nullptr;
+    QAction* mnuSplit = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuSettings = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuApplicationHelp = nullptr;
+    QAction* mnuVisitHomePage = nullptr;
+    QAction* mnuSupport = nullptr;
+    QAction* mnuAbout = nullptr;
+    QMenu* mnuPopup = nullptr;
+    QAction* mnuPopupSplit = nullptr;
+    QAction* mnuPopupSep1 = nullptr;
+    QAction* mnuPopupAddFile = nullptr;
+    QAction* mnuPopupAddFolder = nullptr;
+    QAction* mnuPopupRemoveItem = nullptr;
+    QAction* mnuPopupClearList = nullptr;
+
+    tasklist::TaskRows& rows();
+
+    // ---- load sequence ----
+    void Form_Load();
+    std::int32_t SetCaption();
+    std::int32_t InitImageList();
+    std::int32_t InitToolbar();
+    std::int32_t InitListView();
+
+    // ---- commands ----
+    void mnuAddFile_Click();
+    void mnuAddFolder_Click();
+    void mnuExit_Click();
+    void mnuRemoveItem_Click();
+    void mnuClearList_Click();
+    void mnuSplit_Click();
+    void mnuSettings_Click();
+    void mnuApplicationHelp_Click();
+    void mnuVisitHomePage_Click();
+    void mnuSupport_Click();
+    void mnuAbout_Click();
+    void mnuPopupSplit_Click();
+    void mnuPopupAddFile_Click();
+    void mnuPopupAddFolder_Click();
+    void mnuPopupRemoveItem_Click();
+    void mnuPopupClearList_Click();
+
+    void tlbMain_ButtonClick(const QString& key);
+    void Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    // True when the close is to be cancelled.
+    bool Form_QueryUnload();
+    void lvwTask_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
+    void lvwTask_MouseUp(Qt::MouseButton button);
+    void lvwTask_OLEDragDrop(const QStringList& paths);
+
+    // The command handlers reachable by name (the toolbar's keys name them).
+    bool hasHandler(const QString& name) const { return handlers_.count(name) != 0; }
+
+    // ---- what a split run shows ----
+    void setCaption(const QString& caption) override;
+    void setProgressVisible(bool visible) override;
+    void setProgressMinimum(float value) override;
+    void setProgressMaximum(float value) override;
+    void setProgressValue(float value) override;
+    float progressMinimum() const override { return progressMin_; }
+    float progressMaximum() const override { return progressMax_; }
+    float progressValue() const override { return progressValue_; }
+    bool progressVisible() const override;
+    void setBusyPointer(bool busy) override;
+    void repaintNow() override;
+
+    // ---- seams for tests ----
+    // Shows a pop-up menu at the pointer and returns when it has closed (and the chosen
+    // command has run). Default: QMenu::exec.
+    std::function<void(QMenu&)> popupPresenter;
+    // Shows a dialog modally. Default: QDialog::exec.
+    std::function<void(QDialog&)> dialogPresenter;
+    // Called at the start of each load routine with its name; a test throws from it to make that
+    // routine fail. Applies to windows made while it is set.
+    static std::function<void(const QString&)>& loadFaultHook();
 
 Q_SIGNALS:
     // The window has been closed for good (the modal display ends).
@@ -16,6 +135,19 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildLayout();
+    void buildMenus();
+    void showPopup(QMenu& menu);
+    void showDialog(QDialog& dialog);
+    void onSessionEnding();
+
+    std::map<QString, void (frmMain::*)()> handlers_;
+    float progressMin_ = 0;
+    float progressMax_ = 100;
+    float progressValue_ = 0;
 };
 
 } // namespace bf::ui

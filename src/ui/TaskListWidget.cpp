@@ -1,0 +1,204 @@
+#include "ui/TaskListWidget.h"
+
+#include "startup/BfError.h"
+#include "startup/ErrorReports.h"
+#include "ui/Twips.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFontMetricsF>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+
+namespace bf::ui {
+
+namespace {
+QStringList localPaths(const QMimeData* mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+} // namespace
+
+// ---- TaskListRows ------------------------------------------------------------------------------
+
+void TaskListRows::requireRow(int row) const
+{
+    if (row < 1 || row > list_.QTableWidget::rowCount())
+        throw Error(err::SubscriptOutOfRange,
+                    QStringLiteral("the task list has no row %1 (it has %2)").arg(row).arg(list_.QTableWidget::rowCount()));
+}
+
+int TaskListRows::rowCount() const { return list_.QTableWidget::rowCount(); }
+
+QString TaskListRows::sourceFileName(int row) const
+{
+    requireRow(row);
+    const QTableWidgetItem* item = list_.item(row - 1, 0);
+    return item ? item->text() : QString();
+}
+
+QString TaskListRows::worksheetName(int row) const
+{
+    requireRow(row);
+    const QTableWidgetItem* item = list_.item(row - 1, 1);
+    return item ? item->text() : QString();
+}
+
+void TaskListRows::addRow(const QString& sourceFileName, const QString& worksheetName)
+{
+    const int n = list_.QTableWidget::rowCount();
+    list_.insertRow(n);
+    const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    auto* path = new QTableWidgetItem(sourceFileName);
+    path->setFlags(flags);
+    auto* sheet = new QTableWidgetItem(worksheetName);
+    sheet->setFlags(flags);
+    list_.setItem(n, 0, path);
+    list_.setItem(n, 1, sheet);
+}
+
+void TaskListRows::removeRow(int row)
+{
+    requireRow(row);
+    list_.QTableWidget::removeRow(row - 1);
+}
+
+void TaskListRows::clearRows() { list_.setRowCount(0); }
+
+int TaskListRows::currentRow() const
+{
+    const QModelIndex current = list_.currentIndex();
+    return current.isValid() ? current.row() + 1 : 0;
+}
+
+void TaskListRows::selectRow(int row)
+{
+    requireRow(row);
+    list_.setCurrentCell(row - 1, 0,
+                         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_.scrollToItem(list_.item(row - 1, 0));
+}
+
+double TaskListRows::columnWidthTwips(int column) const
+{
+    if (column < 1 || column > 2 || column > list_.columnCount())
+        raise(err::SubscriptOutOfRange);
+    return list_.widthsTwips_[column - 1];
+}
+
+void TaskListRows::setColumnWidthTwips(int column, double twips)
+{
+    if (column < 1 || column > 2 || column > list_.columnCount())
+        raise(err::SubscriptOutOfRange);
+    list_.widthsTwips_[column - 1] = twips;
+    list_.setColumnWidth(column - 1, twipsToPxX(list_, twips));
+}
+
+double TaskListRows::textWidthTwips(const QString& text) const
+{
+    const QWidget* window = list_.window();
+    return pxToTwipsX(*window, QFontMetricsF(window->font()).horizontalAdvance(text));
+}
+
+void TaskListRows::setBusyPointer(bool busy)
+{
+    QWidget* window = list_.window();
+    if (busy)
+        window->setCursor(Qt::WaitCursor);
+    else
+        window->unsetCursor();
+}
+
+// ---- TaskListWidget ----------------------------------------------------------------------------
+
+TaskListWidget::TaskListWidget(QWidget* parent) : QTableWidget(parent), rows_(std::make_unique<TaskListRows>(*this))
+{
+    setObjectName(QStringLiteral("lvwTask"));
+    setAccessibleName(QStringLiteral("Task list"));
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+}
+
+TaskListWidget::~TaskListWidget() = default;
+
+std::int32_t TaskListWidget::InitListView()
+{
+    std::int32_t result = 0;
+    trapProcedure(QStringLiteral("InitListView"), [&] {
+        // Report view: one line per row under column headers; no row numbers.
+        verticalHeader()->hide();
+        horizontalHeader()->show();
+        horizontalHeader()->setSectionsClickable(false);
+        horizontalHeader()->setHighlightSections(false);
+        setWordWrap(false);
+        setShowGrid(true);
+        setSelectionBehavior(QAbstractItemView::SelectRows);
+        setSelectionMode(QAbstractItemView::SingleSelection);
+        setEditTriggers(QAbstractItemView::NoEditTriggers);
+        setSortingEnabled(false);
+
+        // Widths from the list's own width in single precision, as the layout computed them.
+        const float w = static_cast<float>(layoutWidthTwips > 0 ? layoutWidthTwips : pxToTwipsX(*this, width()));
+        setColumnCount(2);
+        auto* source = new QTableWidgetItem(QStringLiteral("Source File Name"));
+        source->setData(Qt::UserRole, QStringLiteral("Source File Name"));
+        auto* sheet = new QTableWidgetItem(QStringLiteral("WorkSheet Name"));
+        sheet->setData(Qt::UserRole, QStringLiteral("WorkSheetName"));
+        setHorizontalHeaderItem(0, source);
+        setHorizontalHeaderItem(1, sheet);
+        rows_->setColumnWidthTwips(1, w / 5.0f * 3.0f);
+        rows_->setColumnWidthTwips(2, w / 5.0f * 2.0f);
+        result = 1;
+    });
+    return result;
+}
+
+void TaskListWidget::keyPressEvent(QKeyEvent* event)
+{
+    Q_EMIT keyDown(event->key(), event->modifiers());
+    QTableWidget::keyPressEvent(event);
+}
+
+void TaskListWidget::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableWidget::mouseReleaseEvent(event);
+    Q_EMIT mouseUp(event->button());
+}
+
+void TaskListWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!localPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TaskListWidget::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!localPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TaskListWidget::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = localPaths(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    Q_EMIT pathsDropped(paths);
+}
+
+} // namespace bf::ui

@@ -1,0 +1,120 @@
+#include "ui/frmOptions.h"
+
+#include "startup/BfError.h"
+#include "startup/Conversions.h"
+#include "startup/ErrorReports.h"
+#include "startup/MainProc.h"
+#include "ui/Twips.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QScreen>
+
+namespace bf::ui {
+
+frmOptions::frmOptions(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(QStringLiteral("Options"));
+    // Fixed single border, neither minimize nor maximize box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(twipsToPxX(*this, 5055), twipsToPxY(*this, 3540));
+
+    FrameOption = new QGroupBox(this);
+    FrameOption->setObjectName(QStringLiteral("FrameOption"));
+    FrameOption->setGeometry(twipsRect(*this, 480, 360, 4095, 2175));
+
+    chkDisplayExcel = new QCheckBox(QStringLiteral("Display Excel"), FrameOption);
+    chkDisplayExcel->setObjectName(QStringLiteral("chkDisplayExcel"));
+    chkDisplayExcel->setGeometry(twipsRect(*this, 480, 600, 3375, 375));
+    chkDisplayExcelAlerts = new QCheckBox(QStringLiteral("Display Excel Alerts"), FrameOption);
+    chkDisplayExcelAlerts->setObjectName(QStringLiteral("chkDisplayExcelAlerts"));
+    chkDisplayExcelAlerts->setGeometry(twipsRect(*this, 480, 1200, 3135, 375));
+
+    auto button = [this](const char* name, const char* caption, double left) {
+        auto* b = new QPushButton(QString::fromLatin1(caption), this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(twipsRect(*this, left, 2895, 1095, 375));
+        // No default button: Enter presses nothing.
+        b->setAutoDefault(false);
+        b->setDefault(false);
+        return b;
+    };
+    cmdOK = button("cmdOK", "OK", 930);
+    cmdCancel = button("cmdCancel", "Cancel", 2160);
+    cmdApply = button("cmdApply", "Apply", 3360);
+    connect(cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmOptions::cmdCancel_Click);
+    connect(cmdApply, &QPushButton::clicked, this, &frmOptions::cmdApply_Click);
+
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, cmdApply);
+    setTabOrder(cmdApply, FrameOption);
+    setTabOrder(FrameOption, chkDisplayExcelAlerts);
+    setTabOrder(chkDisplayExcelAlerts, chkDisplayExcel);
+
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    Form_Load();
+}
+
+clsSetting& frmOptions::setting()
+{
+    clsSetting* s = MainProc::Setting();
+    if (!s)
+        throw Error(err::ObjectVariableNotSet, QStringLiteral("the configuration store is not available"));
+    return *s;
+}
+
+int frmOptions::CheckStateFor(const QString& storedText)
+{
+    const std::optional<double> value = parseNumber(storedText);
+    return value && *value == 1.0 ? 1 : 0;
+}
+
+void frmOptions::Form_Load()
+{
+    LoadCheckBoxSetting(chkDisplayExcel, QStringLiteral("DisplayExcel"));
+    LoadCheckBoxSetting(chkDisplayExcelAlerts, QStringLiteral("DisplayExcelAlerts"));
+}
+
+void frmOptions::LoadCheckBoxSetting(QCheckBox* checkBox, const QString& key)
+{
+    QString text;
+    setting().GetSetting(key, text); // a missing key leaves the text empty
+    checkBox->setChecked(CheckStateFor(text) == 1);
+}
+
+void frmOptions::SaveSettings()
+{
+    clsSetting& s = setting();
+    // A key missing from the file stores nothing, and that is not reported.
+    s.SetSetting(QStringLiteral("DisplayExcel"), chkDisplayExcel->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    s.SetSetting(QStringLiteral("DisplayExcelAlerts"),
+                 chkDisplayExcelAlerts->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void frmOptions::cmdApply_Click()
+{
+    trapProcedure(QStringLiteral("cmdApply_Click"), [&] { SaveSettings(); });
+}
+
+void frmOptions::cmdOK_Click()
+{
+    trapProcedure(QStringLiteral("cmdOK_Click"), [&] {
+        SaveSettings();
+        QDialog::accept();
+    });
+}
+
+void frmOptions::cmdCancel_Click()
+{
+    trapProcedure(QStringLiteral("cmdCancel_Click"), [&] { QDialog::reject(); });
+}
+
+void frmOptions::reject() { cmdCancel_Click(); }
+
+} // namespace bf::ui
