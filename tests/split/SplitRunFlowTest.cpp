@@ -332,23 +332,6 @@ TEST(SplitRunFailures, NamesThatWouldLeaveTheRunFolderAreRefusedBeforeTheSave)
     EXPECT_EQ(g.messages()[1], QStringLiteral("Mission complete!"));
 }
 
-TEST(SplitRunFailures, ASaveNeverReplacesAFileOfTheSameName)
-{
-    // Two workbooks of one file name share a workbook folder; their sheets of one name collide.
-    Fixture f;
-    f.app.writeFilesOnSave = true;
-    f.app.setDisplayAlerts(false);
-    f.app.addWorkbook(QStringLiteral("/one/Same.xls"), {"S"});
-    f.app.addWorkbook(QStringLiteral("/two/Same.xls"), {"S"});
-    f.rows.addRow(QStringLiteral("/one/Same.xls"), QStringLiteral("S"));
-    f.rows.addRow(QStringLiteral("/two/Same.xls"), QStringLiteral("S"));
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
-    EXPECT_EQ(f.savedFiles(), QStringList{f.outputFile("Same", "S")});
-    ASSERT_EQ(f.messages().size(), 1);
-    EXPECT_TRUE(f.messages()[0].startsWith(QStringLiteral("Err Number: 1004\r\n")));
-    EXPECT_TRUE(f.seams.shell.foldersShown.isEmpty());
-}
-
 TEST(SplitRunFailures, MoreRowsThanASixteenBitCountOverflow)
 {
     Fixture f;
