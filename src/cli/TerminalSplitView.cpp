@@ -2,6 +2,8 @@
 
 #include "cli/TerminalText.h"
 
+#include <QFileInfo>
+
 #include <cstdio>
 
 namespace bf::cli {
@@ -27,7 +29,8 @@ void TerminalSplitView::repaintNow()
     QString line = QStringLiteral("Splitting: %1 of %2").arg(done).arg(total);
     const int row = rows_.currentRow();
     if (done > 0 && row >= 1 && row <= rows_.rowCount())
-        line += QStringLiteral(" (") + printable(rows_.worksheetName(row), false) + ')';
+        line += QStringLiteral(" (") + printable(QFileInfo(rows_.sourceFileName(row)).fileName(), false) +
+                QStringLiteral(": ") + printable(rows_.worksheetName(row), false) + ')';
     const QByteArray bytes = ("\r\033[K" + line).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
     std::fflush(stderr);
