@@ -6,3 +6,12 @@ target_link_libraries(test_ui_program PRIVATE test_support)
 add_dependencies(test_ui_program brakenfold)
 add_test(NAME ui.WholeProgram COMMAND test_ui_program)
 set_tests_properties(ui.WholeProgram PROPERTIES ENVIRONMENT "${TEST_ENV}" LABELS "ui" RUN_SERIAL TRUE TIMEOUT 120)
+
+# The built program on a private X server, driven with keys and clicks and closed with its close
+# box; Config.cfg must carry the changed option afterwards.
+add_test(NAME ui.ProgramOptionsRun
+         COMMAND ${PYTHON_FOR_TESTS} "${CMAKE_CURRENT_LIST_DIR}/program_options_test.py"
+                 "${BRAKENFOLD_APP_DIR}" "${CMAKE_SOURCE_DIR}")
+set_tests_properties(ui.ProgramOptionsRun PROPERTIES
+  RUN_SERIAL TRUE TIMEOUT 120 LABELS "ui;program"
+  ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0")
