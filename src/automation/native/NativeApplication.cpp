@@ -197,7 +197,7 @@ public:
     {
         state_->checkRunning();
         const QString full = absoluteOf(fileName);
-        for (const auto& wb : state_->open) {
+        for (std::shared_ptr<NativeWorkbook> wb : state_->open) { // a copy: activate() reorders
             if (wb->FullName() == full) {
                 state_->activate(wb);
                 return wb;

@@ -1,0 +1,62 @@
+// The interface contract on the native backend, and what only the native backend promises.
+#include "ContractSuite.h"
+
+#include "platform/AtomicFile.h"
+
+namespace bf::test {
+namespace {
+std::map<QString, std::int32_t> nativeRefusals()
+{
+    // Everything that is not a sound Excel 97-2003 workbook, except damage that the
+    // container reader tolerates without harm to the sheet list.
+    std::map<QString, std::int32_t> table;
+    for (const auto& [file, row] : contractManifest())
+        if (row.kind != QLatin1String("biff8") && file != QLatin1String("xls/xlrd--corrupted_error.xls"))
+            table[file] = err::SpreadsheetFailure;
+    return table;
+}
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Native, SpreadsheetContract, ::testing::Values(ContractParams{"native", nativeRefusals()}));
+
+TEST(NativeBackend, AFailedSaveLeavesNothingAndQuitEndsTheApplication)
+{
+    FakeSeams seams;
+    TempDir dir;
+    auto app = automation::createSpreadsheetApplication(QString());
+    app->setDisplayAlerts(false);
+    app->workbooks().Open(corpusFile(QStringLiteral("xls/poi--57925.xls")))->WorksheetByName(QString::fromUtf8("Расходы"))->Copy();
+    auto copy = app->ActiveWorkbook();
+    EXPECT_EQ(copy->Name(), QStringLiteral("Book1"));
+    platform::setWriteFaultAfterBytesForTests(1000);
+    const Error e = contractError([&] { copy->SaveAs(dir.file(QStringLiteral("out.xls"))); });
+    platform::setWriteFaultAfterBytesForTests(-1);
+    EXPECT_EQ(e.number(), err::SpreadsheetFailure);
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    // Saving to a folder that does not exist fails the same way.
+    EXPECT_EQ(contractError([&] { copy->SaveAs(dir.file(QStringLiteral("no/such/out.xls"))); }).number(),
+              err::SpreadsheetFailure);
+    copy->SaveAs(dir.file(QStringLiteral("out.xls")));
+    EXPECT_EQ(copy->Name(), QStringLiteral("out.xls"));
+    EXPECT_EQ(copy->FullName(), dir.file(QStringLiteral("out.xls")));
+
+    app->Quit();
+    EXPECT_EQ(contractError([&] { app->workbooks(); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(contractError([&] { copy->Worksheets(); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(contractError([] { automation::createSpreadsheetApplication(QStringLiteral("nonesuch")); }).number(),
+              err::SpreadsheetFailure);
+}
+
+TEST(NativeBackend, HandlesOutliveTheApplication)
+{
+    std::shared_ptr<automation::Workbook> wb;
+    std::shared_ptr<automation::Worksheet> ws;
+    {
+        auto app = automation::createSpreadsheetApplication(QStringLiteral("native"));
+        wb = app->workbooks().Open(corpusFile(QStringLiteral("xls/poi--text.xls")));
+        ws = wb->Worksheets().at(0);
+    }
+    EXPECT_EQ(contractError([&] { ws->Copy(); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(contractError([&] { wb->FullName(); }).number(), err::SpreadsheetFailure);
+}
+} // namespace bf::test
