@@ -136,6 +136,9 @@ std::int32_t TaskListWidget::InitListView()
     trapProcedure(QStringLiteral("InitListView"), [&] {
         // Report view: one line per row under column headers; no row numbers.
         verticalHeader()->hide();
+        // One text line per row, as a report-style list shows them.
+        verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
         horizontalHeader()->show();
         horizontalHeader()->setSectionsClickable(false);
         horizontalHeader()->setHighlightSections(false);

@@ -1,0 +1,42 @@
+#!/bin/sh
+# Takes docs/main-window.png: the built program on a private X server (Xvfb), a folder of three
+# corpus workbooks added through File > Add Folder as a user adds it, the main window captured.
+# Usage: tools/screenshot-main-window.sh [APP_DIR]   (default: build/app)
+# Needs: xvfb, python3-xlib, the corpus at ../shared/corpus (or BRAKENFOLD_CORPUS_DIR).
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+app_dir=${1:-"$here/build/app"}
+corpus=${BRAKENFOLD_CORPUS_DIR:-"$here/../shared/corpus"}
+exec /usr/bin/python3 - "$app_dir" "$corpus" "$here/docs/main-window.png" "$here/tests/ui" <<'PY'
+import os, sys, tempfile, time
+app_dir, corpus, out, helpers = sys.argv[1:5]
+sys.path.insert(0, helpers)
+from xsession import Session
+
+# Links, not copies: the corpus stays where it is.
+folder = tempfile.mkdtemp(prefix="wb", dir="/tmp")
+for name in ("poi--57925.xls", "poi--27394.xls", "sheetjs--sheet_visibility.xls"):
+    os.symlink(os.path.join(corpus, "xls", name), os.path.join(folder, name))
+
+session = Session(app_dir)
+try:
+    main = session.wait_window("Brakenfold")
+    scale = main.get_geometry().width / 7455
+    session.click(main, int(2000 * scale), int(3800 * scale))
+    session.key("f", modifiers=("Alt_L",))
+    session.key("Down")
+    session.key("Return")
+    chooser = session.wait_window("Add all Excel files in the folder")
+    session.key("a", modifiers=("Control_L",))
+    session.type_text(folder)
+    session.key("Return")
+    session.wait_gone("Add all Excel files in the folder")
+    time.sleep(1.5)
+    session.screenshot_png(out, main)
+    print("wrote", out)
+finally:
+    session.close()
+    for name in os.listdir(folder):
+        os.unlink(os.path.join(folder, name))
+    os.rmdir(folder)
+PY
