@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs every benchmark against a build tree and prints the figures:
+#   bench/run.sh [BUILD_DIR]      (default: build)
+# Makes the large workbook (50 sheets, about 20 MB, written by xlwt) once in BUILD_DIR/bench-cache.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+cache="$build/bench-cache"
+large="$cache/large-50.xls"
+mkdir -p "$cache"
+if [[ ! -s "$large" || "$root/scripts/make-large-workbook.py" -nt "$large" ]]; then
+  /usr/bin/python3 "$root/scripts/make-large-workbook.py" "$large"
+fi
+cmake --build "$build" --target brakenfold-split $(cd "$root/bench" && ls *.cpp | sed 's/\.cpp$//')
+
+echo "== in-process, corpus"
+"$build/bench/bench_engine"
+echo
+echo "== in-process, large workbook"
+"$build/bench/bench_engine" "$large"
+echo
+echo "== command line, one process per worksheet, corpus"
+/usr/bin/python3 "$root/bench/time-cli.py" --app "$build/app/brakenfold-split"
+echo
+echo "== command line, one process per worksheet, large workbook"
+/usr/bin/python3 "$root/bench/time-cli.py" --app "$build/app/brakenfold-split" "$large"
