@@ -170,6 +170,9 @@ TEST(ListInteraction, DeleteRemovesTheCurrentRowAndSelectsTheNext)
 
     addRows(env, w, {"1", "2", "3", "4"});
     ASSERT_EQ(w.rows().rowCount(), 4);
+    // The first row added became the current, selected row.
+    EXPECT_EQ(w.rows().currentRow(), 1);
+    EXPECT_TRUE(w.lvwTask->selectionModel()->isRowSelected(0, QModelIndex()));
 
     // Rows but no current row: the remove report, error 91, nothing removed.
     w.lvwTask->setCurrentIndex(QModelIndex());
