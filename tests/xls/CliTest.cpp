@@ -1,0 +1,65 @@
+// The command-line front end, started as a program.
+#include "support/TempDir.h"
+#include "support/TestPaths.h"
+
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+struct Result {
+    int code;
+    QString out, err;
+};
+Result split(const QStringList& args)
+{
+    QProcess p;
+    p.start(bf::test::appDir() + QStringLiteral("/brakenfold-split"), args);
+    if (!p.waitForFinished(60000))
+        return {-1, {}, QStringLiteral("timed out")};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+} // namespace
+
+TEST(CommandLine, ListPrintsPathTabWorksheetAndReportsBadFilesOnStderr)
+{
+    const QString good = bf::test::corpusFile(QStringLiteral("xls/calamine--any_sheets.xls"));
+    const QString bad = bf::test::corpusFile(QStringLiteral("xls/sheetjs--password_2002_40_972000.xls"));
+    Result r = split({QStringLiteral("--list"), good, bad});
+    EXPECT_EQ(r.out, good + "\tVisible\n" + good + "\tHidden\n" + good + "\tVeryHidden\n");
+    EXPECT_TRUE(r.err.contains(QStringLiteral("error 1004:"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("password-protected"))) << r.err.toStdString();
+    EXPECT_NE(r.code, 0);
+    r = split({QStringLiteral("--list"), good});
+    EXPECT_EQ(r.code, 0);
+    r = split({QStringLiteral("--list"), bf::test::corpusFile(QStringLiteral("absent.xls"))});
+    EXPECT_TRUE(r.err.contains(QStringLiteral("error 53:"))) << r.err.toStdString();
+    EXPECT_NE(r.code, 0);
+    r = split({QStringLiteral("--help")});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.contains(QStringLiteral("--extract WORKBOOK WORKSHEET OUTPUT.xls")));
+    r = split({QStringLiteral("--extract"), good});
+    EXPECT_NE(r.code, 0);
+}
+
+TEST(CommandLine, ExtractWritesOneWorksheetAndNeverReplaces)
+{
+    bf::test::TempDir dir;
+    const QString source = bf::test::corpusFile(QStringLiteral("xls/poi--27394.xls"));
+    const QString out = dir.file(QStringLiteral("out.xls"));
+    Result r = split({QStringLiteral("--extract"), source, QString::fromUtf8("šžčňř"), out});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    r = split({QStringLiteral("--list"), out});
+    EXPECT_EQ(r.out, out + QString::fromUtf8("\tšžčňř\n"));
+    const QByteArray before = [&] { QFile f(out); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    r = split({QStringLiteral("--extract"), source, QString::fromUtf8("šž"), out});
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("error 58:"))) << r.err.toStdString();
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    r = split({QStringLiteral("--extract"), source, QStringLiteral("Nope"), dir.file(QStringLiteral("n.xls"))});
+    EXPECT_TRUE(r.err.contains(QStringLiteral("error 9:"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.file(QStringLiteral("n.xls"))));
+}

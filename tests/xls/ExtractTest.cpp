@@ -1,0 +1,181 @@
+// Extraction of one worksheet, checked by an independent reader (python3-xlrd) against the
+// source sheet, and the structure and safety rules of the written file.
+#include "startup/BfError.h"
+#include "support/TempDir.h"
+#include "support/TestPaths.h"
+#include "xls/Biff.h"
+#include "xls/Cfb.h"
+#include "xls/XlsWorkbook.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace bf;
+using namespace bf::xls;
+
+namespace {
+struct PyRun {
+    int exitCode;
+    QString output;
+};
+PyRun python(const QString& script, const QStringList& args)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(test::python(), QStringList{test::sourceDir() + QStringLiteral("/tests/xls/") + script} + args);
+    if (!p.waitForFinished(180000))
+        return {-1, QStringLiteral("timed out")};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAll())};
+}
+
+QString write(const test::TempDir& dir, const QString& name, const QByteArray& bytes)
+{
+    const QString path = dir.file(name);
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+    return path;
+}
+
+Error errorOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const Error& e) {
+        return e;
+    }
+    return Error(0, QString());
+}
+} // namespace
+
+TEST(Extraction, RepresentativeWorksheetsMatchTheSourceInAnIndependentReader)
+{
+    // Hidden sheets, formulas across sheets and 3-D ranges, comments, non-Latin names and
+    // text, long string tables continued over many records, drawings and form controls,
+    // defined names and print areas.
+    const std::vector<std::pair<const char*, std::vector<const char*>>> cases = {
+        {"xls/sheetjs--sheet_visibility.xls", {"Hidden", "VeryHidden"}},
+        {"xls/poi--formulasheetrange.xls", {"test", "Sheet3"}},
+        {"xls/poi--simplewithcomments.xls", {"Sheet1"}},
+        {"xls/poi--57925.xls", {"Дефициты"}},
+        {"xls/exceldatareader--stringcontinuationaftercharacterdata.xls", {"Index", "Table6(2)", "tei"}},
+        {"xls/gnumeric--objs.xls", {"Sheet1 (2)"}},
+        {"xls/poi--simplewithprintarea.xls", {"Sheet1"}},
+        {"xls/xlrd--formula_test_names.xls", {"Sheet1"}},
+    };
+    test::TempDir dir;
+    int n = 0;
+    for (const auto& [file, sheets] : cases) {
+        const QString source = test::corpusFile(QString::fromUtf8(file));
+        const auto wb = XlsWorkbook::open(source);
+        for (const char* sheet : sheets) {
+            const QString name = QString::fromUtf8(sheet);
+            int index = -1;
+            for (const auto& s : wb->worksheets())
+                if (s.name == name)
+                    index = s.index;
+            ASSERT_GE(index, 0) << file << " " << sheet;
+            const QString out = write(dir, QStringLiteral("out%1.xls").arg(++n), wb->extract(index));
+            const PyRun cmp = python(QStringLiteral("xlrd_compare.py"), {source, name, out});
+            EXPECT_EQ(cmp.exitCode, 0) << file << " [" << sheet << "]\n" << cmp.output.toStdString();
+            const PyRun leak = python(QStringLiteral("leak_check.py"), {source, name, out});
+            EXPECT_EQ(leak.exitCode, 0) << leak.output.toStdString();
+            EXPECT_TRUE(leak.output.trimmed().isEmpty()) << file << " [" << sheet << "] carries text of other sheets:\n"
+                                                         << leak.output.toStdString();
+        }
+    }
+}
+
+TEST(Extraction, OutputStructureIsConsistent)
+{
+    // An Excel-written workbook with row index records, a hidden sheet and drawings.
+    const QString source = test::corpusFile(QStringLiteral("xls/poi--57231_mixedgasreport.xls"));
+    const auto wb = XlsWorkbook::open(source);
+    const auto sheets = wb->worksheets();
+    ASSERT_GE(sheets.size(), 3u);
+    for (const auto& sheet : {sheets[1], sheets.back()}) {
+        const QByteArray file = wb->extract(sheet.index);
+        const auto out = XlsWorkbook::openBytes(file, QStringLiteral("out"));
+        ASSERT_EQ(out->sheets().size(), 1u);
+        EXPECT_EQ(out->sheets()[0].name, sheet.name);
+        EXPECT_EQ(out->sheets()[0].visibility, 0);
+
+        QString reason;
+        auto cfb = CfbFile::openBytes(file, &reason);
+        ASSERT_TRUE(cfb) << reason.toStdString();
+        for (const auto& e : cfb->entries()) {
+            EXPECT_NE(e.name, QStringLiteral("_VBA_PROJECT_CUR"));
+            EXPECT_NE(e.name, QStringLiteral("\x05" "DocumentSummaryInformation")) << "it lists every sheet name";
+        }
+        QByteArray stream;
+        ASSERT_TRUE(cfb->readStream(QStringLiteral("Workbook"), &stream));
+        const auto* d = reinterpret_cast<const std::uint8_t*>(stream.constData());
+        const std::size_t size = static_cast<std::size_t>(stream.size());
+        // Walk every record; Index entries point at DBCell records and DefColWidth, the one
+        // Window2 is selected and active, every text cell indexes the string table.
+        auto typeAt = [&](std::size_t pos) { return pos + 4 <= size ? rd16(d + pos) : 0xFFFF; };
+        std::size_t pos = 0, sstCount = 0, windows = 0, indexes = 0;
+        while (pos + 4 <= size) {
+            const std::uint16_t type = rd16(d + pos), len = rd16(d + pos + 2);
+            ASSERT_LE(pos + 4 + len, size);
+            const std::uint8_t* r = d + pos + 4;
+            if (type == rt::Sst)
+                sstCount = rd32(r + 4);
+            if (type == rt::LabelSst) {
+                EXPECT_LT(rd32(r + 6), sstCount);
+            }
+            if (type == rt::Window2 && len == 18) {
+                EXPECT_EQ(rd16(r) & 0x0600, 0x0600);
+                ++windows;
+            }
+            if (type == rt::Index) {
+                ++indexes;
+                EXPECT_EQ(typeAt(rd32(r + 12)), 0x0055) << "DefColWidth";
+                for (std::size_t p = 16; p + 4 <= len; p += 4)
+                    EXPECT_EQ(typeAt(rd32(r + p)), rt::DBCell);
+            }
+            if (type == rt::BoundSheet8) {
+                EXPECT_EQ(typeAt(rd32(r)), rt::Bof);
+            }
+            pos += 4 + len;
+        }
+        EXPECT_EQ(pos, size);
+        EXPECT_EQ(windows, 1u);
+        EXPECT_EQ(indexes, 1u);
+    }
+}
+
+TEST(Extraction, WritingToAFileIsSafe)
+{
+    test::TempDir dir;
+    const QString source = test::corpusFile(QStringLiteral("xls/poi--twosheetsonehidden.xls"));
+    const QString target = dir.file(QStringLiteral("Sheet2.xls"));
+    extractWorksheetToFile(source, QStringLiteral("Sheet2"), target);
+    ASSERT_TRUE(QFile::exists(target));
+    EXPECT_EQ(XlsWorkbook::open(target)->worksheets().at(0).name, QStringLiteral("Sheet2"));
+
+    // An existing file is never replaced.
+    const QByteArray before = [&] { QFile f(target); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    Error e = errorOf([&] { extractWorksheetToFile(source, QStringLiteral("Sheet1"), target); });
+    EXPECT_EQ(e.number(), err::FileAlreadyExists);
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+
+    // A missing worksheet, a chart-only name, a source that is no workbook: nothing written.
+    e = errorOf([&] { extractWorksheetToFile(source, QStringLiteral("Sheet3"), dir.file(QStringLiteral("x.xls"))); });
+    EXPECT_EQ(e.number(), err::SubscriptOutOfRange);
+    e = errorOf([&] {
+        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/phpspreadsheet--chartsheet.xls")), QStringLiteral("Chart1"),
+                               dir.file(QStringLiteral("x.xls")));
+    });
+    EXPECT_EQ(e.number(), err::SubscriptOutOfRange);
+    e = errorOf([&] {
+        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/sheetjs--sheet_visibility5.xls")), QStringLiteral("Visible"),
+                               dir.file(QStringLiteral("x.xls")));
+    });
+    EXPECT_EQ(e.number(), err::SpreadsheetFailure);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Sheet2.xls"});
+}
