@@ -18,4 +18,9 @@ add_test(NAME xls_fidelity
 # RUN_SERIAL: it keeps both cores busy with two LibreOffice processes.
 set_tests_properties(xls_fidelity PROPERTIES LABELS "fidelity" TIMEOUT 900 RUN_SERIAL TRUE
                      ENVIRONMENT "${TEST_ENV}")
+# The comparison itself must notice each kind of change it claims to check.
+add_test(NAME xls_fidelity_selftest
+         COMMAND "${PYTHON_FOR_TESTS}" "${CMAKE_CURRENT_LIST_DIR}/fidelity_selftest.py")
+set_tests_properties(xls_fidelity_selftest PROPERTIES LABELS "fidelity" TIMEOUT 120
+                     ENVIRONMENT "${TEST_ENV}")
 # ---- end of the fidelity block ----
