@@ -6,6 +6,7 @@
 #include "startup/BfError.h"
 #include "xls/Biff.h"
 #include "xls/Cfb.h"
+#include "xls/Drawing.h"
 #include "xls/Formula.h"
 #include "xls/Globals.h"
 
@@ -138,6 +139,8 @@ private:
     std::vector<std::uint32_t> sstOrder_;
     std::uint32_t labelSstCount_ = 0;
     bool hasDrawing_ = false;
+    bool drawingUseKnown_ = true; // false: keep every picture
+    DrawingUse drawingUse_;
 };
 
 std::vector<std::pair<RecRef, int>> Extractor::substream(std::uint32_t start) const
@@ -384,10 +387,30 @@ void Extractor::collectRefs(std::uint8_t* rgce, std::size_t cce, const Rect* sha
 
 void Extractor::analyseSheet()
 {
+    // The OfficeArt data of each substream (the sheet, each embedded chart) is one drawing
+    // spread over its MsoDrawing records.
+    std::vector<std::vector<std::uint8_t>> drawing(1);
+    std::uint16_t previous = 0;
     for (const auto& [r, depth] : sheet_) {
         std::uint8_t* d = at(r.dataPos());
-        if (r.type == rt::MsoDrawing)
+        if (r.type == rt::Bof && depth > 1)
+            drawing.emplace_back();
+        if (r.type == rt::MsoDrawing || (r.type == rt::Continue && previous == rt::MsoDrawing)) {
             hasDrawing_ = true;
+            drawing.back().insert(drawing.back().end(), d, d + r.size);
+        }
+        if (r.type != rt::Continue)
+            previous = r.type;
+        if (r.type == 0x0866) // header/footer pictures carry their own drawing data
+            drawingUseKnown_ = false;
+        if (r.type == rt::Eof) {
+            if (!drawing.back().empty() && !collectDrawingUse(drawing.back().data(), drawing.back().size(), &drawingUse_))
+                drawingUseKnown_ = false;
+            if (drawing.size() > 1)
+                drawing.pop_back();
+            else
+                drawing.back().clear();
+        }
         if (depth == 1 && r.type == rt::LabelSst) {
             if (r.size < 10)
                 fail(QStringLiteral("a text cell is too short (damaged file)"));
@@ -899,8 +922,22 @@ QByteArray Extractor::run()
                 wroteLinks = true;
             }
         } else if (r.type == rt::MsoDrawingGroup) {
-            if (hasDrawing_)
-                copy();
+            if (hasDrawing_ || !drawingUseKnown_) {
+                std::vector<std::uint8_t> group;
+                for (std::size_t j = i; j <= last; ++j)
+                    group.insert(group.end(), data_ + recs[j].dataPos(), data_ + recs[j].end());
+                const std::vector<std::uint8_t> reduced
+                    = drawingUseKnown_ ? reduceDrawingGroup(group.data(), group.size(), drawingUse_) : std::vector<std::uint8_t>();
+                if (reduced.empty()) {
+                    copy();
+                } else {
+                    for (std::size_t done = 0; done < reduced.size();) {
+                        const std::size_t take = std::min(kMaxRecordData, reduced.size() - done);
+                        out.record(done == 0 ? rt::MsoDrawingGroup : rt::Continue, reduced.data() + done, take);
+                        done += take;
+                    }
+                }
+            }
         } else if (isDroppedGlobalsRecord(r.type)) {
             // Not carried over.
         } else {

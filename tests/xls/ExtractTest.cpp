@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <map>
 #include <gtest/gtest.h>
 
 using namespace bf;
@@ -178,4 +179,19 @@ TEST(Extraction, WritingToAFileIsSafe)
     });
     EXPECT_EQ(e.number(), err::SpreadsheetFailure);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Sheet2.xls"});
+}
+
+TEST(Extraction, PicturesGoOnlyWithTheSheetThatShowsThem)
+{
+    // The source holds a 775 KB photograph shown on sheet "pictures" and a small image on
+    // "picture"; other sheets have shapes and comments only.
+    const auto wb = XlsWorkbook::open(test::corpusFile(QStringLiteral("xls/poi--drawings.xls")));
+    std::map<QString, qsizetype> sizes;
+    for (const auto& s : wb->worksheets())
+        sizes[s.name] = wb->extract(s.index).size();
+    EXPECT_GT(sizes[QStringLiteral("pictures")], 700 * 1024);
+    EXPECT_LT(sizes[QStringLiteral("picture")], 100 * 1024);
+    EXPECT_GT(sizes[QStringLiteral("picture")], 13 * 1024);
+    EXPECT_LT(sizes[QStringLiteral("rectangles")], 60 * 1024);
+    EXPECT_LT(sizes[QStringLiteral("comments")], 60 * 1024);
 }
