@@ -105,12 +105,16 @@ private:
     void forEachFormula(std::uint8_t* rec, std::uint16_t type, std::uint16_t size, int depth,
                         const std::function<void(std::uint8_t*, std::size_t, const Rect*)>& fn) const;
     void analyseSheet();
+    void findSpanningShared();
     void chooseNames();
     void collectRefs(std::uint8_t* rgce, std::size_t cce, const Rect* shared, bool inName);
     std::vector<std::uint8_t> supBookRecordForSource() const;
     void writeCaches(ByteSink& out);
     void writeLinkTableAndNames(ByteSink& out);
     void renumber(std::uint8_t* rgce, std::size_t cce) const;
+    bool spansOtherSheets(std::uint8_t* rgce, std::size_t cce) const;
+    void freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t index);
+    std::set<std::pair<std::uint16_t, std::uint16_t>> spanningShared_; // anchors of such shared formulas
     std::uint16_t mapXtiSheet(const Xti& x, Xti* out) const;
 
     const XlsWorkbook& wb_;
@@ -421,6 +425,18 @@ void Extractor::analyseSheet()
         }
         forEachFormula(d, r.type, r.size, depth,
                        [&](std::uint8_t* rgce, std::size_t cce, const Rect* shared) { collectRefs(rgce, cce, shared, false); });
+    }
+}
+
+void Extractor::findSpanningShared()
+{
+    for (const auto& [r, depth] : sheet_) {
+        if (depth != 1 || r.type != rt::ShrFmla || r.size < 10)
+            continue;
+        std::uint8_t* d = at(r.dataPos());
+        const std::size_t cce = rd16(d + 8);
+        if (10 + cce <= r.size && spansOtherSheets(d + 10, cce))
+            spanningShared_.insert({rd16(d), d[4]});
     }
 }
 
@@ -754,6 +770,79 @@ void Extractor::renumber(std::uint8_t* rgce, std::size_t cce) const
     });
 }
 
+// True when a formula reads a 3-D range over several other sheets. Such a range can only point
+// into the source workbook as an external 3-D reference, which LibreOffice cannot evaluate.
+bool Extractor::spansOtherSheets(std::uint8_t* rgce, std::size_t cce) const
+{
+    bool spans = false;
+    walkFormula(rgce, cce, [&](TokenKind kind, std::uint8_t* t, bool) {
+        if (kind != TokenKind::Ref3d && kind != TokenKind::Area3d)
+            return;
+        const std::uint16_t ixti = rd16(t + 1);
+        if (ixti >= xtis_.size())
+            return;
+        const Xti& x = xtis_[ixti];
+        if (static_cast<int>(x.supBook) == selfSupBook_ && x.first < kXtiWorkbook && x.last < kXtiWorkbook && x.first != x.last)
+            spans = true;
+    });
+    return spans;
+}
+
+// Replaces the formula of a cell that reads a 3-D range over other sheets by its stored
+// result, padded with parentheses so the record keeps its size (row block offsets stay valid).
+void Extractor::freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t index)
+{
+    if (size < 22)
+        return;
+    const std::size_t cce = rd16(d + 20);
+    if (22 + cce != size)
+        return; // extra array data follows; left as it is
+    std::uint8_t* rgce = d + 22;
+    bool spans = spansOtherSheets(rgce, cce);
+    if (!spans && cce == 5 && rgce[0] == 0x01)
+        spans = spanningShared_.count({rd16(rgce + 1), rd16(rgce + 3)}) > 0;
+    if (!spans)
+        return;
+    std::vector<std::uint8_t> tokens;
+    const std::uint8_t* val = d + 6;
+    if (rd16(val + 6) != 0xFFFF) {
+        double v;
+        std::memcpy(&v, val, 8);
+        if (v >= 0 && v <= 65535 && v == static_cast<double>(static_cast<int>(v)))
+            tokens = {0x1E, static_cast<std::uint8_t>(static_cast<int>(v)), static_cast<std::uint8_t>(static_cast<int>(v) >> 8)};
+        else
+            tokens = {0x1F, val[0], val[1], val[2], val[3], val[4], val[5], val[6], val[7]};
+    } else if (val[0] == 1) {
+        tokens = {0x1D, val[2]};
+    } else if (val[0] == 2) {
+        tokens = {0x1C, val[2]};
+    } else if (val[0] == 3) {
+        tokens = {0x17, 0, 0};
+    } else if (val[0] == 0) {
+        // The text is in the String record after the formula.
+        for (std::size_t j = index + 1; j < sheet_.size() && j < index + 4; ++j) {
+            const RecRef& r = sheet_[j].first;
+            if (r.type != rt::String)
+                continue;
+            const std::uint8_t* s = data_ + r.dataPos();
+            if (r.size >= 3) {
+                const std::size_t cch = rd16(s);
+                const std::size_t bytes = cch * ((s[2] & 1) ? 2 : 1);
+                if (cch <= 255 && 3 + bytes <= r.size) {
+                    tokens = {0x17, static_cast<std::uint8_t>(cch), static_cast<std::uint8_t>(s[2] & 1)};
+                    tokens.insert(tokens.end(), s + 3, s + 3 + bytes);
+                }
+            }
+            break;
+        }
+    }
+    if (tokens.empty() || tokens.size() > cce)
+        return;
+    std::memcpy(rgce, tokens.data(), tokens.size());
+    std::memset(rgce + tokens.size(), 0x15, cce - tokens.size()); // PtgParen
+    wr16(d + 14, static_cast<std::uint16_t>(rd16(d + 14) & ~0x0008)); // no longer shared
+}
+
 void Extractor::writeLinkTableAndNames(ByteSink& out)
 {
     if (hasExternSheet_) {
@@ -822,6 +911,7 @@ QByteArray Extractor::run()
     sheet_ = substream(sheet.offset);
     parseLinkTable();
     analyseSheet();
+    findSpanningShared();
     chooseNames();
     for (std::uint16_t ixti : usedXtis_) {
         if (ixti >= xtis_.size())
@@ -976,6 +1066,9 @@ QByteArray Extractor::run()
                 break;
             case rt::LabelSst:
                 wr32(d + 6, sstMap_.at(rd32(d + 6)));
+                break;
+            case rt::Formula:
+                freezeIfSpanning(d, r.size, i);
                 break;
             case rt::Window2:
                 if (!window2Done && r.size >= 2) {
