@@ -2,44 +2,16 @@
 #include "about/LinkCommands.h"
 #include "startup/BfError.h"
 #include "startup/MainProc.h"
+#include "StoreFixture.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
-#include <memory>
 
 using namespace bf;
 
-namespace {
-
-QByteArray configBytes(const QString& text)
-{
-    QByteArray bytes("\xFF\xFE", 2);
-    for (QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return bytes;
-}
-
-// A configuration store over a private Config.cfg, installed as the program's store.
-class StoreFixture {
-public:
-    explicit StoreFixture(const QString& lines)
-    {
-        const QString path = dir_.write("Config.cfg", configBytes(lines));
-        store_ = std::make_unique<clsSetting>(path);
-        MainProc::setSetting(store_.get());
-    }
-    ~StoreFixture() { MainProc::setSetting(nullptr); }
-
-private:
-    test::TempDir dir_;
-    std::unique_ptr<clsSetting> store_;
-};
-
-} // namespace
+using test::StoreFixture;
 
 TEST(LinkCommands, ConfiguredValuesReachTheShellUnchanged)
 {

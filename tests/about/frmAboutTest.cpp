@@ -1,6 +1,8 @@
 // The About box with its real widgets: what it shows and where, how its links and buttons
 // behave, and that it refuses to load without its icon or cursor.
+#include "StoreFixture.h"
 #include "about/AboutBox.h"
+#include "about/LinkCommands.h"
 #include "about/SysInfo.h"
 #include "about/frmAbout.h"
 #include "startup/BfError.h"
@@ -115,31 +117,33 @@ TEST(frmAbout, TextsLayoutAndLinkStyleAtLoad)
     }
 }
 
-TEST(frmAbout, LinksRunTheGivenCommandsAndReportTheirFailures)
+TEST(frmAbout, LinksOpenTheConfiguredAddressesAndReportFailuresAsTheMenuCommands)
 {
     test::FakeSeams fakes;
     AppFolder app;
     fakes.appInfo.folder = app.dir.path();
-    QStringList ran;
-    AboutLinks links;
-    links.visitHomePage = [&] { ran << "home"; };
-    links.support = [&] {
-        ran << "support";
-        throw Error(err::PermissionDenied, QStringLiteral("Permission denied"));
-    };
+    // Wired as the main window wires them: to the link commands.
+    AboutLinks links{[] { VisitHomePage(); }, [] { Support(); }};
     frmAbout box(kMainCaption, links);
     box.show();
-
-    QTest::mouseClick(box.lblVisitHomePage, Qt::LeftButton);
-    QTest::mouseClick(box.lblVisitHomePage, Qt::RightButton); // only the left button follows a link
-    EXPECT_EQ(ran, QStringList{"home"});
-    EXPECT_TRUE(fakes.messageBox.shown.empty());
-
+    {
+        test::StoreFixture store(QStringLiteral("HomePage=https://brakenfold.example.org/\r\n"
+                                                "SupportEmail=mailto:help@brakenfold.example.org\r\n"));
+        QTest::mouseClick(box.lblVisitHomePage, Qt::LeftButton);
+        QTest::mouseClick(box.lblVisitHomePage, Qt::RightButton); // only the left button follows a link
+        QTest::mouseClick(box.lblTechnicalSupport, Qt::LeftButton);
+        EXPECT_EQ(fakes.shell.opened, (QStringList{QStringLiteral("https://brakenfold.example.org/"),
+                                                   QStringLiteral("mailto:help@brakenfold.example.org")}));
+        EXPECT_TRUE(fakes.messageBox.shown.empty());
+        EXPECT_TRUE(box.isVisible()); // following a link does not close the box
+    }
+    // Without a configuration store the commands fail; the report names the menu command.
     QTest::mouseClick(box.lblTechnicalSupport, Qt::LeftButton);
-    EXPECT_EQ(ran, (QStringList{"home", "support"}));
-    ASSERT_EQ(fakes.messageBox.shown.size(), 1u);
+    QTest::mouseClick(box.lblVisitHomePage, Qt::LeftButton);
+    ASSERT_EQ(fakes.messageBox.shown.size(), 2u);
     EXPECT_TRUE(fakes.messageBox.texts().at(0).endsWith(QStringLiteral("Err Proc: mnuSupport_Click")));
-    EXPECT_TRUE(box.isVisible()); // following a link does not close the box
+    EXPECT_TRUE(fakes.messageBox.texts().at(1).endsWith(QStringLiteral("Err Proc: mnuVisitHomePage_Click")));
+    EXPECT_EQ(fakes.shell.opened.size(), 2);
 }
 
 TEST(frmAbout, KeysAndButtonsCloseOrStartSystemInformation)
