@@ -4,9 +4,11 @@
 #include "automation/calc/OfficeProcess.h"
 #include "platform/Seams.h"
 #include "startup/BfError.h"
+#include "xls/XlsWorkbook.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <QUrl>
 
 #include <com/sun/star/awt/XWindow.hpp>
@@ -33,13 +35,22 @@
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheets2.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/table/CellRangeAddress.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/table/XTableChartsSupplier.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -72,17 +83,6 @@ css::uno::Sequence<css::beans::PropertyValue> properties(const std::vector<css::
 }
 
 [[noreturn]] void fail(const QString& what) { throw Error(err::SpreadsheetFailure, what); }
-
-// Any failure of the office (including a dropped connection) as error 1004 naming what was done.
-template <class F>
-auto guarded(const QString& what, F&& f) -> decltype(f())
-{
-    try {
-        return f();
-    } catch (const css::uno::Exception& e) {
-        fail(QStringLiteral("%1: %2").arg(what, e.Message.isEmpty() ? QStringLiteral("the office refused") : toQ(e.Message)));
-    }
-}
 
 // The client side of UNO, made once per process and never torn down: the office processes come
 // and go, the local context stays.
@@ -127,6 +127,59 @@ bool isChartSheet(const Reference<css::sheet::XSpreadsheet>& sheet)
     return !content.is() || content->getCount() == 0;
 }
 
+// The sheets of a BIFF8 file that are no worksheets (dialog, macro and chart sheets), read from
+// the file's own sheet list: the office turns them all into ordinary sheets. Empty when the file
+// is not one the native reader understands; the chart test then stands alone.
+QSet<QString> sheetsThatAreNoWorksheets(const QString& path)
+{
+    QSet<QString> names;
+    try {
+        const auto book = xls::XlsWorkbook::open(path);
+        for (const auto& sheet : book->sheets())
+            if (sheet.type != xls::SheetType::Worksheet)
+                names.insert(sheet.name);
+    } catch (const std::exception&) {
+    }
+    return names;
+}
+
+// Formulas of the copied sheet that reach other sheets now point into the source file, and the
+// office cannot evaluate some of them there (ranges across several sheets come out as 0). Where a
+// formula's result in the copy differs from the source's, the copy keeps the source's value
+// instead of a wrong number: what the user sees is kept, the formula in those cells is not.
+void keepSourceResults(const Reference<css::sheet::XSpreadsheet>& source, const Reference<css::sheet::XSpreadsheet>& copy)
+{
+    Reference<css::sheet::XCellRangesQuery> query(source, UNO_QUERY_THROW);
+    const Reference<css::sheet::XSheetCellRanges> formulas = query->queryContentCells(css::sheet::CellFlags::FORMULA);
+    if (!formulas.is())
+        return;
+    const css::uno::Sequence<css::table::CellRangeAddress> addresses = formulas->getRangeAddresses();
+    for (const css::table::CellRangeAddress& a : addresses) {
+        const Reference<css::sheet::XCellRangeData> from(
+            source->getCellRangeByPosition(a.StartColumn, a.StartRow, a.EndColumn, a.EndRow), UNO_QUERY_THROW);
+        const Reference<css::table::XCellRange> toRange =
+            copy->getCellRangeByPosition(a.StartColumn, a.StartRow, a.EndColumn, a.EndRow);
+        const Reference<css::sheet::XCellRangeData> to(toRange, UNO_QUERY_THROW);
+        const auto want = from->getDataArray();
+        const auto have = to->getDataArray();
+        for (sal_Int32 r = 0; r < want.getLength() && r < have.getLength(); ++r) {
+            for (sal_Int32 c = 0; c < want[r].getLength() && c < have[r].getLength(); ++c) {
+                const css::uno::Any& w = want[r][c];
+                if (w == have[r][c])
+                    continue;
+                const Reference<css::table::XCell> cell = toRange->getCellByPosition(c, r);
+                double number = 0;
+                OUString text;
+                if (w >>= number) {
+                    cell->setValue(number);
+                } else if (w >>= text) {
+                    Reference<css::text::XText>(cell, UNO_QUERY_THROW)->setString(text);
+                }
+            }
+        }
+    }
+}
+
 QString trimTrailingBlanks(QString s)
 {
     while (!s.isEmpty() && s.back() == QLatin1Char(' '))
@@ -138,8 +191,79 @@ QString trimTrailingBlanks(QString s)
 
 class CalcWorkbook;
 
+// Ends an office that does not return from a call in time. The office serves one call at a time
+// and some of its filters can loop on odd drawings; without this the program would wait forever.
+class CallWatchdog {
+public:
+    ~CallWatchdog() { stop(); }
+    void start(pid_t group)
+    {
+        group_ = group;
+        thread_ = std::thread([this] { run(); });
+    }
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+    }
+    void arm(std::chrono::milliseconds timeout)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            deadline_ = std::chrono::steady_clock::now() + timeout;
+        }
+        wake_.notify_all();
+    }
+    void disarm()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        deadline_.reset();
+    }
+    bool fired() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return fired_;
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!stopping_) {
+            if (!deadline_) {
+                wake_.wait(lock);
+                continue;
+            }
+            if (wake_.wait_until(lock, *deadline_) == std::cv_status::timeout && deadline_
+                && std::chrono::steady_clock::now() >= *deadline_) {
+                // By the group's id, never by a name: only this backend's office is ended. The
+                // launcher is reaped later by OfficeProcess::stop on the owning thread.
+                fired_ = true;
+                deadline_.reset();
+                if (group_ > 0)
+                    ::kill(-group_, SIGKILL);
+            }
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
+    std::thread thread_;
+    pid_t group_ = -1;
+    bool stopping_ = false;
+    bool fired_ = false;
+};
+
 struct CalcSession {
     std::unique_ptr<OfficeProcess> office;
+    CallWatchdog watchdog;
+    std::chrono::milliseconds callTimeout{std::chrono::seconds(120)};
     Reference<css::uno::XComponentContext> context;
     Reference<css::frame::XDesktop2> desktop;
     // Open workbooks in the order they became active; the last one is the active one.
@@ -156,6 +280,31 @@ struct CalcSession {
     {
         if (quit)
             fail(QStringLiteral("the spreadsheet application has quit"));
+        if (watchdog.fired())
+            fail(QStringLiteral("LibreOffice stopped responding and was ended"));
+    }
+
+    // Runs one exchange with the office under the watchdog; any failure of the office (including
+    // a dropped connection) becomes error 1004 naming what was being done.
+    template <class F>
+    auto call(const QString& what, F&& f) -> decltype(f())
+    {
+        ensureRunning();
+        struct Armed {
+            CallWatchdog& w;
+            ~Armed() { w.disarm(); }
+        } armed{watchdog};
+        watchdog.arm(callTimeout);
+        try {
+            return f();
+        } catch (const css::uno::Exception& e) {
+            if (watchdog.fired())
+                fail(QStringLiteral("%1: LibreOffice did not answer within %2 seconds and was ended")
+                         .arg(what)
+                         .arg(callTimeout.count() / 1000.0));
+            fail(QStringLiteral("%1: %2").arg(what, e.Message.isEmpty() ? QStringLiteral("the office refused")
+                                                                         : toQ(e.Message)));
+        }
     }
     void activate(const std::shared_ptr<CalcWorkbook>& book)
     {
@@ -176,9 +325,9 @@ struct CalcSession {
 class CalcWorkbook : public Workbook, public std::enable_shared_from_this<CalcWorkbook> {
 public:
     CalcWorkbook(std::weak_ptr<CalcSession> session, Reference<css::lang::XComponent> document, QString fullName,
-                 QString name)
+                 QString name, QSet<QString> noWorksheets = {})
         : session_(std::move(session)), document_(std::move(document)), fullName_(std::move(fullName)),
-          name_(std::move(name))
+          name_(std::move(name)), noWorksheets_(std::move(noWorksheets))
     {
     }
 
@@ -215,6 +364,7 @@ private:
     Reference<css::lang::XComponent> document_;
     QString fullName_;
     QString name_;
+    QSet<QString> noWorksheets_;
     bool closed_ = false;
 };
 
@@ -272,34 +422,39 @@ Reference<css::lang::XComponent> CalcSession::copySheet(const Reference<css::lan
                                                      const QString& sheetName)
 {
     const QString what = QStringLiteral("the worksheet '%1' could not be copied").arg(sheetName);
-    Reference<css::lang::XComponent> target = guarded(what, [&] { return load("private:factory/scalc", false); });
+    Reference<css::lang::XComponent> target = call(what, [&] { return load("private:factory/scalc", false); });
     if (!target.is())
         fail(what + QStringLiteral(": the office made no new workbook"));
     try {
-        Reference<css::sheet::XSpreadsheetDocument> targetDoc(target, UNO_QUERY_THROW);
-        Reference<css::sheet::XSpreadsheets2> sheets(targetDoc->getSheets(), UNO_QUERY_THROW);
-        // The new document's own sheets have localised names: remember them, whatever they are.
-        const css::uno::Sequence<OUString> defaults = sheets->getElementNames();
-        const sal_Int32 at = sheets->importSheet(Reference<css::sheet::XSpreadsheetDocument>(source, UNO_QUERY_THROW),
-                                                 toOU(sheetName), Reference<css::container::XIndexAccess>(sheets, UNO_QUERY_THROW)->getCount());
-        Reference<css::container::XIndexAccess> byIndex(sheets, UNO_QUERY_THROW);
-        Reference<css::container::XNamed> imported(byIndex->getByIndex(at), UNO_QUERY_THROW);
-        for (const OUString& name : defaults)
-            sheets->removeByName(name);
-        // A source sheet named like a default one was imported under another name.
-        if (imported->getName() != toOU(sheetName))
-            imported->setName(toOU(sheetName));
-        // The only sheet of a workbook must be visible, even when its source was hidden.
-        Reference<css::beans::XPropertySet> props(imported, UNO_QUERY_THROW);
-        props->setPropertyValue("IsVisible", css::uno::Any(true));
-    } catch (const css::uno::Exception& e) {
-        Reference<css::util::XCloseable> closeable(target, UNO_QUERY);
+        call(what, [&] {
+            Reference<css::sheet::XSpreadsheetDocument> targetDoc(target, UNO_QUERY_THROW);
+            Reference<css::sheet::XSpreadsheets2> sheets(targetDoc->getSheets(), UNO_QUERY_THROW);
+            Reference<css::container::XIndexAccess> byIndex(sheets, UNO_QUERY_THROW);
+            // The new document's own sheets have localised names: remember them, whatever they are.
+            const css::uno::Sequence<OUString> defaults = sheets->getElementNames();
+            const sal_Int32 at = sheets->importSheet(
+                Reference<css::sheet::XSpreadsheetDocument>(source, UNO_QUERY_THROW), toOU(sheetName), byIndex->getCount());
+            Reference<css::container::XNamed> imported(byIndex->getByIndex(at), UNO_QUERY_THROW);
+            for (const OUString& name : defaults)
+                sheets->removeByName(name);
+            // A source sheet named like a default one was imported under another name.
+            if (imported->getName() != toOU(sheetName))
+                imported->setName(toOU(sheetName));
+            // The only sheet of a workbook must be visible, even when its source was hidden.
+            Reference<css::beans::XPropertySet> props(imported, UNO_QUERY_THROW);
+            props->setPropertyValue("IsVisible", css::uno::Any(true));
+            const Reference<css::sheet::XSpreadsheetDocument> sourceDoc(source, UNO_QUERY_THROW);
+            keepSourceResults(Reference<css::sheet::XSpreadsheet>(sourceDoc->getSheets()->getByName(toOU(sheetName)), UNO_QUERY_THROW),
+                              Reference<css::sheet::XSpreadsheet>(imported, UNO_QUERY_THROW));
+        });
+    } catch (...) {
         try {
-            if (closeable.is())
+            Reference<css::util::XCloseable> closeable(target, UNO_QUERY);
+            if (closeable.is() && !watchdog.fired())
                 closeable->close(true);
         } catch (const css::uno::Exception&) {
         }
-        fail(QStringLiteral("%1: %2").arg(what, toQ(e.Message)));
+        throw;
     }
     return target;
 }
@@ -314,14 +469,15 @@ void CalcSession::shutdown()
 {
     if (quit)
         return;
-    quit = true;
     closeAll();
     try {
-        if (desktop.is())
-            desktop->terminate();
-    } catch (const css::uno::Exception&) {
+        if (desktop.is() && !watchdog.fired())
+            call(QStringLiteral("ending LibreOffice"), [&] { desktop->terminate(); });
+    } catch (const std::exception&) {
         // The connection drops while the office goes away.
     }
+    quit = true;
+    watchdog.stop();
     desktop.clear();
     context.clear();
     if (office)
@@ -337,8 +493,10 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
         fail(QStringLiteral("the spreadsheet application has quit"));
     session->ensureRunning();
     const QString path = QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
-    for (const auto& book : session->open) {
-        if (book->FullName() == path) {
+    for (const auto& candidate : session->open) {
+        if (candidate->FullName() == path) {
+            // A copy: activating reorders the list the loop walks.
+            const std::shared_ptr<CalcWorkbook> book = candidate;
             session->activate(book);
             return book;
         }
@@ -350,7 +508,7 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
     if (info.size() == 0)
         fail(QStringLiteral("'%1' is not a workbook: the file is empty").arg(path));
     const QString what = QStringLiteral("'%1' could not be opened").arg(path);
-    Reference<css::lang::XComponent> document = guarded(what, [&] { return session->load(fileUrl(path), true); });
+    Reference<css::lang::XComponent> document = session->call(what, [&] { return session->load(fileUrl(path), true); });
     if (!document.is())
         fail(what + QStringLiteral(": it is damaged, password-protected or not a workbook"));
     const Reference<css::sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
@@ -369,7 +527,9 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
         }
         fail(what + QStringLiteral(": not a workbook (read as %1)").arg(filter.isEmpty() ? QStringLiteral("another kind of document") : filter));
     }
-    auto book = std::make_shared<CalcWorkbook>(session, document, path, info.fileName());
+    auto book = std::make_shared<CalcWorkbook>(session, document, path, info.fileName(),
+                                               filter == QLatin1String("MS Excel 97") ? sheetsThatAreNoWorksheets(path)
+                                                                                      : QSet<QString>());
     session->activate(book);
     return book;
 }
@@ -378,16 +538,17 @@ std::vector<std::shared_ptr<Worksheet>> CalcWorkbook::Worksheets()
 {
     ensureOpen();
     std::vector<std::shared_ptr<Worksheet>> list;
-    guarded(QStringLiteral("the worksheets of '%1' could not be listed").arg(name_), [&] {
+    session_.lock()->call(QStringLiteral("the worksheets of '%1' could not be listed").arg(name_), [&] {
         Reference<css::sheet::XSpreadsheetDocument> doc(document_, UNO_QUERY_THROW);
         Reference<css::container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
         const sal_Int32 count = sheets->getCount();
         for (sal_Int32 i = 0; i < count; ++i) {
             Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(i), UNO_QUERY_THROW);
-            if (isChartSheet(sheet))
-                continue;
             Reference<css::container::XNamed> named(sheet, UNO_QUERY_THROW);
-            list.push_back(std::make_shared<CalcWorksheet>(shared_from_this(), toQ(named->getName())));
+            const QString name = toQ(named->getName());
+            if (noWorksheets_.contains(name) || isChartSheet(sheet))
+                continue;
+            list.push_back(std::make_shared<CalcWorksheet>(shared_from_this(), name));
         }
     });
     return list;
@@ -434,7 +595,7 @@ void CalcWorkbook::SaveAs(const QString& fileName)
     }
     if (!target.dir().exists())
         fail(QStringLiteral("'%1' was not saved: the folder does not exist").arg(path));
-    guarded(QStringLiteral("'%1' was not saved").arg(path), [&] {
+    session->call(QStringLiteral("'%1' was not saved").arg(path), [&] {
         Reference<css::frame::XStorable> storable(document_, UNO_QUERY_THROW);
         storable->storeAsURL(fileUrl(path), properties({property("FilterName", css::uno::Any(OUString("MS Excel 97"))),
                                                         property("Overwrite", css::uno::Any(true))}));
@@ -454,17 +615,21 @@ void CalcWorkbook::closeDocument() noexcept
     if (closed_)
         return;
     closed_ = true;
+    const auto session = session_.lock();
     try {
-        Reference<css::util::XCloseable> closeable(document_, UNO_QUERY);
-        if (closeable.is())
-            closeable->close(true);
-        else if (document_.is())
-            document_->dispose();
-    } catch (const css::uno::Exception&) {
+        if (session && !session->quit && !session->watchdog.fired())
+            session->call(QStringLiteral("closing '%1'").arg(name_), [&] {
+                Reference<css::util::XCloseable> closeable(document_, UNO_QUERY);
+                if (closeable.is())
+                    closeable->close(true);
+                else if (document_.is())
+                    document_->dispose();
+            });
+    } catch (const std::exception&) {
         // The document is gone from our side either way.
     }
     document_.clear();
-    if (const auto session = session_.lock())
+    if (session)
         session->forget(this);
 }
 
@@ -511,6 +676,7 @@ CalcApplication::CalcApplication(const QString& programDir) : session_(std::make
         }
         session_->context.set(remote, UNO_QUERY_THROW);
         session_->desktop = css::frame::Desktop::create(session_->context);
+        session_->watchdog.start(session_->office->processGroup());
     } catch (const css::uno::Exception& e) {
         session_->office->stop(std::chrono::milliseconds(0));
         fail(QStringLiteral("LibreOffice could not be reached: %1").arg(toQ(e.Message)));
@@ -531,7 +697,10 @@ CalcApplication::~CalcApplication()
 
 Workbooks& CalcApplication::workbooks()
 {
-    session_->ensureRunning();
+    // Only Quit ends the collection: after a hung office was ended, closing what is left must
+    // still work, while opening fails.
+    if (session_->quit)
+        fail(QStringLiteral("the spreadsheet application has quit"));
     if (!workbooks_)
         workbooks_ = std::make_unique<CalcWorkbooks>(session_);
     return *workbooks_;
@@ -559,6 +728,8 @@ void CalcApplication::setEnableEvents(bool on) { session_->enableEvents = on; }
 bool CalcApplication::EnableEvents() const { return session_->enableEvents; }
 
 void CalcApplication::Quit() { session_->shutdown(); }
+
+void CalcApplication::setCallTimeout(std::chrono::milliseconds timeout) { session_->callTimeout = timeout; }
 
 pid_t CalcApplication::officeProcessGroup() const
 {

@@ -4,6 +4,7 @@
 // backend needs no UNO headers.
 #include "automation/SpreadsheetApplication.h"
 
+#include <chrono>
 #include <sys/types.h>
 
 namespace bf::automation::calc {
@@ -34,6 +35,9 @@ public:
     bool EnableEvents() const override;
     void Quit() override;
 
+    // How long one call into the office may take before the office is ended as hung and the
+    // call fails (error 1004); every later call then fails too. Two minutes by default.
+    void setCallTimeout(std::chrono::milliseconds timeout);
     // The id of the office's process group; -1 once the office has been ended.
     pid_t officeProcessGroup() const;
     static QString defaultProgramDir();

@@ -164,6 +164,7 @@ void OfficeProcess::stop(std::chrono::milliseconds grace)
         waitForGroupGone(pid_, milliseconds(3000));
     }
     pid_ = -1;
+    profile_.remove();
 }
 
 } // namespace bf::automation::calc

@@ -1,0 +1,14 @@
+# The Calc backend's tests: they drive a real office process, so they run in the plain build only
+# (the office is not built with the sanitizers), and only when the backend itself was built.
+# Sources live in calc/src/ so that the per-folder glob does not pick them up unconditionally.
+if(TARGET brakenfold_calc AND NOT BRAKENFOLD_SANITIZE)
+  file(GLOB calc_test_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/calc/src/*.cpp")
+  add_executable(test_calc ${calc_test_sources})
+  target_include_directories(test_calc PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
+  target_link_libraries(test_calc PRIVATE test_support brakenfold_calc)
+  target_compile_definitions(test_calc PRIVATE
+    BRAKENFOLD_CALC_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/calc/check_split.py")
+  # One office start per program: the cases share it, so they run in one process, serially.
+  add_test(NAME calc COMMAND test_calc)
+  set_tests_properties(calc PROPERTIES ENVIRONMENT "${TEST_ENV}" LABELS "calc" TIMEOUT 900 RUN_SERIAL TRUE)
+endif()
