@@ -4,7 +4,8 @@
 if(TARGET brakenfold_calc AND NOT BRAKENFOLD_SANITIZE)
   file(GLOB calc_test_sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/calc/src/*.cpp")
   add_executable(test_calc ${calc_test_sources})
-  target_include_directories(test_calc PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}")
+  # The contract suite of tests/automation/ is instantiated here for this backend.
+  target_include_directories(test_calc PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}/automation")
   target_link_libraries(test_calc PRIVATE test_support brakenfold_calc)
   target_compile_definitions(test_calc PRIVATE
     BRAKENFOLD_CALC_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/calc/check_split.py")

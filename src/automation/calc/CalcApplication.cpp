@@ -502,8 +502,10 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
         }
     }
     const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        fail(QStringLiteral("'%1' could not be found").arg(path));
+    if (!info.exists())
+        throw Error(err::FileNotFound, QStringLiteral("'%1' could not be found").arg(path));
+    if (info.isDir())
+        fail(QStringLiteral("'%1' is a folder, not a workbook").arg(path));
     // The office makes an empty workbook of an empty file.
     if (info.size() == 0)
         fail(QStringLiteral("'%1' is not a workbook: the file is empty").arg(path));
@@ -597,7 +599,9 @@ void CalcWorkbook::SaveAs(const QString& fileName)
         fail(QStringLiteral("'%1' was not saved: the folder does not exist").arg(path));
     session->call(QStringLiteral("'%1' was not saved").arg(path), [&] {
         Reference<css::frame::XStorable> storable(document_, UNO_QUERY_THROW);
-        storable->storeAsURL(fileUrl(path), properties({property("FilterName", css::uno::Any(OUString("MS Excel 97"))),
+        // A copy written to the file, not the document moved onto it: the office then keeps no
+        // lock file beside the output.
+        storable->storeToURL(fileUrl(path), properties({property("FilterName", css::uno::Any(OUString("MS Excel 97"))),
                                                         property("Overwrite", css::uno::Any(true))}));
     });
     fullName_ = path;

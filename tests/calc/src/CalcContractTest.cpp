@@ -1,0 +1,38 @@
+// The interface contract, unchanged, on the Calc backend.
+#include "automation/calc/CalcApplication.h"
+#include "ContractSuite.h"
+
+namespace bf::test {
+namespace {
+
+// The factory knows the backend only once it is registered, as the programs do at start.
+[[maybe_unused]] const bool registered = [] {
+    automation::calc::registerCalcBackend();
+    return true;
+}();
+
+std::map<QString, std::int32_t> calcRefusals()
+{
+    // What the office cannot read as a spreadsheet: password-protected files (it would need the
+    // password), and what it would only read as plain text (empty, damaged or foreign files).
+    // Excel 5.0/95, 4.0, HTML and XML spreadsheets and a damaged sheet offset it reads fine.
+    std::map<QString, std::int32_t> table;
+    for (const char* file : {"bad/corrupt-truncated-half-poi--drawings.xls",
+                             "bad/corrupt-truncated-header-only-sheetjs--sheet_visibility.xls",
+                             "bad/corrupt-truncated-zero-bytes.xls",
+                             "xls/calamine--too_small.xls",
+                             "xls/exceldatareader--test_issue_12556_corrupt.xls",
+                             "xls/phpspreadsheet--oleloop.xls",
+                             "xls/poi--clusterfuzz-testcase-minimized-poihssffuzzer-4819588401201152.xls",
+                             "xls/sheetjs--password_2002_128_strong.xls",
+                             "xls/sheetjs--password_2002_40_972000.xls",
+                             "xls/sheetjs--password_2002_40_xor.xls"})
+        table[QString::fromLatin1(file)] = err::SpreadsheetFailure;
+    return table;
+}
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Calc, SpreadsheetContract, ::testing::Values(ContractParams{"calc", calcRefusals()}));
+
+} // namespace bf::test
