@@ -332,6 +332,32 @@ TEST(SplitRunFailures, NamesThatWouldLeaveTheRunFolderAreRefusedBeforeTheSave)
     EXPECT_EQ(g.messages()[1], QStringLiteral("Mission complete!"));
 }
 
+TEST(SplitRunFailures, AFileManagerThatCannotStartIsReportedAfterTheRun)
+{
+    struct NoFileManager : test::FakeShell {
+        bool openFolder(const QString& folder) override
+        {
+            foldersShown << folder;
+            return false;
+        }
+    } shell;
+    Fixture f;
+    platform::Seams s = platform::seams();
+    s.shell = &shell;
+    platform::installSeams(s); // FakeSeams puts the previous seams back
+    f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1"});
+    f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S1"));
+    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(f.app.saves.size(), 1u);
+    EXPECT_EQ(shell.foldersShown, QStringList{f.runFolder()});
+    const QStringList m = f.messages();
+    ASSERT_EQ(m.size(), 2);
+    EXPECT_EQ(m[0], QStringLiteral("Mission complete!"));
+    EXPECT_TRUE(m[1].startsWith(QStringLiteral("Err Number: 53\r\n")));
+    EXPECT_TRUE(m[1].endsWith(QStringLiteral("Err Proc: mnuSplit_Click")));
+    expectIdle(f.view, f.app);
+}
+
 TEST(SplitRunFailures, MoreRowsThanASixteenBitCountOverflow)
 {
     Fixture f;
