@@ -142,3 +142,22 @@ TEST(SplitCommandLine, DefaultOutputIsTheCurrentDirectoryAndHelpDocumentsTheRun)
     }
     EXPECT_EQ(filesUnder(here.path()).size(), 3);
 }
+
+TEST(SplitCommandLine, OnATerminalEachRowIsShownOnOneProgressLine)
+{
+    // script(1) gives the program a terminal of its own and copies what it shows.
+    test::TempDir out;
+    const QString command = QStringLiteral("'%1' -o '%2' '%3'")
+                                .arg(test::appDir() + QStringLiteral("/brakenfold-split"), out.path(),
+                                     corpus("xlrd--ragged.xls"));
+    QProcess p;
+    p.start(QStringLiteral("script"), {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0);
+    const QString shown = QString::fromLocal8Bit(p.readAllStandardOutput());
+    for (int row = 1; row <= 3; ++row)
+        EXPECT_TRUE(shown.contains(QStringLiteral("\r\x1b[KSplitting: %1 of 3 (xlrd--ragged.xls: Sheet%1)").arg(row)))
+            << shown.toStdString();
+    // The line is ended before the closing message.
+    EXPECT_TRUE(shown.contains(QStringLiteral("Sheet3)\r\nMission complete!"))) << shown.toStdString();
+}
