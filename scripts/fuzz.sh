@@ -4,7 +4,9 @@
 # Configures and builds a clang tree with libFuzzer, ASan and UBSan (BRAKENFOLD_FUZZ_BUILD, default
 # build-fuzz), then runs every fuzz target for SECONDS with the corpus workbooks as read-only seeds
 # and the new inputs in a temporary folder. A crash, hang or sanitizer report fails the run; the
-# reproducer is kept under the build tree's fuzz-artifacts/ and its path printed.
+# reproducer is kept under the build tree's fuzz-artifacts/ and its path printed. Inputs are cut
+# at FUZZ_MAX_LEN bytes (default 1 MiB: most seeds whole, and fast enough to mutate under the
+# sanitizers; the larger seeds then test cut-off files).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-600}"
@@ -39,7 +41,7 @@ for t in "${targets[@]}"; do
   echo "== $t for $seconds s (seeds: $corpus/xls, $corpus/bad; new inputs: $new/$t)"
   # The first folder receives new inputs; the corpus folders are only read.
   if ! "$build/fuzz/$t" "$new/$t" "$corpus/xls" "$corpus/bad" \
-        -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len=4194304 \
+        -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len="${FUZZ_MAX_LEN:-1048576}" \
         -artifact_prefix="$artifacts/$t-" -print_final_stats=1 2>"$build/fuzz-$t.log"; then
     status=1
     echo "fuzz.sh: $t FAILED; log $build/fuzz-$t.log; reproducer(s):" >&2

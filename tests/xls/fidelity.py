@@ -29,6 +29,7 @@ import concurrent.futures as cf
 import csv
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -246,12 +247,16 @@ def soffice_csv(soffice, inputs, outdir, profile, timeout):
     os.makedirs(outdir, exist_ok=True)
     cmd = [soffice, '-env:UserInstallation=file://' + profile, '--headless', '--norestore',
            '--nolockcheck', '--nologo', '--convert-to', CSV_FILTER, '--outdir', outdir] + inputs
+    # A session of its own, so that a timeout ends the office process too and not only the
+    # launcher in front of it.
+    proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            stdin=subprocess.DEVNULL, start_new_session=True)
     try:
-        proc = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                              timeout=timeout, stdin=subprocess.DEVNULL)
-        text = proc.stdout.decode('utf-8', 'replace')
-    except subprocess.TimeoutExpired as e:
-        text = (e.stdout or b'').decode('utf-8', 'replace')
+        raw, _ = proc.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        raw, _ = proc.communicate()
+    text = raw.decode('utf-8', 'replace')
     mapping = {}
     current = None
     marker = ' -> ' + outdir.rstrip('/') + '/'
@@ -342,8 +347,6 @@ def shows_stored_value(text, sheet, r, c):
         return abs(v - cell.value) <= 5e-14 * abs(cell.value)
     return False
 
-
-# ---------------------------------------------------------------------------------------------
 
 # ---------------------------------------------------------------------------------------------
 
@@ -485,8 +488,16 @@ def main():
     # LibreOffice: every source workbook and every extracted file to CSV, then sheet by sheet.
     t0 = time.time()
     parallel = max(1, min(args.jobs, 2))
-    sources = sorted({s[2] for s in sheets})
-    lo_src = run_soffice_groups(soffice, sources, work, 'src', parallel, 900)
+    # The office converts copies: it may leave lock files beside what it opens, and the corpus
+    # is read-only.
+    copies = {}
+    os.makedirs(os.path.join(work, 'src'))
+    for s in sheets:
+        if s[2] not in copies:
+            copies[s[2]] = os.path.join(work, 'src', 'w%02d-%s' % (s[0], os.path.basename(s[2])))
+            shutil.copyfile(s[2], copies[s[2]])
+    by_copy = run_soffice_groups(soffice, sorted(copies.values()), work, 'src', parallel, 900)
+    lo_src = {orig: by_copy[c] for orig, c in copies.items() if c in by_copy}
     lo_out = run_soffice_groups(soffice, [s[4] for s in extracted], work, 'out', parallel, 900)
     t_lo = time.time() - t0
     # Cell by cell. LibreOffice recalculates on load, so two kinds of difference say nothing
@@ -516,8 +527,9 @@ def main():
             continue
         pending.append((s, a, d))
     if pending:
-        again = run_soffice_groups(soffice, sorted({p[0][2] for p in pending}), work, 'src2',
-                                   parallel, 900)
+        again_copy = run_soffice_groups(soffice, sorted({copies[p[0][2]] for p in pending}), work,
+                                        'src2', parallel, 900)
+        again = {orig: again_copy[c] for orig, c in copies.items() if c in again_copy}
         import xlrd
         stored_books = {}
         for s, a, d in pending:
