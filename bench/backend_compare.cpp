@@ -1,0 +1,178 @@
+// The two backends side by side on the same workbooks: start-up time of the spreadsheet
+// application, and the time to split each worksheet (copy into a new workbook, save, close),
+// driven through the interface exactly as a split run drives it. The outputs are kept, one
+// folder per backend, for the fidelity comparison (tests/calc/backend_fidelity.py).
+// Usage: backend_compare OUTPUT_DIR [WORKBOOK...]   (default: every sound BIFF8 corpus workbook)
+// The calc backend is measured only when the program was built with it.
+#include "automation/SpreadsheetApplication.h"
+#include "platform/Seams.h"
+#ifdef BRAKENFOLD_HAVE_CALC
+#include "automation/calc/CalcApplication.h"
+#endif
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace bf;
+
+class NoQuestions : public platform::MessageBoxSeam {
+public:
+    platform::MsgResult show(const QString& text, platform::MsgButtons, platform::MsgIcon, platform::MsgDefault) override
+    {
+        std::fprintf(stderr, "message: %s\n", text.toLocal8Bit().constData());
+        return platform::MsgResult::No;
+    }
+};
+
+QStringList soundCorpusWorkbooks()
+{
+    QStringList files;
+    QFile f(QStringLiteral(BRAKENFOLD_CORPUS_DIR "/MANIFEST.tsv"));
+    if (!f.open(QIODevice::ReadOnly))
+        return files;
+    const QStringList lines = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList c = lines[i].split('\t');
+        if (c.size() > 5 && c[5] == QLatin1String("biff8"))
+            files << QStringLiteral(BRAKENFOLD_CORPUS_DIR "/") + c[0];
+    }
+    return files;
+}
+
+struct Figures {
+    double startupMs = 0;
+    std::vector<double> sheetMs;
+    int failures = 0;
+    int restarts = 0;
+};
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::unique_ptr<automation::SpreadsheetApplication> start(const QString& backend, Figures& fig)
+{
+    QElapsedTimer t;
+    t.start();
+    auto app = automation::createSpreadsheetApplication(backend);
+    app->setDisplayAlerts(false);
+    app->setAskToUpdateLinks(false);
+#ifdef BRAKENFOLD_HAVE_CALC
+    // A hung export ends the office; the next workbook gets a fresh one.
+    if (auto* calc = dynamic_cast<automation::calc::CalcApplication*>(app.get()))
+        calc->setCallTimeout(std::chrono::seconds(30));
+#endif
+    fig.startupMs = fig.startupMs == 0 ? t.nsecsElapsed() / 1e6 : fig.startupMs;
+    return app;
+}
+
+Figures run(const QString& backend, const QStringList& workbooks, const QString& outBase)
+{
+    Figures fig;
+    auto app = start(backend, fig);
+    int index = 0;
+    for (const QString& path : workbooks) {
+        const QString folder = QDir(outBase).filePath(backend + QStringLiteral("/w%1").arg(index++, 2, 10, QLatin1Char('0')));
+        QDir().mkpath(folder);
+        QFile::remove(folder + QStringLiteral("/SOURCE"));
+        QFile::link(path, folder + QStringLiteral("/SOURCE"));
+        try {
+            auto book = app->workbooks().Open(path);
+            int s = 0;
+            for (const auto& sheet : book->Worksheets()) {
+                const QString out = QDir(folder).filePath(QStringLiteral("s%1.xls").arg(s++, 2, 10, QLatin1Char('0')));
+                QElapsedTimer t;
+                t.start();
+                try {
+                    sheet->Copy();
+                    app->ActiveWorkbook()->SaveAs(out + QLatin1Char(' '));
+                    app->ActiveWorkbook()->Close(false);
+                    fig.sheetMs.push_back(t.nsecsElapsed() / 1e6);
+                    QFile names(folder + QStringLiteral("/names.txt"));
+                    if (names.open(QIODevice::Append))
+                        names.write((QFileInfo(out).fileName() + '\t' + sheet->Name() + '\n').toUtf8());
+                } catch (const std::exception& e) {
+                    ++fig.failures;
+                    std::fprintf(stderr, "%s %s / %s: %s\n", backend.toLatin1().constData(),
+                                 QFileInfo(path).fileName().toLocal8Bit().constData(),
+                                 sheet->Name().toLocal8Bit().constData(), e.what());
+                    // The rest of this workbook goes with an office that was ended.
+                    throw;
+                }
+            }
+            app->workbooks().Close();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s %s: %s (starting the application again)\n", backend.toLatin1().constData(),
+                         QFileInfo(path).fileName().toLocal8Bit().constData(), e.what());
+            // An office ended by the watchdog cannot go on: start another.
+            try {
+                app->workbooks().Close();
+                app->Quit();
+            } catch (const std::exception&) {
+            }
+            app = start(backend, fig);
+            ++fig.restarts;
+        }
+    }
+    app->workbooks().Close();
+    app->Quit();
+    return fig;
+}
+
+void print(const char* backend, const Figures& f)
+{
+    double total = 0;
+    for (double ms : f.sheetMs)
+        total += ms;
+    std::printf("%-7s start-up %10.3f ms | %4zu worksheets split, %d failed, %d restarts | per worksheet: mean %7.1f ms, median %7.1f ms, max %8.1f ms | total %8.1f s\n",
+                backend, f.startupMs, f.sheetMs.size(), f.failures, f.restarts,
+                f.sheetMs.empty() ? 0.0 : total / f.sheetMs.size(), median(f.sheetMs),
+                f.sheetMs.empty() ? 0.0 : *std::max_element(f.sheetMs.begin(), f.sheetMs.end()), total / 1000);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication qapp(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: backend_compare OUTPUT_DIR [WORKBOOK...]\n");
+        return 2;
+    }
+    NoQuestions box;
+    platform::Seams seams;
+    seams.messageBox = &box;
+    platform::installSeams(seams);
+    const QString outBase = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    QStringList workbooks;
+    for (int i = 2; i < argc; ++i)
+        workbooks << QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath();
+    if (workbooks.isEmpty())
+        workbooks = soundCorpusWorkbooks();
+    std::printf("%lld workbooks\n", static_cast<long long>(workbooks.size()));
+    const Figures native = run(QStringLiteral("native"), workbooks, outBase);
+    print("native", native);
+#ifdef BRAKENFOLD_HAVE_CALC
+    automation::calc::registerCalcBackend();
+    const Figures calc = run(QStringLiteral("calc"), workbooks, outBase);
+    print("calc", calc);
+#else
+    std::printf("calc    not built\n");
+#endif
+    return 0;
+}
