@@ -1,11 +1,13 @@
 // The command-line split run, started as the real program: what it lists, where it writes, what
 // it prints on which stream, and its exit status.
 #include "support/TempDir.h"
+#include "tasklist/TaskListTestSupport.h"
 #include "support/TestPaths.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
 
@@ -160,4 +162,40 @@ TEST(SplitCommandLine, OnATerminalEachRowIsShownOnOneProgressLine)
             << shown.toStdString();
     // The line is ended before the closing message.
     EXPECT_TRUE(shown.contains(QStringLiteral("Sheet3)\r\nMission complete!"))) << shown.toStdString();
+}
+
+TEST(SplitCommandLine, WholeCorpusFoldersSplitEverySoundWorkbookAndReportOnlyTheOthers)
+{
+    test::TempDir out;
+    const Outcome o = runTool({QStringLiteral("-o"), out.path(), test::corpusFile(QStringLiteral("xls")),
+                               test::corpusFile(QStringLiteral("bad"))},
+                              out.path());
+    EXPECT_EQ(o.exitCode, 2); // some inputs are not workbooks the engine can list
+    ASSERT_FALSE(o.outLines().isEmpty()) << o.err.toStdString();
+    const QString runFolder = o.outLines().last();
+    const QString tail = QStringLiteral("_Splitted_at_") + QDir(runFolder).dirName() + QStringLiteral(".xls");
+    const QStringList written = filesUnder(runFolder);
+
+    QStringList reported;
+    for (const QString& line : o.err.split('\n'))
+        if (line.startsWith(QStringLiteral("Error File Name: ")))
+            reported << line.mid(17);
+    int soundSheets = 0;
+    for (const auto& e : test::readManifest()) {
+        const QString path = test::corpusFile(e.file);
+        if (e.kind == QLatin1String("biff8")) {
+            EXPECT_FALSE(reported.contains(path)) << e.file.toStdString();
+            const QString shortName = QFileInfo(path).completeBaseName();
+            for (const QString& sheet : e.worksheetNames) {
+                ++soundSheets;
+                EXPECT_TRUE(written.contains(shortName + '/' + sheet + tail)) << (shortName + '/' + sheet).toStdString();
+            }
+        } else if (!reported.contains(path)) {
+            // A damaged file the engine still reads must then have been split in full.
+            EXPECT_TRUE(QFileInfo(runFolder + QFileInfo(path).completeBaseName()).isDir()) << e.file.toStdString();
+        }
+    }
+    EXPECT_GE(soundSheets, 200);
+    EXPECT_GE(reported.size(), 15);
+    EXPECT_TRUE(o.err.endsWith(QStringLiteral("Mission complete!\n")));
 }
