@@ -239,6 +239,14 @@ TEST(AddFolder, FolderFailuresNameTheFolderWithOneTrailingSeparator)
     EXPECT_TRUE(f.seams.messageBox.shown[0].text.endsWith(QStringLiteral("\r\nError Folder Name: /no/such/folder/")));
     EXPECT_TRUE(f.seams.messageBox.shown[1].text.endsWith(QStringLiteral("\r\nError Folder Name: /no/such/root/")));
 
+    // The file-system root already ends in a separator: listed as it is, never with "//".
+    f.seams.messageBox.shown.clear();
+    f.seams.folderChooser.answers = {QStringLiteral("/")};
+    AddFolder(f.rows, f.app);
+    EXPECT_TRUE(f.seams.messageBox.shown.empty()) << f.seams.messageBox.texts().join('|').toStdString();
+    for (const QString& opened : f.app.opened)
+        EXPECT_FALSE(opened.startsWith(QStringLiteral("//"))) << opened.toStdString();
+
     // A chooser that fails: the report names no folder yet.
     platform::Seams s = platform::seams();
     s.folderChooser = nullptr;

@@ -162,3 +162,22 @@ TEST(OptionsDialog, SettingsCommandShowsFreshlyLoadedValuesEachTime)
     EXPECT_EQ(shown, 2);
     EXPECT_EQ(env.config.value(QStringLiteral("DisplayExcel")), QStringLiteral("1"));
 }
+
+TEST(OptionsDialog, AFailingButtonIsReportedUnderItsOwnHandler)
+{
+    test::FakeSeams seams;
+    auto config = std::make_unique<test::InstalledConfig>(optionLines(QStringLiteral("0"), QStringLiteral("0")));
+    frmOptions dialog;
+    dialog.show();
+    config.reset(); // the store is gone: storing fails
+    QTest::mouseClick(dialog.cmdApply, Qt::LeftButton);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    const QStringList texts = seams.messageBox.texts();
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].startsWith(QStringLiteral("Err Number: 91\r\n")));
+    EXPECT_TRUE(texts[0].endsWith(QStringLiteral("\r\nErr Proc: cmdApply_Click")));
+    EXPECT_TRUE(texts[1].endsWith(QStringLiteral("\r\nErr Proc: cmdOK_Click")));
+    EXPECT_TRUE(dialog.isVisible()); // OK did not close after its failure
+    QTest::mouseClick(dialog.cmdCancel, Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+}
