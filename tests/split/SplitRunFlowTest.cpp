@@ -2,7 +2,6 @@
 // written, the order of opens and closes, progress, the names saved, and every way a run ends.
 #include "split/SplitNaming.h"
 #include "split/SplitRun.h"
-#include "split/SplitState.h"
 #include "tasklist/InMemoryTaskRows.h"
 #include "tasklist/TaskListTestSupport.h"
 
@@ -370,30 +369,4 @@ TEST(SplitRunFailures, MoreRowsThanASixteenBitCountOverflow)
     EXPECT_TRUE(f.app.saves.empty());
     EXPECT_EQ(f.tree(), QStringList{kStamp}); // the run folder was made before the count was taken
     expectIdle(f.view, f.app);
-}
-
-TEST(SplitControlState, RoutinesTrapTheirOwnFailuresAndTheRunGoesOn)
-{
-    test::FakeSeams seams;
-    tasklist::InMemoryTaskRows rows;
-    test::RecordingSplitView view;
-    rows.addRow(QStringLiteral("/a.xls"), QStringLiteral("S"));
-
-    // No spreadsheet application: the bar and pointer are set, then the events step fails.
-    InitControlStateBeforeSplit(rows, view);
-    EXPECT_TRUE(view.visible && view.busy);
-    EXPECT_EQ(view.maximum, 2.0f);
-    RestoreControlStateAfterSplit(view);
-    EXPECT_FALSE(view.visible || view.busy);
-    SetCurrentListItem(rows, 2); // outside the list
-    SetCurrentListItem(rows, 1);
-    EXPECT_EQ(rows.selectedRow(), 1);
-
-    const QStringList m = seams.messageBox.texts();
-    ASSERT_EQ(m.size(), 3);
-    EXPECT_TRUE(m[0].startsWith(QStringLiteral("Err Number: 91\r\n")));
-    EXPECT_TRUE(m[0].endsWith(QStringLiteral("Err Proc: InitControlStateBeforeSplit")));
-    EXPECT_TRUE(m[1].endsWith(QStringLiteral("Err Proc: RestoreControlStateAfterSplit")));
-    EXPECT_TRUE(m[2].startsWith(QStringLiteral("Err Number: 9\r\n")));
-    EXPECT_TRUE(m[2].endsWith(QStringLiteral("Err Proc: SetCurrentListItem")));
 }
