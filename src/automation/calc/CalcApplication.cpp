@@ -36,6 +36,8 @@
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheets2.hpp>
 #include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/FormulaResult.hpp>
+#include <com/sun/star/sheet/XArrayFormulaRange.hpp>
 #include <com/sun/star/table/CellRangeAddress.hpp>
 #include <com/sun/star/table/XCell.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
@@ -175,6 +177,30 @@ void keepSourceResults(const Reference<css::sheet::XSpreadsheet>& source, const 
                 } else if (w >>= text) {
                     Reference<css::text::XText>(cell, UNO_QUERY_THROW)->setString(text);
                 }
+            }
+        }
+    }
+}
+
+// The office writes the text result of a formula it loaded but never evaluated as the number 0.
+// Entering such a formula again makes it evaluate; formulas that span an array are left alone
+// (entering one cell of an array would break it up).
+void refreshTextFormulas(const Reference<css::sheet::XSpreadsheet>& sheet)
+{
+    Reference<css::sheet::XCellRangesQuery> query(sheet, UNO_QUERY_THROW);
+    const Reference<css::sheet::XSheetCellRanges> text = query->queryFormulaCells(css::sheet::FormulaResult::STRING);
+    if (!text.is())
+        return;
+    const css::uno::Sequence<css::table::CellRangeAddress> addresses = text->getRangeAddresses();
+    for (const css::table::CellRangeAddress& a : addresses) {
+        for (sal_Int32 row = a.StartRow; row <= a.EndRow; ++row) {
+            for (sal_Int32 col = a.StartColumn; col <= a.EndColumn; ++col) {
+                const Reference<css::table::XCell> cell = sheet->getCellByPosition(col, row);
+                const Reference<css::sheet::XArrayFormulaRange> array(
+                    sheet->getCellRangeByPosition(col, row, col, row), UNO_QUERY);
+                if (array.is() && !array->getArrayFormula().isEmpty())
+                    continue;
+                cell->setFormula(cell->getFormula());
             }
         }
     }
@@ -443,6 +469,7 @@ Reference<css::lang::XComponent> CalcSession::copySheet(const Reference<css::lan
             // The only sheet of a workbook must be visible, even when its source was hidden.
             Reference<css::beans::XPropertySet> props(imported, UNO_QUERY_THROW);
             props->setPropertyValue("IsVisible", css::uno::Any(true));
+            refreshTextFormulas(Reference<css::sheet::XSpreadsheet>(imported, UNO_QUERY_THROW));
             const Reference<css::sheet::XSpreadsheetDocument> sourceDoc(source, UNO_QUERY_THROW);
             keepSourceResults(Reference<css::sheet::XSpreadsheet>(sourceDoc->getSheets()->getByName(toOU(sheetName)), UNO_QUERY_THROW),
                               Reference<css::sheet::XSpreadsheet>(imported, UNO_QUERY_THROW));
