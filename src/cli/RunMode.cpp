@@ -114,8 +114,11 @@ bool listInput(tasklist::TaskRows& rows, automation::SpreadsheetApplication& app
         tasklist::UpdateListView(rows, app, path);
     } else {
         // The window's Add File passes such a name by in silence; here somebody named it.
-        platform::msgBox(fileReportText(err::FileNotFound,
-                                        QStringLiteral("not an Excel workbook name (it does not end in xls)"), path));
+        const bool exists = QFileInfo::exists(path);
+        platform::msgBox(fileReportText(exists ? err::SpreadsheetFailure : err::FileNotFound,
+                                        exists ? QStringLiteral("not listed: the name does not end in xls")
+                                               : standardDescription(err::FileNotFound),
+                                        path));
     }
     return box.shownCount() == reportsBefore;
 }
