@@ -191,12 +191,12 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     qApp->installEventFilter(this);
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
         trapProcedure(QStringLiteral("Form_QueryUnload"), [&] {
-            if (manager.allowsInteraction()) {
-                const bool cancel = Form_QueryUnload();
+            const bool mayAsk = manager.allowsInteraction();
+            const bool ends = EndSession(mayAsk);
+            if (mayAsk)
                 manager.release();
-                if (cancel)
-                    manager.cancel();
-            }
+            if (!ends)
+                manager.cancel();
         });
     });
 
@@ -582,6 +582,16 @@ void frmMain::lvwTask_OLEDragDrop(const QStringList& paths)
     trapProcedure(QStringLiteral("lvwTask_OLEDragDrop"), [&] { tasklist::AddDropped(rows(), excelApp(), paths); });
 }
 
+bool frmMain::EndSession(bool mayAsk)
+{
+    if (mayAsk && Form_QueryUnload())
+        return false;
+    // Without this the session would end the process before shutdown stores the settings.
+    closeConfirmed_ = true;
+    close();
+    return true;
+}
+
 void frmMain::showPopup(QMenu& menu)
 {
     if (popupPresenter)
@@ -602,10 +612,11 @@ void frmMain::showDialog(QDialog& dialog)
 
 void frmMain::closeEvent(QCloseEvent* event)
 {
-    if (Form_QueryUnload()) {
+    if (!closeConfirmed_ && Form_QueryUnload()) {
         event->ignore();
         return;
     }
+    closeConfirmed_ = false;
     event->accept();
     Q_EMIT unloaded();
 }

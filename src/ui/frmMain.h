@@ -102,6 +102,10 @@ public:
     void lvwTask_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
     void lvwTask_MouseUp(Qt::MouseButton button);
     void lvwTask_OLEDragDrop(const QStringList& paths);
+    // The desktop session is ending: the exit question when the session lets us ask, then the
+    // window closes so that shutdown writes the configuration back. False when the user keeps
+    // the program open (the session's end is then cancelled).
+    bool EndSession(bool mayAsk);
 
     // The command handlers reachable by name (the toolbar's keys name them).
     bool hasHandler(const QString& name) const { return handlers_.count(name) != 0; }
@@ -142,9 +146,9 @@ private:
     void buildMenus();
     void showPopup(QMenu& menu);
     void showDialog(QDialog& dialog);
-    void onSessionEnding();
 
     std::map<QString, void (frmMain::*)()> handlers_;
+    bool closeConfirmed_ = false;
     float progressMin_ = 0;
     float progressMax_ = 100;
     float progressValue_ = 0;

@@ -265,6 +265,26 @@ TEST(Closing, AsksOnEveryWayOutWhileRowsRemain)
     EXPECT_FALSE(w.isVisible());
 }
 
+TEST(Closing, TheSessionEndingAsksTooAndClosesForShutdown)
+{
+    test::WindowEnvironment env;
+    frmMain w;
+    QSignalSpy unloaded(&w, &frmMain::unloaded);
+    w.show();
+    addRows(env, w, {"only"});
+
+    EXPECT_FALSE(w.EndSession(true)); // No, the default
+    EXPECT_EQ(env.seams.messageBox.texts(), QStringList{"Do you really want to exit?"});
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(unloaded.count(), 0);
+
+    env.seams.messageBox.answers = {platform::MsgResult::Yes};
+    EXPECT_TRUE(w.EndSession(true));
+    EXPECT_EQ(env.seams.messageBox.shown.size(), 2u); // asked once, not again by the close
+    EXPECT_EQ(unloaded.count(), 1);
+    EXPECT_FALSE(w.isVisible());
+}
+
 TEST(LinkCommands, ConfiguredValuesGoToTheShellUnchanged)
 {
     {
