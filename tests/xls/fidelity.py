@@ -37,6 +37,7 @@ import time
 
 CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
 MAX_DIFFS_PER_SHEET = 8
+RELOADS = 3
 
 
 def find_soffice():
@@ -527,15 +528,22 @@ def main():
             continue
         pending.append((s, a, d))
     if pending:
-        again_copy = run_soffice_groups(soffice, sorted({copies[p[0][2]] for p in pending}), work,
-                                        'src2', parallel, 900)
-        again = {orig: again_copy[c] for orig, c in copies.items() if c in again_copy}
+        # Each differing source is loaded RELOADS more times (as copies of other names, in one
+        # batch): a random cell can repeat a value by chance once, but hardly three times.
+        reloads = {}
+        for orig in sorted({p[0][2] for p in pending}):
+            for k in range(RELOADS):
+                c = os.path.join(work, 'src', 'r%d-%s' % (k, os.path.basename(copies[orig])))
+                shutil.copyfile(orig, c)
+                reloads.setdefault(orig, []).append(c)
+        again_copy = run_soffice_groups(soffice, sorted(c for cs in reloads.values() for c in cs),
+                                        work, 'src2', parallel, 900)
         import xlrd
         stored_books = {}
         for s, a, d in pending:
             key = (s[0], s[1])
-            second = again.get(s[2], {}).get(s[3])
-            a2 = read_csv_cells(second) if second else a
+            alternatives = [read_csv_cells(again_copy[c][s[3]]) for c in reloads.get(s[2], [])
+                            if s[3] in again_copy.get(c, {})]
             if s[2] not in stored_books:
                 try:
                     stored_books[s[2]] = xlrd.open_workbook(s[2], logfile=open(os.devnull, 'w'))
@@ -548,8 +556,8 @@ def main():
                 sheet = None
             real, moved, stored = [], [], []
             for r, c, at, bt in d:
-                at2 = a2[r][c] if r < len(a2) and c < len(a2[r]) else ''
-                if at2 != at:
+                if any((alt[r][c] if r < len(alt) and c < len(alt[r]) else '') != at
+                       for alt in alternatives):
                     moved.append(cell_name(r, c))
                 elif shows_stored_value(bt, sheet, r, c):
                     stored.append(cell_name(r, c))
