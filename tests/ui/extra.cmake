@@ -15,3 +15,11 @@ add_test(NAME ui.ProgramOptionsRun
 set_tests_properties(ui.ProgramOptionsRun PROPERTIES
   RUN_SERIAL TRUE TIMEOUT 120 LABELS "ui;program"
   ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0")
+
+# The same program with a workbook listed: the close box asks, No keeps it, Yes ends it cleanly.
+add_test(NAME ui.ProgramExitQuestion
+         COMMAND ${PYTHON_FOR_TESTS} "${CMAKE_CURRENT_LIST_DIR}/program_exit_test.py"
+                 "${BRAKENFOLD_APP_DIR}" "${CMAKE_SOURCE_DIR}" "${BRAKENFOLD_CORPUS_DIR}")
+set_tests_properties(ui.ProgramExitQuestion PROPERTIES
+  RUN_SERIAL TRUE TIMEOUT 120 LABELS "ui;program"
+  ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0")

@@ -97,6 +97,36 @@ class Session:
             return None
         return walk(self.dpy.screen().root)
 
+    def find_windows(self, title):
+        found = []
+
+        def walk(window):
+            try:
+                name = window.get_wm_name()
+                attrs = window.get_attributes()
+                children = window.query_tree().children
+            except Exception:
+                return
+            if isinstance(name, bytes):
+                name = name.decode("utf-8", "replace")
+            if name and name.startswith(title) and attrs.map_state == X.IsViewable:
+                found.append(window)
+            for child in children:
+                walk(child)
+        walk(self.dpy.screen().root)
+        return found
+
+    def wait_other_window(self, title, known, timeout=15):
+        """A window titled title other than known (a message box over the main window)."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for window in self.find_windows(title):
+                if window.id != known.id:
+                    time.sleep(0.4)
+                    return window
+            time.sleep(0.1)
+        raise Failure("no second window titled %r appeared" % title)
+
     def wait_window(self, title, timeout=30):
         deadline = time.time() + timeout
         while time.time() < deadline:
