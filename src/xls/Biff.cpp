@@ -1,6 +1,7 @@
 #include "xls/Biff.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace bf::xls {
 
@@ -39,11 +40,31 @@ bool decodeXLUnicodeString(const std::uint8_t* p, std::size_t avail, QString* ou
     return true;
 }
 
+SstString::View SstString::view() const
+{
+    if (!raw)
+        return {chars.data(), chars.size(), runs.data(), runs.size(), ext.data(), ext.size()};
+    std::size_t p = 3;
+    std::size_t cRun = 0;
+    if (flags & 0x08) {
+        cRun = rd16(raw + p);
+        p += 2;
+    }
+    if (flags & 0x04)
+        p += 4;
+    const std::size_t cb = std::size_t(cch) * ((flags & 1) ? 2 : 1);
+    const std::uint8_t* c = raw + p;
+    const std::uint8_t* r = c + cb;
+    const std::uint8_t* e = r + 4 * cRun;
+    return {c, cb, r, 4 * cRun, e, static_cast<std::size_t>(raw + rawSize - e)};
+}
+
 QString SstString::text() const
 {
+    const View v = view();
     QString s;
     std::size_t used = 0;
-    decodeChars(chars.data(), chars.size(), cch, (flags & 1) != 0, &s, &used);
+    decodeChars(v.chars, v.charsSize, cch, (flags & 1) != 0, &s, &used);
     return s;
 }
 
@@ -79,6 +100,21 @@ struct PieceCursor {
             offset += static_cast<std::uint32_t>(take);
             n -= take;
         }
+        return true;
+    }
+    bool u8(std::uint8_t* v)
+    {
+        if (!advance())
+            return false;
+        *v = pieces[piece].data[offset++];
+        return true;
+    }
+    bool u32(std::uint32_t* v)
+    {
+        std::uint16_t lo = 0, hi = 0;
+        if (!u16(&lo) || !u16(&hi))
+            return false;
+        *v = lo | (std::uint32_t(hi) << 16);
         return true;
     }
     bool u16(std::uint16_t* v)
@@ -131,31 +167,42 @@ bool SstReader::parse(Loc& at, SstString* out) const
     std::uint16_t cch = 0;
     if (!c.u16(&cch))
         return false;
-    std::vector<std::uint8_t> flagByte;
-    if (!c.bytes(1, &flagByte))
+    std::uint8_t flags = 0;
+    if (!c.u8(&flags))
         return false;
-    std::uint8_t flags = flagByte[0];
     std::uint16_t cRun = 0;
     std::uint32_t cbExt = 0;
     if ((flags & 0x08) && !c.u16(&cRun))
         return false;
-    if (flags & 0x04) {
-        std::vector<std::uint8_t> b;
-        if (!c.bytes(4, &b))
-            return false;
-        cbExt = rd32(b.data());
-    }
+    if ((flags & 0x04) && !c.u32(&cbExt))
+        return false;
     if (out) {
         out->cch = cch;
         out->chars.clear();
         out->runs.clear();
         out->ext.clear();
+        out->raw = nullptr;
+        out->rawSize = 0;
+    }
+    // The common case: the whole string inside the record where it starts.
+    const std::uint64_t body = std::uint64_t(cch) * ((flags & 1) ? 2 : 1) + 4ull * cRun + cbExt;
+    if (c.piece == at.piece && body <= c.left()) {
+        if (out) {
+            out->flags = flags;
+            out->raw = pieces_[at.piece].data + at.offset;
+            out->rawSize = static_cast<std::size_t>(c.offset - at.offset + body);
+        }
+        at = {c.piece, static_cast<std::uint32_t>(c.offset + body)};
+        return true;
     }
     // Characters: each piece boundary inside them brings a new flags byte with the width of
     // the rest.
     bool wide = flags & 1;
     bool everWide = wide;
-    std::vector<std::uint8_t> wideChars; // built only when decoding
+    // Decoded as 16-bit characters into out->chars, narrowed at the end when no part was wide.
+    if (out)
+        out->chars.resize(std::size_t(cch) * 2);
+    std::uint8_t* dst = out ? out->chars.data() : nullptr;
     std::size_t got = 0;
     while (got < cch) {
         if (c.offset >= pieces_[c.piece].size) {
@@ -177,12 +224,15 @@ bool SstReader::parse(Loc& at, SstString* out) const
                 return false;
             continue;
         }
-        if (out) {
+        if (dst) {
             const std::uint8_t* p = pieces_[c.piece].data + c.offset;
-            for (std::size_t k = 0; k < take; ++k) {
-                const std::uint16_t ch = wide ? rd16(p + 2 * k) : p[k];
-                wideChars.push_back(static_cast<std::uint8_t>(ch));
-                wideChars.push_back(static_cast<std::uint8_t>(ch >> 8));
+            if (wide) {
+                std::memcpy(dst + 2 * got, p, take * 2);
+            } else {
+                for (std::size_t k = 0; k < take; ++k) {
+                    dst[2 * (got + k)] = p[k];
+                    dst[2 * (got + k) + 1] = 0;
+                }
             }
         }
         c.offset += static_cast<std::uint32_t>(take * w);
@@ -195,12 +245,11 @@ bool SstReader::parse(Loc& at, SstString* out) const
     if (out) {
         flags = static_cast<std::uint8_t>(flags & ~0x01);
         if (everWide) {
-            out->chars = std::move(wideChars);
             flags |= 0x01;
         } else {
-            out->chars.resize(cch);
             for (std::size_t k = 0; k < cch; ++k)
-                out->chars[k] = wideChars[2 * k];
+                out->chars[k] = out->chars[2 * k];
+            out->chars.resize(cch);
         }
         out->flags = flags;
     }
@@ -253,6 +302,13 @@ void writeSst(ByteSink& out, std::uint32_t streamBase, const std::vector<SstStri
     w.put(head, 8);
     for (std::size_t i = 0; i < n; ++i) {
         const SstString& s = strings[i];
+        if (s.raw && s.rawSize <= w.room()) {
+            if (i % dsst == 0)
+                buckets.push_back({static_cast<std::uint32_t>(streamBase + out.size()), static_cast<std::uint16_t>(4 + w.used())});
+            w.put(s.raw, s.rawSize);
+            continue;
+        }
+        const SstString::View v = s.view();
         const bool wide = s.flags & 1;
         const std::size_t cw = wide ? 2 : 1;
         std::uint8_t h[9];
@@ -261,11 +317,11 @@ void writeSst(ByteSink& out, std::uint32_t streamBase, const std::vector<SstStri
         h[2] = s.flags;
         hn = 3;
         if (s.flags & 0x08) {
-            wr16(h + hn, static_cast<std::uint16_t>(s.runs.size() / 4));
+            wr16(h + hn, static_cast<std::uint16_t>(v.runsSize / 4));
             hn += 2;
         }
         if (s.flags & 0x04) {
-            wr32(h + hn, static_cast<std::uint32_t>(s.ext.size()));
+            wr32(h + hn, static_cast<std::uint32_t>(v.extSize));
             hn += 4;
         }
         // The header and the first character stay in one record.
@@ -284,20 +340,20 @@ void writeSst(ByteSink& out, std::uint32_t streamBase, const std::vector<SstStri
                 fit = w.room() / cw;
             }
             const std::size_t take = std::min<std::size_t>(fit, s.cch - done);
-            w.put(s.chars.data() + done * cw, take * cw);
+            w.put(v.chars + done * cw, take * cw);
             done += take;
         }
-        for (std::size_t r = 0; r + 4 <= s.runs.size(); r += 4) {
+        for (std::size_t r = 0; r + 4 <= v.runsSize; r += 4) {
             if (w.room() < 4)
                 w.next();
-            w.put(s.runs.data() + r, 4);
+            w.put(v.runs + r, 4);
         }
         std::size_t e = 0;
-        while (e < s.ext.size()) {
+        while (e < v.extSize) {
             if (w.room() == 0)
                 w.next();
-            const std::size_t take = std::min(w.room(), s.ext.size() - e);
-            w.put(s.ext.data() + e, take);
+            const std::size_t take = std::min(w.room(), v.extSize - e);
+            w.put(v.ext + e, take);
             e += take;
         }
     }

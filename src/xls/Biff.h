@@ -97,12 +97,26 @@ struct Piece {
 
 // One shared string in a canonical, contiguous form: characters are 16-bit when any part of
 // them was stored 16-bit, so the string can be re-chunked freely.
+// A string stored whole inside one record is not copied: raw points at its bytes in the
+// stream (header included).
 struct SstString {
     std::uint8_t flags = 0; // 0x01 wide, 0x04 phonetic block, 0x08 rich-text runs
     std::uint16_t cch = 0;
     std::vector<std::uint8_t> chars;
     std::vector<std::uint8_t> runs; // 4 bytes per run
     std::vector<std::uint8_t> ext;  // phonetic block
+    const std::uint8_t* raw = nullptr;
+    std::size_t rawSize = 0;
+
+    struct View {
+        const std::uint8_t* chars;
+        std::size_t charsSize;
+        const std::uint8_t* runs;
+        std::size_t runsSize;
+        const std::uint8_t* ext;
+        std::size_t extSize;
+    };
+    View view() const;
     QString text() const;
 };
 

@@ -24,6 +24,7 @@ namespace {
 constexpr std::uint16_t kSelfSupBook = 0x0401;
 constexpr std::uint16_t kXtiWorkbook = 0xFFFE; // workbook-level reference
 constexpr std::uint16_t kXtiDeleted = 0xFFFF;  // sheet that no longer exists
+constexpr std::uint32_t kNoString = 0xFFFFFFFFu;
 
 // Records of pivot views: dropped with the pivot caches they need (the cells stay).
 bool isPivotSheetRecord(std::uint16_t t)
@@ -104,6 +105,7 @@ private:
     void parseLinkTable();
     void forEachFormula(std::uint8_t* rec, std::uint16_t type, std::uint16_t size, int depth,
                         const std::function<void(std::uint8_t*, std::size_t, const Rect*)>& fn) const;
+    const SstReader* sharedStrings() const;
     void analyseSheet();
     void findSpanningShared();
     void chooseNames();
@@ -139,7 +141,7 @@ private:
     bool needExternal_ = false;
 
     // Shared strings.
-    std::unordered_map<std::uint32_t, std::uint32_t> sstMap_;
+    std::vector<std::uint32_t> sstMap_; // source index -> new index, kNoString when unused
     std::vector<std::uint32_t> sstOrder_;
     std::uint32_t labelSstCount_ = 0;
     bool hasDrawing_ = false;
@@ -389,6 +391,25 @@ void Extractor::collectRefs(std::uint8_t* rgce, std::size_t cce, const Rect* sha
         fail(QStringLiteral("a formula holds a token this engine does not know"));
 }
 
+const SstReader* Extractor::sharedStrings() const
+{
+    if (!g_.sstIndexed) {
+        g_.sstIndexed = true;
+        std::vector<Piece> pieces;
+        for (std::size_t i = 0; i < g_.records.size(); ++i) {
+            const RecRef& r = g_.records[i];
+            if (r.type != rt::Sst)
+                continue;
+            pieces.push_back({data_ + r.dataPos(), r.size, r.dataPos()});
+            for (std::size_t j = i + 1; j < g_.records.size() && g_.records[j].type == rt::Continue; ++j)
+                pieces.push_back({data_ + g_.records[j].dataPos(), g_.records[j].size, g_.records[j].dataPos()});
+            break;
+        }
+        g_.sstOk = !pieces.empty() && g_.sst.index(pieces);
+    }
+    return g_.sstOk ? &g_.sst : nullptr;
+}
+
 void Extractor::analyseSheet()
 {
     // The OfficeArt data of each substream (the sheet, each embedded chart) is one drawing
@@ -419,8 +440,16 @@ void Extractor::analyseSheet()
             if (r.size < 10)
                 fail(QStringLiteral("a text cell is too short (damaged file)"));
             const std::uint32_t isst = rd32(d + 6);
-            if (sstMap_.emplace(isst, static_cast<std::uint32_t>(sstOrder_.size())).second)
+            if (sstMap_.empty()) {
+                const SstReader* sst = sharedStrings();
+                sstMap_.assign(sst ? sst->count() : 0, kNoString);
+            }
+            if (isst >= sstMap_.size())
+                fail(QStringLiteral("a text cell refers to a string the string table does not hold (damaged file)"));
+            if (sstMap_[isst] == kNoString) {
+                sstMap_[isst] = static_cast<std::uint32_t>(sstOrder_.size());
                 sstOrder_.push_back(isst);
+            }
             ++labelSstCount_;
         }
         forEachFormula(d, r.type, r.size, depth,
@@ -563,26 +592,12 @@ std::vector<std::uint8_t> Extractor::supBookRecordForSource() const
 
 void Extractor::writeCaches(ByteSink& out)
 {
-    SstReader sst;
-    bool sstReady = false;
+    const SstReader* sst = nullptr;
     auto sstText = [&](std::uint32_t isst, QString* text) {
-        if (!sstReady) {
-            sstReady = true;
-            std::vector<Piece> pieces;
-            for (std::size_t i = 0; i < g_.records.size(); ++i) {
-                const RecRef& r = g_.records[i];
-                if (r.type != rt::Sst)
-                    continue;
-                pieces.push_back({data_ + r.dataPos(), r.size, r.dataPos()});
-                for (std::size_t j = i + 1; j < g_.records.size() && g_.records[j].type == rt::Continue; ++j)
-                    pieces.push_back({data_ + g_.records[j].dataPos(), g_.records[j].size, g_.records[j].dataPos()});
-                break;
-            }
-            if (!pieces.empty())
-                sst.index(pieces);
-        }
+        if (!sst)
+            sst = sharedStrings();
         SstString s;
-        if (!sst.read(isst, &s))
+        if (!sst || !sst->read(isst, &s))
             return false;
         *text = s.text();
         return true;
@@ -591,7 +606,16 @@ void Extractor::writeCaches(ByteSink& out)
         const SheetInfo& info = wb_.sheets()[static_cast<std::size_t>(sheetIndex)];
         std::map<std::pair<std::uint32_t, std::uint32_t>, CachedValue> cells;
         if (info.type == SheetType::Worksheet || info.type == SheetType::Dialog || info.type == SheetType::Macro) {
-            auto inRects = [&rects](std::uint32_t r, std::uint32_t c) {
+            Rect box = rects.front();
+            for (const Rect& x : rects) {
+                box.r1 = std::min(box.r1, x.r1);
+                box.r2 = std::max(box.r2, x.r2);
+                box.c1 = std::min(box.c1, x.c1);
+                box.c2 = std::max(box.c2, x.c2);
+            }
+            auto inRects = [&rects, &box](std::uint32_t r, std::uint32_t c) {
+                if (r < box.r1 || r > box.r2 || c < box.c1 || c > box.c2)
+                    return false;
                 for (const Rect& x : rects)
                     if (r >= x.r1 && r <= x.r2 && c >= x.c1 && c <= x.c2)
                         return true;
@@ -929,25 +953,13 @@ QByteArray Extractor::run()
 
     // Shared strings of this sheet, in first-use order.
     std::vector<SstString> strings(sstOrder_.size());
-    {
-        std::vector<Piece> pieces;
-        for (std::size_t i = 0; i < g_.records.size(); ++i) {
-            const RecRef& r = g_.records[i];
-            if (r.type != rt::Sst)
-                continue;
-            pieces.push_back({data_ + r.dataPos(), r.size, r.dataPos()});
-            for (std::size_t j = i + 1; j < g_.records.size() && g_.records[j].type == rt::Continue; ++j)
-                pieces.push_back({data_ + g_.records[j].dataPos(), g_.records[j].size, g_.records[j].dataPos()});
-            break;
-        }
-        if (!sstOrder_.empty()) {
-            SstReader reader;
-            if (pieces.empty() || !reader.index(pieces))
-                fail(QStringLiteral("the shared string table is damaged"));
-            for (std::size_t i = 0; i < sstOrder_.size(); ++i)
-                if (!reader.read(sstOrder_[i], &strings[i]))
-                    fail(QStringLiteral("a text cell refers to a string the string table does not hold (damaged file)"));
-        }
+    if (!sstOrder_.empty()) {
+        const SstReader* reader = sharedStrings();
+        if (!reader)
+            fail(QStringLiteral("the shared string table is damaged"));
+        for (std::size_t i = 0; i < sstOrder_.size(); ++i)
+            if (!reader->read(sstOrder_[i], &strings[i]))
+                fail(QStringLiteral("a text cell refers to a string the string table does not hold (damaged file)"));
     }
 
     // The globals.
@@ -1065,7 +1077,7 @@ QByteArray Extractor::run()
                     wr32(d + p, static_cast<std::uint32_t>(std::int64_t(rd32(d + p)) + delta));
                 break;
             case rt::LabelSst:
-                wr32(d + 6, sstMap_.at(rd32(d + 6)));
+                wr32(d + 6, sstMap_[rd32(d + 6)]); // checked when the sheet was read
                 break;
             case rt::Formula:
                 freezeIfSpanning(d, r.size, i);
