@@ -140,14 +140,32 @@ void XlsWorkbook::readGlobals()
     auto& recs = globals_->records;
     std::uint64_t pos = 0;
     bool first = true;
+    // From the string table on (usually the bulk of the globals) only record headers are read,
+    // so listing does not load the text of every cell; extraction loads the stream anyway.
+    bool sparse = false;
+    std::vector<std::uint8_t> scratch;
     for (;;) {
-        if (!s.ensure(pos + 4))
+        std::uint8_t h[4];
+        if (sparse ? !s.peek(pos, 4, h) : !s.ensure(pos + 4))
             fail(QStringLiteral("the file is damaged (the workbook globals end before their EOF record)"));
-        const std::uint16_t type = rd16(s.data() + pos);
-        const std::uint16_t size = rd16(s.data() + pos + 2);
-        if (!s.ensure(pos + 4 + size))
+        const std::uint8_t* head = sparse ? h : s.data() + pos;
+        const std::uint16_t type = rd16(head);
+        const std::uint16_t size = rd16(head + 2);
+        if (type == rt::Sst && !first)
+            sparse = true;
+        const std::uint8_t* d = nullptr;
+        if (!sparse) {
+            if (!s.ensure(pos + 4 + size))
+                fail(QStringLiteral("the file is damaged (a record runs past the end of the Workbook stream)"));
+            d = s.data() + pos + 4;
+        } else if (type == rt::BoundSheet8 || type == rt::FilePass) {
+            scratch.resize(size);
+            if (!s.peek(pos + 4, size, scratch.data()))
+                fail(QStringLiteral("the file is damaged (a record runs past the end of the Workbook stream)"));
+            d = scratch.data();
+        } else if (pos + 4 + size > s.size()) {
             fail(QStringLiteral("the file is damaged (a record runs past the end of the Workbook stream)"));
-        const std::uint8_t* d = s.data() + pos + 4;
+        }
         if (first) {
             if (size < 16 || rd16(d + 2) != kBofGlobals)
                 fail(QStringLiteral("the file is damaged (the Workbook stream does not start with the workbook globals)"));
