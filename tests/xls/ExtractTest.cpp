@@ -195,3 +195,35 @@ TEST(Extraction, PicturesGoOnlyWithTheSheetThatShowsThem)
     EXPECT_LT(sizes[QStringLiteral("rectangles")], 60 * 1024);
     EXPECT_LT(sizes[QStringLiteral("comments")], 60 * 1024);
 }
+
+TEST(Extraction, FormulasOverOtherSheetsShowTheSourceValuesInLibreOffice)
+{
+    // Sheet "test" sums single cells and 3-D ranges (Sheet2:Sheet5) of the other sheets. The
+    // output, alone in a folder so the source cannot be consulted, must show the same values
+    // after LibreOffice has loaded (and recalculated) it.
+    test::TempDir dir;
+    const QString source = test::corpusFile(QStringLiteral("xls/poi--formulasheetrange.xls"));
+    QDir().mkpath(dir.file(QStringLiteral("alone")));
+    extractWorksheetToFile(source, QStringLiteral("test"), dir.file(QStringLiteral("alone/out.xls")));
+    const QString filter = QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1");
+    auto convert = [&](const QString& file, const QString& outDir) {
+        QProcess p;
+        p.start(QStringLiteral("soffice"), {QStringLiteral("-env:UserInstallation=file://") + dir.file(QStringLiteral("profile")),
+                                            QStringLiteral("--headless"), QStringLiteral("--convert-to"), filter,
+                                            QStringLiteral("--outdir"), outDir, file});
+        EXPECT_TRUE(p.waitForFinished(120000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    };
+    convert(source, dir.file(QStringLiteral("src")));
+    convert(dir.file(QStringLiteral("alone/out.xls")), dir.file(QStringLiteral("out")));
+    auto read = [](const QString& path) {
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+        return f.readAll();
+    };
+    const QByteArray expected = read(dir.file(QStringLiteral("src/poi--formulasheetrange-test.csv")));
+    const QByteArray actual = read(dir.file(QStringLiteral("out/out-test.csv")));
+    EXPECT_FALSE(expected.isEmpty());
+    EXPECT_EQ(actual, expected);
+    EXPECT_FALSE(actual.contains("Err:")) << actual.toStdString();
+}
