@@ -289,6 +289,7 @@ private:
 struct CalcSession {
     std::unique_ptr<OfficeProcess> office;
     CallWatchdog watchdog;
+    bool headless = true;
     std::chrono::milliseconds callTimeout{std::chrono::seconds(120)};
     Reference<css::uno::XComponentContext> context;
     Reference<css::frame::XDesktop2> desktop;
@@ -433,7 +434,9 @@ private:
 Reference<css::lang::XComponent> CalcSession::load(const OUString& url, bool readOnly)
 {
     std::vector<css::beans::PropertyValue> args;
-    args.push_back(property("Hidden", css::uno::Any(!visible)));
+    // Without a display there is nothing to show, and the office crashes on some calls into
+    // documents loaded for showing.
+    args.push_back(property("Hidden", css::uno::Any(!visible || headless)));
     // Never a macro, never a question about links: the office must not stop and wait for an
     // answer nobody can give. The values already in the file are kept.
     args.push_back(property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)));
@@ -688,6 +691,7 @@ CalcApplication::CalcApplication(const QString& programDir) : session_(std::make
 {
     const Reference<css::uno::XComponentContext> local = localContext(programDir);
     session_->office = std::make_unique<OfficeProcess>(programDir);
+    session_->headless = session_->office->headless();
     try {
         const Reference<css::bridge::XUnoUrlResolver> resolver = css::bridge::UnoUrlResolver::create(local);
         const OUString url = toOU(session_->office->connectUrl());
@@ -744,7 +748,11 @@ std::shared_ptr<Workbook> CalcApplication::ActiveWorkbook()
 
 void CalcApplication::setVisible(bool on)
 {
+    const bool changed = session_->visible != on;
     session_->visible = on;
+    // A headless office has no windows to show, and touching their stand-ins makes it crash.
+    if (!changed || session_->headless || session_->quit || session_->watchdog.fired())
+        return;
     for (const auto& book : session_->open)
         book->setWindowVisible(on);
 }

@@ -57,9 +57,13 @@ bool waitForGroupGone(pid_t group, std::chrono::milliseconds timeout)
 
 } // namespace
 
-bool OfficeProcess::displayAvailable()
+bool OfficeProcess::canShowWindows(const QString& programDir)
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    // An office installed without a window-system plugin (the "nogui" packages) cannot use the
+    // display: asked to, it crashes on the first document.
+    return !QDir(programDir).entryList({QStringLiteral("libvclplug_*.so")}, QDir::Files).isEmpty();
 }
 
 OfficeProcess::OfficeProcess(const QString& programDir)
@@ -76,7 +80,8 @@ OfficeProcess::OfficeProcess(const QString& programDir)
     pipeName_ = QStringLiteral("brakenfold_%1_%2")
                     .arg(::getpid())
                     .arg(QUuid::createUuid().toString(QUuid::Id128));
-    arguments_ << (displayAvailable() ? QStringLiteral("--invisible") : QStringLiteral("--headless"))
+    headless_ = !canShowWindows(programDir);
+    arguments_ << (headless_ ? QStringLiteral("--headless") : QStringLiteral("--invisible"))
                << QStringLiteral("--nologo") << QStringLiteral("--norestore") << QStringLiteral("--nodefault")
                << QStringLiteral("--nolockcheck")
                << QStringLiteral("-env:UserInstallation=%1")

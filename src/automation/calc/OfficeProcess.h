@@ -31,8 +31,10 @@ public:
     // leave by itself (after the office was told to terminate), then by signal. Idempotent.
     void stop(std::chrono::milliseconds grace);
 
-    // True when a display is at hand, so the office may run invisible instead of headless.
-    static bool displayAvailable();
+    // True when a display is at hand and the office has a plugin to use it: it then runs
+    // invisible (documents can be shown) instead of headless.
+    static bool canShowWindows(const QString& programDir);
+    bool headless() const { return headless_; }
 
 private:
     QTemporaryDir profile_;
@@ -40,6 +42,7 @@ private:
     QStringList arguments_;
     pid_t pid_ = -1;
     bool reaped_ = false;
+    bool headless_ = true;
 };
 
 } // namespace bf::automation::calc
