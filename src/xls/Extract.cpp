@@ -15,7 +15,6 @@
 #include <cstring>
 #include <map>
 #include <set>
-#include <unordered_map>
 
 namespace bf::xls {
 
@@ -191,9 +190,8 @@ void Extractor::parseLinkTable()
                 supBooks_.back().push_back(i);
             break;
         case rt::Continue:
-            if (i > 0 && recs[i - 1].type != rt::Continue && !supBooks_.empty() && supBooks_.back().back() == i - 1)
-                supBooks_.back().push_back(i);
-            else if (!supBooks_.empty() && supBooks_.back().back() == i - 1)
+            // A CONTINUE belongs to the record before it.
+            if (!supBooks_.empty() && supBooks_.back().back() == i - 1)
                 supBooks_.back().push_back(i);
             if (hasExternSheet_ && !externSheet.empty() && (recs[i - 1].type == rt::ExternSheet || recs[i - 1].type == rt::Continue)
                 && externSheet.size() < 2 + 6 * std::size_t(rd16(externSheet.data())))
@@ -312,10 +310,7 @@ void Extractor::forEachFormula(std::uint8_t* d, std::uint16_t type, std::uint16_
                 }
                 break;
             }
-            if (ft == 0x0004 || ft == 0x000E || ft == 0x0014)
-                p += 4 + cb; // cb is cbFmla here, the same extent
-            else
-                p += 4 + cb;
+            p += 4 + cb; // for the formula sub-records cb is cbFmla, the same extent
         }
         break;
     }
@@ -488,6 +483,8 @@ void Extractor::chooseNames()
                     const std::uint16_t ixti = rd16(t + 1);
                     if (ixti >= xtis_.size() || !(xtis_[ixti].first == k_ && xtis_[ixti].last == k_))
                         local = false;
+                } else {
+                    local = false; // built on other names: kept only when something uses it
                 }
             });
             if (local)
@@ -510,7 +507,6 @@ void Extractor::chooseNames()
             fail(QStringLiteral("it uses the name '%1' that belongs to worksheet '%2'").arg(nm.name, sheet));
         }
         keep[idx - 1] = 1;
-        const std::size_t before = usedNames_.size();
         std::set<std::uint32_t> saved;
         saved.swap(usedNames_);
         collectRefs(at(nm.rgce), nm.cce, nullptr, true);
@@ -518,7 +514,6 @@ void Extractor::chooseNames()
             work.push_back(u);
         usedNames_.swap(saved);
         usedNames_.insert(saved.begin(), saved.end());
-        (void)before;
     }
     newName_.assign(n + 1, 0);
     std::uint32_t next = 0;
