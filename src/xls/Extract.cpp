@@ -1052,6 +1052,7 @@ QByteArray Extractor::run()
     const std::int64_t delta = std::int64_t(newStart) - std::int64_t(sheet.offset);
     wr32(out.bytes.data() + boundSheetAt, newStart);
     bool window2Done = false;
+    bool inExtraWindow = false; // the output keeps one Window1, so one WINDOW group per sheet
     for (std::size_t i = 0; i < sheet_.size(); ++i) {
         const auto& [r, depth] = sheet_[i];
         std::size_t last = i;
@@ -1060,6 +1061,16 @@ QByteArray Extractor::run()
         if (depth == 1 && isPivotSheetRecord(r.type)) {
             i = last;
             continue;
+        }
+        if (depth == 1) {
+            if (r.type == rt::Window2 && window2Done)
+                inExtraWindow = true;
+            else if (r.type != 0x088B && r.type != 0x00A0 && r.type != 0x0041 && r.type != 0x001D)
+                inExtraWindow = false; // not PLV, Scl, Pane or Selection: the group has ended
+            if (inExtraWindow) {
+                i = last;
+                continue;
+            }
         }
         const std::size_t at = out.size();
         out.put(data_ + r.pos, 4 + r.size);

@@ -1,5 +1,6 @@
 // Extraction of one worksheet, checked by an independent reader (python3-xlrd) against the
 // source sheet, and the structure and safety rules of the written file.
+#include "BookBuilder.h"
 #include "startup/BfError.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
@@ -226,4 +227,48 @@ TEST(Extraction, FormulasOverOtherSheetsShowTheSourceValuesInLibreOffice)
     EXPECT_FALSE(expected.isEmpty());
     EXPECT_EQ(actual, expected);
     EXPECT_FALSE(actual.contains("Err:")) << actual.toStdString();
+}
+
+TEST(Extraction, WindowAndSheetListOfAHandBuiltWorkbook)
+{
+    // Two Window1 records (two windows on the workbook) and a hidden third sheet: the output
+    // keeps one window, pointing at its one sheet, shows the sheet, and keeps one WINDOW
+    // group in the sheet to match.
+    std::vector<std::uint8_t> window1(18, 0);
+    wr16(window1.data() + 10, 2); // itabCur
+    wr16(window1.data() + 14, 3); // ctabSel
+    std::vector<test::BuiltSheet> sheets(3);
+    sheets[0].name = "One";
+    sheets[1].name = "Two";
+    sheets[2].name = "Three";
+    sheets[2].hidden = 1;
+    sheets[2].records = {test::rec(rt::Window2, std::vector<std::uint8_t>(18, 0)), test::rec(0x001D, std::vector<std::uint8_t>(15, 0))};
+    const auto stream = test::buildStream(sheets, {test::rec(rt::Window1, window1), test::rec(rt::Window1, window1)});
+    const auto wb = XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), stream}}), QStringLiteral("built"));
+    const QByteArray file = wb->extract(2);
+    const auto out = XlsWorkbook::openBytes(file, QStringLiteral("out"));
+    ASSERT_EQ(out->sheets().size(), 1u);
+    EXPECT_EQ(out->sheets()[0].name, QStringLiteral("Three"));
+    EXPECT_EQ(out->sheets()[0].visibility, 0);
+    QString reason;
+    QByteArray data;
+    ASSERT_TRUE(CfbFile::openBytes(file, &reason)->readStream(QStringLiteral("Workbook"), &data));
+    const auto* d = reinterpret_cast<const std::uint8_t*>(data.constData());
+    int window1s = 0, window2s = 0, selections = 0;
+    for (std::size_t pos = 0; pos + 4 <= static_cast<std::size_t>(data.size()); pos += 4 + rd16(d + pos + 2)) {
+        const std::uint16_t type = rd16(d + pos);
+        if (type == rt::Window1) {
+            ++window1s;
+            EXPECT_EQ(rd16(d + pos + 4 + 10), 0);
+            EXPECT_EQ(rd16(d + pos + 4 + 14), 1);
+        }
+        if (type == rt::Window2) {
+            ++window2s;
+            EXPECT_EQ(rd16(d + pos + 4) & 0x0600, 0x0600);
+        }
+        selections += type == 0x001D;
+    }
+    EXPECT_EQ(window1s, 1);
+    EXPECT_EQ(window2s, 1);
+    EXPECT_EQ(selections, 1);
 }
