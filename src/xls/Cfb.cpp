@@ -37,7 +37,8 @@ QString takeError(GError* e, const char* fallback)
     return text;
 }
 
-constexpr std::uint64_t kReadChunk = 256 * 1024;
+// Streams are read in pieces of this size, as they are needed.
+constexpr std::uint64_t kPiece = 64 * 1024;
 } // namespace
 
 CfbStream::CfbStream(void* input) : input_(input)
@@ -52,22 +53,34 @@ CfbStream::~CfbStream()
         g_object_unref(input_);
 }
 
-bool CfbStream::ensure(std::uint64_t end)
+bool CfbStream::ensureRange(std::uint64_t pos, std::uint64_t n)
 {
-    if (end > size_)
+    if (pos > size_ || n > size_ - pos)
         return false;
-    if (end <= buf_.size())
+    if (n == 0)
         return true;
-    // Read ahead in large pieces so a record-by-record walk does not call into the library
-    // for every record.
-    const std::uint64_t target = std::min(size_, std::max(end, buf_.size() + kReadChunk));
-    const std::size_t from = buf_.size();
-    if (gsf_input_seek(GSF_INPUT(input_), static_cast<gsf_off_t>(from), G_SEEK_SET))
-        return false;
-    buf_.resize(static_cast<std::size_t>(target));
-    if (!gsf_input_read(GSF_INPUT(input_), static_cast<size_t>(target - from), buf_.data() + from)) {
-        buf_.resize(from);
-        return false;
+    if (!buf_) {
+        // Not zero-filled: pages never read are never touched.
+        buf_.reset(new std::uint8_t[static_cast<std::size_t>(size_)]);
+        pieceLoaded_.assign(static_cast<std::size_t>((size_ + kPiece - 1) / kPiece), 0);
+    }
+    const std::size_t first = static_cast<std::size_t>(pos / kPiece);
+    const std::size_t last = static_cast<std::size_t>((pos + n - 1) / kPiece);
+    for (std::size_t p = first; p <= last; ++p) {
+        if (pieceLoaded_[p])
+            continue;
+        // One read for the run of missing pieces.
+        std::size_t end = p;
+        while (end + 1 <= last && !pieceLoaded_[end + 1])
+            ++end;
+        const std::uint64_t from = std::uint64_t(p) * kPiece;
+        const std::uint64_t to = std::min<std::uint64_t>(size_, std::uint64_t(end + 1) * kPiece);
+        if (gsf_input_seek(GSF_INPUT(input_), static_cast<gsf_off_t>(from), G_SEEK_SET))
+            return false;
+        if (!gsf_input_read(GSF_INPUT(input_), static_cast<size_t>(to - from), buf_.get() + from))
+            return false;
+        std::fill(pieceLoaded_.begin() + static_cast<std::ptrdiff_t>(p), pieceLoaded_.begin() + static_cast<std::ptrdiff_t>(end) + 1, 1);
+        p = end;
     }
     return true;
 }
@@ -76,9 +89,16 @@ bool CfbStream::peek(std::uint64_t pos, std::size_t n, std::uint8_t* out)
 {
     if (pos > size_ || n > size_ - pos)
         return false;
-    if (pos + n <= buf_.size()) {
-        std::copy_n(buf_.data() + pos, n, out);
+    if (n == 0)
         return true;
+    if (buf_) {
+        bool loaded = true;
+        for (std::uint64_t p = pos / kPiece; p <= (pos + n - 1) / kPiece && loaded; ++p)
+            loaded = pieceLoaded_[static_cast<std::size_t>(p)] != 0;
+        if (loaded) {
+            std::copy_n(buf_.get() + pos, n, out);
+            return true;
+        }
     }
     if (gsf_input_seek(GSF_INPUT(input_), static_cast<gsf_off_t>(pos), G_SEEK_SET))
         return false;

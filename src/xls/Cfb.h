@@ -17,14 +17,17 @@ public:
     CfbStream& operator=(const CfbStream&) = delete;
 
     std::uint64_t size() const { return size_; }
-    // Makes the first `end` bytes available in data(); false when the stream is shorter or
-    // cannot be read.
-    bool ensure(std::uint64_t end);
-    // Loads everything; false on a read failure.
-    bool loadAll() { return ensure(size_); }
-    const std::uint8_t* data() const { return buf_.data(); }
-    std::uint64_t loaded() const { return buf_.size(); }
-    // Reads n bytes at pos without loading the prefix before it; false when out of range.
+    // Makes bytes [pos, pos + n) available at data() + pos, reading only the pieces not read
+    // before (so extracting one sheet of a large workbook reads that sheet and the globals);
+    // false when the range lies outside the stream or cannot be read.
+    bool ensureRange(std::uint64_t pos, std::uint64_t n);
+    // The first `end` bytes.
+    bool ensure(std::uint64_t end) { return ensureRange(0, end); }
+    bool loadAll() { return ensureRange(0, size_); }
+    // The stream's bytes at their positions; only ranges made available are valid. The
+    // address does not change once a range was made available.
+    const std::uint8_t* data() const { return buf_.get(); }
+    // Reads n bytes at pos into out without keeping them; false when out of range.
     bool peek(std::uint64_t pos, std::size_t n, std::uint8_t* out);
 
 private:
@@ -32,7 +35,8 @@ private:
     explicit CfbStream(void* input);
     void* input_; // GsfInput*
     std::uint64_t size_ = 0;
-    std::vector<std::uint8_t> buf_;
+    std::unique_ptr<std::uint8_t[]> buf_; // the whole stream's size, filled piece by piece
+    std::vector<std::uint8_t> pieceLoaded_;
 };
 
 // A compound file opened for reading. Throws nothing: open() returns null and a reason.

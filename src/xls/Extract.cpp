@@ -100,6 +100,8 @@ private:
                                                  .arg(wb_.sheets()[static_cast<std::size_t>(k_)].name, wb_.path(), why));
     }
     std::uint8_t* at(std::uint32_t pos) const { return const_cast<std::uint8_t*>(data_) + pos; }
+    // Reads a range of the stream in when it is not yet; false when it lies outside.
+    bool need(std::uint64_t pos, std::uint64_t n) const { return wb_.stream().ensureRange(pos, n); }
     std::vector<std::pair<RecRef, int>> substream(std::uint32_t start) const;
     void parseLinkTable();
     void forEachFormula(std::uint8_t* rec, std::uint16_t type, std::uint16_t size, int depth,
@@ -154,11 +156,11 @@ std::vector<std::pair<RecRef, int>> Extractor::substream(std::uint32_t start) co
     std::uint64_t pos = start;
     int depth = 0;
     for (;;) {
-        if (pos + 4 > size_)
+        if (pos + 4 > size_ || !need(pos, 4))
             fail(QStringLiteral("the sheet runs past the end of the Workbook stream (damaged file)"));
         const std::uint16_t type = rd16(data_ + pos);
         const std::uint16_t size = rd16(data_ + pos + 2);
-        if (pos + 4 + size > size_)
+        if (pos + 4 + size > size_ || !need(pos + 4, size))
             fail(QStringLiteral("a record runs past the end of the Workbook stream (damaged file)"));
         if (type == rt::Bof)
             ++depth;
@@ -919,7 +921,8 @@ void Extractor::writeLinkTableAndNames(ByteSink& out)
 QByteArray Extractor::run()
 {
     CfbStream& stream = wb_.stream();
-    if (!stream.loadAll())
+    // The globals now; the sheets as they are walked.
+    if (!stream.ensure(g_.end))
         fail(QStringLiteral("the Workbook stream cannot be read (damaged file)"));
     data_ = stream.data();
     size_ = static_cast<std::uint32_t>(stream.size());
