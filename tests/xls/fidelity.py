@@ -47,6 +47,15 @@ def find_soffice():
     return None
 
 
+def private_env(work):
+    """The environment for the programs this test starts: home and runtime folders of its own, so
+    nothing is read from or left in the user's."""
+    env = dict(os.environ, XDG_RUNTIME_DIR=os.path.join(work, 'xdg'), HOME=os.path.join(work, 'home'))
+    os.makedirs(env['XDG_RUNTIME_DIR'], mode=0o700, exist_ok=True)
+    os.makedirs(env['HOME'], exist_ok=True)
+    return env
+
+
 def read_manifest(corpus):
     """(relative path, [worksheet names]) of every sound BIFF8 workbook, in manifest order."""
     rows = []
@@ -251,7 +260,8 @@ def soffice_csv(soffice, inputs, outdir, profile, timeout):
     # A session of its own, so that a timeout ends the office process too and not only the
     # launcher in front of it.
     proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            stdin=subprocess.DEVNULL, start_new_session=True)
+                            stdin=subprocess.DEVNULL, start_new_session=True,
+                            env=private_env(os.path.dirname(profile)))
     try:
         raw, _ = proc.communicate(timeout=timeout)
     except subprocess.TimeoutExpired:
@@ -399,9 +409,7 @@ def main():
     work = tempfile.mkdtemp(prefix='bf-fidelity-')
     outdir = os.path.join(work, 'out')
     os.makedirs(outdir)
-    env = dict(os.environ, XDG_RUNTIME_DIR=os.path.join(work, 'xdg'), HOME=os.path.join(work, 'home'))
-    os.makedirs(env['XDG_RUNTIME_DIR'], mode=0o700)
-    os.makedirs(env['HOME'])
+    env = private_env(work)
 
     # Every worksheet: (workbook index, sheet index, source path, sheet name, output path).
     sheets = []
