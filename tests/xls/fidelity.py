@@ -505,9 +505,9 @@ def main():
         if s[2] not in copies:
             copies[s[2]] = os.path.join(work, 'src', 'w%02d-%s' % (s[0], os.path.basename(s[2])))
             shutil.copyfile(s[2], copies[s[2]])
-    by_copy = run_soffice_groups(soffice, sorted(copies.values()), work, 'src', parallel, 900)
+    by_copy = run_soffice_groups(soffice, sorted(copies.values()), work, 'src', parallel, 600)
     lo_src = {orig: by_copy[c] for orig, c in copies.items() if c in by_copy}
-    lo_out = run_soffice_groups(soffice, [s[4] for s in extracted], work, 'out', parallel, 900)
+    lo_out = run_soffice_groups(soffice, [s[4] for s in extracted], work, 'out', parallel, 600)
     t_lo = time.time() - t0
     # Cell by cell. LibreOffice recalculates on load, so two kinds of difference say nothing
     # about the extracted sheet and are accepted (and listed): a cell whose value changes from one
@@ -545,7 +545,7 @@ def main():
                 shutil.copyfile(orig, c)
                 reloads.setdefault(orig, []).append(c)
         again_copy = run_soffice_groups(soffice, sorted(c for cs in reloads.values() for c in cs),
-                                        work, 'src2', parallel, 900)
+                                        work, 'src2', parallel, 600)
         import xlrd
         stored_books = {}
         for s, a, d in pending:
