@@ -196,7 +196,82 @@ bool CfbFile::readStream(const QString& name, QByteArray* out) const
     return true;
 }
 
-QByteArray writeCompoundFile(const std::vector<CfbOutputStream>& streams, QString* reason)
+namespace {
+bool readNode(GsfInput* input, const QString& name, CfbNode* out, int level)
+{
+    out->name = name;
+    if (GSF_IS_INFILE(input) && gsf_infile_num_children(GSF_INFILE(input)) >= 0) {
+        if (level > 8)
+            return false;
+        out->storage = true;
+        if (GSF_IS_INFILE_MSOLE(input)) {
+            guint8 id[16];
+            if (gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(input), id))
+                out->clsid = QByteArray(reinterpret_cast<const char*>(id), 16);
+        }
+        const int n = gsf_infile_num_children(GSF_INFILE(input));
+        for (int i = 0; i < n; ++i) {
+            const char* childName = gsf_infile_name_by_index(GSF_INFILE(input), i);
+            GsfInput* child = gsf_infile_child_by_index(GSF_INFILE(input), i);
+            if (!child || !childName) {
+                if (child)
+                    g_object_unref(child);
+                return false;
+            }
+            CfbNode node;
+            const bool ok = readNode(child, QString::fromUtf8(childName), &node, level + 1);
+            g_object_unref(child);
+            if (!ok)
+                return false;
+            out->children.push_back(std::move(node));
+        }
+        return true;
+    }
+    const gsf_off_t size = gsf_input_size(input);
+    if (size < 0 || size > (1LL << 30))
+        return false;
+    out->data.resize(static_cast<qsizetype>(size));
+    return size == 0 || gsf_input_read(input, static_cast<size_t>(size), reinterpret_cast<guint8*>(out->data.data()));
+}
+
+bool writeNode(GsfOutfile* parent, const CfbNode& node)
+{
+    GsfOutput* child = gsf_outfile_new_child(parent, node.name.toUtf8().constData(), node.storage ? TRUE : FALSE);
+    if (!child)
+        return false;
+    bool ok = true;
+    if (node.storage) {
+        if (node.clsid.size() == 16)
+            gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child), reinterpret_cast<const guint8*>(node.clsid.constData()));
+        for (const CfbNode& c : node.children)
+            ok = ok && writeNode(GSF_OUTFILE(child), c);
+    } else if (!node.data.isEmpty()) {
+        ok = gsf_output_write(child, static_cast<size_t>(node.data.size()), reinterpret_cast<const guint8*>(node.data.constData()));
+    }
+    if (!gsf_output_close(child))
+        ok = false;
+    g_object_unref(child);
+    return ok;
+}
+} // namespace
+
+bool CfbFile::readStorage(const QString& name, CfbNode* out) const
+{
+    for (const Entry& entry : entries_) {
+        if (!entry.storage || entry.name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        GsfInput* child = gsf_infile_child_by_name(GSF_INFILE(infile_), entry.name.toUtf8().constData());
+        if (!child)
+            return false;
+        *out = CfbNode();
+        const bool ok = readNode(child, entry.name, out, 0);
+        g_object_unref(child);
+        return ok;
+    }
+    return false;
+}
+
+QByteArray writeCompoundFile(const std::vector<CfbOutputStream>& streams, QString* reason, const std::vector<CfbNode>& storages)
 {
     initGsf();
     GsfOutput* sink = gsf_output_memory_new();
@@ -216,6 +291,8 @@ QByteArray writeCompoundFile(const std::vector<CfbOutputStream>& streams, QStrin
             ok = false;
         g_object_unref(child);
     }
+    for (const CfbNode& node : storages)
+        ok = ok && writeNode(root, node);
     QByteArray result;
     if (root) {
         if (!gsf_output_close(GSF_OUTPUT(root)))

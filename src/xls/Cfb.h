@@ -58,6 +58,8 @@ public:
     std::unique_ptr<CfbStream> openStream(const QString& name) const;
     // The whole stream; empty and false when it cannot be read.
     bool readStream(const QString& name, QByteArray* out) const;
+    // A top-level storage with everything in it; false when absent or unreadable.
+    bool readStorage(const QString& name, struct CfbNode* out) const;
 
 private:
     CfbFile() = default;
@@ -67,6 +69,15 @@ private:
     std::vector<Entry> entries_;
 };
 
+// A storage or stream read whole, for copying into a new file.
+struct CfbNode {
+    QString name;
+    bool storage = false;
+    QByteArray data;  // a stream's bytes
+    QByteArray clsid; // a storage's class id (16 bytes) when it has one
+    std::vector<CfbNode> children;
+};
+
 // A new compound file, built in memory with 512-byte sectors (the form every reader accepts).
 struct CfbOutputStream {
     QString name;
@@ -74,6 +85,7 @@ struct CfbOutputStream {
     std::size_t size;
 };
 // The file's bytes; empty with a reason on failure.
-QByteArray writeCompoundFile(const std::vector<CfbOutputStream>& streams, QString* reason);
+QByteArray writeCompoundFile(const std::vector<CfbOutputStream>& streams, QString* reason,
+                             const std::vector<CfbNode>& storages = {});
 
 } // namespace bf::xls

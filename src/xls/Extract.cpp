@@ -107,6 +107,7 @@ private:
     void forEachFormula(std::uint8_t* rec, std::uint16_t type, std::uint16_t size, int depth,
                         const std::function<void(std::uint8_t*, std::size_t, const Rect*)>& fn) const;
     const SstReader* sharedStrings() const;
+    void findEmbedded(const std::uint8_t* obj, std::size_t size);
     void analyseSheet();
     void findSpanningShared();
     void chooseNames();
@@ -146,6 +147,7 @@ private:
     std::vector<std::uint32_t> sstOrder_;
     std::uint32_t labelSstCount_ = 0;
     bool hasDrawing_ = false;
+    std::vector<QString> embedded_; // storages of OLE objects the sheet shows
     bool drawingUseKnown_ = true; // false: keep every picture
     DrawingUse drawingUse_;
 };
@@ -407,6 +409,29 @@ const SstReader* Extractor::sharedStrings() const
     return g_.sstOk ? &g_.sst : nullptr;
 }
 
+// An embedded OLE object lives in a storage named "MBD" and eight hex digits, the number its
+// picture Obj record carries; the storages of the objects this sheet shows go along.
+void Extractor::findEmbedded(const std::uint8_t* obj, std::size_t size)
+{
+    for (const auto& entry : wb_.container().entries()) {
+        if (!entry.storage || !entry.name.startsWith(QLatin1String("MBD")) || entry.name.size() != 11)
+            continue;
+        bool ok = false;
+        const std::uint32_t id = entry.name.mid(3).toUInt(&ok, 16);
+        if (!ok)
+            continue;
+        std::uint8_t key[4];
+        wr32(key, id);
+        for (std::size_t p = 4; p + 4 <= size; ++p) {
+            if (std::memcmp(obj + p, key, 4) == 0) {
+                if (std::find(embedded_.begin(), embedded_.end(), entry.name) == embedded_.end())
+                    embedded_.push_back(entry.name);
+                break;
+            }
+        }
+    }
+}
+
 void Extractor::analyseSheet()
 {
     // The OfficeArt data of each substream (the sheet, each embedded chart) is one drawing
@@ -425,6 +450,8 @@ void Extractor::analyseSheet()
             previous = r.type;
         if (r.type == 0x0866) // header/footer pictures carry their own drawing data
             drawingUseKnown_ = false;
+        if (depth == 1 && r.type == rt::Obj && r.size >= 6 && rd16(d) == 0x0015 && rd16(d + 4) == 0x0008)
+            findEmbedded(d, r.size);
         if (r.type == rt::Eof) {
             if (!drawing.back().empty() && !collectDrawingUse(drawing.back().data(), drawing.back().size(), &drawingUse_))
                 drawingUseKnown_ = false;
@@ -1115,8 +1142,14 @@ QByteArray Extractor::run()
     if (wb_.container().readStream(QStringLiteral("\x01" "CompObj"), &compObj) && !compObj.isEmpty())
         streams.push_back({QStringLiteral("\x01" "CompObj"), reinterpret_cast<const std::uint8_t*>(compObj.constData()),
                            static_cast<std::size_t>(compObj.size())});
+    std::vector<CfbNode> storages;
+    for (const QString& name : embedded_) {
+        CfbNode node;
+        if (wb_.container().readStorage(name, &node))
+            storages.push_back(std::move(node));
+    }
     QString reason;
-    QByteArray file = writeCompoundFile(streams, &reason);
+    QByteArray file = writeCompoundFile(streams, &reason, storages);
     if (file.isEmpty())
         fail(reason);
     return file;

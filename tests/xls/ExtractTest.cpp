@@ -182,7 +182,7 @@ TEST(Extraction, WritingToAFileIsSafe)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Sheet2.xls"});
 }
 
-TEST(Extraction, PicturesGoOnlyWithTheSheetThatShowsThem)
+TEST(Extraction, PicturesAndEmbeddedObjectsGoOnlyWithTheSheetThatShowsThem)
 {
     // The source holds a 775 KB photograph shown on sheet "pictures" and a small image on
     // "picture"; other sheets have shapes and comments only.
@@ -195,6 +195,25 @@ TEST(Extraction, PicturesGoOnlyWithTheSheetThatShowsThem)
     EXPECT_GT(sizes[QStringLiteral("picture")], 13 * 1024);
     EXPECT_LT(sizes[QStringLiteral("rectangles")], 60 * 1024);
     EXPECT_LT(sizes[QStringLiteral("comments")], 60 * 1024);
+
+    // The embedded OLE object (a storage of its own) goes with the sheet that shows it, class
+    // id and content unchanged, and with no other sheet.
+    CfbNode original;
+    ASSERT_TRUE(wb->container().readStorage(QStringLiteral("MBD000D0788"), &original));
+    for (const auto& s : wb->worksheets()) {
+        QString reason;
+        auto out = CfbFile::openBytes(wb->extract(s.index), &reason);
+        ASSERT_TRUE(out) << reason.toStdString();
+        CfbNode copied;
+        const bool has = out->readStorage(QStringLiteral("MBD000D0788"), &copied);
+        EXPECT_EQ(has, s.name == QLatin1String("embedded")) << s.name.toStdString();
+        if (has) {
+            EXPECT_EQ(copied.clsid, original.clsid);
+            ASSERT_EQ(copied.children.size(), original.children.size());
+            for (std::size_t i = 0; i < copied.children.size(); ++i)
+                EXPECT_EQ(copied.children[i].data, original.children[i].data);
+        }
+    }
 }
 
 TEST(Extraction, FormulasOverOtherSheetsShowTheSourceValuesInLibreOffice)
