@@ -283,6 +283,21 @@ void Extractor::forEachFormula(std::uint8_t* d, std::uint16_t type, std::uint16_
         }
         break;
     }
+    case rt::CF: {
+        // The two formulas end the record, after formatting of variable size.
+        if (size < 6)
+            return;
+        const std::size_t cce1 = rd16(d + 2), cce2 = rd16(d + 4);
+        if (6 + cce1 + cce2 > size)
+            return;
+        // Only when both parse: a record laid out otherwise is left as it is.
+        auto none = [](TokenKind, std::uint8_t*, bool) {};
+        if (!walkFormula(d + size - cce1 - cce2, cce1, none) || !walkFormula(d + size - cce2, cce2, none))
+            return;
+        fn(d + size - cce1 - cce2, cce1, nullptr);
+        fn(d + size - cce2, cce2, nullptr);
+        break;
+    }
     case rt::Obj: {
         std::size_t p = 0;
         while (p + 4 <= size) {

@@ -291,3 +291,46 @@ TEST(Extraction, WindowAndSheetListOfAHandBuiltWorkbook)
     EXPECT_EQ(window2s, 1);
     EXPECT_EQ(selections, 1);
 }
+
+TEST(Extraction, NamesOfOtherSheetsGoAndReferencesToKeptNamesAreRenumbered)
+{
+    // Name 1 belongs to the second sheet, name 2 is a workbook name used by a cell formula and
+    // by a conditional format of the first sheet. Extracting the first sheet drops name 1, so
+    // both references must now say 1.
+    auto lbl = [](const std::string& name, std::uint16_t itab) {
+        std::vector<std::uint8_t> d = {0, 0, 0, static_cast<std::uint8_t>(name.size()), 3, 0, 0, 0,
+                                       static_cast<std::uint8_t>(itab), 0, 0, 0, 0, 0, 0};
+        d.insert(d.end(), name.begin(), name.end());
+        d.insert(d.end(), {0x1E, 5, 0}); // =5
+        return test::rec(rt::Lbl, d);
+    };
+    std::vector<std::uint8_t> formula(22, 0);
+    wr16(formula.data() + 20, 5);
+    formula.insert(formula.end(), {0x23, 2, 0, 0, 0});           // =Rate (name 2)
+    std::vector<std::uint8_t> cf = {1, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0}; // cce1 5, cce2 0, format
+    cf.insert(cf.end(), {0x43, 2, 0, 0, 0});                      // PtgName, value class
+    std::vector<test::BuiltSheet> sheets(2);
+    sheets[0].name = "First";
+    sheets[0].records = {test::rec(rt::Formula, formula), test::rec(rt::CF, cf)};
+    sheets[1].name = "Second";
+    const auto stream = test::buildStream(sheets, {lbl("Other", 2), lbl("Rate", 0)});
+    const auto wb = XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), stream}}), QStringLiteral("built"));
+    QString reason;
+    QByteArray data;
+    ASSERT_TRUE(CfbFile::openBytes(wb->extract(0), &reason)->readStream(QStringLiteral("Workbook"), &data));
+    const auto* d = reinterpret_cast<const std::uint8_t*>(data.constData());
+    QStringList names;
+    int checked = 0;
+    for (std::size_t pos = 0; pos + 4 <= static_cast<std::size_t>(data.size()); pos += 4 + rd16(d + pos + 2)) {
+        const std::uint16_t type = rd16(d + pos), size = rd16(d + pos + 2);
+        const std::uint8_t* r = d + pos + 4;
+        if (type == rt::Lbl)
+            names << QString::fromLatin1(reinterpret_cast<const char*>(r + 15), r[3]);
+        if (type == rt::Formula || type == rt::CF) {
+            EXPECT_EQ(rd32(r + size - 4), 1u) << type;
+            ++checked;
+        }
+    }
+    EXPECT_EQ(names, QStringList{"Rate"});
+    EXPECT_EQ(checked, 2);
+}
