@@ -476,8 +476,9 @@ void frmMain::mnuSplit_Click()
 
 void frmMain::mnuPopupSplit_Click()
 {
-    trapProcedure(QStringLiteral("mnuPopupSplit_Click"),
-                  [&] { split::RunSplit(rows(), *this, QStringLiteral("mnuPopupSplit_Click")); });
+    // The run reports its own failures as "mnuSplit_Click"; this name is only for failing to
+    // start it.
+    trapProcedure(QStringLiteral("mnuPopupSplit_Click"), [&] { mnuSplit_Click(); });
 }
 
 void frmMain::mnuExit_Click()

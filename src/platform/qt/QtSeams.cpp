@@ -49,8 +49,11 @@ QString QtFolderChooser::browseForFolder(const QString& prompt)
 
 QString QtFileOpenDialog::getOpenFileName(const QString& filter)
 {
+    // File names differ by letter case here: "*.xls" alone would hide BOOK1.XLS.
+    QString qtFilter = filter;
+    qtFilter.replace(QStringLiteral("(*.xls)"), QStringLiteral("(*.xls *.XLS *.Xls)"));
     return QDir::toNativeSeparators(QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
-                                                                 filter + QStringLiteral(";;All Files (*)")));
+                                                                 qtFilter + QStringLiteral(";;All Files (*)")));
 }
 
 bool QtShell::open(const QString& target)
