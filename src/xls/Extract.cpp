@@ -977,14 +977,8 @@ QByteArray Extractor::run()
     analyseSheet();
     findSpanningShared();
     chooseNames();
-    for (std::uint16_t ixti : usedXtis_) {
-        if (ixti >= xtis_.size())
-            continue;
-        Xti x{};
-        if (static_cast<int>(xtis_[ixti].supBook) == selfSupBook_ && mapXtiSheet(xtis_[ixti], &x) == 1)
-            needExternal_ = true;
-    }
-    // Unused references to other sheets still need a target in the new workbook.
+    // Every reference to another sheet, used or not, needs the link to the source workbook as
+    // its target: the reference table keeps its entries so formulas keep their indexes.
     for (const Xti& x : xtis_) {
         Xti y{};
         if (static_cast<int>(x.supBook) == selfSupBook_ && mapXtiSheet(x, &y) == 1)
