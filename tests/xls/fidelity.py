@@ -17,6 +17,10 @@ that are not ours then compare the source sheet with the extracted one:
   stores while LibreOffice's recalculation of the source gives another (the extracted sheet's
   references to sheets it does not hold carry the stored values). Rows that differ only in
   trailing empty cells are no difference.
+* Formula text (LibreOffice's CSV export of formulas), because recalculated values cannot tell a
+  formula from its stored result: with references into the source file read as references to
+  its sheets, the formulas must read the same. Listed by default (--formulas report), counted
+  as differences with --formulas strict.
 
 Prints "N of M worksheets identical" and every difference. Exits non-zero when a worksheet
 differs (unless --report-only), and always when xlrd or LibreOffice is missing: a missing oracle
@@ -28,6 +32,7 @@ import argparse
 import concurrent.futures as cf
 import csv
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -36,6 +41,11 @@ import tempfile
 import time
 
 CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
+# The same with the tenth token on: formula cells are written as their formula text.
+FORMULA_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,true,false,-1'
+# A reference to a sheet the extracted workbook does not hold becomes a reference into the source
+# file: 'file:///.../source.xls'#$Sheet2.A1 instead of $Sheet2.A1.
+EXTERNAL_PREFIX = re.compile(r"'file://[^']*'#")
 MAX_DIFFS_PER_SHEET = 8
 RELOADS = 3
 
@@ -251,12 +261,12 @@ def xlrd_check_workbook(src_path, jobs):
 # ---------------------------------------------------------------------------------------------
 # LibreOffice side.
 
-def soffice_csv(soffice, inputs, outdir, profile, timeout):
+def soffice_csv(soffice, inputs, outdir, profile, timeout, csv_filter=CSV_FILTER):
     """Converts inputs to one CSV per sheet. Returns {input path: {sheet name: csv path}} for the
     inputs it converted; an input missing from the answer failed or was never reached."""
     os.makedirs(outdir, exist_ok=True)
     cmd = [soffice, '-env:UserInstallation=file://' + profile, '--headless', '--norestore',
-           '--nolockcheck', '--nologo', '--convert-to', CSV_FILTER, '--outdir', outdir] + inputs
+           '--nolockcheck', '--nologo', '--convert-to', csv_filter, '--outdir', outdir] + inputs
     # A session of its own, so that a timeout ends the office process too and not only the
     # launcher in front of it.
     proc = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
@@ -283,7 +293,7 @@ def soffice_csv(soffice, inputs, outdir, profile, timeout):
     return {k: v for k, v in mapping.items() if v}
 
 
-def run_soffice_groups(soffice, inputs, workdir, tag, parallel, timeout):
+def run_soffice_groups(soffice, inputs, workdir, tag, parallel, timeout, csv_filter=CSV_FILTER):
     """Spreads inputs over `parallel` LibreOffice processes (each with its own profile), largest
     files first; a file a batch did not reach (a crash ends the batch) is retried on its own."""
     groups = [[] for _ in range(parallel)]
@@ -296,7 +306,7 @@ def run_soffice_groups(soffice, inputs, workdir, tag, parallel, timeout):
 
     def run(i, files, attempt):
         return soffice_csv(soffice, files, os.path.join(workdir, 'csv-%s-%d-%d' % (tag, i, attempt)),
-                           os.path.join(workdir, 'lo-profile-%d' % i), timeout)
+                           os.path.join(workdir, 'lo-profile-%d' % i), timeout, csv_filter)
 
     with cf.ThreadPoolExecutor(parallel) as pool:
         for m in pool.map(lambda ig: run(ig[0], ig[1], 0), [(i, g) for i, g in enumerate(groups) if g]):
@@ -371,6 +381,9 @@ def main():
     ap.add_argument('--jobs', type=int, default=2, help='parallel extractions and readers')
     ap.add_argument('--only', default='', help='only workbooks whose path contains this text')
     ap.add_argument('--keep', action='store_true', help='keep the temporary folder')
+    ap.add_argument('--formulas', choices=('report', 'strict', 'off'), default='report',
+                    help='compare formula text too: list differences (report), count them as '
+                         'differences (strict), or skip the extra export (off)')
     args = ap.parse_args()
 
     started = time.time()
@@ -586,12 +599,43 @@ def main():
             if notes:
                 accepted[key] = notes
 
+    # Formula text, where the recalculated values cannot tell a formula from its result: the
+    # extracted sheet's formulas must read as the source's once references into the source file
+    # are read as references to its sheets.
+    formula_diffs = {}
+    t0 = time.time()
+    if args.formulas != 'off':
+        f_src = run_soffice_groups(soffice, sorted(copies.values()), work, 'fsrc', parallel, 600,
+                                   FORMULA_FILTER)
+        f_out = run_soffice_groups(soffice, [s[4] for s in extracted], work, 'fout', parallel, 600,
+                                   FORMULA_FILTER)
+        for s in extracted:
+            key = (s[0], s[1])
+            a_path = f_src.get(copies[s[2]], {}).get(s[3])
+            b_path = f_out.get(s[4], {}).get(s[3])
+            if a_path is None or b_path is None:
+                formula_diffs[key] = ['LibreOffice exported no formula CSV']
+                continue
+            b = [[EXTERNAL_PREFIX.sub('', t) for t in row] for row in read_csv_cells(b_path)]
+            d = [x for x in csv_cell_diffs(read_csv_cells(a_path), b)
+                 if x[2].startswith('=') or x[3].startswith('=')]
+            if d:
+                formula_diffs[key] = ['formula %s: source %s, output %s' % (
+                    cell_name(r, c), short(at, 60), short(bt, 60)) for r, c, at, bt in d[:4]]
+                if len(d) > 4:
+                    formula_diffs[key].append('... %d formula cells differ in all' % len(d))
+        if args.formulas == 'strict':
+            for key, texts in formula_diffs.items():
+                problems.setdefault(key, []).extend(texts)
+
+    t_formulas = time.time() - t0
+
     # Report.
     total = len(sheets)
     identical = total - len(problems)
     say('%d of %d worksheets identical' % (identical, total))
-    say('(%d workbooks; extraction %.1f s, xlrd %.1f s, LibreOffice %.1f s, total %.1f s)'
-        % (len(manifest), t_extract, t_xlrd, t_lo, time.time() - started))
+    say('(%d workbooks; extraction %.1f s, xlrd %.1f s, LibreOffice %.1f s, formula text %.1f s, '
+        'total %.1f s)' % (len(manifest), t_extract, t_xlrd, t_lo, t_formulas, time.time() - started))
     if list_problems:
         say('')
         say('Listing differs (%d workbooks):' % len(list_problems))
@@ -613,6 +657,15 @@ def main():
         if key in excused:
             say('  %s [%s]: %s' % (os.path.relpath(s[2], args.corpus), s[3], excused[key]))
 
+    if args.formulas == 'report':
+        say('')
+        say('Formula text differences, listed, not counted (%d worksheets):' % len(formula_diffs))
+        for s in sheets:
+            key = (s[0], s[1])
+            if key in formula_diffs:
+                say('  %s [%s]:' % (os.path.relpath(s[2], args.corpus), s[3]))
+                for t in formula_diffs[key]:
+                    say('      ' + t)
     say('')
     say('Accepted LibreOffice recalculation differences (%d worksheets):' % len(accepted))
     for s in sheets:
