@@ -652,7 +652,7 @@ void Extractor::writeCaches(ByteSink& out)
                 box.c1 = std::min(box.c1, x.c1);
                 box.c2 = std::max(box.c2, x.c2);
             }
-            auto inRects = [&rects, &box](std::uint32_t r, std::uint32_t c) {
+            auto inRects = [&rects = rects, &box](std::uint32_t r, std::uint32_t c) {
                 if (r < box.r1 || r > box.r2 || c < box.c1 || c > box.c2)
                     return false;
                 for (const Rect& x : rects)
