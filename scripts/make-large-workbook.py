@@ -42,10 +42,10 @@ def make_styles():
         font = 'font: name %s, colour %s%s%s;' % (
             rnd.choice(['Arial', 'Calibri', 'Times New Roman']), rnd.choice(colours),
             ', bold on' if i % 3 == 0 else '', ', italic on' if i % 5 == 0 else '')
-        spec = font + rnd.choice(fills) + rnd.choice(borders) + rnd.choice(aligns)
+        style_text = font + rnd.choice(fills) + rnd.choice(borders) + rnd.choice(aligns)
         if i % 7 == 0:
-            spec += 'protection: cell_locked false;'
-        styles.append(xlwt.easyxf(spec, num_format_str=formats[i % len(formats)]))
+            style_text += 'protection: cell_locked false;'
+        styles.append(xlwt.easyxf(style_text, num_format_str=formats[i % len(formats)]))
     return styles
 
 

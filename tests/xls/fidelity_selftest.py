@@ -34,7 +34,7 @@ def write(path, change=None, style_order=False):
     if style_order:
         # Registers an unused style first so every XF and font index shifts by one.
         wb.add_style(xlwt.easyxf('font: name Courier New, italic on', num_format_str='0.0%'))
-    spec = {
+    style_text = {
         'font': BASE.replace('bold on', 'bold off'),
         'fill': BASE.replace('light_yellow', 'light_green'),
         'borders': BASE.replace('left thin', 'left thick'),
@@ -42,7 +42,7 @@ def write(path, change=None, style_order=False):
         'protection': BASE + 'protection: cell_locked false;',
     }.get(change, BASE)
     fmt = '0.000' if change == 'number format' else '0.00'
-    style = xlwt.easyxf(spec, num_format_str=fmt)
+    style = xlwt.easyxf(style_text, num_format_str=fmt)
     ws.write(0, 0, 'text', style)
     ws.write(1, 0, 3.5 if change != 'value' else 3.25, style)
     ws.write(2, 0, 7 if change != 'type' else '7', style)
