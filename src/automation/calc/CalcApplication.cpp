@@ -1,5 +1,7 @@
 #include "automation/calc/CalcApplication.h"
 
+#include "automation/SaveAsTarget.h"
+
 #include "automation/ApplicationFactory.h"
 #include "automation/calc/OfficeProcess.h"
 #include "platform/Seams.h"
@@ -206,12 +208,6 @@ void refreshTextFormulas(const Reference<css::sheet::XSpreadsheet>& sheet)
     }
 }
 
-QString trimTrailingBlanks(QString s)
-{
-    while (!s.isEmpty() && s.back() == QLatin1Char(' '))
-        s.chop(1);
-    return s;
-}
 
 } // namespace
 
@@ -608,31 +604,16 @@ void CalcWorkbook::SaveAs(const QString& fileName)
 {
     ensureOpen();
     const auto session = session_.lock();
-    // Windows drops the blanks that end a file name; so does this.
-    const QString trimmed = trimTrailingBlanks(fileName);
-    if (trimmed.isEmpty())
-        fail(QStringLiteral("'%1' is no file name").arg(fileName));
-    const QString path = QDir::cleanPath(QFileInfo(trimmed).absoluteFilePath());
+    const SaveAsTarget saveTarget = resolveSaveAsTarget(fileName, session->displayAlerts);
+    const QString& path = saveTarget.path;
     const QFileInfo target(path);
-    if (target.exists()) {
-        const QString question =
-            QStringLiteral("A file named '%1' already exists in this location. Do you want to replace it?").arg(path);
-        const bool replace = session->displayAlerts
-            && platform::msgBox(question, platform::MsgButtons::YesNo, platform::MsgIcon::Question,
-                                platform::MsgDefault::Second) == platform::MsgResult::Yes;
-        if (!replace)
-            fail(QStringLiteral("'%1' was not saved: a file of that name already exists").arg(path));
-        if (target.isDir())
-            fail(QStringLiteral("'%1' was not saved: a folder of that name exists").arg(path));
-    }
-    if (!target.dir().exists())
-        fail(QStringLiteral("'%1' was not saved: the folder does not exist").arg(path));
     session->call(QStringLiteral("'%1' was not saved").arg(path), [&] {
         Reference<css::frame::XStorable> storable(document_, UNO_QUERY_THROW);
         // A copy written to the file, not the document moved onto it: the office then keeps no
         // lock file beside the output.
         storable->storeToURL(fileUrl(path), properties({property("FilterName", css::uno::Any(OUString("MS Excel 97"))),
-                                                        property("Overwrite", css::uno::Any(true))}));
+                                                        // a file that appeared meanwhile is not replaced
+                                                        property("Overwrite", css::uno::Any(saveTarget.replace))}));
     });
     fullName_ = path;
     name_ = target.fileName();

@@ -1,5 +1,7 @@
 #include "automation/native/NativeApplication.h"
 
+#include "automation/SaveAsTarget.h"
+
 #include "platform/Seams.h"
 #include "startup/BfError.h"
 #include "xls/XlsWorkbook.h"
@@ -145,25 +147,9 @@ void NativeWorkbook::copySheet(int index)
 void NativeWorkbook::SaveAs(const QString& fileName)
 {
     check();
-    QString trimmed = fileName;
-    while (trimmed.endsWith(QLatin1Char(' ')))
-        trimmed.chop(1);
-    if (trimmed.isEmpty())
-        throw Error(err::SpreadsheetFailure, QStringLiteral("the workbook '%1' cannot be saved without a file name").arg(Name()));
-    const QString target = absoluteOf(trimmed);
-    bool replace = false;
-    if (QFileInfo::exists(target)) {
-        if (QFileInfo(target).isDir())
-            throw Error(err::SpreadsheetFailure, QStringLiteral("'%1' cannot be saved: a folder has that name").arg(target));
-        if (state_->displayAlerts
-            && platform::msgBox(QStringLiteral("A file named '%1' already exists in this location. Do you want to replace it?")
-                                    .arg(QFileInfo(target).fileName()),
-                                platform::MsgButtons::YesNo, platform::MsgIcon::Question, platform::MsgDefault::Second)
-                == platform::MsgResult::Yes)
-            replace = true;
-        else
-            throw Error(err::SpreadsheetFailure, QStringLiteral("'%1' cannot be saved: the file already exists").arg(target));
-    }
+    const SaveAsTarget saveTarget = resolveSaveAsTarget(fileName, state_->displayAlerts);
+    const QString& target = saveTarget.path;
+    const bool replace = saveTarget.replace;
     QByteArray content = bytes_;
     if (content.isNull()) {
         QFile source(fullName_);
