@@ -43,4 +43,27 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
     return true;
 }
 
+bool writeFreshFile(const QString& path, const QByteArray& data, QString* error)
+{
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    const bool injectFault = g_faultAfter >= 0 && g_faultAfter < data.size();
+    const QByteArray toWrite = injectFault ? data.left(static_cast<qsizetype>(g_faultAfter)) : data;
+    const bool written = out.write(toWrite) == toWrite.size() && !injectFault && out.flush();
+    if (!written && error)
+        *error = injectFault ? QStringLiteral("No space left on device") : out.errorString();
+    out.close();
+    if (!written || out.error() != QFileDevice::NoError) {
+        if (written && error)
+            *error = out.errorString();
+        out.remove();
+        return false;
+    }
+    return true;
+}
+
 } // namespace bf::platform

@@ -10,7 +10,11 @@ namespace bf::platform {
 // False with a reason in *error on any failure.
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error);
 
+// Writes a file that must not exist yet, without waiting for the disk: for a temporary file that
+// is linked into place under its real name once it is complete. A failure removes it again.
+bool writeFreshFile(const QString& path, const QByteArray& data, QString* error);
+
 // Test stand-in for a failing disk: the next writes fail once this many bytes were written
-// (negative: no fault). Applies to writeFileAtomically only.
+// (negative: no fault). Applies to writeFileAtomically and writeFreshFile.
 void setWriteFaultAfterBytesForTests(qint64 bytes);
 } // namespace bf::platform

@@ -289,7 +289,9 @@ void writeNewFile(const QString& target, const QByteArray& bytes, bool replace)
     // a race with another writer.
     const QString temp = QStringLiteral("%1/.%2.%3.part")
                              .arg(folder, info.fileName(), QString::number(QRandomGenerator::global()->generate64(), 36));
-    if (!platform::writeFileAtomically(temp, bytes, &error)) {
+    // No wait for the disk per file: a split writes hundreds of them, and the link below puts a
+    // file under its real name only once all of it was written.
+    if (!platform::writeFreshFile(temp, bytes, &error)) {
         QFile::remove(temp);
         throw Error(err::PathFileAccessError, QStringLiteral("'%1' could not be written: %2").arg(target, error));
     }
