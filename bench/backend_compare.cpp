@@ -1,7 +1,7 @@
 // The two backends side by side on the same workbooks: start-up time of the spreadsheet
 // application, and the time to split each worksheet (copy into a new workbook, save, close),
 // driven through the interface exactly as a split run drives it. The outputs are kept, one
-// folder per backend, for the fidelity comparison (tests/calc/backend_fidelity.py).
+// folder per backend, for the fidelity comparison (bench/backend_fidelity.py).
 // Usage: backend_compare OUTPUT_DIR [WORKBOOK...]   (default: every sound BIFF8 corpus workbook)
 // The calc backend is measured only when the program was built with it.
 #include "automation/SpreadsheetApplication.h"

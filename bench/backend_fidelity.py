@@ -18,8 +18,8 @@ import os
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, '..', 'xls'))
-sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'xls'))
+sys.path.insert(0, os.path.join(HERE, '..', 'tests', 'calc'))
 import fidelity  # noqa: E402
 import check_split  # noqa: E402
 import xlrd  # noqa: E402
