@@ -13,7 +13,7 @@
 //             /proc/self/clear_refs), for one open + extract-all
 //   heap      malloc'd bytes in use (mallinfo2 uordblks) above the baseline while the workbook
 //             is open, after listing
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "xls/XlsWorkbook.h"
 
 #include <QDir>

@@ -4,7 +4,7 @@
 // report, no other exception. And when a worksheet is extracted, the new workbook must open
 // again and list exactly that one worksheet under the same name, or the extractor wrote a file
 // the next reader (ours included) cannot take.
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "xls/XlsWorkbook.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "about/AboutBox.h"
 
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "about/LinkCommands.h"
 
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "startup/MainProc.h"
 
 namespace bf::about {

@@ -1,7 +1,7 @@
 #include "about/SysInfo.h"
 
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "about/AboutBox.h"
 #include "about/SysInfo.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "startup/ErrorReports.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "automation/ApplicationFactory.h"
 
 #include "automation/native/NativeApplication.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <map>
 

@@ -1,7 +1,7 @@
 #include "automation/SaveAsTarget.h"
 
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // The spreadsheet application: the operations the program performs on it, shaped like the
 // automation object model it stands in for. Two backends implement it: the native one
 // (automation/native/, in-process on xls/) and the LibreOffice Calc one (automation/calc/).
-// Every failure is a bf::Error with the numbers of startup/BfError.h; a description names the
+// Every failure is a bf::Error with the numbers of core/Error.h; a description names the
 // file and the reason.
 //
 // Handles are shared pointers: a workbook or worksheet handle outlives a Close, and any use of a

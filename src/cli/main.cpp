@@ -5,7 +5,7 @@
 #include "automation/ApplicationFactory.h"
 #include "automation/SpreadsheetApplication.h"
 #include "cli/RunMode.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QFileInfo>
 #include <QString>

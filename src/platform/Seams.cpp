@@ -1,6 +1,6 @@
 #include "platform/Seams.h"
 
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "split/SplitNaming.h"
 
-#include "startup/BfError.h"
-#include "startup/CommonDefine.h"
+#include "core/Error.h"
+#include "core/Paths.h"
 #include "startup/ErrorReports.h"
 
 namespace bf::split {

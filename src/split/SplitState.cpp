@@ -1,6 +1,6 @@
 #include "split/SplitState.h"
 
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "startup/ErrorReports.h"
 #include "startup/MainProc.h"
 

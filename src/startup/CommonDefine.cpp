@@ -1,9 +1,7 @@
 #include "startup/CommonDefine.h"
 
 #include "platform/Seams.h"
-#include "startup/BfError.h"
-
-#include <QDir>
+#include "core/Error.h"
 
 namespace bf {
 
@@ -13,14 +11,6 @@ QString BrowseFolder(const QString& Title)
     if (!chooser)
         throw Error(err::ObjectVariableNotSet, QStringLiteral("no folder chooser available"));
     return chooser->browseForFolder(Title);
-}
-
-QString AppendBackslash(const QString& Path)
-{
-    const QChar separator = QDir::separator();
-    if (!Path.isEmpty() && Path.back() == separator)
-        return Path;
-    return Path + separator;
 }
 
 } // namespace bf

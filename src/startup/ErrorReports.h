@@ -1,6 +1,6 @@
 #pragma once
 // The four report formats: each one message box with an OK button and the application title.
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QString>
 #include <exception>

@@ -1,8 +1,8 @@
 #include "startup/MainProc.h"
 
 #include "platform/Seams.h"
-#include "startup/BfError.h"
-#include "startup/Conversions.h"
+#include "core/Error.h"
+#include "core/Conversions.h"
 #include "startup/ErrorReports.h"
 
 namespace bf::MainProc {

@@ -2,7 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QFile>
 #include <QFileInfo>

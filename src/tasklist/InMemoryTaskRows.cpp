@@ -1,6 +1,6 @@
 #include "tasklist/InMemoryTaskRows.h"
 
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 namespace bf::tasklist {
 

@@ -1,7 +1,8 @@
 #include "tasklist/TaskListCommands.h"
 
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
+#include "core/Paths.h"
 #include "startup/CommonDefine.h"
 #include "startup/ErrorReports.h"
 #include "startup/MainProc.h"

@@ -1,6 +1,6 @@
 #include "ui/TaskListWidget.h"
 
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "startup/ErrorReports.h"
 #include "ui/Twips.h"
 

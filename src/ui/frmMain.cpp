@@ -6,7 +6,7 @@
 #include "platform/Seams.h"
 #include "split/SplitRun.h"
 #include "startup/AppVersion.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "startup/ErrorReports.h"
 #include "startup/MainProc.h"
 #include "tasklist/TaskListCommands.h"

@@ -1,7 +1,7 @@
 #include "ui/frmOptions.h"
 
-#include "startup/BfError.h"
-#include "startup/Conversions.h"
+#include "core/Error.h"
+#include "core/Conversions.h"
 #include "startup/ErrorReports.h"
 #include "startup/MainProc.h"
 #include "ui/Twips.h"

@@ -3,7 +3,7 @@
 // shared strings, names, the link table, window state).
 #include "xls/XlsWorkbook.h"
 
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "xls/Biff.h"
 #include "xls/Cfb.h"
 #include "xls/Drawing.h"

@@ -1,7 +1,7 @@
 #include "xls/XlsWorkbook.h"
 
 #include "platform/AtomicFile.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "xls/Cfb.h"
 #include "xls/Globals.h"
 

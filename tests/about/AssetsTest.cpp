@@ -4,7 +4,7 @@
 #include "ChmDirectory.h"
 #include "about/AboutBox.h"
 #include "about/HelpTopics.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "support/TestPaths.h"
 
 #include <QFile>

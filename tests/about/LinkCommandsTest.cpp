@@ -1,6 +1,6 @@
 // The link commands hand the configured addresses to the shell exactly as they are stored.
 #include "about/LinkCommands.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "startup/MainProc.h"
 #include "StoreFixture.h"
 #include "support/FakeSeams.h"

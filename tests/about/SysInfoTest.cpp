@@ -2,7 +2,7 @@
 // read, and which program StartSysInfo starts or why it says the tool is unavailable.
 #include "about/SysInfo.h"
 #include "platform/qt/QtSeams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 

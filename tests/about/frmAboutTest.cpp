@@ -5,7 +5,7 @@
 #include "about/LinkCommands.h"
 #include "about/SysInfo.h"
 #include "about/frmAbout.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"

@@ -11,7 +11,7 @@
 // the manifest's worksheets.
 #include "automation/SpreadsheetApplication.h"
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"

@@ -1,8 +1,9 @@
 // The text conversions shared by start-up and the options dialog, the four report texts, and
 // the path helper.
-#include "startup/BfError.h"
+#include "core/Error.h"
+#include "core/Paths.h"
 #include "startup/CommonDefine.h"
-#include "startup/Conversions.h"
+#include "core/Conversions.h"
 #include "startup/ErrorReports.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"

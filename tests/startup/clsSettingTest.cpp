@@ -1,7 +1,7 @@
 // The configuration store against its file format: UTF-16LE with BOM, CRLF, first "=" splits,
 // nothing trimmed, last value wins at the first position, one write-back keeping every line.
 #include "platform/AtomicFile.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "startup/clsSetting.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"

@@ -10,7 +10,7 @@
 //
 // Handles behave as the real ones: a closed workbook or a worksheet of it fails with 1004.
 #include "automation/SpreadsheetApplication.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // Extraction of one worksheet, checked by an independent reader (python3-xlrd) against the
 // source sheet, and the structure and safety rules of the written file.
 #include "BookBuilder.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 #include "xls/Biff.h"

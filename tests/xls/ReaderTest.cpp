@@ -1,7 +1,7 @@
 // Opening and listing workbooks: every file of the corpus against its manifest row, and
 // hand-built streams for the cases the corpus does not isolate.
 #include "BookBuilder.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 #include "xls/XlsWorkbook.h"

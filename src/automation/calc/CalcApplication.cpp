@@ -5,7 +5,7 @@
 #include "automation/ApplicationFactory.h"
 #include "automation/calc/OfficeProcess.h"
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "xls/XlsWorkbook.h"
 
 #include <QDir>

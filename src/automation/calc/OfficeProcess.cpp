@@ -1,6 +1,6 @@
 #include "automation/calc/OfficeProcess.h"
 
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "automation/SaveAsTarget.h"
 
 #include "platform/Seams.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "xls/XlsWorkbook.h"
 
 #include <QDir>

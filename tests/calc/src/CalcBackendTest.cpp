@@ -5,7 +5,7 @@
 
 #include "automation/ApplicationFactory.h"
 #include "automation/calc/OfficeProcess.h"
-#include "startup/BfError.h"
+#include "core/Error.h"
 #include "support/FakeSeams.h"
 
 #include <QDir>

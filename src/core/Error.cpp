@@ -1,4 +1,4 @@
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <new>
 

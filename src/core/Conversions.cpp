@@ -1,6 +1,6 @@
-#include "startup/Conversions.h"
+#include "core/Conversions.h"
 
-#include "startup/BfError.h"
+#include "core/Error.h"
 
 #include <QRegularExpression>
 

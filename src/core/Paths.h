@@ -1,0 +1,8 @@
+#pragma once
+// Path text helpers: pure text work, no file-system access.
+#include <QString>
+
+namespace bf {
+// Path unchanged when it ends in the native separator, otherwise Path followed by it.
+QString AppendBackslash(const QString& Path);
+} // namespace bf
