@@ -4,6 +4,7 @@
 // folder per backend, for the fidelity comparison (bench/backend_fidelity.py).
 // Usage: backend_compare OUTPUT_DIR [WORKBOOK...]   (default: every sound BIFF8 corpus workbook)
 // The calc backend is measured only when the program was built with it.
+#include "automation/ApplicationFactory.h"
 #include "automation/SpreadsheetApplication.h"
 #include "platform/Seams.h"
 #ifdef BRAKENFOLD_HAVE_CALC
@@ -65,11 +66,17 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-std::unique_ptr<automation::SpreadsheetApplication> start(const QString& backend, Figures& fig)
+// The backends to measure and the seams they ask through.
+struct Bench {
+    automation::Backends backends;
+    platform::Seams seams;
+};
+
+std::unique_ptr<automation::SpreadsheetApplication> start(const Bench& bench, const QString& backend, Figures& fig)
 {
     QElapsedTimer t;
     t.start();
-    auto app = automation::createSpreadsheetApplication(backend);
+    auto app = bench.backends.create(backend, bench.seams);
     app->setDisplayAlerts(false);
     app->setAskToUpdateLinks(false);
 #ifdef BRAKENFOLD_HAVE_CALC
@@ -81,10 +88,10 @@ std::unique_ptr<automation::SpreadsheetApplication> start(const QString& backend
     return app;
 }
 
-Figures run(const QString& backend, const QStringList& workbooks, const QString& outBase)
+Figures run(const Bench& bench, const QString& backend, const QStringList& workbooks, const QString& outBase)
 {
     Figures fig;
-    auto app = start(backend, fig);
+    auto app = start(bench, backend, fig);
     int index = 0;
     for (const QString& path : workbooks) {
         const QString folder = QDir(outBase).filePath(backend + QStringLiteral("/w%1").arg(index++, 2, 10, QLatin1Char('0')));
@@ -125,7 +132,7 @@ Figures run(const QString& backend, const QStringList& workbooks, const QString&
                 app->Quit();
             } catch (const std::exception&) {
             }
-            app = start(backend, fig);
+            app = start(bench, backend, fig);
             ++fig.restarts;
         }
     }
@@ -155,9 +162,8 @@ int main(int argc, char** argv)
         return 2;
     }
     NoQuestions box;
-    platform::Seams seams;
-    seams.messageBox = &box;
-    platform::installSeams(seams);
+    Bench bench;
+    bench.seams.messageBox = &box;
     const QString outBase = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     QStringList workbooks;
     for (int i = 2; i < argc; ++i)
@@ -165,11 +171,11 @@ int main(int argc, char** argv)
     if (workbooks.isEmpty())
         workbooks = soundCorpusWorkbooks();
     std::printf("%lld workbooks\n", static_cast<long long>(workbooks.size()));
-    const Figures native = run(QStringLiteral("native"), workbooks, outBase);
+    const Figures native = run(bench, QStringLiteral("native"), workbooks, outBase);
     print("native", native);
 #ifdef BRAKENFOLD_HAVE_CALC
-    automation::calc::registerCalcBackend();
-    const Figures calc = run(QStringLiteral("calc"), workbooks, outBase);
+    automation::calc::addCalcBackend(bench.backends);
+    const Figures calc = run(bench, QStringLiteral("calc"), workbooks, outBase);
     print("calc", calc);
 #else
     std::printf("calc    not built\n");

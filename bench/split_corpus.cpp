@@ -5,11 +5,12 @@
 // Usage: split_corpus [RUNS] [OUTPUT_BASE] [CORPUS_DIR]
 // OUTPUT_BASE: where the run folders go (default: the system's temporary folder); a memory file
 // system such as /dev/shm shows the engine's speed without the disk.
+#include "automation/ApplicationFactory.h"
 #include "automation/SpreadsheetApplication.h"
 #include "platform/Seams.h"
 #include "split/SplitRun.h"
 #include "split/SplitView.h"
-#include "startup/MainProc.h"
+#include "startup/AppContext.h"
 #include "tasklist/InMemoryTaskRows.h"
 #include "tasklist/TaskListCommands.h"
 
@@ -117,11 +118,11 @@ int main(int argc, char** argv)
     s.folderChooser = &chooser;
     s.shell = &shell;
     s.appInfo = &info;
-    platform::installSeams(s);
 
-    auto app = automation::createSpreadsheetApplication(QString());
+    auto app = automation::Backends().create(QString(), s);
     app->setDisplayAlerts(false);
-    MainProc::setExcelApp(app.get());
+    AppContext context(s);
+    context.application = app.get();
 
     const QStringList workbooks = soundWorkbooks(corpus);
     if (workbooks.isEmpty()) {
@@ -132,7 +133,7 @@ int main(int argc, char** argv)
     QElapsedTimer listing;
     listing.start();
     for (const QString& wb : workbooks)
-        tasklist::UpdateListView(rows, *app, wb);
+        tasklist::UpdateListView(context, rows, wb);
     const double listSeconds = static_cast<double>(listing.nsecsElapsed()) / 1e9;
     qint64 bytes = 0;
     for (const QString& wb : workbooks)
@@ -151,7 +152,7 @@ int main(int argc, char** argv)
         QElapsedTimer t;
         t.start();
         const std::clock_t cpuStart = std::clock();
-        const QString runFolder = split::RunSplit(rows, view);
+        const QString runFolder = split::RunSplit(context, rows, view);
         cpuSeconds.push_back(static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
         seconds.push_back(static_cast<double>(t.nsecsElapsed()) / 1e9);
         if (runFolder.isEmpty() || box.failures) {
@@ -178,6 +179,5 @@ int main(int argc, char** argv)
 
     app->workbooks().Close();
     app->Quit();
-    MainProc::setExcelApp(nullptr);
     return 0;
 }

@@ -1,6 +1,5 @@
 #include "about/AboutBox.h"
 
-#include "platform/Seams.h"
 #include "core/Error.h"
 
 #include <QFile>
@@ -13,9 +12,9 @@ namespace {
 // The classic run-time's number for a file that holds no usable picture.
 constexpr std::int32_t kInvalidPicture = 481;
 
-QString requireBesideProgram(const QString& relative)
+QString requireBesideProgram(const platform::Seams& seams, const QString& relative)
 {
-    const QString path = platform::resolveBesideProgram(relative);
+    const QString path = platform::resolveBesideProgram(seams, relative);
     if (!QFileInfo(path).isFile())
         throw Error(err::FileNotFound, QStringLiteral("File not found: %1").arg(path));
     return path;
@@ -28,10 +27,10 @@ std::uint16_t le16(const QByteArray& b, qsizetype at)
 }
 } // namespace
 
-AboutTexts LoadAboutTexts(const QString& mainCaption)
+AboutTexts LoadAboutTexts(const platform::Seams& seams, const QString& mainCaption)
 {
     AboutTexts t;
-    const platform::AppInfoSeam& app = platform::app();
+    const platform::AppInfoSeam& app = seams.app();
     t.caption = QStringLiteral("About ") + app.title();
     t.version = QStringLiteral("Version ") + QString::number(app.major()) + '.' + QString::number(app.minor()) +
                 '.' + QString::number(app.revision());
@@ -45,9 +44,15 @@ int TwipsToPixels(int twips, int dpi)
     return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
 }
 
-QString AppIconFile() { return requireBesideProgram(QStringLiteral("\\Icon\\AppMain.ico")); }
+QString AppIconFile(const platform::Seams& seams)
+{
+    return requireBesideProgram(seams, QStringLiteral("\\Icon\\AppMain.ico"));
+}
 
-QString HandCursorFile() { return requireBesideProgram(QStringLiteral("\\icon\\hand.cur")); }
+QString HandCursorFile(const platform::Seams& seams)
+{
+    return requireBesideProgram(seams, QStringLiteral("\\icon\\hand.cur"));
+}
 
 Hotspot ParseCursorHotspot(const QByteArray& bytes, const QString& nameForErrors)
 {

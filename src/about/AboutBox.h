@@ -2,6 +2,8 @@
 // What the About box shows and where, kept apart from the widgets so it can be checked
 // without a window: the texts set at load, the layout in twips, the files it loads and the
 // hotspot of the hand cursor.
+#include "platform/Seams.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -15,7 +17,7 @@ struct AboutTexts {
 };
 
 // The texts of a freshly loaded box for a main window whose caption is mainCaption.
-AboutTexts LoadAboutTexts(const QString& mainCaption);
+AboutTexts LoadAboutTexts(const platform::Seams& seams, const QString& mainCaption);
 
 // Designed texts that are not replaced at load.
 inline constexpr const char* kVisitHomePageText = "VisitHomePage";
@@ -58,8 +60,8 @@ int TwipsToPixels(int twips, int dpi);
 // ---- Files beside the program ----
 // The application icon and the hand cursor, found case-insensitively beside the program.
 // A missing file throws bf::Error 53 naming it.
-QString AppIconFile();
-QString HandCursorFile();
+QString AppIconFile(const platform::Seams& seams);
+QString HandCursorFile(const platform::Seams& seams);
 
 // A cursor's hotspot as its file stores it.
 struct Hotspot {

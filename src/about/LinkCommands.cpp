@@ -1,22 +1,18 @@
 #include "about/LinkCommands.h"
 
-#include "platform/Seams.h"
 #include "core/Error.h"
-#include "startup/MainProc.h"
+#include "startup/clsSetting.h"
 
 namespace bf::about {
 
 namespace {
 
-void openConfiguredValue(const char* key)
+void openConfiguredValue(const AppContext& context, const char* key)
 {
-    clsSetting* setting = MainProc::Setting();
-    if (!setting)
-        throw Error(err::ObjectVariableNotSet, QStringLiteral("the configuration store is not available"));
     QString value;
     // A missing key leaves the text empty, and the empty text is handed over all the same.
-    setting->GetSetting(QString::fromLatin1(key), value);
-    platform::ShellSeam* shell = platform::seams().shell;
+    context.store().GetSetting(QString::fromLatin1(key), value);
+    platform::ShellSeam* shell = context.seams.shell;
     if (!shell)
         throw Error(err::ObjectVariableNotSet, QStringLiteral("no shell is available"));
     shell->open(value);
@@ -24,10 +20,13 @@ void openConfiguredValue(const char* key)
 
 } // namespace
 
-void VisitHomePage() { openConfiguredValue(kHomePageKey); }
+void VisitHomePage(const AppContext& context) { openConfiguredValue(context, kHomePageKey); }
 
-void Support() { openConfiguredValue(kSupportEmailKey); }
+void Support(const AppContext& context) { openConfiguredValue(context, kSupportEmailKey); }
 
-QString HelpFilePath() { return platform::resolveBesideProgram(QStringLiteral("\\help\\help.chm")); }
+QString HelpFilePath(const platform::Seams& seams)
+{
+    return platform::resolveBesideProgram(seams, QStringLiteral("\\help\\help.chm"));
+}
 
 } // namespace bf::about

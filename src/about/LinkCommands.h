@@ -2,6 +2,8 @@
 // The work of the Help menu's link commands, without a window: the main window's handlers
 // (mnuVisitHomePage_Click, mnuSupport_Click) and the About box's links call these and report
 // what they raise.
+#include "startup/AppContext.h"
+
 #include <QString>
 
 namespace bf::about {
@@ -12,12 +14,12 @@ inline constexpr const char* kSupportEmailKey = "SupportEmail";
 // Hands the configured HomePage value, unchanged, to the shell's open. A missing key hands
 // over an empty text; what the shell makes of the value is not looked at. Throws bf::Error
 // when there is no configuration store or no shell.
-void VisitHomePage();
+void VisitHomePage(const AppContext& context);
 
 // The same with the SupportEmail value.
-void Support();
+void Support(const AppContext& context);
 
 // The help file beside the program ("help/help.chm", found case-insensitively).
-QString HelpFilePath();
+QString HelpFilePath(const platform::Seams& seams);
 
 } // namespace bf::about

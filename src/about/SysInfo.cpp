@@ -1,6 +1,5 @@
 #include "about/SysInfo.h"
 
-#include "platform/Seams.h"
 #include "core/Error.h"
 
 #include <QByteArray>
@@ -12,9 +11,9 @@ namespace bf::about {
 
 namespace {
 
-platform::RegistrySeam& registry()
+platform::RegistrySeam& registry(const platform::Seams& seams)
 {
-    platform::RegistrySeam* r = platform::seams().registry;
+    platform::RegistrySeam* r = seams.registry;
     if (!r)
         throw Error(err::ObjectVariableNotSet, QStringLiteral("no registry is available"));
     return *r;
@@ -35,9 +34,9 @@ private:
 
 } // namespace
 
-bool GetKeyValue(std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal)
+bool GetKeyValue(const platform::Seams& seams, std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal)
 {
-    platform::RegistrySeam& reg = registry();
+    platform::RegistrySeam& reg = registry(seams);
     platform::RegistrySeam::Handle key = 0;
     // Reading needs no more than read access; asking for full access fails for ordinary users.
     if (reg.openKey(KeyRoot, KeyName, platform::KEY_READ_ACCESS, &key) != platform::REG_SUCCESS) {
@@ -83,14 +82,14 @@ bool GetKeyValue(std::uint32_t KeyRoot, const QString& KeyName, const QString& S
     return true;
 }
 
-void StartSysInfo()
+void StartSysInfo(const platform::Seams& seams)
 {
     try {
         QString path;
-        if (!GetKeyValue(platform::HKEY_LOCAL_MACHINE_ROOT, QString::fromLatin1(kSysInfoPathKey),
+        if (!GetKeyValue(seams, platform::HKEY_LOCAL_MACHINE_ROOT, QString::fromLatin1(kSysInfoPathKey),
                          QString::fromLatin1(kSysInfoPathValue), path)) {
             QString folder;
-            if (!GetKeyValue(platform::HKEY_LOCAL_MACHINE_ROOT, QString::fromLatin1(kSysInfoFolderKey),
+            if (!GetKeyValue(seams, platform::HKEY_LOCAL_MACHINE_ROOT, QString::fromLatin1(kSysInfoFolderKey),
                              QString::fromLatin1(kSysInfoFolderValue), folder))
                 throw Error(err::FileNotFound, QStringLiteral("System Information is not registered"));
             const QString candidate = folder + QDir::separator() + QString::fromLatin1(kSysInfoProgramName);
@@ -101,14 +100,14 @@ void StartSysInfo()
         }
         if (path.isEmpty())
             throw Error(err::InvalidProcedureCall, QStringLiteral("empty command line"));
-        platform::ShellSeam* shell = platform::seams().shell;
+        platform::ShellSeam* shell = seams.shell;
         if (!shell)
             throw Error(err::ObjectVariableNotSet, QStringLiteral("no shell is available"));
         // The path text unchanged is the whole command line.
         if (!shell->startProgram(path, {}))
             throw Error(err::FileNotFound, QStringLiteral("File not found: %1").arg(path));
     } catch (...) {
-        platform::msgBox(QString::fromLatin1(kSysInfoUnavailable), platform::MsgButtons::Ok);
+        seams.msgBox(QString::fromLatin1(kSysInfoUnavailable), platform::MsgButtons::Ok);
     }
 }
 

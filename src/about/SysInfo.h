@@ -1,6 +1,8 @@
 #pragma once
 // The System Information button of the About box: finding the program through the registry
 // seam and starting it through the shell seam.
+#include "platform/Seams.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -24,10 +26,10 @@ inline constexpr std::uint32_t kKeyValueBufferSize = 1024;
 // as it was. False with KeyVal "" when the key cannot be opened or the value cannot be read
 // (a value longer than the buffer included). A value with no data at all throws
 // bf::Error 5. The key is opened for reading only and closed on every path.
-bool GetKeyValue(std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal);
+bool GetKeyValue(const platform::Seams& seams, std::uint32_t KeyRoot, const QString& KeyName, const QString& SubKeyRef, QString& KeyVal);
 
 // Finds the System Information program (its registered path, else the registered folder
 // holding MSINFO32.EXE) and starts it; every failure on the way shows the unavailable message.
-void StartSysInfo();
+void StartSysInfo(const platform::Seams& seams);
 
 } // namespace bf::about

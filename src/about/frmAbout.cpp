@@ -38,10 +38,10 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent* event)
         onClick();
 }
 
-frmAbout::frmAbout(const QString& mainCaption, AboutLinks links, QWidget* parent)
+frmAbout::frmAbout(const platform::Seams& seams, const QString& mainCaption, AboutLinks links, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      links_(std::move(links))
+      seams_(seams), links_(std::move(links))
 {
     setModal(true);
     setFixedSize(pixels(0, 0, kClientWidth, kClientHeight).size());
@@ -95,7 +95,7 @@ QRect frmAbout::pixels(int left, int top, int width, int height) const
 
 void frmAbout::Form_Load(const QString& mainCaption)
 {
-    const AboutTexts texts = LoadAboutTexts(mainCaption);
+    const AboutTexts texts = LoadAboutTexts(seams_, mainCaption);
     setWindowTitle(texts.caption);
     lblVersion->setText(texts.version);
     lblTitle->setText(texts.title);
@@ -103,7 +103,7 @@ void frmAbout::Form_Load(const QString& mainCaption)
     SetLinkStyle(lblVisitHomePage);
     SetLinkStyle(lblTechnicalSupport);
 
-    const QString iconFile = AppIconFile();
+    const QString iconFile = AppIconFile(seams_);
     const QIcon icon(iconFile);
     const int side = TwipsToPixels(kIconTwips, logicalDpiX());
     const QPixmap picture = icon.availableSizes().isEmpty() ? QPixmap() : icon.pixmap(QSize(side, side));
@@ -124,7 +124,7 @@ void frmAbout::SetLinkStyle(QLabel* label)
     label->setFont(font);
     setTextColour(label, rgb(kLinkRgb));
 
-    const QString cursorFile = HandCursorFile();
+    const QString cursorFile = HandCursorFile(seams_);
     const Hotspot hot = ReadCursorHotspot(cursorFile);
     const QPixmap shape(cursorFile);
     if (shape.isNull())
@@ -168,12 +168,12 @@ void frmAbout::cmdOK_Click() { accept(); }
 
 void frmAbout::cmdSysInfo_Click()
 {
-    trapProcedure(QStringLiteral("cmdSysInfo_Click"), [] { StartSysInfo(); });
+    trapProcedure(seams_, QStringLiteral("cmdSysInfo_Click"), [this] { StartSysInfo(seams_); });
 }
 
 void frmAbout::lblVisitHomePage_Click()
 {
-    trapProcedure(QStringLiteral("mnuVisitHomePage_Click"), [this] {
+    trapProcedure(seams_, QStringLiteral("mnuVisitHomePage_Click"), [this] {
         if (links_.visitHomePage)
             links_.visitHomePage();
     });
@@ -181,7 +181,7 @@ void frmAbout::lblVisitHomePage_Click()
 
 void frmAbout::lblTechnicalSupport_Click()
 {
-    trapProcedure(QStringLiteral("mnuSupport_Click"), [this] {
+    trapProcedure(seams_, QStringLiteral("mnuSupport_Click"), [this] {
         if (links_.support)
             links_.support();
     });

@@ -1,6 +1,8 @@
 #pragma once
 // The About box: name, version and icon of the program, the home-page and support links and the
 // System Information button. One instance per use; the caller shows it modally.
+#include "platform/Seams.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <functional>
@@ -30,7 +32,7 @@ class frmAbout : public QDialog {
 public:
     // Builds and loads the box. Throws bf::Error when the load fails (AppMain.ico or hand.cur
     // missing or unreadable); no box exists then. mainCaption is the main window's caption.
-    frmAbout(const QString& mainCaption, AboutLinks links, QWidget* parent = nullptr);
+    frmAbout(const platform::Seams& seams, const QString& mainCaption, AboutLinks links, QWidget* parent = nullptr);
 
     // The controls, named as designed.
     QPushButton* cmdOK = nullptr;
@@ -56,6 +58,7 @@ private:
     void SetLinkStyle(QLabel* label);
     QRect pixels(int left, int top, int width, int height) const;
 
+    const platform::Seams& seams_;
     AboutLinks links_;
 };
 

@@ -1,5 +1,6 @@
-// The program's entry point: installs the platform seams and runs the start-up routine, handing
-// it the way to make the main window.
+// The program's entry point: makes the platform seams and the backends and runs the start-up
+// routine, handing it the way to make the main window.
+#include "automation/ApplicationFactory.h"
 #include "platform/qt/QtSeams.h"
 #include "startup/MainProc.h"
 #include "ui/MainWindowHost.h"
@@ -15,9 +16,11 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Brakenfold"));
     QApplication::setQuitOnLastWindowClosed(false);
     bf::platform::qt::QtSeams seams;
+    bf::automation::Backends backends;
 #ifdef BRAKENFOLD_HAVE_CALC
-    bf::automation::calc::registerCalcBackend();
+    bf::automation::calc::addCalcBackend(backends);
 #endif
-    bf::MainProc::Main([] { return std::make_unique<bf::ui::MainWindowHost>(); });
+    bf::MainProc::Main(seams.seams(), backends,
+                       [](bf::AppContext& context) { return std::make_unique<bf::ui::MainWindowHost>(context); });
     return 0;
 }

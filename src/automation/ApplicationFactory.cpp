@@ -3,34 +3,25 @@
 #include "automation/native/NativeApplication.h"
 #include "core/Error.h"
 
-#include <map>
-
 namespace bf::automation {
 
 namespace {
-std::map<QString, ApplicationMaker>& makers()
-{
-    static std::map<QString, ApplicationMaker> table;
-    return table;
-}
+bool isNative(const QString& name) { return name.isEmpty() || name == QLatin1String("native"); }
 } // namespace
 
-void registerBackend(const QString& name, ApplicationMaker maker) { makers()[name] = std::move(maker); }
+void Backends::add(const QString& name, ApplicationMaker maker) { makers_[name] = std::move(maker); }
 
-bool backendAvailable(const QString& name)
-{
-    return name.isEmpty() || name == QLatin1String("native") || makers().count(name) > 0;
-}
+bool Backends::available(const QString& name) const { return isNative(name) || makers_.count(name) > 0; }
 
-std::unique_ptr<SpreadsheetApplication> createSpreadsheetApplication(const QString& backend)
+std::unique_ptr<SpreadsheetApplication> Backends::create(const QString& name, const platform::Seams& seams) const
 {
-    if (backend.isEmpty() || backend == QLatin1String("native"))
-        return std::make_unique<native::NativeApplication>();
-    const auto it = makers().find(backend);
-    if (it == makers().end())
+    if (isNative(name))
+        return std::make_unique<native::NativeApplication>(seams);
+    const auto it = makers_.find(name);
+    if (it == makers_.end())
         throw Error(err::SpreadsheetFailure,
-                    QStringLiteral("the spreadsheet application \"%1\" is not available in this build").arg(backend));
-    return it->second();
+                    QStringLiteral("the spreadsheet application \"%1\" is not available in this build").arg(name));
+    return it->second(seams);
 }
 
 } // namespace bf::automation

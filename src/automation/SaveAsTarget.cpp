@@ -12,7 +12,7 @@ namespace {
 [[noreturn]] void refuse(const QString& why) { throw Error(err::SpreadsheetFailure, why); }
 } // namespace
 
-SaveAsTarget resolveSaveAsTarget(const QString& fileName, bool displayAlerts)
+SaveAsTarget resolveSaveAsTarget(const platform::Seams& seams, const QString& fileName, bool displayAlerts)
 {
     QString trimmed = fileName;
     while (trimmed.endsWith(QLatin1Char(' ')))
@@ -29,10 +29,10 @@ SaveAsTarget resolveSaveAsTarget(const QString& fileName, bool displayAlerts)
     if (info.exists()) {
         target.replace =
             displayAlerts &&
-            platform::msgBox(QStringLiteral("A file named '%1' already exists in this location. Do you want to replace it?")
-                                 .arg(info.fileName()),
-                             platform::MsgButtons::YesNo, platform::MsgIcon::Question,
-                             platform::MsgDefault::Second) == platform::MsgResult::Yes;
+            seams.msgBox(QStringLiteral("A file named '%1' already exists in this location. Do you want to replace it?")
+                             .arg(info.fileName()),
+                         platform::MsgButtons::YesNo, platform::MsgIcon::Question,
+                         platform::MsgDefault::Second) == platform::MsgResult::Yes;
         if (!target.replace)
             refuse(QStringLiteral("'%1' cannot be saved: the file already exists").arg(target.path));
     }

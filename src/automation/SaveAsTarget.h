@@ -1,5 +1,7 @@
 #pragma once
 // The file-name rules that every backend's SaveAs shares.
+#include "platform/Seams.h"
+
 #include <QString>
 
 namespace bf::automation {
@@ -13,6 +15,6 @@ struct SaveAsTarget {
 // file is never replaced silently: with displayAlerts on the user is asked (No is the default),
 // otherwise, or on No, the save fails with error 1004; so does a folder of that name, an empty
 // name, and a folder that does not exist.
-SaveAsTarget resolveSaveAsTarget(const QString& fileName, bool displayAlerts);
+SaveAsTarget resolveSaveAsTarget(const platform::Seams& seams, const QString& fileName, bool displayAlerts);
 
 } // namespace bf::automation

@@ -76,8 +76,4 @@ public:
     virtual void Quit() = 0;
 };
 
-// Which backend to create: "native" (default, also for an empty name) or "calc".
-// Throws bf::Error when the backend cannot start (unknown name, office not installed).
-std::unique_ptr<SpreadsheetApplication> createSpreadsheetApplication(const QString& backend);
-
 } // namespace bf::automation

@@ -1,13 +1,13 @@
 #include "cli/RunMode.h"
 
 #include "automation/SpreadsheetApplication.h"
+#include "startup/AppContext.h"
 #include "cli/TerminalSeams.h"
 #include "cli/TerminalSplitView.h"
 #include "split/SplitRun.h"
 #include "core/Error.h"
 #include "core/Paths.h"
 #include "startup/ErrorReports.h"
-#include "startup/MainProc.h"
 #include "tasklist/InMemoryTaskRows.h"
 #include "tasklist/TaskListCommands.h"
 
@@ -96,7 +96,7 @@ QString programFolder()
 
 // Lists one command-line input into rows as Add File or Add Folder would. Returns false when it
 // could not be listed in full (the reason has been reported on standard error).
-bool listInput(tasklist::TaskRows& rows, automation::SpreadsheetApplication& app, const StderrMessageBox& box,
+bool listInput(const AppContext& context, tasklist::TaskRows& rows, const StderrMessageBox& box,
                const QString& input)
 {
     const int reportsBefore = box.shownCount();
@@ -106,16 +106,16 @@ bool listInput(tasklist::TaskRows& rows, automation::SpreadsheetApplication& app
         try {
             folder = AppendBackslash(path);
             for (const QString& name : tasklist::ListFolderWorkbooks(folder))
-                tasklist::UpdateListView(rows, app, folder + name);
+                tasklist::UpdateListView(context, rows, folder + name);
         } catch (...) {
-            showFolderError(folder);
+            showFolderError(context.seams, folder);
         }
     } else if (tasklist::HasWorkbookEnding(path)) {
-        tasklist::UpdateListView(rows, app, path);
+        tasklist::UpdateListView(context, rows, path);
     } else {
         // The window's Add File passes such a name by in silence; here somebody named it.
         const bool exists = QFileInfo::exists(path);
-        platform::msgBox(fileReportText(exists ? err::SpreadsheetFailure : err::FileNotFound,
+        context.seams.msgBox(fileReportText(exists ? err::SpreadsheetFailure : err::FileNotFound,
                                         exists ? QStringLiteral("not listed: the name does not end in xls")
                                                : standardDescription(err::FileNotFound),
                                         path));
@@ -127,7 +127,7 @@ bool listInput(tasklist::TaskRows& rows, automation::SpreadsheetApplication& app
 
 const char* runModeHelp() { return kRunModeHelp; }
 
-int runMode(int argc, char** argv)
+int runMode(const automation::Backends& backends, int argc, char** argv)
 {
     CommandLine cl;
     const QString problem = parse(argc, argv, cl);
@@ -138,10 +138,10 @@ int runMode(int argc, char** argv)
     if (!problem.isEmpty())
         return usage(problem);
 
-    TerminalSeams seams(chosenFolder(cl.outputFolder), programFolder());
+    TerminalSeams terminal(chosenFolder(cl.outputFolder), programFolder());
     std::unique_ptr<automation::SpreadsheetApplication> app;
     try {
-        app = automation::createSpreadsheetApplication(cl.backend);
+        app = backends.create(cl.backend, terminal.seams);
         // Nobody is there to answer a question: a save never asks, it refuses an existing file.
         app->setDisplayAlerts(false);
         app->setAskToUpdateLinks(false);
@@ -150,16 +150,16 @@ int runMode(int argc, char** argv)
         std::fprintf(stderr, "%s: error %d: %s\n", kProgram, e.number(), e.description().toLocal8Bit().constData());
         return 1;
     }
-    automation::SpreadsheetApplication* const previousApp = MainProc::ExcelApp();
-    MainProc::setExcelApp(app.get());
+    AppContext context(terminal.seams);
+    context.application = app.get();
 
     tasklist::InMemoryTaskRows rows;
     bool everyInputListed = true;
     for (const QString& input : cl.inputs)
-        everyInputListed = listInput(rows, *app, seams.messageBox, input) && everyInputListed;
+        everyInputListed = listInput(context, rows, terminal.messageBox, input) && everyInputListed;
 
     TerminalSplitView view(rows, ::isatty(STDERR_FILENO) == 1);
-    const QString runFolder = split::RunSplit(rows, view);
+    const QString runFolder = split::RunSplit(context, rows, view);
 
     // What a failed run left open is closed here, as the window does at exit.
     try {
@@ -167,7 +167,6 @@ int runMode(int argc, char** argv)
         app->Quit();
     } catch (...) {
     }
-    MainProc::setExcelApp(previousApp);
 
     if (runFolder.isEmpty())
         return 1;

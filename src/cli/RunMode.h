@@ -1,11 +1,13 @@
 #pragma once
 // The split run from the command line: every command line that main() does not handle itself
 // (--help, --list, --extract) comes here.
+#include "automation/ApplicationFactory.h"
+
 namespace bf::cli {
 // Returns the process exit status: 0 every input listed and split, 1 the run failed (the report
 // is on standard error), 2 the run completed but an input could not be listed, or a wrong
 // command line.
-int runMode(int argc, char** argv);
+int runMode(const automation::Backends& backends, int argc, char** argv);
 
 // The run mode's part of the --help text.
 const char* runModeHelp();

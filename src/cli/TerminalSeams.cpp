@@ -22,16 +22,12 @@ platform::MsgResult StderrMessageBox::show(const QString& text, platform::MsgBut
 }
 
 TerminalSeams::TerminalSeams(const QString& outputFolder, const QString& programFolder)
-    : folderChooser(outputFolder), appInfo(programFolder), previous_(platform::seams())
+    : folderChooser(outputFolder), appInfo(programFolder)
 {
-    platform::Seams s;
-    s.messageBox = &messageBox;
-    s.folderChooser = &folderChooser;
-    s.shell = &shell;
-    s.appInfo = &appInfo;
-    platform::installSeams(s);
+    seams.messageBox = &messageBox;
+    seams.folderChooser = &folderChooser;
+    seams.shell = &shell;
+    seams.appInfo = &appInfo;
 }
-
-TerminalSeams::~TerminalSeams() { platform::installSeams(previous_); }
 
 } // namespace bf::cli

@@ -52,11 +52,10 @@ private:
     QString help_;
 };
 
-// Installs the seams above for the life of the object and puts back what was there.
+// Owns the seams above; seams points at them.
 class TerminalSeams {
 public:
     TerminalSeams(const QString& outputFolder, const QString& programFolder);
-    ~TerminalSeams();
     TerminalSeams(const TerminalSeams&) = delete;
     TerminalSeams& operator=(const TerminalSeams&) = delete;
 
@@ -64,9 +63,7 @@ public:
     AnsweringFolderChooser folderChooser;
     QuietShell shell;
     CliAppInfo appInfo;
-
-private:
-    platform::Seams previous_;
+    platform::Seams seams;
 };
 
 } // namespace bf::cli

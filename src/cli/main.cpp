@@ -6,6 +6,7 @@
 #include "automation/SpreadsheetApplication.h"
 #include "cli/RunMode.h"
 #include "core/Error.h"
+#include "platform/Seams.h"
 
 #include <QFileInfo>
 #include <QString>
@@ -95,8 +96,9 @@ int extract(bf::automation::SpreadsheetApplication& app, const QString& source, 
 
 int main(int argc, char** argv)
 {
+    bf::automation::Backends backends;
 #ifdef BRAKENFOLD_HAVE_CALC
-    bf::automation::calc::registerCalcBackend();
+    bf::automation::calc::addCalcBackend(backends);
 #endif
     QString backend = QStringLiteral("native");
     int i = 1;
@@ -107,7 +109,7 @@ int main(int argc, char** argv)
         i += 2;
     }
     if (i >= argc)
-        return bf::cli::runMode(argc, argv);
+        return bf::cli::runMode(backends, argc, argv);
     const char* cmd = argv[i];
     if (std::strcmp(cmd, "--help") == 0 || std::strcmp(cmd, "-h") == 0) {
         std::fputs(kHelp, stdout);
@@ -117,13 +119,15 @@ int main(int argc, char** argv)
     const bool isList = std::strcmp(cmd, "--list") == 0;
     const bool isExtract = std::strcmp(cmd, "--extract") == 0;
     if (!isList && !isExtract)
-        return bf::cli::runMode(argc, argv);
+        return bf::cli::runMode(backends, argc, argv);
     if (isList && argc - i < 2)
         return usage("--list needs at least one workbook");
     if (isExtract && argc - i != 4)
         return usage("--extract needs WORKBOOK WORKSHEET OUTPUT.xls");
     try {
-        auto app = bf::automation::createSpreadsheetApplication(backend);
+        // Nobody is there to ask: the application gets no message box.
+        const bf::platform::Seams noSeams;
+        auto app = backends.create(backend, noSeams);
         // Nobody is there to answer a question.
         app->setDisplayAlerts(false);
         app->setAskToUpdateLinks(false);

@@ -6,13 +6,7 @@
 
 namespace bf::platform {
 
-namespace {
-qint64 g_faultAfter = -1;
-}
-
-void setWriteFaultAfterBytesForTests(qint64 bytes) { g_faultAfter = bytes; }
-
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error)
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error, WriteFault fault)
 {
     const bool existed = QFileInfo::exists(path);
     const QFileDevice::Permissions permissions = existed ? QFile::permissions(path) : QFileDevice::Permissions();
@@ -24,9 +18,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
         return false;
     }
     QByteArray toWrite = data;
-    const bool injectFault = g_faultAfter >= 0 && g_faultAfter < data.size();
+    const bool injectFault = fault.cuts(data.size());
     if (injectFault)
-        toWrite.truncate(static_cast<qsizetype>(g_faultAfter));
+        toWrite.truncate(static_cast<qsizetype>(fault.afterBytes));
     if (out.write(toWrite) != toWrite.size() || injectFault) {
         out.cancelWriting();
         if (error)
@@ -43,7 +37,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
     return true;
 }
 
-bool writeFreshFile(const QString& path, const QByteArray& data, QString* error)
+bool writeFreshFile(const QString& path, const QByteArray& data, QString* error, WriteFault fault)
 {
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
@@ -51,8 +45,8 @@ bool writeFreshFile(const QString& path, const QByteArray& data, QString* error)
             *error = out.errorString();
         return false;
     }
-    const bool injectFault = g_faultAfter >= 0 && g_faultAfter < data.size();
-    const QByteArray toWrite = injectFault ? data.left(static_cast<qsizetype>(g_faultAfter)) : data;
+    const bool injectFault = fault.cuts(data.size());
+    const QByteArray toWrite = injectFault ? data.left(static_cast<qsizetype>(fault.afterBytes)) : data;
     const bool written = out.write(toWrite) == toWrite.size() && !injectFault && out.flush();
     if (!written && error)
         *error = injectFault ? QStringLiteral("No space left on device") : out.errorString();

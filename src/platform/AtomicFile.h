@@ -7,14 +7,16 @@
 #include <QtGlobal>
 
 namespace bf::platform {
+// A stand-in for a failing disk, for tests: the write fails once this many bytes were written.
+struct WriteFault {
+    qint64 afterBytes = -1; // negative: no fault
+    bool cuts(qint64 size) const { return afterBytes >= 0 && afterBytes < size; }
+};
+
 // False with a reason in *error on any failure.
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error);
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error, WriteFault fault = {});
 
 // Writes a file that must not exist yet, without waiting for the disk: for a temporary file that
 // is linked into place under its real name once it is complete. A failure removes it again.
-bool writeFreshFile(const QString& path, const QByteArray& data, QString* error);
-
-// Test stand-in for a failing disk: the next writes fail once this many bytes were written
-// (negative: no fault). Applies to writeFileAtomically and writeFreshFile.
-void setWriteFaultAfterBytesForTests(qint64 bytes);
+bool writeFreshFile(const QString& path, const QByteArray& data, QString* error, WriteFault fault = {});
 } // namespace bf::platform

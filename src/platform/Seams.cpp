@@ -8,8 +8,6 @@
 namespace bf::platform {
 
 namespace {
-Seams g_seams;
-
 template <typename T> T& need(T* p, const char* what)
 {
     if (!p)
@@ -18,15 +16,17 @@ template <typename T> T& need(T* p, const char* what)
 }
 } // namespace
 
-Seams& seams() { return g_seams; }
-void installSeams(const Seams& s) { g_seams = s; }
-
-MsgResult msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, MsgDefault defaultButton)
+MsgResult Seams::msgBox(const QString& text, MsgButtons buttons, MsgIcon icon, MsgDefault defaultButton) const
 {
-    return need(g_seams.messageBox, "message box").show(text, buttons, icon, defaultButton);
+    return need(messageBox, "message box").show(text, buttons, icon, defaultButton);
 }
 
-AppInfoSeam& app() { return need(g_seams.appInfo, "application"); }
+AppInfoSeam& Seams::app() const { return need(appInfo, "application"); }
+
+QString Seams::browseFolder(const QString& title) const
+{
+    return need(folderChooser, "folder chooser").browseForFolder(title);
+}
 
 QString resolveCaseInsensitive(const QString& path)
 {
@@ -56,13 +56,13 @@ QString resolveCaseInsensitive(const QString& path)
     return QFileInfo::exists(current) ? current : normalized;
 }
 
-QString resolveBesideProgram(const QString& relative)
+QString resolveBesideProgram(const Seams& seams, const QString& relative)
 {
     QString rel = relative;
     rel.replace('\\', '/');
     if (!rel.startsWith('/'))
         rel.prepend('/');
-    return resolveCaseInsensitive(app().path() + rel);
+    return resolveCaseInsensitive(seams.app().path() + rel);
 }
 
 } // namespace bf::platform

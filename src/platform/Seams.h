@@ -1,7 +1,11 @@
 #pragma once
-// The seams that stand in for the Windows interfaces the program uses. Production installs the
-// Qt implementations (platform/qt/); tests install fakes (tests/support/FakeSeams.h) that record
-// what was asked and give scripted answers. Every seam is reached through bf::platform::seams().
+// The seams between the program and the desktop it runs on: message boxes, choosers, the shell,
+// the registry, the instance lock and the application's own facts. The program's entry points
+// fill a Seams with the Qt implementations (platform/qt/) or the terminal's (cli/); tests with
+// fakes (tests/support/FakeSeams.h) that record what was asked and give scripted answers. The
+// Seams are handed down to whoever needs them; nothing reaches them through a global.
+#include "platform/AtomicFile.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -96,6 +100,8 @@ public:
     virtual void setHelpFile(const QString& file) = 0;
 };
 
+// A seam left empty is one this program or test does not provide; the shortcuts below throw
+// Error 91 when asked for one.
 struct Seams {
     MessageBoxSeam* messageBox = nullptr;
     FolderChooserSeam* folderChooser = nullptr;
@@ -104,21 +110,20 @@ struct Seams {
     RegistrySeam* registry = nullptr;
     InstanceLockSeam* instanceLock = nullptr;
     AppInfoSeam* appInfo = nullptr;
+    // Handed to every file the program writes; tests set it to make a write fail part-way.
+    WriteFault writeFault;
+
+    MsgResult msgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None,
+                     MsgDefault defaultButton = MsgDefault::First) const;
+    AppInfoSeam& app() const;
+    // The folder chooser with title as its prompt; "" when the user cancels.
+    QString browseFolder(const QString& title) const;
 };
-
-// The installed seams. Throws if a seam is used before one was installed.
-Seams& seams();
-void installSeams(const Seams& s);
-
-// Shortcuts for the common calls.
-MsgResult msgBox(const QString& text, MsgButtons buttons = MsgButtons::Ok,
-                 MsgIcon icon = MsgIcon::None, MsgDefault defaultButton = MsgDefault::First);
-AppInfoSeam& app();
 
 // Resolves a file beside the program: the exact name when it exists, otherwise the first entry
 // whose path matches without regard to letter case (Windows did not tell case apart and the
 // program writes "\Icon\" and "\ICON\" for one folder). relative uses '/' or '\' separators.
-QString resolveBesideProgram(const QString& relative);
+QString resolveBesideProgram(const Seams& seams, const QString& relative);
 // Same for any absolute path: exact when it exists, else case-insensitive match per component.
 QString resolveCaseInsensitive(const QString& path);
 

@@ -6,16 +6,6 @@
 
 namespace bf::split {
 
-namespace {
-Clock& clock()
-{
-    static Clock c;
-    return c;
-}
-} // namespace
-
-void setClockForTests(Clock c) { clock() = std::move(c); }
-
 QString timeStampOf(const QDateTime& moment)
 {
     // Date and time come from the one reading, so a run started at midnight cannot mix days.
@@ -27,28 +17,25 @@ QString timeStampOf(const QDateTime& moment)
            QString::number(t.hour()) + QString::number(t.minute()) + QString::number(t.second());
 }
 
-QString GetNowString()
+QString GetNowString(const AppContext& context)
 {
     QString stamp;
-    trapProcedure(QStringLiteral("GetNowString"), [&] {
-        const QDateTime now = clock() ? clock()() : QDateTime::currentDateTime();
-        stamp = timeStampOf(now);
-    });
+    trapProcedure(context.seams, QStringLiteral("GetNowString"), [&] { stamp = timeStampOf(context.now()); });
     return stamp;
 }
 
-QString PrepareOutputFolder(const QString& OutputFolder, const QString& strTime)
+QString PrepareOutputFolder(const platform::Seams& seams, const QString& OutputFolder, const QString& strTime)
 {
     QString runFolder;
-    trapProcedure(QStringLiteral("PrepareOutputFolder"),
+    trapProcedure(seams, QStringLiteral("PrepareOutputFolder"),
                   [&] { runFolder = AppendBackslash(AppendBackslash(OutputFolder) + strTime); });
     return runFolder;
 }
 
-QString GetWorkbookShortName(const QString& inputName)
+QString GetWorkbookShortName(const platform::Seams& seams, const QString& inputName)
 {
     QString shortName;
-    trapProcedure(QStringLiteral("GetWorkbookShortName"), [&] {
+    trapProcedure(seams, QStringLiteral("GetWorkbookShortName"), [&] {
         const qsizetype keep = inputName.size() - 4;
         if (keep < 0)
             throw Error(err::InvalidProcedureCall,

@@ -1,14 +1,12 @@
 #include "split/SplitRun.h"
 
-#include "platform/Seams.h"
 #include "split/SplitNaming.h"
 #include "split/SplitState.h"
 #include "startup/AppVersion.h"
 #include "core/Error.h"
 #include "core/Paths.h"
-#include "startup/CommonDefine.h"
 #include "startup/ErrorReports.h"
-#include "startup/MainProc.h"
+#include "automation/SpreadsheetApplication.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,14 +23,6 @@ namespace {
 const QString kSplittedAt = QStringLiteral("_Splitted_at_");
 // The blank is handed over as it is; the spreadsheet application trims it when it saves.
 const QString kOutputExtension = QStringLiteral(".xls ");
-
-automation::SpreadsheetApplication& application()
-{
-    automation::SpreadsheetApplication* app = MainProc::ExcelApp();
-    if (!app)
-        throw Error(err::ObjectVariableNotSet, QStringLiteral("no spreadsheet application is running"));
-    return *app;
-}
 
 bool folderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
 
@@ -110,95 +100,116 @@ std::shared_ptr<automation::Workbook> activeWorkbook(automation::SpreadsheetAppl
     return book;
 }
 
+struct RunFolder {
+    QString path; // "" when the run ended before it had one (a message was shown)
+    QString stamp;
+};
+
+// The caption, the checks, the time stamp and the run folder, created.
+RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view)
+{
+    view.setCaption(context.configured(QStringLiteral("frmMainCaption")) + GetVersionString(context.seams));
+    if (rows.rowCount() == 0) {
+        context.seams.msgBox(QStringLiteral("Please select some Excel workbook at first"));
+        return {};
+    }
+    const QString chosen = context.seams.browseFolder(QStringLiteral("Please select output folder"));
+    if (!folderExists(chosen)) {
+        context.seams.msgBox(QStringLiteral("Please select a output folder and try again"));
+        return {};
+    }
+    RunFolder run;
+    run.stamp = GetNowString(context);
+    run.path = PrepareOutputFolder(context.seams, chosen, run.stamp);
+    createFolder(run.path);
+    return run;
+}
+
+// Writes row i's worksheet into its workbook's folder under the run folder. Consecutive rows of
+// one workbook keep it open; the comparison of paths counts letter case.
+void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, const QString& outputFolder,
+              const QString& stamp)
+{
+    automation::SpreadsheetApplication& app = context.spreadsheet();
+    const QString workbookPath = rows.sourceFileName(i);
+    if (app.workbooks().Count() == 0)
+        app.workbooks().Open(workbookPath);
+    auto source = activeWorkbook(app);
+    if (source->FullName() != workbookPath) {
+        source->Close(false);
+        app.workbooks().Open(workbookPath);
+        source = activeWorkbook(app);
+    }
+
+    const QString workbookName = source->Name();
+    const QString shortName = GetWorkbookShortName(context.seams, workbookName);
+    refuseUnsafeWorkbookFolder(shortName, workbookName);
+    const QString workbookFolder = AppendBackslash(AppendBackslash(outputFolder) + shortName);
+    if (!folderExists(workbookFolder))
+        createFolder(workbookFolder);
+
+    const QString sheetName = rows.worksheetName(i);
+    refuseUnsafeWorksheetName(sheetName);
+    source->WorksheetByName(sheetName)->Copy();
+    auto copy = activeWorkbook(app);
+    copy->SaveAs(workbookFolder + sheetName + kSplittedAt + stamp + kOutputExtension);
+    copy->Close(false);
+}
+
+// The end of a completed run, once the workbooks are closed: the window idle, the run folder shown.
+void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& outputFolder)
+{
+    RestoreControlStateAfterSplit(context, view);
+    SetCurrentListItem(context.seams, rows, 1);
+    view.repaintNow();
+    context.seams.msgBox(QStringLiteral("Mission complete!"));
+
+    platform::ShellSeam* shell = context.seams.shell;
+    if (!shell || !shell->openFolder(outputFolder))
+        throw Error(err::FileNotFound,
+                    QStringLiteral("the file manager could not be started to show \"%1\"").arg(outputFolder));
+}
+
 } // namespace
 
-QString RunSplit(tasklist::TaskRows& rows, SplitView& view, const QString& procName)
+QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& procName)
 {
     bool inSplitState = false;
     try {
-        QString caption;
-        if (clsSetting* setting = MainProc::Setting())
-            setting->GetSetting(QStringLiteral("frmMainCaption"), caption);
-        view.setCaption(caption + GetVersionString());
-
-        if (rows.rowCount() == 0) {
-            platform::msgBox(QStringLiteral("Please select some Excel workbook at first"));
+        const RunFolder run = prepareRun(context, rows, view);
+        if (run.path.isEmpty())
             return QString();
-        }
 
-        QString outputFolder = BrowseFolder(QStringLiteral("Please select output folder"));
-        if (!folderExists(outputFolder)) {
-            platform::msgBox(QStringLiteral("Please select a output folder and try again"));
-            return QString();
-        }
-
-        const QString stamp = GetNowString();
-        outputFolder = PrepareOutputFolder(outputFolder, stamp);
-        createFolder(outputFolder);
-
-        InitControlStateBeforeSplit(rows, view);
+        InitControlStateBeforeSplit(context, rows, view);
         inSplitState = true;
         view.repaintNow();
 
         const std::int16_t count = rowCountOf(rows);
-        automation::SpreadsheetApplication& app = application();
         for (int i = 1; i <= count; ++i) {
-            const QString workbookPath = rows.sourceFileName(i);
-            if (app.workbooks().Count() == 0)
-                app.workbooks().Open(workbookPath);
-            // Consecutive rows of one workbook keep it open; the comparison counts letter case.
-            auto source = activeWorkbook(app);
-            if (source->FullName() != workbookPath) {
-                source->Close(false);
-                app.workbooks().Open(workbookPath);
-                source = activeWorkbook(app);
-            }
-
-            const QString workbookName = source->Name();
-            const QString shortName = GetWorkbookShortName(workbookName);
-            refuseUnsafeWorkbookFolder(shortName, workbookName);
-            const QString workbookFolder = AppendBackslash(AppendBackslash(outputFolder) + shortName);
-            if (!folderExists(workbookFolder))
-                createFolder(workbookFolder);
-
-            const QString sheetName = rows.worksheetName(i);
-            refuseUnsafeWorksheetName(sheetName);
-            source->WorksheetByName(sheetName)->Copy();
-            auto copy = activeWorkbook(app);
-            copy->SaveAs(workbookFolder + sheetName + kSplittedAt + stamp + kOutputExtension);
-            copy->Close(false);
-
-            SetCurrentListItem(rows, static_cast<std::int16_t>(i));
+            splitRow(context, rows, i, run.path, run.stamp);
+            SetCurrentListItem(context.seams, rows, static_cast<std::int16_t>(i));
             view.setProgressValue(2.0f * static_cast<float>(i));
             view.repaintNow();
         }
-
+        automation::SpreadsheetApplication& app = context.spreadsheet();
         if (app.workbooks().Count() > 0)
             app.workbooks().Close();
         inSplitState = false;
-        RestoreControlStateAfterSplit(view);
-        SetCurrentListItem(rows, 1);
-        view.repaintNow();
-        platform::msgBox(QStringLiteral("Mission complete!"));
-
-        platform::ShellSeam* shell = platform::seams().shell;
-        if (!shell || !shell->openFolder(outputFolder))
-            throw Error(err::FileNotFound,
-                        QStringLiteral("the file manager could not be started to show \"%1\"").arg(outputFolder));
-        return outputFolder;
+        finishRun(context, rows, view, run.path);
+        return run.path;
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();
         // The pointer, the bar and the events go back to idle before the report, so the window
         // is not left busy once the user has read it. Open workbooks stay for the next run.
         if (inSplitState) {
             try {
-                RestoreControlStateAfterSplit(view);
+                RestoreControlStateAfterSplit(context, view);
                 view.repaintNow();
             } catch (...) {
             }
         }
         try {
-            showProcedureError(procName, failure);
+            showProcedureError(context.seams, procName, failure);
         } catch (...) {
         }
         return QString();

@@ -2,6 +2,7 @@
 // The split run: every row of the task list becomes one workbook in a fresh, time-stamped
 // folder tree. Shared by the main window's Split command and the command-line tool.
 #include "split/SplitView.h"
+#include "startup/AppContext.h"
 #include "tasklist/TaskRows.h"
 
 #include <QString>
@@ -11,7 +12,7 @@ namespace bf::split {
 // mnuSplit_Click's work, from the caption refresh to opening the run folder. Traps every failure
 // and shows the report naming procName ("mnuSplit_Click" from the window). Returns the run folder
 // when the run completed, "" when it ended early (a message or a report was shown).
-QString RunSplit(tasklist::TaskRows& rows, SplitView& view,
+QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view,
                  const QString& procName = QStringLiteral("mnuSplit_Click"));
 
 } // namespace bf::split

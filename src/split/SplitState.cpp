@@ -2,25 +2,15 @@
 
 #include "core/Error.h"
 #include "startup/ErrorReports.h"
-#include "startup/MainProc.h"
+#include "automation/SpreadsheetApplication.h"
 
 #include <limits>
 
 namespace bf::split {
 
-namespace {
-automation::SpreadsheetApplication& application()
+void InitControlStateBeforeSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view)
 {
-    automation::SpreadsheetApplication* app = MainProc::ExcelApp();
-    if (!app)
-        throw Error(err::ObjectVariableNotSet, QStringLiteral("no spreadsheet application is running"));
-    return *app;
-}
-} // namespace
-
-void InitControlStateBeforeSplit(tasklist::TaskRows& rows, SplitView& view)
-{
-    trapProcedure(QStringLiteral("InitControlStateBeforeSplit"), [&] {
+    trapProcedure(context.seams, QStringLiteral("InitControlStateBeforeSplit"), [&] {
         view.setProgressVisible(true);
         view.setBusyPointer(true);
         view.setProgressMinimum(1.0f);
@@ -30,23 +20,23 @@ void InitControlStateBeforeSplit(tasklist::TaskRows& rows, SplitView& view)
             raise(err::Overflow);
         view.setProgressMaximum(static_cast<float>(static_cast<std::int32_t>(maximum)));
         view.setProgressValue(view.progressMinimum());
-        application().setEnableEvents(false);
+        context.spreadsheet().setEnableEvents(false);
     });
 }
 
-void RestoreControlStateAfterSplit(SplitView& view)
+void RestoreControlStateAfterSplit(const AppContext& context, SplitView& view)
 {
-    trapProcedure(QStringLiteral("RestoreControlStateAfterSplit"), [&] {
+    trapProcedure(context.seams, QStringLiteral("RestoreControlStateAfterSplit"), [&] {
         view.setProgressVisible(false);
         view.setProgressValue(view.progressMinimum());
         view.setBusyPointer(false);
-        application().setEnableEvents(true);
+        context.spreadsheet().setEnableEvents(true);
     });
 }
 
-void SetCurrentListItem(tasklist::TaskRows& rows, std::int16_t Index)
+void SetCurrentListItem(const platform::Seams& seams, tasklist::TaskRows& rows, std::int16_t Index)
 {
-    trapProcedure(QStringLiteral("SetCurrentListItem"), [&] { rows.selectRow(Index); });
+    trapProcedure(seams, QStringLiteral("SetCurrentListItem"), [&] { rows.selectRow(Index); });
 }
 
 } // namespace bf::split

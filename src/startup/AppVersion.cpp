@@ -1,15 +1,14 @@
 #include "startup/AppVersion.h"
 
-#include "platform/Seams.h"
 #include "startup/ErrorReports.h"
 
 namespace bf {
 
-QString GetVersionString()
+QString GetVersionString(const platform::Seams& seams)
 {
     QString text;
-    trapProcedure(QStringLiteral("GetVersionString"), [&] {
-        const platform::AppInfoSeam& app = platform::app();
+    trapProcedure(seams, QStringLiteral("GetVersionString"), [&] {
+        const platform::AppInfoSeam& app = seams.app();
         text = QString::number(app.major()) + '.' + QString::number(app.minor()) + '.' +
                QString::number(app.revision());
     });

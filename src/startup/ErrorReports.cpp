@@ -1,6 +1,5 @@
 #include "startup/ErrorReports.h"
 
-#include "platform/Seams.h"
 
 namespace bf {
 
@@ -33,28 +32,28 @@ QString fileReportText(std::int32_t number, const QString& description, const QS
            QStringLiteral(" Error Description: ") + description + kBreak + QStringLiteral("Error File Name: ") + file;
 }
 
-void showProcedureError(const QString& procName, std::exception_ptr e)
+void showProcedureError(const platform::Seams& seams, const QString& procName, std::exception_ptr e)
 {
     const ErrorInfo info = errorInfoOf(e);
-    platform::msgBox(procedureReportText(info.number, info.description, procName));
+    seams.msgBox(procedureReportText(info.number, info.description, procName));
 }
 
-void showStartupError(std::exception_ptr e)
+void showStartupError(const platform::Seams& seams, std::exception_ptr e)
 {
     const ErrorInfo info = errorInfoOf(e);
-    platform::msgBox(startupReportText(info.number, info.description));
+    seams.msgBox(startupReportText(info.number, info.description));
 }
 
-void showFolderError(const QString& folder, std::exception_ptr e)
+void showFolderError(const platform::Seams& seams, const QString& folder, std::exception_ptr e)
 {
     const ErrorInfo info = errorInfoOf(e);
-    platform::msgBox(folderReportText(info.number, info.description, folder));
+    seams.msgBox(folderReportText(info.number, info.description, folder));
 }
 
-void showFileError(const QString& file, std::exception_ptr e)
+void showFileError(const platform::Seams& seams, const QString& file, std::exception_ptr e)
 {
     const ErrorInfo info = errorInfoOf(e);
-    platform::msgBox(fileReportText(info.number, info.description, file));
+    seams.msgBox(fileReportText(info.number, info.description, file));
 }
 
 } // namespace bf

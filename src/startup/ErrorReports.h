@@ -1,6 +1,7 @@
 #pragma once
 // The four report formats: each one message box with an OK button and the application title.
 #include "core/Error.h"
+#include "platform/Seams.h"
 
 #include <QString>
 #include <exception>
@@ -13,21 +14,23 @@ QString folderReportText(std::int32_t number, const QString& description, const 
 QString fileReportText(std::int32_t number, const QString& description, const QString& file);
 
 // Show a report for the exception in flight (call inside a catch block) or a given one.
-void showProcedureError(const QString& procName, std::exception_ptr e = std::current_exception());
-void showStartupError(std::exception_ptr e = std::current_exception());
-void showFolderError(const QString& folder, std::exception_ptr e = std::current_exception());
-void showFileError(const QString& file, std::exception_ptr e = std::current_exception());
+void showProcedureError(const platform::Seams& seams, const QString& procName,
+                        std::exception_ptr e = std::current_exception());
+void showStartupError(const platform::Seams& seams, std::exception_ptr e = std::current_exception());
+void showFolderError(const platform::Seams& seams, const QString& folder,
+                     std::exception_ptr e = std::current_exception());
+void showFileError(const platform::Seams& seams, const QString& file, std::exception_ptr e = std::current_exception());
 
 // Runs body; any failure in it is shown as the procedure error report naming procName.
 // Returns false when it reported a failure. Handlers use it so nothing escapes into Qt.
-template <typename F> bool trapProcedure(const QString& procName, F&& body)
+template <typename F> bool trapProcedure(const platform::Seams& seams, const QString& procName, F&& body)
 {
     try {
         body();
         return true;
     } catch (...) {
         try {
-            showProcedureError(procName);
+            showProcedureError(seams, procName);
         } catch (...) {
         }
         return false;

@@ -1,16 +1,19 @@
 #include "startup/MainProc.h"
 
-#include "platform/Seams.h"
-#include "core/Error.h"
 #include "core/Conversions.h"
+#include "core/Error.h"
 #include "startup/ErrorReports.h"
 
 namespace bf::MainProc {
 
 namespace {
-clsSetting* g_setting = nullptr;
-automation::SpreadsheetApplication* g_excelApp = nullptr;
-std::unique_ptr<automation::SpreadsheetApplication> g_ownedApp;
+
+// What Main owns while the program runs; the context points at it.
+struct Running {
+    std::unique_ptr<clsSetting> setting;
+    std::unique_ptr<automation::SpreadsheetApplication> application;
+    std::unique_ptr<MainWindowHandle> window;
+};
 
 // Closes what is still open and quits; failures here have nobody left to tell.
 void closeAndQuit(automation::SpreadsheetApplication& app)
@@ -18,94 +21,96 @@ void closeAndQuit(automation::SpreadsheetApplication& app)
     app.workbooks().Close();
     app.Quit();
 }
-} // namespace
 
-clsSetting* Setting() { return g_setting; }
-automation::SpreadsheetApplication* ExcelApp() { return g_excelApp; }
-void setSetting(clsSetting* s) { g_setting = s; }
-void setExcelApp(automation::SpreadsheetApplication* app) { g_excelApp = app; }
+void applyDisplaySettings(const AppContext& context)
+{
+    QString displayExcel;
+    QString displayAlerts;
+    automation::SpreadsheetApplication& app = context.spreadsheet();
+    context.store().GetSetting(QStringLiteral("DisplayExcel"), displayExcel);
+    app.setVisible(CBool(displayExcel));
+    context.store().GetSetting(QStringLiteral("DisplayExcelAlerts"), displayAlerts);
+    app.setDisplayAlerts(CBool(displayAlerts));
+    app.setScreenUpdating(true);
+    app.setAskToUpdateLinks(false);
+}
 
-bool CreateExcelApplication()
+// After a failure: no spreadsheet application process is left behind, and the store is
+// written back once the application has been told to quit.
+void releaseAfterFailure(AppContext& context, Running& running)
 {
     try {
-        QString backend;
-        if (g_setting)
-            g_setting->GetSetting(QStringLiteral("SpreadsheetApplication"), backend);
-        g_ownedApp = automation::createSpreadsheetApplication(backend);
-        g_excelApp = g_ownedApp.get();
-        return true;
+        running.window.reset();
+        if (running.application) {
+            running.setting.reset();
+            context.setting = nullptr;
+            closeAndQuit(*running.application);
+        }
     } catch (...) {
-        g_ownedApp.reset();
-        g_excelApp = nullptr;
-        platform::msgBox(QStringLiteral("Please install Microsoft Excel and try again."));
-        return false;
+    }
+    context.application = nullptr;
+    running.application.reset();
+    try {
+        running.setting.reset();
+    } catch (...) {
+    }
+    context.setting = nullptr;
+}
+
+} // namespace
+
+std::unique_ptr<automation::SpreadsheetApplication> CreateExcelApplication(const AppContext& context,
+                                                                          const automation::Backends& backends)
+{
+    try {
+        return backends.create(context.configured(QStringLiteral("SpreadsheetApplication")), context.seams);
+    } catch (...) {
+        context.seams.msgBox(QStringLiteral("Please install Microsoft Excel and try again."));
+        return nullptr;
     }
 }
 
-void Main(const MainWindowMaker& makeMainWindow)
+void Main(platform::Seams& seams, const automation::Backends& backends, const MainWindowMaker& makeMainWindow)
 {
-    std::unique_ptr<clsSetting> setting;
-    std::unique_ptr<MainWindowHandle> window;
-    auto release = [&] {
-        window.reset();
-        setting.reset(); // writes Config.cfg back
-        g_setting = nullptr;
-    };
+    AppContext context(seams);
+    Running running;
     try {
-        if (!platform::seams().instanceLock || !platform::seams().instanceLock->tryAcquire()) {
-            platform::msgBox(QStringLiteral("Application already running!"));
+        if (!seams.instanceLock || !seams.instanceLock->tryAcquire()) {
+            seams.msgBox(QStringLiteral("Application already running!"));
             return;
         }
-        platform::AppInfoSeam& appInfo = platform::app();
+        platform::AppInfoSeam& appInfo = seams.app();
         appInfo.setHelpFile(appInfo.path() + QStringLiteral("/help/help.chm"));
 
-        setting = std::make_unique<clsSetting>(platform::resolveBesideProgram(QStringLiteral("/Config/Config.cfg")));
-        g_setting = setting.get();
+        running.setting = std::make_unique<clsSetting>(
+            platform::resolveBesideProgram(seams, QStringLiteral("/Config/Config.cfg")), seams);
+        context.setting = running.setting.get();
 
-        if (!CreateExcelApplication()) {
-            release();
+        running.application = CreateExcelApplication(context, backends);
+        if (!running.application) {
+            context.setting = nullptr;
+            running.setting.reset(); // writes Config.cfg back
             return;
         }
+        context.application = running.application.get();
+        applyDisplaySettings(context);
 
-        QString displayExcel;
-        QString displayAlerts;
-        g_setting->GetSetting(QStringLiteral("DisplayExcel"), displayExcel);
-        g_excelApp->setVisible(CBool(displayExcel));
-        g_setting->GetSetting(QStringLiteral("DisplayExcelAlerts"), displayAlerts);
-        g_excelApp->setDisplayAlerts(CBool(displayAlerts));
-        g_excelApp->setScreenUpdating(true);
-        g_excelApp->setAskToUpdateLinks(false);
-
-        window = makeMainWindow();
-        window->showModal();
+        running.window = makeMainWindow(context);
+        running.window->showModal();
 
         // Shutdown: the window, the store (write-back), the workbooks, the application.
-        release();
-        closeAndQuit(*g_excelApp);
-        g_excelApp = nullptr;
-        g_ownedApp.reset();
+        running.window.reset();
+        context.setting = nullptr;
+        running.setting.reset();
+        closeAndQuit(*running.application);
+        context.application = nullptr;
+        running.application.reset();
     } catch (...) {
         try {
-            showStartupError();
+            showStartupError(seams);
         } catch (...) {
         }
-        // No spreadsheet application process is left behind on this path either.
-        try {
-            window.reset();
-            if (g_excelApp) {
-                setting.reset();
-                g_setting = nullptr;
-                closeAndQuit(*g_excelApp);
-            }
-        } catch (...) {
-        }
-        g_excelApp = nullptr;
-        g_ownedApp.reset();
-        try {
-            setting.reset();
-        } catch (...) {
-        }
-        g_setting = nullptr;
+        releaseAfterFailure(context, running);
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// The start-up module: Main, CreateExcelApplication and the three long-lived objects.
-#include "automation/SpreadsheetApplication.h"
+// The start-up routine: Main makes the program's context (configuration store, spreadsheet
+// application, seams) and shows the main window with it.
+#include "automation/ApplicationFactory.h"
+#include "startup/AppContext.h"
 #include "startup/clsSetting.h"
 
 #include <functional>
@@ -15,23 +17,17 @@ public:
     // Shows the window and returns when it has been unloaded.
     virtual void showModal() = 0;
 };
-using MainWindowMaker = std::function<std::unique_ptr<MainWindowHandle>()>;
+using MainWindowMaker = std::function<std::unique_ptr<MainWindowHandle>(AppContext&)>;
 
 namespace MainProc {
 
-// The configuration store and the spreadsheet application while the program runs; nullptr
-// outside that time. Tests install their own with the setters.
-clsSetting* Setting();
-automation::SpreadsheetApplication* ExcelApp();
-void setSetting(clsSetting* s);
-void setExcelApp(automation::SpreadsheetApplication* app);
-
-// Creates the spreadsheet application (backend named by the configuration, native by
-// default); on failure shows "Please install Microsoft Excel and try again." and returns false.
-bool CreateExcelApplication();
+// Creates the spreadsheet application (the backend named by the configuration, native by
+// default); on failure shows "Please install Microsoft Excel and try again." and returns nullptr.
+std::unique_ptr<automation::SpreadsheetApplication> CreateExcelApplication(const AppContext& context,
+                                                                          const automation::Backends& backends);
 
 // The start-up routine: runs the program and returns when it ends.
-void Main(const MainWindowMaker& makeMainWindow);
+void Main(platform::Seams& seams, const automation::Backends& backends, const MainWindowMaker& makeMainWindow);
 
 } // namespace MainProc
 } // namespace bf

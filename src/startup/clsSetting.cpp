@@ -1,7 +1,6 @@
 #include "startup/clsSetting.h"
 
 #include "platform/AtomicFile.h"
-#include "platform/Seams.h"
 #include "core/Error.h"
 
 #include <QFile>
@@ -22,17 +21,17 @@ void appendUtf16Le(QByteArray& out, const QString& text)
 }
 } // namespace
 
-clsSetting::clsSetting(const QString& filePath) : filePath_(filePath)
+clsSetting::clsSetting(const QString& filePath, const platform::Seams& seams) : filePath_(filePath), seams_(seams)
 {
     if (ReadConfigFile(filePath_) != kDone)
-        platform::msgBox(QStringLiteral("Can't Read Setting from config file"));
+        seams_.msgBox(QStringLiteral("Can't Read Setting from config file"));
 }
 
 clsSetting::~clsSetting()
 {
     try {
         if (WriteConfigFile(filePath_) != kDone)
-            platform::msgBox(QStringLiteral("Can't Write Setting to config file"));
+            seams_.msgBox(QStringLiteral("Can't Write Setting to config file"));
     } catch (...) {
         // A destructor must not throw; the report above is all the user can be told.
     }
@@ -142,7 +141,7 @@ std::int32_t clsSetting::WriteConfigFile(const QString& path)
     // Lines not read because reading stopped early go back exactly as they were.
     out.append(unreadTail_);
     QString error;
-    return platform::writeFileAtomically(path, out, &error) ? kDone : kKeyMissing;
+    return platform::writeFileAtomically(path, out, &error, seams_.writeFault) ? kDone : kKeyMissing;
 }
 
 } // namespace bf

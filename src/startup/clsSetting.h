@@ -1,6 +1,8 @@
 #pragma once
 // The configuration store over Config.cfg: the whole file as an insertion-ordered key/value
 // table, read once at creation and written back once at release.
+#include "platform/Seams.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
@@ -12,8 +14,9 @@ namespace bf {
 class clsSetting {
 public:
     // Class_Initialize: reads the file; a missing file throws Error 53 (the store catches
-    // nothing); a stopped read shows "Can't Read Setting from config file".
-    explicit clsSetting(const QString& filePath);
+    // nothing); a stopped read shows "Can't Read Setting from config file". The reports go
+    // through seams, which must outlive the store.
+    clsSetting(const QString& filePath, const platform::Seams& seams);
     // Class_Terminate: writes the table back; a failure shows "Can't Write Setting to config file".
     ~clsSetting();
     clsSetting(const clsSetting&) = delete;
@@ -39,6 +42,7 @@ private:
 
     std::vector<std::pair<QString, QString>> table_;
     QString filePath_;
+    const platform::Seams& seams_;
     // The original bytes from the malformed line on, written back unchanged after the table.
     QByteArray unreadTail_;
 };

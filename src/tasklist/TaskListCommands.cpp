@@ -1,11 +1,9 @@
 #include "tasklist/TaskListCommands.h"
 
-#include "platform/Seams.h"
+#include "automation/SpreadsheetApplication.h"
 #include "core/Error.h"
 #include "core/Paths.h"
-#include "startup/CommonDefine.h"
 #include "startup/ErrorReports.h"
-#include "startup/MainProc.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,14 +15,6 @@
 namespace bf::tasklist {
 
 namespace {
-
-QString configured(const QString& key)
-{
-    QString text;
-    if (clsSetting* setting = MainProc::Setting())
-        setting->GetSetting(key, text);
-    return text;
-}
 
 bool alreadyListed(const TaskRows& rows, const QString& path)
 {
@@ -72,27 +62,27 @@ std::int32_t RoundHalfEven(double value)
     return static_cast<std::int32_t>(r);
 }
 
-void AdjustColumnWidth(TaskRows& rows, std::int16_t column, const QString& text)
+void AdjustColumnWidth(const platform::Seams& seams, TaskRows& rows, std::int16_t column, const QString& text)
 {
-    trapProcedure(QStringLiteral("AdjustColumnWidth"), [&] {
+    trapProcedure(seams, QStringLiteral("AdjustColumnWidth"), [&] {
         const std::int32_t w = RoundHalfEven(rows.textWidthTwips(text) + 200.0);
         if (rows.columnWidthTwips(column) < w)
             rows.setColumnWidthTwips(column, w);
     });
 }
 
-void UpdateListView(TaskRows& rows, automation::SpreadsheetApplication& app, const QString& WorkbookPath)
+void UpdateListView(const AppContext& context, TaskRows& rows, const QString& WorkbookPath)
 {
     std::shared_ptr<automation::Workbook> workbook;
     try {
         if (alreadyListed(rows, WorkbookPath))
             return;
         BusyPointer busy(rows);
-        workbook = app.workbooks().Open(WorkbookPath);
+        workbook = context.spreadsheet().workbooks().Open(WorkbookPath);
         if (!workbook) {
             // The pointer goes back before the message, as on every other way out.
             rows.setBusyPointer(false);
-            platform::msgBox(configured(QStringLiteral("ErrCantOpenWorkbook")));
+            context.seams.msgBox(context.configured(QStringLiteral("ErrCantOpenWorkbook")));
             return;
         }
         for (const auto& sheet : workbook->Worksheets()) {
@@ -104,8 +94,8 @@ void UpdateListView(TaskRows& rows, automation::SpreadsheetApplication& app, con
                 rows.removeRow(n);
                 continue;
             }
-            AdjustColumnWidth(rows, 1, rows.sourceFileName(n));
-            AdjustColumnWidth(rows, 2, rows.worksheetName(n));
+            AdjustColumnWidth(context.seams, rows, 1, rows.sourceFileName(n));
+            AdjustColumnWidth(context.seams, rows, 2, rows.worksheetName(n));
         }
         auto closing = std::move(workbook);
         closing->Close(false);
@@ -116,7 +106,7 @@ void UpdateListView(TaskRows& rows, automation::SpreadsheetApplication& app, con
         } catch (...) {
         }
         try {
-            showFileError(WorkbookPath, failure);
+            showFileError(context.seams, WorkbookPath, failure);
         } catch (...) {
         }
         if (workbook) {
@@ -159,54 +149,57 @@ QStringList ListFolderWorkbooks(const QString& folder)
     return names;
 }
 
-void AddFile(TaskRows& rows, automation::SpreadsheetApplication& app)
+void AddFile(const AppContext& context, TaskRows& rows)
 {
-    auto* dialog = platform::seams().fileOpenDialog;
+    context.spreadsheet(); // nothing is asked while no spreadsheet application is running
+    auto* dialog = context.seams.fileOpenDialog;
     if (!dialog)
         raise(err::ObjectVariableNotSet);
     const QString fileName = dialog->getOpenFileName(QStringLiteral("Excel Files (*.xls)"));
     if (fileName.isEmpty())
         return;
     if (HasWorkbookEnding(fileName))
-        UpdateListView(rows, app, fileName);
+        UpdateListView(context, rows, fileName);
 }
 
 namespace {
-void addFolderPath(TaskRows& rows, automation::SpreadsheetApplication& app, QString folder)
+void addFolderPath(const AppContext& context, TaskRows& rows, QString folder)
 {
     try {
         folder = AppendBackslash(folder);
         const QStringList names = ListFolderWorkbooks(folder);
         for (const QString& name : names)
-            UpdateListView(rows, app, folder + name);
+            UpdateListView(context, rows, folder + name);
     } catch (...) {
-        showFolderError(folder);
+        showFolderError(context.seams, folder);
     }
 }
 } // namespace
 
-void AddFolder(TaskRows& rows, automation::SpreadsheetApplication& app)
+void AddFolder(const AppContext& context, TaskRows& rows)
 {
+    context.spreadsheet(); // nothing is asked while no spreadsheet application is running
     QString folder;
     try {
-        folder = BrowseFolder(QStringLiteral("Add all Excel files in the folder"));
+        folder = context.seams.browseFolder(QStringLiteral("Add all Excel files in the folder"));
     } catch (...) {
-        showFolderError(folder);
+        showFolderError(context.seams, folder);
         return;
     }
     if (folder.isEmpty())
         return;
-    addFolderPath(rows, app, folder);
+    addFolderPath(context, rows, folder);
 }
 
-void AddDropped(TaskRows& rows, automation::SpreadsheetApplication& app, const QStringList& paths)
+void AddDropped(const AppContext& context, TaskRows& rows, const QStringList& paths)
 {
+    context.spreadsheet(); // nothing is listed while no spreadsheet application is running
     for (const QString& path : paths) {
         const QFileInfo info(path);
         if (info.isDir())
-            addFolderPath(rows, app, info.absoluteFilePath());
+            addFolderPath(context, rows, info.absoluteFilePath());
         else if (HasWorkbookEnding(path))
-            UpdateListView(rows, app, path);
+            UpdateListView(context, rows, path);
     }
 }
 
@@ -223,22 +216,22 @@ void RemoveItem(TaskRows& rows)
         rows.selectRow(next);
 }
 
-void ClearList(TaskRows& rows)
+void ClearList(const platform::Seams& seams, TaskRows& rows)
 {
     if (rows.rowCount() == 0)
         return;
     const platform::MsgResult answer =
-        platform::msgBox(QStringLiteral("Do you really want to clear the list"), platform::MsgButtons::YesNo,
+        seams.msgBox(QStringLiteral("Do you really want to clear the list"), platform::MsgButtons::YesNo,
                          platform::MsgIcon::Question, platform::MsgDefault::Second);
     if (answer == platform::MsgResult::Yes)
         rows.clearRows();
 }
 
-bool ConfirmExit(const TaskRows& rows)
+bool ConfirmExit(const platform::Seams& seams, const TaskRows& rows)
 {
     if (rows.rowCount() == 0)
         return true;
-    return platform::msgBox(QStringLiteral("Do you really want to exit?"), platform::MsgButtons::YesNo,
+    return seams.msgBox(QStringLiteral("Do you really want to exit?"), platform::MsgButtons::YesNo,
                             platform::MsgIcon::Question, platform::MsgDefault::Second) == platform::MsgResult::Yes;
 }
 

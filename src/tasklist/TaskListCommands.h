@@ -2,7 +2,7 @@
 // The task list's work, free of widgets: listing a workbook into rows, sizing the columns,
 // adding files and folders, removing and clearing rows, and the exit question. The main
 // window's handlers call these and trap whatever escapes.
-#include "automation/SpreadsheetApplication.h"
+#include "startup/AppContext.h"
 #include "tasklist/TaskRows.h"
 
 #include <QString>
@@ -17,12 +17,12 @@ std::int32_t RoundHalfEven(double value);
 
 // Widens column (1 or 2) to the measured width of text + 200 twips; never narrows it.
 // Reports its own failures ("AdjustColumnWidth").
-void AdjustColumnWidth(TaskRows& rows, std::int16_t column, const QString& text);
+void AdjustColumnWidth(const platform::Seams& seams, TaskRows& rows, std::int16_t column, const QString& text);
 
 // Appends one row per worksheet of the workbook at WorkbookPath unless a row already holds that
 // path (letter case ignored). Shows the hourglass while it works and reports every failure
 // itself (the file error report), so callers simply go on.
-void UpdateListView(TaskRows& rows, automation::SpreadsheetApplication& app, const QString& WorkbookPath);
+void UpdateListView(const AppContext& context, TaskRows& rows, const QString& WorkbookPath);
 
 // The add-file check: the last three characters, upper-cased, are "XLS".
 bool HasWorkbookEnding(const QString& fileName);
@@ -34,24 +34,24 @@ QStringList ListFolderWorkbooks(const QString& folder);
 
 // mnuAddFile_Click's work: the file dialog, the ending check, UpdateListView. Failures of the
 // dialog propagate to the caller.
-void AddFile(TaskRows& rows, automation::SpreadsheetApplication& app);
+void AddFile(const AppContext& context, TaskRows& rows);
 
 // mnuAddFolder_Click's work, with its folder error report for failures of the chooser, the
 // separator routine and the listing.
-void AddFolder(TaskRows& rows, automation::SpreadsheetApplication& app);
+void AddFolder(const AppContext& context, TaskRows& rows);
 
 // Adds paths dropped from a file manager: each folder as Add Folder lists it, each file as Add
 // File checks it.
-void AddDropped(TaskRows& rows, automation::SpreadsheetApplication& app, const QStringList& paths);
+void AddDropped(const AppContext& context, TaskRows& rows, const QStringList& paths);
 
 // Removes the current row and shows the next current row selected. Nothing on an empty list;
 // error 91 when rows exist but none is current.
 void RemoveItem(TaskRows& rows);
 
 // Asks before emptying a non-empty list; column widths stay.
-void ClearList(TaskRows& rows);
+void ClearList(const platform::Seams& seams, TaskRows& rows);
 
 // The exit question: true when the window may close (empty list, or the user said Yes).
-bool ConfirmExit(const TaskRows& rows);
+bool ConfirmExit(const platform::Seams& seams, const TaskRows& rows);
 
 } // namespace bf::tasklist

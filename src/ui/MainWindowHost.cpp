@@ -7,10 +7,11 @@
 namespace bf::ui {
 
 struct MainWindowHost::Impl {
+    explicit Impl(AppContext& context) : window(context) {}
     frmMain window;
 };
 
-MainWindowHost::MainWindowHost() : impl_(std::make_unique<Impl>()) {}
+MainWindowHost::MainWindowHost(AppContext& context) : impl_(std::make_unique<Impl>(context)) {}
 MainWindowHost::~MainWindowHost() = default;
 
 void MainWindowHost::showModal()

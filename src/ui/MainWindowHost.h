@@ -5,7 +5,7 @@
 namespace bf::ui {
 class MainWindowHost : public MainWindowHandle {
 public:
-    MainWindowHost();
+    explicit MainWindowHost(AppContext& context);
     ~MainWindowHost() override;
     void showModal() override;
 

@@ -134,10 +134,10 @@ TaskListWidget::TaskListWidget(QWidget* parent) : QTableWidget(parent), rows_(st
 
 TaskListWidget::~TaskListWidget() = default;
 
-std::int32_t TaskListWidget::InitListView()
+std::int32_t TaskListWidget::InitListView(const platform::Seams& seams)
 {
     std::int32_t result = 0;
-    trapProcedure(QStringLiteral("InitListView"), [&] {
+    trapProcedure(seams, QStringLiteral("InitListView"), [&] {
         // Report view: one line per row under column headers; no row numbers.
         verticalHeader()->hide();
         // One text line per row, as a report-style list shows them.

@@ -2,6 +2,7 @@
 // lvwTask, the task list on the main window: a report-style table with grid lines, whole-row
 // selection, no editing and no sorting. Rows are reached through rows(), the core's view of the
 // list; key, mouse and drop events are passed on as signals for the window's handlers.
+#include "platform/Seams.h"
 #include "tasklist/TaskRows.h"
 
 #include <QTableWidget>
@@ -46,7 +47,7 @@ public:
 
     // The list's set-up at load: view, grid lines, selection, no editing, the two columns at
     // 3/5 and 2/5 of the list's width. 1 when done, 0 after the "InitListView" report.
-    std::int32_t InitListView();
+    std::int32_t InitListView(const platform::Seams& seams);
 
     // The list's width in twips as the window's layout placed it (0: take it from the pixels).
     double layoutWidthTwips = 0;

@@ -3,12 +3,11 @@
 #include "about/LinkCommands.h"
 #include "about/frmAbout.h"
 #include "about/frmHelpKeys.h"
-#include "platform/Seams.h"
 #include "split/SplitRun.h"
 #include "startup/AppVersion.h"
 #include "core/Error.h"
 #include "startup/ErrorReports.h"
-#include "startup/MainProc.h"
+#include "startup/clsSetting.h"
 #include "tasklist/TaskListCommands.h"
 #include "ui/TaskListWidget.h"
 #include "ui/Twips.h"
@@ -74,9 +73,9 @@ constexpr std::int32_t kInvalidPicture = 481;
 
 // A picture file beside the program; missing or unreadable files fail as the platform's
 // picture loader did (file not found, invalid picture).
-QIcon loadPicture(const QString& relative)
+QIcon loadPicture(const platform::Seams& seams, const QString& relative)
 {
-    const QString path = platform::resolveBesideProgram(relative);
+    const QString path = platform::resolveBesideProgram(seams, relative);
     if (!QFileInfo(path).isFile())
         throw Error(err::FileNotFound, QStringLiteral("File not found: ") + path);
     QImageReader reader(path);
@@ -90,31 +89,9 @@ QIcon loadPicture(const QString& relative)
     return icon;
 }
 
-QString configured(const QString& key)
+void showConfiguredMessage(const AppContext& context, const QString& key)
 {
-    QString text;
-    if (clsSetting* setting = MainProc::Setting())
-        setting->GetSetting(key, text);
-    return text;
-}
-
-void showConfiguredMessage(const QString& key)
-{
-    platform::msgBox(configured(key));
-}
-
-automation::SpreadsheetApplication& excelApp()
-{
-    automation::SpreadsheetApplication* app = MainProc::ExcelApp();
-    if (!app)
-        throw Error(err::ObjectVariableNotSet, QStringLiteral("the spreadsheet application is not running"));
-    return *app;
-}
-
-void fault(const QString& routine)
-{
-    if (auto& hook = frmMain::loadFaultHook())
-        hook(routine);
+    context.seams.msgBox(context.configured(key));
 }
 
 QAction* menuItem(QMenu* menu, const char* name, const char* caption, int helpContext)
@@ -157,13 +134,7 @@ private:
 
 } // namespace
 
-std::function<void(const QString&)>& frmMain::loadFaultHook()
-{
-    static std::function<void(const QString&)> hook;
-    return hook;
-}
-
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
+frmMain::frmMain(AppContext& context, QWidget* parent) : QMainWindow(parent), context_(context)
 {
     setObjectName(QStringLiteral("frmMain"));
     handlers_ = {
@@ -190,7 +161,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     // Key preview: F1 reaches the window whichever of its controls has the focus.
     qApp->installEventFilter(this);
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
-        trapProcedure(QStringLiteral("Form_QueryUnload"), [&] {
+        trapProcedure(context_.seams, QStringLiteral("Form_QueryUnload"), [&] {
             const bool mayAsk = manager.allowsInteraction();
             const bool ends = EndSession(mayAsk);
             if (mayAsk)
@@ -322,23 +293,23 @@ tasklist::TaskRows& frmMain::rows() { return lvwTask->rows(); }
 
 void frmMain::Form_Load()
 {
-    trapProcedure(QStringLiteral("Form_Load"), [&] {
-        fault(QStringLiteral("Form_Load"));
-        setWindowIcon(loadPicture(QStringLiteral("\\Icon\\frmMain.ico")));
+    trapProcedure(context_.seams, QStringLiteral("Form_Load"), [&] {
+        context_.loadRoutineStarts(QStringLiteral("Form_Load"));
+        setWindowIcon(loadPicture(context_.seams, QStringLiteral("\\Icon\\frmMain.ico")));
         if (SetCaption() != 1) {
-            showConfiguredMessage(QStringLiteral("ErrCantSetfrmMainCaption"));
+            showConfiguredMessage(context_, QStringLiteral("ErrCantSetfrmMainCaption"));
             return;
         }
         if (InitImageList() != 1) {
-            showConfiguredMessage(QStringLiteral("ErrCantInitImageList"));
+            showConfiguredMessage(context_, QStringLiteral("ErrCantInitImageList"));
             return;
         }
         if (InitToolbar() != 1) {
-            showConfiguredMessage(QStringLiteral("ErrCantInitToolbar"));
+            showConfiguredMessage(context_, QStringLiteral("ErrCantInitToolbar"));
             return;
         }
         if (InitListView() != 1) {
-            showConfiguredMessage(QStringLiteral("ErrCantInitListView"));
+            showConfiguredMessage(context_, QStringLiteral("ErrCantInitListView"));
             return;
         }
         prgSplit->setVisible(false);
@@ -351,17 +322,14 @@ void frmMain::Form_Load()
 std::int32_t frmMain::SetCaption()
 {
     std::int32_t result = 0;
-    trapProcedure(QStringLiteral("SetCaption"), [&] {
-        fault(QStringLiteral("SetCaption"));
-        clsSetting* setting = MainProc::Setting();
-        if (!setting)
-            throw Error(err::ObjectVariableNotSet, QStringLiteral("the configuration store is not available"));
+    trapProcedure(context_.seams, QStringLiteral("SetCaption"), [&] {
+        context_.loadRoutineStarts(QStringLiteral("SetCaption"));
         QString caption;
-        if (setting->GetSetting(QStringLiteral("frmMainCaption"), caption) == clsSetting::kKeyMissing) {
+        if (context_.store().GetSetting(QStringLiteral("frmMainCaption"), caption) == clsSetting::kKeyMissing) {
             result = 2;
             return;
         }
-        setWindowTitle(caption + GetVersionString());
+        setWindowTitle(caption + GetVersionString(context_.seams));
         result = 1;
     });
     return result;
@@ -370,10 +338,10 @@ std::int32_t frmMain::SetCaption()
 std::int32_t frmMain::InitImageList()
 {
     std::int32_t result = 0;
-    trapProcedure(QStringLiteral("InitImageList"), [&] {
-        fault(QStringLiteral("InitImageList"));
+    trapProcedure(context_.seams, QStringLiteral("InitImageList"), [&] {
+        context_.loadRoutineStarts(QStringLiteral("InitImageList"));
         for (const ImageFile& file : kImages)
-            ilsMain.push_back({file.index, QString::fromLatin1(file.key), loadPicture(QString::fromLatin1(file.file))});
+            ilsMain.push_back({file.index, QString::fromLatin1(file.key), loadPicture(context_.seams, QString::fromLatin1(file.file))});
         result = 1;
     });
     return result;
@@ -382,8 +350,8 @@ std::int32_t frmMain::InitImageList()
 std::int32_t frmMain::InitToolbar()
 {
     std::int32_t result = 0;
-    trapProcedure(QStringLiteral("InitToolbar"), [&] {
-        fault(QStringLiteral("InitToolbar"));
+    trapProcedure(context_.seams, QStringLiteral("InitToolbar"), [&] {
+        context_.loadRoutineStarts(QStringLiteral("InitToolbar"));
         int index = 0;
         for (const ToolbarButton& b : kButtons) {
             ++index;
@@ -416,24 +384,24 @@ std::int32_t frmMain::InitToolbar()
 
 std::int32_t frmMain::InitListView()
 {
-    fault(QStringLiteral("InitListView"));
-    return lvwTask->InitListView();
+    context_.loadRoutineStarts(QStringLiteral("InitListView"));
+    return lvwTask->InitListView(context_.seams);
 }
 
 // ---- commands --------------------------------------------------------------------------------
 
 void frmMain::mnuAddFile_Click()
 {
-    trapProcedure(QStringLiteral("mnuAddFile_Click"), [&] { tasklist::AddFile(rows(), excelApp()); });
+    trapProcedure(context_.seams, QStringLiteral("mnuAddFile_Click"), [&] { tasklist::AddFile(context_, rows()); });
 }
 
 void frmMain::mnuAddFolder_Click()
 {
     try {
-        tasklist::AddFolder(rows(), excelApp());
+        tasklist::AddFolder(context_, rows());
     } catch (...) {
         try {
-            showFolderError(QString());
+            showFolderError(context_.seams, QString());
         } catch (...) {
         }
     }
@@ -441,88 +409,88 @@ void frmMain::mnuAddFolder_Click()
 
 void frmMain::mnuPopupAddFile_Click()
 {
-    trapProcedure(QStringLiteral("mnuPopupAddFile_Click"), [&] { mnuAddFile_Click(); });
+    trapProcedure(context_.seams, QStringLiteral("mnuPopupAddFile_Click"), [&] { mnuAddFile_Click(); });
 }
 
 void frmMain::mnuPopupAddFolder_Click()
 {
-    trapProcedure(QStringLiteral("mnuPopupAddFolder_Click"), [&] { mnuAddFolder_Click(); });
+    trapProcedure(context_.seams, QStringLiteral("mnuPopupAddFolder_Click"), [&] { mnuAddFolder_Click(); });
 }
 
 void frmMain::mnuRemoveItem_Click()
 {
-    trapProcedure(QStringLiteral("mnuRemoveItem_Click"), [&] { tasklist::RemoveItem(rows()); });
+    trapProcedure(context_.seams, QStringLiteral("mnuRemoveItem_Click"), [&] { tasklist::RemoveItem(rows()); });
 }
 
 void frmMain::mnuClearList_Click()
 {
-    trapProcedure(QStringLiteral("mnuClearList_Click"), [&] { tasklist::ClearList(rows()); });
+    trapProcedure(context_.seams, QStringLiteral("mnuClearList_Click"), [&] { tasklist::ClearList(context_.seams, rows()); });
 }
 
 void frmMain::mnuPopupRemoveItem_Click()
 {
-    trapProcedure(QStringLiteral("mnuPopupRemoveItem_Click"), [&] { mnuRemoveItem_Click(); });
+    trapProcedure(context_.seams, QStringLiteral("mnuPopupRemoveItem_Click"), [&] { mnuRemoveItem_Click(); });
 }
 
 void frmMain::mnuPopupClearList_Click()
 {
-    trapProcedure(QStringLiteral("mnuPopupClearList_Click"), [&] { mnuClearList_Click(); });
+    trapProcedure(context_.seams, QStringLiteral("mnuPopupClearList_Click"), [&] { mnuClearList_Click(); });
 }
 
 void frmMain::mnuSplit_Click()
 {
-    trapProcedure(QStringLiteral("mnuSplit_Click"), [&] { split::RunSplit(rows(), *this); });
+    trapProcedure(context_.seams, QStringLiteral("mnuSplit_Click"), [&] { split::RunSplit(context_, rows(), *this); });
 }
 
 void frmMain::mnuPopupSplit_Click()
 {
     // The run reports its own failures as "mnuSplit_Click"; this name is only for failing to
     // start it.
-    trapProcedure(QStringLiteral("mnuPopupSplit_Click"), [&] { mnuSplit_Click(); });
+    trapProcedure(context_.seams, QStringLiteral("mnuPopupSplit_Click"), [&] { mnuSplit_Click(); });
 }
 
 void frmMain::mnuExit_Click()
 {
-    trapProcedure(QStringLiteral("mnuExit_Click"), [&] { close(); });
+    trapProcedure(context_.seams, QStringLiteral("mnuExit_Click"), [&] { close(); });
 }
 
 void frmMain::mnuSettings_Click()
 {
-    trapProcedure(QStringLiteral("mnuSettings_Click"), [&] {
+    trapProcedure(context_.seams, QStringLiteral("mnuSettings_Click"), [&] {
         // A fresh dialog each time, so it reads the settings again; a failing load throws
         // before anything is shown.
-        frmOptions dialog;
+        frmOptions dialog(context_);
         showDialog(dialog);
     });
 }
 
 void frmMain::mnuAbout_Click()
 {
-    trapProcedure(QStringLiteral("lmnuAbout_Click"), [&] {
+    trapProcedure(context_.seams, QStringLiteral("lmnuAbout_Click"), [&] {
         about::AboutLinks links{[this] { mnuVisitHomePage_Click(); }, [this] { mnuSupport_Click(); }};
-        about::frmAbout dialog(windowTitle(), links);
+        about::frmAbout dialog(context_.seams, windowTitle(), links);
         showDialog(dialog);
     });
 }
 
 void frmMain::mnuApplicationHelp_Click()
 {
-    trapProcedure(QStringLiteral("mnuApplicationHelp_Click"), [&] { about::ApplicationHelp(this); });
+    trapProcedure(context_.seams, QStringLiteral("mnuApplicationHelp_Click"), [&] { about::ApplicationHelp(this); });
 }
 
 void frmMain::mnuVisitHomePage_Click()
 {
-    trapProcedure(QStringLiteral("mnuVisitHomePage_Click"), [&] { about::VisitHomePage(); });
+    trapProcedure(context_.seams, QStringLiteral("mnuVisitHomePage_Click"), [&] { about::VisitHomePage(context_); });
 }
 
 void frmMain::mnuSupport_Click()
 {
-    trapProcedure(QStringLiteral("mnuSupport_Click"), [&] { about::Support(); });
+    trapProcedure(context_.seams, QStringLiteral("mnuSupport_Click"), [&] { about::Support(context_); });
 }
 
 void frmMain::tlbMain_ButtonClick(const QString& key)
 {
-    trapProcedure(QStringLiteral("tlbMain_ButtonClick"), [&] {
+    trapProcedure(context_.seams, QStringLiteral("tlbMain_ButtonClick"), [&] {
         if (key == QLatin1String("mnuFile")) {
             // The File menu without Exit and its separator; both return however it ends.
             ShowAgain restore{mnuExit, mnuSep1};
@@ -543,28 +511,28 @@ void frmMain::tlbMain_ButtonClick(const QString& key)
 void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 {
     Q_UNUSED(shift);
-    trapProcedure(QStringLiteral("Form_KeyDown"), [&] {
+    trapProcedure(context_.seams, QStringLiteral("Form_KeyDown"), [&] {
         if (keyCode != Qt::Key_F1)
             return;
-        platform::ShellSeam* shell = platform::seams().shell;
+        platform::ShellSeam* shell = context_.seams.shell;
         if (!shell)
             throw Error(err::ObjectVariableNotSet, QStringLiteral("no shell is available"));
         // A missing help file is the shell's business: its answer is not examined.
-        shell->open(about::HelpFilePath());
+        shell->open(about::HelpFilePath(context_.seams));
     });
 }
 
 bool frmMain::Form_QueryUnload()
 {
     bool cancel = false;
-    trapProcedure(QStringLiteral("Form_QueryUnload"), [&] { cancel = !tasklist::ConfirmExit(rows()); });
+    trapProcedure(context_.seams, QStringLiteral("Form_QueryUnload"), [&] { cancel = !tasklist::ConfirmExit(context_.seams, rows()); });
     return cancel;
 }
 
 void frmMain::lvwTask_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 {
     Q_UNUSED(shift);
-    trapProcedure(QStringLiteral("lvwTask_KeyDown"), [&] {
+    trapProcedure(context_.seams, QStringLiteral("lvwTask_KeyDown"), [&] {
         if (keyCode == Qt::Key_Delete)
             mnuRemoveItem_Click();
     });
@@ -572,7 +540,7 @@ void frmMain::lvwTask_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 
 void frmMain::lvwTask_MouseUp(Qt::MouseButton button)
 {
-    trapProcedure(QStringLiteral("lvwTask_MouseUp"), [&] {
+    trapProcedure(context_.seams, QStringLiteral("lvwTask_MouseUp"), [&] {
         if (button == Qt::RightButton)
             showPopup(*mnuPopup);
     });
@@ -580,7 +548,7 @@ void frmMain::lvwTask_MouseUp(Qt::MouseButton button)
 
 void frmMain::lvwTask_OLEDragDrop(const QStringList& paths)
 {
-    trapProcedure(QStringLiteral("lvwTask_OLEDragDrop"), [&] { tasklist::AddDropped(rows(), excelApp(), paths); });
+    trapProcedure(context_.seams, QStringLiteral("lvwTask_OLEDragDrop"), [&] { tasklist::AddDropped(context_, rows(), paths); });
 }
 
 bool frmMain::EndSession(bool mayAsk)

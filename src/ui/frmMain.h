@@ -3,6 +3,7 @@
 // prgSplit, built at their stored positions; its load sequence; and every command handler, each
 // trapping its own failures so that nothing escapes into the event loop.
 #include "split/SplitView.h"
+#include "startup/AppContext.h"
 #include "tasklist/TaskRows.h"
 
 #include <QIcon>
@@ -33,8 +34,9 @@ class frmMain : public QMainWindow, public split::SplitView {
     Q_OBJECT
 
 public:
-    // Builds the stored layout and runs Form_Load.
-    explicit frmMain(QWidget* parent = nullptr);
+    // Builds the stored layout and runs Form_Load. The window works with context, which must
+    // outlive it.
+    explicit frmMain(AppContext& context, QWidget* parent = nullptr);
     ~frmMain() override;
 
     // ---- controls, named as designed ----
@@ -129,9 +131,6 @@ public:
     std::function<void(QMenu&)> popupPresenter;
     // Shows a dialog modally. Default: QDialog::exec.
     std::function<void(QDialog&)> dialogPresenter;
-    // Called at the start of each load routine with its name; a test throws from it to make that
-    // routine fail. Applies to windows made while it is set.
-    static std::function<void(const QString&)>& loadFaultHook();
 
 Q_SIGNALS:
     // The window has been closed for good (the modal display ends).
@@ -147,6 +146,7 @@ private:
     void showPopup(QMenu& menu);
     void showDialog(QDialog& dialog);
 
+    AppContext& context_;
     std::map<QString, void (frmMain::*)()> handlers_;
     bool closeConfirmed_ = false;
     float progressMin_ = 0;

@@ -3,7 +3,7 @@
 #include "core/Error.h"
 #include "core/Conversions.h"
 #include "startup/ErrorReports.h"
-#include "startup/MainProc.h"
+#include "startup/clsSetting.h"
 #include "ui/Twips.h"
 
 #include <QCheckBox>
@@ -13,7 +13,7 @@
 
 namespace bf::ui {
 
-frmOptions::frmOptions(QWidget* parent) : QDialog(parent)
+frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(parent), context_(context)
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
@@ -61,14 +61,6 @@ frmOptions::frmOptions(QWidget* parent) : QDialog(parent)
     Form_Load();
 }
 
-clsSetting& frmOptions::setting()
-{
-    clsSetting* s = MainProc::Setting();
-    if (!s)
-        throw Error(err::ObjectVariableNotSet, QStringLiteral("the configuration store is not available"));
-    return *s;
-}
-
 int frmOptions::CheckStateFor(const QString& storedText)
 {
     const std::optional<double> value = parseNumber(storedText);
@@ -84,13 +76,13 @@ void frmOptions::Form_Load()
 void frmOptions::LoadCheckBoxSetting(QCheckBox* checkBox, const QString& key)
 {
     QString text;
-    setting().GetSetting(key, text); // a missing key leaves the text empty
+    context_.store().GetSetting(key, text); // a missing key leaves the text empty
     checkBox->setChecked(CheckStateFor(text) == 1);
 }
 
 void frmOptions::SaveSettings()
 {
-    clsSetting& s = setting();
+    clsSetting& s = context_.store();
     // A key missing from the file stores nothing, and that is not reported.
     s.SetSetting(QStringLiteral("DisplayExcel"), chkDisplayExcel->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     s.SetSetting(QStringLiteral("DisplayExcelAlerts"),
@@ -99,12 +91,12 @@ void frmOptions::SaveSettings()
 
 void frmOptions::cmdApply_Click()
 {
-    trapProcedure(QStringLiteral("cmdApply_Click"), [&] { SaveSettings(); });
+    trapProcedure(context_.seams, QStringLiteral("cmdApply_Click"), [&] { SaveSettings(); });
 }
 
 void frmOptions::cmdOK_Click()
 {
-    trapProcedure(QStringLiteral("cmdOK_Click"), [&] {
+    trapProcedure(context_.seams, QStringLiteral("cmdOK_Click"), [&] {
         SaveSettings();
         QDialog::accept();
     });
@@ -112,7 +104,7 @@ void frmOptions::cmdOK_Click()
 
 void frmOptions::cmdCancel_Click()
 {
-    trapProcedure(QStringLiteral("cmdCancel_Click"), [&] { QDialog::reject(); });
+    trapProcedure(context_.seams, QStringLiteral("cmdCancel_Click"), [&] { QDialog::reject(); });
 }
 
 void frmOptions::reject() { cmdCancel_Click(); }

@@ -2,16 +2,14 @@
 // The options dialog: two check boxes for how the spreadsheet application is shown, read from
 // and written to the configuration store. It never touches the running application: the values
 // take effect at the next start.
+#include "startup/AppContext.h"
+
 #include <QDialog>
 #include <cstdint>
 
 class QCheckBox;
 class QGroupBox;
 class QPushButton;
-
-namespace bf {
-class clsSetting;
-}
 
 namespace bf::ui {
 
@@ -21,7 +19,7 @@ class frmOptions : public QDialog {
 public:
     // Builds the dialog and runs Form_Load; a failing load throws (the caller reports it and
     // shows nothing).
-    explicit frmOptions(QWidget* parent = nullptr);
+    explicit frmOptions(const AppContext& context, QWidget* parent = nullptr);
 
     QGroupBox* FrameOption = nullptr;
     QCheckBox* chkDisplayExcel = nullptr;
@@ -46,7 +44,7 @@ public Q_SLOTS:
     void reject() override;
 
 private:
-    static clsSetting& setting();
+    const AppContext& context_;
 };
 
 } // namespace bf::ui

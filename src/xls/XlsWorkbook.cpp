@@ -267,7 +267,7 @@ QStringList listWorksheets(const QString& path)
     return lines;
 }
 
-void writeNewFile(const QString& target, const QByteArray& bytes, bool replace)
+void writeNewFile(const QString& target, const QByteArray& bytes, bool replace, platform::WriteFault fault)
 {
     const QFileInfo info(target);
     if (info.exists() && !replace)
@@ -280,7 +280,7 @@ void writeNewFile(const QString& target, const QByteArray& bytes, bool replace)
     QString error;
     if (replace) {
         // The bytes go to a temporary file in the target's folder that is renamed when complete.
-        if (!platform::writeFileAtomically(target, bytes, &error))
+        if (!platform::writeFileAtomically(target, bytes, &error, fault))
             throw Error(err::PathFileAccessError, QStringLiteral("'%1' could not be written: %2").arg(target, error));
         return;
     }
@@ -291,7 +291,7 @@ void writeNewFile(const QString& target, const QByteArray& bytes, bool replace)
                              .arg(folder, info.fileName(), QString::number(QRandomGenerator::global()->generate64(), 36));
     // No wait for the disk per file: a split writes hundreds of them, and the link below puts a
     // file under its real name only once all of it was written.
-    if (!platform::writeFreshFile(temp, bytes, &error)) {
+    if (!platform::writeFreshFile(temp, bytes, &error, fault)) {
         QFile::remove(temp);
         throw Error(err::PathFileAccessError, QStringLiteral("'%1' could not be written: %2").arg(target, error));
     }

@@ -8,6 +8,8 @@
 //   extractWorksheetToFile(path, "Sheet1", out) // the same, written safely to a new file
 // Opening reads the globals substream only and checks that every sheet starts where the
 // sheet list says; extraction reads the rest of the stream once.
+#include "platform/AtomicFile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -84,6 +86,6 @@ void extractWorksheetToFile(const QString& source, const QString& sheetName, con
 
 // Writes bytes to a new file at target through a temporary file in the same folder; an
 // existing target is an error 58 unless replace is true. Throws bf::Error.
-void writeNewFile(const QString& target, const QByteArray& bytes, bool replace);
+void writeNewFile(const QString& target, const QByteArray& bytes, bool replace, platform::WriteFault fault = {});
 
 } // namespace bf::xls

@@ -1,7 +1,6 @@
 // The link commands hand the configured addresses to the shell exactly as they are stored.
 #include "about/LinkCommands.h"
 #include "core/Error.h"
-#include "startup/MainProc.h"
 #include "StoreFixture.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -16,18 +15,19 @@ using test::StoreFixture;
 TEST(LinkCommands, ConfiguredValuesReachTheShellUnchanged)
 {
     test::FakeSeams fakes;
-    StoreFixture store(QStringLiteral("HomePage=https://brakenfold.example.org/start?a=1&b=2\r\n"
+    AppContext context(fakes);
+    StoreFixture store(context, QStringLiteral("HomePage=https://brakenfold.example.org/start?a=1&b=2\r\n"
                                       "SupportEmail= mailto:help@example.org \r\n"));
-    about::VisitHomePage();
-    about::Support();
+    about::VisitHomePage(context);
+    about::Support(context);
     EXPECT_EQ(fakes.shell.opened, (QStringList{QStringLiteral("https://brakenfold.example.org/start?a=1&b=2"),
                                                QStringLiteral(" mailto:help@example.org ")}));
 
     // A web address as the support value, and a value without a scheme, go over as they are.
-    StoreFixture other(QStringLiteral("HomePage=www.example.org\r\nSupportEmail=https://example.org/help\r\n"));
+    StoreFixture other(context, QStringLiteral("HomePage=www.example.org\r\nSupportEmail=https://example.org/help\r\n"));
     fakes.shell.opened.clear();
-    about::VisitHomePage();
-    about::Support();
+    about::VisitHomePage(context);
+    about::Support(context);
     EXPECT_EQ(fakes.shell.opened,
               (QStringList{QStringLiteral("www.example.org"), QStringLiteral("https://example.org/help")}));
     EXPECT_TRUE(fakes.messageBox.shown.empty());
@@ -36,10 +36,11 @@ TEST(LinkCommands, ConfiguredValuesReachTheShellUnchanged)
 TEST(LinkCommands, MissingKeysAndShellRefusalsAreNotReported)
 {
     test::FakeSeams fakes;
-    StoreFixture store(QStringLiteral("frmMainCaption=Brakenfold \r\n"));
+    AppContext context(fakes);
+    StoreFixture store(context, QStringLiteral("frmMainCaption=Brakenfold \r\n"));
     fakes.shell.openSucceeds = false;
-    EXPECT_NO_THROW(about::VisitHomePage());
-    EXPECT_NO_THROW(about::Support());
+    EXPECT_NO_THROW(about::VisitHomePage(context));
+    EXPECT_NO_THROW(about::Support(context));
     EXPECT_EQ(fakes.shell.opened, (QStringList{QString(), QString()})); // the empty text is handed over
     EXPECT_TRUE(fakes.messageBox.shown.empty());
 }
@@ -47,14 +48,14 @@ TEST(LinkCommands, MissingKeysAndShellRefusalsAreNotReported)
 TEST(LinkCommands, WithoutAStoreTheCommandRaisesForItsHandlerToReport)
 {
     test::FakeSeams fakes;
-    MainProc::setSetting(nullptr);
+    const AppContext context(fakes);
     try {
-        about::VisitHomePage();
+        about::VisitHomePage(context);
         ADD_FAILURE() << "expected an error";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), err::ObjectVariableNotSet);
     }
-    EXPECT_THROW(about::Support(), Error);
+    EXPECT_THROW(about::Support(context), Error);
     EXPECT_TRUE(fakes.shell.opened.isEmpty());
 }
 
@@ -64,5 +65,5 @@ TEST(LinkCommands, HelpFileIsFoundBesideTheProgramWhateverItsLetterCase)
     test::TempDir app;
     fakes.appInfo.folder = app.path();
     const QString stored = app.write("Help/HELP.chm", "ITSF");
-    EXPECT_EQ(QDir::cleanPath(about::HelpFilePath()), QDir::cleanPath(stored));
+    EXPECT_EQ(QDir::cleanPath(about::HelpFilePath(fakes)), QDir::cleanPath(stored));
 }

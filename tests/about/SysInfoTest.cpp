@@ -50,20 +50,20 @@ TEST(GetKeyValue, StringsWithAndWithoutTerminatorAndAtTheBufferLimit)
     reg.setValue(kKey, "OnlyNul", REG_SZ_TYPE, QByteArray(1, '\0'));
 
     QString v = QStringLiteral("old");
-    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Terminated", v));
+    EXPECT_TRUE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Terminated", v));
     EXPECT_EQ(v, QStringLiteral("C:\\Tools\\msinfo32.exe")); // the NUL is not part of it
 
-    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Bare", v));
+    EXPECT_TRUE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Bare", v));
     EXPECT_EQ(v, QStringLiteral("C:\\Tools\\msinfo32.exe")); // no character lost
 
-    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Full", v));
+    EXPECT_TRUE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Full", v));
     EXPECT_EQ(v, QString(1024, 'a')); // fills the buffer without a terminator: stays whole
 
     v = QStringLiteral("old");
-    EXPECT_FALSE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "TooLong", v));
+    EXPECT_FALSE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "TooLong", v));
     EXPECT_EQ(v, QString());
 
-    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "OnlyNul", v));
+    EXPECT_TRUE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "OnlyNul", v));
     EXPECT_EQ(v, QString());
 
     // Opened for reading only, so an ordinary user's read succeeds; always on the given root.
@@ -86,10 +86,10 @@ TEST(GetKeyValue, NumbersOtherTypesAndMissingOrEmptyValues)
     reg.setValue(kKey, "Empty", REG_SZ_TYPE, QByteArray());
 
     QString v;
-    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Dword", v));
+    EXPECT_TRUE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Dword", v));
     EXPECT_EQ(v, QStringLiteral("&h0A0B0C0D")); // most significant byte first, two digits each
 
-    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Small", v));
+    EXPECT_TRUE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Small", v));
     ASSERT_TRUE(v.startsWith(QStringLiteral("&h")));
     bool ok = false;
     EXPECT_EQ(v.mid(2).toUInt(&ok, 16), 5u); // the same number, whatever its width
@@ -97,22 +97,22 @@ TEST(GetKeyValue, NumbersOtherTypesAndMissingOrEmptyValues)
 
     // Other kinds of value count as read but leave the text as it was given.
     v = QStringLiteral("given");
-    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Binary", v));
+    EXPECT_TRUE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Binary", v));
     EXPECT_EQ(v, QStringLiteral("given"));
-    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Expand", v));
+    EXPECT_TRUE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Expand", v));
     EXPECT_EQ(v, QStringLiteral("given"));
 
     // Missing value, missing key: not read, text emptied.
     v = QStringLiteral("given");
-    EXPECT_FALSE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Nothing", v));
+    EXPECT_FALSE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Nothing", v));
     EXPECT_EQ(v, QString());
     v = QStringLiteral("given");
-    EXPECT_FALSE(GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, QStringLiteral("SOFTWARE\\Missing"), "PATH", v));
+    EXPECT_FALSE(GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, QStringLiteral("SOFTWARE\\Missing"), "PATH", v));
     EXPECT_EQ(v, QString());
 
     // A value without any data is an error, and the key is still closed.
     try {
-        GetKeyValue(HKEY_LOCAL_MACHINE_ROOT, kKey, "Empty", v);
+        GetKeyValue(fakes, HKEY_LOCAL_MACHINE_ROOT, kKey, "Empty", v);
         ADD_FAILURE() << "an empty value must raise";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), err::InvalidProcedureCall);
@@ -128,7 +128,7 @@ TEST(StartSysInfo, RegisteredPathIsStartedWithoutLookingFurther)
     fakes.registry.setValue(kFolderKey, "MSINFO", REG_SZ_TYPE, QByteArray("/elsewhere"));
     fakes.registry.deniedAccessMask = kWriteBits;
 
-    StartSysInfo();
+    StartSysInfo(fakes);
 
     EXPECT_EQ(fakes.shell.started, QStringList{QStringLiteral("C:\\Program Files\\Common Files\\msinfo32.exe")});
     EXPECT_TRUE(fakes.messageBox.shown.empty());
@@ -151,14 +151,14 @@ TEST(StartSysInfo, FolderLocationNeedsTheProgramFileInIt)
         // No PATH: the folder's program is started.
         test::FakeSeams fakes;
         fakes.registry.setValue(kFolderKey, "MSINFO", REG_SZ_TYPE, (withProgram + QChar(0)).toLocal8Bit());
-        StartSysInfo();
+        StartSysInfo(fakes);
         EXPECT_EQ(fakes.shell.started, QStringList{withProgram + "/MSINFO32.EXE"});
         EXPECT_TRUE(fakes.messageBox.shown.empty());
     }
     for (const QString& folder : {withoutProgram, programAsFolder}) {
         test::FakeSeams fakes;
         fakes.registry.setValue(kFolderKey, "MSINFO", REG_SZ_TYPE, folder.toLocal8Bit());
-        StartSysInfo();
+        StartSysInfo(fakes);
         EXPECT_TRUE(fakes.shell.started.isEmpty()) << folder.toStdString();
         EXPECT_EQ(fakes.messageBox.texts(), QStringList{kUnavailable});
         EXPECT_EQ(fakes.messageBox.shown.at(0).buttons, platform::MsgButtons::Ok);
@@ -210,7 +210,7 @@ TEST(StartSysInfo, EveryFailureEndsInTheUnavailableMessage)
         SCOPED_TRACE(c.what);
         test::FakeSeams fakes;
         c.arrange(fakes);
-        StartSysInfo();
+        StartSysInfo(fakes);
         EXPECT_EQ(fakes.messageBox.texts(), QStringList{kUnavailable});
         if (fakes.shell.startSucceeds) {
             EXPECT_TRUE(fakes.shell.started.isEmpty());
@@ -227,10 +227,8 @@ TEST(StartSysInfo, OnThisPlatformTheRegistryFindsNothing)
 {
     test::FakeSeams fakes;
     platform::qt::NoRegistry none;
-    platform::Seams s = platform::seams();
-    s.registry = &none;
-    platform::installSeams(s);
-    StartSysInfo();
+    fakes.Seams::registry = &none;
+    StartSysInfo(fakes);
     EXPECT_EQ(fakes.messageBox.texts(), QStringList{kUnavailable});
     EXPECT_TRUE(fakes.shell.started.isEmpty());
 }

@@ -59,7 +59,7 @@ TEST(frmAbout, TextsLayoutAndLinkStyleAtLoad)
     test::FakeSeams fakes;
     AppFolder app;
     fakes.appInfo.folder = app.dir.path();
-    frmAbout box(kMainCaption, {});
+    frmAbout box(fakes, kMainCaption, {});
 
     EXPECT_EQ(box.windowTitle(), QStringLiteral("About Brakenfold"));
     EXPECT_EQ(box.lblTitle->text(), kMainCaption);
@@ -123,11 +123,12 @@ TEST(frmAbout, LinksOpenTheConfiguredAddressesAndReportFailuresAsTheMenuCommands
     AppFolder app;
     fakes.appInfo.folder = app.dir.path();
     // Wired as the main window wires them: to the link commands.
-    AboutLinks links{[] { VisitHomePage(); }, [] { Support(); }};
-    frmAbout box(kMainCaption, links);
+    AppContext context(fakes);
+    AboutLinks links{[&] { VisitHomePage(context); }, [&] { Support(context); }};
+    frmAbout box(fakes, kMainCaption, links);
     box.show();
     {
-        test::StoreFixture store(QStringLiteral("HomePage=https://brakenfold.example.org/\r\n"
+        test::StoreFixture store(context, QStringLiteral("HomePage=https://brakenfold.example.org/\r\n"
                                                 "SupportEmail=mailto:help@brakenfold.example.org\r\n"));
         QTest::mouseClick(box.lblVisitHomePage, Qt::LeftButton);
         QTest::mouseClick(box.lblVisitHomePage, Qt::RightButton); // only the left button follows a link
@@ -153,14 +154,14 @@ TEST(frmAbout, KeysAndButtonsCloseOrStartSystemInformation)
     fakes.appInfo.folder = app.dir.path();
 
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-        frmAbout box(kMainCaption, {});
+        frmAbout box(fakes, kMainCaption, {});
         box.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
         QTest::keyClick(&box, key);
         EXPECT_FALSE(box.isVisible()) << key;
     }
     {
-        frmAbout box(kMainCaption, {});
+        frmAbout box(fakes, kMainCaption, {});
         box.show();
         QTest::mouseClick(box.cmdOK, Qt::LeftButton);
         EXPECT_FALSE(box.isVisible());
@@ -168,7 +169,7 @@ TEST(frmAbout, KeysAndButtonsCloseOrStartSystemInformation)
     }
     {
         // Alt+S presses System Info; with nothing registered it says so and the box stays.
-        frmAbout box(kMainCaption, {});
+        frmAbout box(fakes, kMainCaption, {});
         box.show();
         box.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&box));
@@ -216,7 +217,7 @@ TEST(frmAbout, MissingOrBrokenFilesFailTheLoad)
             app.dir.write("Icon/AppMain.ico", c.iconBytes);
         fakes.appInfo.folder = app.dir.path();
         try {
-            frmAbout box(kMainCaption, {});
+            frmAbout box(fakes, kMainCaption, {});
             ADD_FAILURE() << "the box loaded";
         } catch (const Error& e) {
             EXPECT_EQ(e.number(), c.number);

@@ -9,6 +9,7 @@
 // `refusals` lists the corpus files (relative to the corpus folder) the backend is expected
 // to refuse, with the error number; every other BIFF8 file of the manifest must open with
 // the manifest's worksheets.
+#include "automation/ApplicationFactory.h"
 #include "automation/SpreadsheetApplication.h"
 #include "platform/Seams.h"
 #include "core/Error.h"
@@ -30,6 +31,7 @@ namespace bf::test {
 struct ContractParams {
     const char* backend;
     std::map<QString, std::int32_t> refusals; // corpus file -> expected error number
+    void (*addBackend)(automation::Backends&) = nullptr; // for a backend other than the native one
 };
 
 inline void PrintTo(const ContractParams& p, std::ostream* os) { *os << p.backend; }
@@ -83,7 +85,10 @@ class SpreadsheetContract : public ::testing::TestWithParam<ContractParams> {
 protected:
     std::unique_ptr<automation::SpreadsheetApplication> make()
     {
-        auto app = automation::createSpreadsheetApplication(QString::fromLatin1(GetParam().backend));
+        automation::Backends backends;
+        if (GetParam().addBackend)
+            GetParam().addBackend(backends);
+        auto app = backends.create(QString::fromLatin1(GetParam().backend), seams_);
         app->setVisible(false);
         app->setDisplayAlerts(false);
         app->setScreenUpdating(true);

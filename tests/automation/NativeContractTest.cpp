@@ -1,8 +1,6 @@
 // The interface contract on the native backend, and what only the native backend promises.
 #include "ContractSuite.h"
 
-#include "platform/AtomicFile.h"
-
 namespace bf::test {
 namespace {
 std::map<QString, std::int32_t> nativeRefusals()
@@ -23,14 +21,14 @@ TEST(NativeBackend, AFailedSaveLeavesNothingAndQuitEndsTheApplication)
 {
     FakeSeams seams;
     TempDir dir;
-    auto app = automation::createSpreadsheetApplication(QString());
+    auto app = automation::Backends().create(QString(), seams);
     app->setDisplayAlerts(false);
     app->workbooks().Open(corpusFile(QStringLiteral("xls/poi--57925.xls")))->WorksheetByName(QString::fromUtf8("Расходы"))->Copy();
     auto copy = app->ActiveWorkbook();
     EXPECT_EQ(copy->Name(), QStringLiteral("Book1"));
-    platform::setWriteFaultAfterBytesForTests(1000);
+    seams.writeFault.afterBytes = 1000;
     const Error e = contractError([&] { copy->SaveAs(dir.file(QStringLiteral("out.xls"))); });
-    platform::setWriteFaultAfterBytesForTests(-1);
+    seams.writeFault = {};
     EXPECT_EQ(e.number(), err::SpreadsheetFailure);
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     // Saving to a folder that does not exist fails the same way.
@@ -43,7 +41,7 @@ TEST(NativeBackend, AFailedSaveLeavesNothingAndQuitEndsTheApplication)
     app->Quit();
     EXPECT_EQ(contractError([&] { app->workbooks(); }).number(), err::SpreadsheetFailure);
     EXPECT_EQ(contractError([&] { copy->Worksheets(); }).number(), err::SpreadsheetFailure);
-    EXPECT_EQ(contractError([] { automation::createSpreadsheetApplication(QStringLiteral("nonesuch")); }).number(),
+    EXPECT_EQ(contractError([&] { automation::Backends().create(QStringLiteral("nonesuch"), seams); }).number(),
               err::SpreadsheetFailure);
 }
 
@@ -51,8 +49,9 @@ TEST(NativeBackend, HandlesOutliveTheApplication)
 {
     std::shared_ptr<automation::Workbook> wb;
     std::shared_ptr<automation::Worksheet> ws;
+    const platform::Seams seams;
     {
-        auto app = automation::createSpreadsheetApplication(QStringLiteral("native"));
+        auto app = automation::Backends().create(QStringLiteral("native"), seams);
         wb = app->workbooks().Open(corpusFile(QStringLiteral("xls/poi--text.xls")));
         ws = wb->Worksheets().at(0);
     }

@@ -1,7 +1,7 @@
 // Whole runs through the real engine: every sound corpus workbook listed and split in one run,
 // each output read back by xlrd and compared with its source sheet; and two source workbooks of
 // one file name, whose outputs meet in one workbook folder.
-#include "automation/SpreadsheetApplication.h"
+#include "automation/ApplicationFactory.h"
 #include "split/SplitRun.h"
 #include "tasklist/InMemoryTaskRows.h"
 #include "tasklist/TaskListCommands.h"
@@ -36,9 +36,10 @@ struct RealRun {
     }
 
     test::FakeSeams seams;
-    test::InstalledConfig config{test::standardConfigLines()};
-    std::unique_ptr<automation::SpreadsheetApplication> app = automation::createSpreadsheetApplication(QString());
-    test::InstalledApplication installed{*app};
+    AppContext context{seams};
+    test::InstalledConfig config{context, test::standardConfigLines()};
+    std::unique_ptr<automation::SpreadsheetApplication> app = automation::Backends().create(QString(), seams);
+    test::InstalledApplication installed{context, *app};
     tasklist::InMemoryTaskRows rows;
     test::RecordingSplitView view;
     test::TempDir out;
@@ -91,7 +92,7 @@ TEST(SplitEndToEnd, EveryCorpusWorkbookSplitsInOneRunAndEachOutputMatchesItsShee
 
     QStringList expectedSheets;
     for (const auto& e : sound) {
-        tasklist::UpdateListView(r.rows, *r.app, test::corpusFile(e.file));
+        tasklist::UpdateListView(r.context, r.rows, test::corpusFile(e.file));
         expectedSheets << e.worksheetNames;
     }
     ASSERT_TRUE(r.seams.messageBox.shown.empty()) << r.seams.messageBox.texts().join('\n').toStdString();
@@ -100,7 +101,7 @@ TEST(SplitEndToEnd, EveryCorpusWorkbookSplitsInOneRunAndEachOutputMatchesItsShee
         listedSheets << r.rows.worksheetName(i);
     ASSERT_EQ(listedSheets, expectedSheets);
 
-    const QString runFolder = split::RunSplit(r.rows, r.view);
+    const QString runFolder = split::RunSplit(r.context, r.rows, r.view);
     ASSERT_FALSE(runFolder.isEmpty()) << r.seams.messageBox.texts().join('\n').toStdString();
     EXPECT_EQ(r.seams.messageBox.texts(), QStringList{QStringLiteral("Mission complete!")});
     EXPECT_EQ(r.seams.shell.foldersShown, QStringList{runFolder});
@@ -133,11 +134,11 @@ TEST(SplitEndToEnd, TwoWorkbooksOfOneNameNeverOverwriteEachOther)
     const QString second = sources.file(QStringLiteral("two/Same.xls"));
     ASSERT_TRUE(QFile::link(corpus, first));
     ASSERT_TRUE(QFile::link(test::corpusFile(QStringLiteral("xls/poi--simplewithcomments.xls")), second));
-    tasklist::UpdateListView(r.rows, *r.app, first);
-    tasklist::UpdateListView(r.rows, *r.app, second);
+    tasklist::UpdateListView(r.context, r.rows, first);
+    tasklist::UpdateListView(r.context, r.rows, second);
     ASSERT_EQ(r.rows.rowCount(), 6);
 
-    EXPECT_EQ(split::RunSplit(r.rows, r.view), QString());
+    EXPECT_EQ(split::RunSplit(r.context, r.rows, r.view), QString());
     ASSERT_EQ(r.seams.messageBox.shown.size(), 1u);
     const QString report = r.seams.messageBox.shown[0].text;
     EXPECT_TRUE(report.startsWith(QStringLiteral("Err Number: 1004\r\n"))) << report.toStdString();

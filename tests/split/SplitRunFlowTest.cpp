@@ -26,10 +26,9 @@ const QString kStamp = QStringLiteral("2008723957");
 struct Fixture {
     Fixture()
     {
-        setClockForTests([] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); });
+        context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); };
         seams.folderChooser.answers = {out.path()};
     }
-    ~Fixture() { setClockForTests({}); }
 
     QString runFolder() const { return out.path() + '/' + kStamp + '/'; }
     QString outputFile(const QString& shortName, const QString& sheet) const
@@ -61,9 +60,10 @@ struct Fixture {
     QStringList messages() const { return seams.messageBox.texts(); }
 
     test::FakeSeams seams;
-    test::InstalledConfig config{test::standardConfigLines()};
+    AppContext context{seams};
+    test::InstalledConfig config{context, test::standardConfigLines()};
     test::FakeSpreadsheet app;
-    test::InstalledApplication installed{app};
+    test::InstalledApplication installed{context, app};
     tasklist::InMemoryTaskRows rows;
     test::RecordingSplitView view;
     test::TempDir out;
@@ -83,7 +83,7 @@ TEST(SplitRunChecks, EmptyListOrNoFolderEndsTheRunBeforeAnythingIsWritten)
 {
     Fixture f;
     // Empty list: the caption is refreshed, the message shown, the folder never asked for.
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
     EXPECT_EQ(f.view.caption, QStringLiteral("Brakenfold 1.0.5"));
     EXPECT_EQ(f.messages(), QStringList{QStringLiteral("Please select some Excel workbook at first")});
     EXPECT_TRUE(f.seams.folderChooser.prompts.isEmpty());
@@ -91,8 +91,8 @@ TEST(SplitRunChecks, EmptyListOrNoFolderEndsTheRunBeforeAnythingIsWritten)
     // Cancelled chooser, then a folder that does not exist.
     f.addRows(QStringLiteral("/data/A.xls"), {"S1"});
     f.seams.folderChooser.answers = {QString(), f.out.file(QStringLiteral("missing"))};
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
     EXPECT_EQ(f.seams.folderChooser.prompts, QStringList(2, QStringLiteral("Please select output folder")));
     EXPECT_EQ(f.messages().mid(1), QStringList(2, QStringLiteral("Please select a output folder and try again")));
 
@@ -115,7 +115,7 @@ TEST(SplitRunFlow, ConsecutiveRowsShareOneOpeningAndEveryRowIsSavedUnderItsName)
             eventsOffWhileSaving = eventsOffWhileSaving && !f.app.EnableEvents();
     };
 
-    EXPECT_EQ(RunSplit(f.rows, f.view), f.runFolder());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.runFolder());
 
     // A opened once and closed when row 4 came; B opened once and closed by the final close-all.
     EXPECT_EQ(f.app.opened, (QStringList{"/data/A.xls", "/other/B.xls"}));
@@ -145,7 +145,7 @@ TEST(SplitRunFlow, PathsThatDifferFromTheFullNameReopenTheWorkbookAtEveryRow)
     f.app.addWorkbook(QStringLiteral("/data/BOOK.xls"), {"S"});
     f.rows.addRow(QStringLiteral("/data/Book.xls"), QStringLiteral("S"));
     f.rows.addRow(QStringLiteral("/data/BOOK.xls"), QStringLiteral("S"));
-    EXPECT_EQ(RunSplit(f.rows, f.view), f.runFolder());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.runFolder());
     EXPECT_EQ(f.app.opened, (QStringList{"/data/Book.xls", "/data/BOOK.xls"}));
     ASSERT_EQ(f.app.saves.size(), 2u);
     EXPECT_EQ(f.app.saves[0].sourceFile, QStringLiteral("/data/Book.xls"));
@@ -157,7 +157,7 @@ TEST(SplitRunFlow, PathsThatDifferFromTheFullNameReopenTheWorkbookAtEveryRow)
     Fixture g;
     g.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1", "S2", "S3"});
     g.addRows(QStringLiteral("/data/./A.xls"), {"S1", "S2", "S3"});
-    EXPECT_EQ(RunSplit(g.rows, g.view), g.runFolder());
+    EXPECT_EQ(RunSplit(g.context, g.rows, g.view), g.runFolder());
     EXPECT_EQ(g.app.openCount(), 4); // the first row opens it twice: Count 0, then a name mismatch
     EXPECT_EQ(g.savedFiles(), (QStringList{g.outputFile("A", "S1"), g.outputFile("A", "S2"), g.outputFile("A", "S3")}));
     EXPECT_EQ(g.messages(), QStringList{QStringLiteral("Mission complete!")});
@@ -169,7 +169,7 @@ TEST(SplitRunFlow, ProgressRunsFromOneToTwiceTheRowCount)
         Fixture f;
         f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"Only"});
         f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("Only"));
-        RunSplit(f.rows, f.view);
+        RunSplit(f.context, f.rows, f.view);
         ASSERT_EQ(f.view.frames.size(), 3u); // split state entered, the row, restored
         const auto& start = f.view.frames[0];
         EXPECT_TRUE(start.visible && start.busy);
@@ -190,7 +190,7 @@ TEST(SplitRunFlow, ProgressRunsFromOneToTwiceTheRowCount)
             sheets << QStringLiteral("S%1").arg(i);
         f.app.addWorkbook(QStringLiteral("/data/A.xls"), sheets);
         f.addRows(QStringLiteral("/data/A.xls"), sheets);
-        RunSplit(f.rows, f.view);
+        RunSplit(f.context, f.rows, f.view);
         ASSERT_EQ(f.view.frames.size(), 52u);
         EXPECT_EQ(f.view.frames[0].maximum, 100.0f);
         EXPECT_EQ(f.view.frames[20].value, 40.0f); // after row 20
@@ -205,19 +205,19 @@ TEST(SplitRunFailures, AnExistingRunFolderFailsTheSecondRunBeforeTheSplitState)
     Fixture f;
     f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1"});
     f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S1"));
-    ASSERT_EQ(RunSplit(f.rows, f.view), f.runFolder());
+    ASSERT_EQ(RunSplit(f.context, f.rows, f.view), f.runFolder());
     const std::size_t framesAfterFirst = f.view.frames.size();
     const QString captionBefore = f.view.caption;
 
     // Same second again; and 1 November 01:02:03 after 11 January 01:02:03, which share a stamp.
     f.seams.folderChooser.answers = {f.out.path()};
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
-    setClockForTests([] { return QDateTime(QDate(2008, 1, 11), QTime(1, 2, 3)); });
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
+    f.context.clock = [] { return QDateTime(QDate(2008, 1, 11), QTime(1, 2, 3)); };
     f.seams.folderChooser.answers = {f.out.path()};
-    EXPECT_EQ(RunSplit(f.rows, f.view), f.out.path() + QStringLiteral("/2008111123/"));
-    setClockForTests([] { return QDateTime(QDate(2008, 11, 1), QTime(1, 2, 3)); });
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.out.path() + QStringLiteral("/2008111123/"));
+    f.context.clock = [] { return QDateTime(QDate(2008, 11, 1), QTime(1, 2, 3)); };
     f.seams.folderChooser.answers = {f.out.path()};
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
 
     const QStringList m = f.messages();
     ASSERT_EQ(m.size(), 4);
@@ -242,7 +242,7 @@ TEST(SplitRunFailures, AFailureAtOneRowKeepsEarlierOutputReportsAndReturnsToIdle
     f.addRows(QStringLiteral("/data/B.xls"), {"T1", "T2"});
     f.app.failOn(FakeOp::SaveAs, QString(), err::PermissionDenied, QStringLiteral("disk says no"), 2, 1);
 
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
     EXPECT_EQ(f.savedFiles(), (QStringList{f.outputFile("A", "S1"), f.outputFile("A", "S2")}));
     EXPECT_TRUE(QFileInfo::exists(f.outputFile("A", "S2")));
     EXPECT_EQ(f.messages(), QStringList{QStringLiteral("Err Number: 70\r\nErr Description: disk says no\r\n"
@@ -254,9 +254,9 @@ TEST(SplitRunFailures, AFailureAtOneRowKeepsEarlierOutputReportsAndReturnsToIdle
     EXPECT_EQ(f.app.openWorkbookCount(), 2); // B and the unsaved copy
 
     // The next run (a second later) finds the copy active, closes it, and goes on normally.
-    setClockForTests([] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); });
+    f.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); };
     f.seams.folderChooser.answers = {f.out.path()};
-    EXPECT_EQ(RunSplit(f.rows, f.view), f.out.path() + QStringLiteral("/2008723958/"));
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.out.path() + QStringLiteral("/2008723958/"));
     EXPECT_EQ(f.app.openWorkbookCount(), 0);
     EXPECT_EQ(f.app.saves.size(), 6u);
     EXPECT_EQ(f.messages().back(), QStringLiteral("Mission complete!"));
@@ -269,15 +269,15 @@ TEST(SplitRunFailures, MissingSheetOrWorkbookEndsTheRunWithItsReport)
     f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S1"));
     f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("Gone"));
     f.rows.addRow(QStringLiteral("/data/Deleted.xls"), QStringLiteral("S1"));
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
     EXPECT_EQ(f.app.saves.size(), 1u);
     ASSERT_EQ(f.messages().size(), 1);
     EXPECT_TRUE(f.messages()[0].startsWith(QStringLiteral("Err Number: 9\r\n")));
 
     f.rows.removeRow(2);
     f.seams.folderChooser.answers = {f.out.path()};
-    setClockForTests([] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); });
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    f.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); };
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
     ASSERT_EQ(f.messages().size(), 2);
     EXPECT_TRUE(f.messages()[1].startsWith(QStringLiteral("Err Number: 1004\r\n")));
     EXPECT_TRUE(f.messages()[1].contains(QStringLiteral("/data/Deleted.xls")));
@@ -292,7 +292,7 @@ TEST(SplitRunFailures, NamesThatWouldLeaveTheRunFolderAreRefusedBeforeTheSave)
         f.app.writeFilesOnSave = true;
         f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"Good", sheet});
         f.addRows(QStringLiteral("/data/A.xls"), {"Good", sheet});
-        EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+        EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
         EXPECT_EQ(f.savedFiles(), QStringList{f.outputFile("A", "Good")});
         EXPECT_TRUE(f.app.copies.size() == 1);
         ASSERT_EQ(f.messages().size(), 1);
@@ -309,7 +309,7 @@ TEST(SplitRunFailures, NamesThatWouldLeaveTheRunFolderAreRefusedBeforeTheSave)
     Fixture f;
     f.app.addWorkbook(QStringLiteral("/data/...xls"), {"S"});
     f.rows.addRow(QStringLiteral("/data/...xls"), QStringLiteral("S"));
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
     EXPECT_TRUE(f.app.saves.empty());
     ASSERT_EQ(f.messages().size(), 1);
     EXPECT_TRUE(f.messages()[0].contains(QStringLiteral("\"...xls\"")));
@@ -323,7 +323,7 @@ TEST(SplitRunFailures, NamesThatWouldLeaveTheRunFolderAreRefusedBeforeTheSave)
     g.app.addWorkbook(QStringLiteral("/data/x"), {"T"});
     g.rows.addRow(QStringLiteral("/data/.xls"), QStringLiteral("S"));
     g.rows.addRow(QStringLiteral("/data/x"), QStringLiteral("T"));
-    EXPECT_EQ(RunSplit(g.rows, g.view), g.runFolder());
+    EXPECT_EQ(RunSplit(g.context, g.rows, g.view), g.runFolder());
     EXPECT_EQ(g.savedFiles(), (QStringList{g.runFolder() + "S_Splitted_at_" + kStamp + ".xls",
                                            g.runFolder() + "T_Splitted_at_" + kStamp + ".xls"}));
     ASSERT_EQ(g.messages().size(), 2);
@@ -341,12 +341,10 @@ TEST(SplitRunFailures, AFileManagerThatCannotStartIsReportedAfterTheRun)
         }
     } shell;
     Fixture f;
-    platform::Seams s = platform::seams();
-    s.shell = &shell;
-    platform::installSeams(s); // FakeSeams puts the previous seams back
+    f.seams.Seams::shell = &shell;
     f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1"});
     f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S1"));
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
     EXPECT_EQ(f.app.saves.size(), 1u);
     EXPECT_EQ(shell.foldersShown, QStringList{f.runFolder()});
     const QStringList m = f.messages();
@@ -363,7 +361,7 @@ TEST(SplitRunFailures, MoreRowsThanASixteenBitCountOverflow)
     f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S"});
     for (int i = 0; i < 32768; ++i)
         f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S"));
-    EXPECT_EQ(RunSplit(f.rows, f.view), QString());
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
     ASSERT_EQ(f.messages().size(), 1);
     EXPECT_TRUE(f.messages()[0].startsWith(QStringLiteral("Err Number: 6\r\n")));
     EXPECT_TRUE(f.app.saves.empty());

@@ -1,8 +1,8 @@
 #pragma once
 // What the split tests share: a split view that records what a window would have painted, and
-// the spreadsheet application installed as the program's own for one test.
+// the spreadsheet application installed in a context for one test.
 #include "split/SplitView.h"
-#include "startup/MainProc.h"
+#include "startup/AppContext.h"
 
 #include <QString>
 #include <vector>
@@ -41,18 +41,20 @@ public:
     std::vector<Frame> frames; // what was on screen at each repaint
 };
 
-// Installs app as the program's spreadsheet application for the life of the object.
+// Installs app as the context's spreadsheet application for the life of the object.
 class InstalledApplication {
 public:
-    explicit InstalledApplication(automation::SpreadsheetApplication& app) : previous_(MainProc::ExcelApp())
+    InstalledApplication(AppContext& context, automation::SpreadsheetApplication& app)
+        : context_(context), previous_(context.application)
     {
-        MainProc::setExcelApp(&app);
+        context.application = &app;
     }
-    ~InstalledApplication() { MainProc::setExcelApp(previous_); }
+    ~InstalledApplication() { context_.application = previous_; }
     InstalledApplication(const InstalledApplication&) = delete;
     InstalledApplication& operator=(const InstalledApplication&) = delete;
 
 private:
+    AppContext& context_;
     automation::SpreadsheetApplication* previous_;
 };
 

@@ -26,11 +26,8 @@ TEST(SplitInWindow, TheWindowShowsEachRowAsItIsWrittenAndIsIdleAfterEveryRun)
 {
     test::WindowEnvironment env;
     test::TempDir out;
-    struct ClockReset {
-        ~ClockReset() { split::setClockForTests({}); }
-    } clockReset;
-    split::setClockForTests([] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); });
-    ui::frmMain w;
+    env.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); };
+    ui::frmMain w(env.context);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     env.spreadsheet.addWorkbook(QStringLiteral("/d/a.xls"), {"S1", "S2", "S3"});
@@ -66,7 +63,7 @@ TEST(SplitInWindow, TheWindowShowsEachRowAsItIsWrittenAndIsIdleAfterEveryRun)
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Brakenfold 1.0.5"));
 
     // A run that fails at its second row: the report, and no busy pointer over an idle window.
-    split::setClockForTests([] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); });
+    env.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); };
     seen.clear();
     env.seams.messageBox.shown.clear();
     env.spreadsheet.failOn(FakeOp::SaveAs, QString(), err::PermissionDenied, QStringLiteral("disk says no"), 1, 1);

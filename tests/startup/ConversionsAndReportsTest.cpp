@@ -2,7 +2,6 @@
 // the path helper.
 #include "core/Error.h"
 #include "core/Paths.h"
-#include "startup/CommonDefine.h"
 #include "core/Conversions.h"
 #include "startup/ErrorReports.h"
 #include "support/FakeSeams.h"
@@ -55,9 +54,9 @@ TEST(Reports, FormatsAreExactAndEndWithoutLineBreak)
 TEST(Reports, HandlersShowOneBoxPerFailureWithTheirName)
 {
     test::FakeSeams seams;
-    EXPECT_FALSE(trapProcedure("lmnuAbout_Click", [] { throw Error(-5, "negative"); }));
-    EXPECT_FALSE(trapProcedure("mnuSplit_Click", [] { throw std::runtime_error("plain failure"); }));
-    EXPECT_TRUE(trapProcedure("mnuSplit_Click", [] {}));
+    EXPECT_FALSE(trapProcedure(seams, "lmnuAbout_Click", [] { throw Error(-5, "negative"); }));
+    EXPECT_FALSE(trapProcedure(seams, "mnuSplit_Click", [] { throw std::runtime_error("plain failure"); }));
+    EXPECT_TRUE(trapProcedure(seams, "mnuSplit_Click", [] {}));
     ASSERT_EQ(seams.messageBox.shown.size(), 2u);
     EXPECT_EQ(seams.messageBox.shown[0].text, "Err Number: -5\r\nErr Description: negative\r\nErr Proc: lmnuAbout_Click");
     EXPECT_EQ(seams.messageBox.shown[0].buttons, platform::MsgButtons::Ok);
@@ -74,8 +73,8 @@ TEST(PathHelpers, AppendBackslashAndBrowseFolder)
 
     test::FakeSeams seams;
     seams.folderChooser.answers = {"/data"};
-    EXPECT_EQ(BrowseFolder("Please select output folder"), "/data");
-    EXPECT_EQ(BrowseFolder("Add all Excel files in the folder"), ""); // cancelled
+    EXPECT_EQ(seams.browseFolder("Please select output folder"), "/data");
+    EXPECT_EQ(seams.browseFolder("Add all Excel files in the folder"), ""); // cancelled
     EXPECT_EQ(seams.folderChooser.prompts,
               (QStringList{"Please select output folder", "Add all Excel files in the folder"}));
 }
@@ -86,7 +85,7 @@ TEST(PathHelpers, FilesBesideTheProgramAreFoundWithoutRegardToCase)
     test::TempDir dir;
     dir.write("Icon/Add.ICO", "x");
     seams.appInfo.folder = dir.path();
-    EXPECT_EQ(platform::resolveBesideProgram("\\ICON\\add.ico"), dir.path() + "/Icon/Add.ICO");
-    EXPECT_EQ(platform::resolveBesideProgram("/Icon/Add.ICO"), dir.path() + "/Icon/Add.ICO");
-    EXPECT_FALSE(QFileInfo::exists(platform::resolveBesideProgram("/Icon/Missing.ico")));
+    EXPECT_EQ(platform::resolveBesideProgram(seams, "\\ICON\\add.ico"), dir.path() + "/Icon/Add.ICO");
+    EXPECT_EQ(platform::resolveBesideProgram(seams, "/Icon/Add.ICO"), dir.path() + "/Icon/Add.ICO");
+    EXPECT_FALSE(QFileInfo::exists(platform::resolveBesideProgram(seams, "/Icon/Missing.ico")));
 }

@@ -67,30 +67,35 @@ private:
 
 class FakeMainWindow : public MainWindowHandle {
 public:
+    explicit FakeMainWindow(AppContext& context) : context_(context) {}
     void showModal() override
     {
         g_log << "main window shown";
-        // The window's commands reach the shared objects while it is open.
-        EXPECT_NE(MainProc::ExcelApp(), nullptr);
-        ASSERT_NE(MainProc::Setting(), nullptr);
-        MainProc::Setting()->SetSetting("DisplayExcel", "0");
+        // The window's commands reach the store and the application while it is open.
+        EXPECT_NE(context_.application, nullptr);
+        ASSERT_NE(context_.setting, nullptr);
+        context_.setting->SetSetting("DisplayExcel", "0");
     }
     ~FakeMainWindow() override { g_log << "main window released"; }
+
+private:
+    AppContext& context_;
 };
 
 struct MainTest : ::testing::Test {
     test::FakeSeams seams;
     test::TempDir dir;
+    automation::Backends backends;
 
     void SetUp() override
     {
         g_log.clear();
         g_created = 0;
-        automation::registerBackend("recording", [] {
+        backends.add("recording", [](const platform::Seams&) {
             ++g_created;
             return std::make_unique<RecordingApplication>();
         });
-        automation::registerBackend("broken", []() -> std::unique_ptr<automation::SpreadsheetApplication> {
+        backends.add("broken", [](const platform::Seams&) -> std::unique_ptr<automation::SpreadsheetApplication> {
             throw std::runtime_error("cannot start");
         });
         seams.appInfo.folder = dir.path();
@@ -103,9 +108,7 @@ struct MainTest : ::testing::Test {
     }
     void runMain()
     {
-        MainProc::Main([] { return std::make_unique<FakeMainWindow>(); });
-        EXPECT_EQ(MainProc::Setting(), nullptr);
-        EXPECT_EQ(MainProc::ExcelApp(), nullptr);
+        MainProc::Main(seams, backends, [](AppContext& context) { return std::make_unique<FakeMainWindow>(context); });
     }
 };
 

@@ -1,6 +1,5 @@
 // The configuration store against its file format: UTF-16LE with BOM, CRLF, first "=" splits,
 // nothing trimmed, last value wins at the first position, one write-back keeping every line.
-#include "platform/AtomicFile.h"
 #include "core/Error.h"
 #include "startup/clsSetting.h"
 #include "support/FakeSeams.h"
@@ -54,7 +53,7 @@ TEST_F(StoreTest, ReadsKeysExactlyAndWritesThemBackInOrder)
         "A=1\r\n\r\nK=a=b\r\n DisplayExcel = 1 \r\ndisplayexcel=0\r\nUnused=kept\r\n=empty key\r\nNoValue=\r\nA=2\r\n"));
     const QString path = write(original);
     {
-        clsSetting s(path);
+        clsSetting s(path, seams);
         EXPECT_TRUE(seams.messageBox.shown.empty());
         EXPECT_EQ(value(s, "A"), "2");           // last value wins
         EXPECT_EQ(value(s, "K"), "a=b");         // only the first "=" separates
@@ -81,12 +80,12 @@ TEST_F(StoreTest, EmptyFileAndFileWithoutBomAndLoneLineFeeds)
 {
     {
         const QString path = write(QByteArray());
-        { clsSetting s(path); EXPECT_TRUE(s.entries().empty()); }
+        { clsSetting s(path, seams); EXPECT_TRUE(s.entries().empty()); }
         EXPECT_EQ(readAll(path), QByteArray("\xFF\xFE", 2));
     }
     {
         const QString path = write(utf16(QStringLiteral("X=1\nY=2\r\nZ=3"), false));
-        clsSetting s(path);
+        clsSetting s(path, seams);
         ASSERT_EQ(s.entries().size(), 3u);
         EXPECT_EQ(value(s, "X"), "1");
         EXPECT_EQ(value(s, "Y"), "2");
@@ -100,7 +99,7 @@ TEST_F(StoreTest, MalformedLineStopsReadingAndNoLineIsLost)
     const QByteArray tail = utf16(QStringLiteral("[section]\r\nB=2\r\n   \r\nC=3\r\n"), false);
     const QString path = write(utf16(QStringLiteral("A=1\r\nA=9\r\n")) + tail);
     {
-        clsSetting s(path);
+        clsSetting s(path, seams);
         ASSERT_EQ(seams.messageBox.texts(), QStringList{"Can't Read Setting from config file"});
         EXPECT_EQ(value(s, "A"), "9");
         EXPECT_EQ(value(s, "B"), "<untouched>"); // not read
@@ -114,7 +113,7 @@ TEST_F(StoreTest, MalformedLineStopsReadingAndNoLineIsLost)
 TEST_F(StoreTest, MissingFileIsFileNotFoundForTheCaller)
 {
     try {
-        clsSetting s(dir.file("absent.cfg"));
+        clsSetting s(dir.file("absent.cfg"), seams);
         FAIL() << "a missing file must fail the creation";
     } catch (const bf::Error& e) {
         EXPECT_EQ(e.number(), 53);
@@ -130,7 +129,7 @@ TEST_F(StoreTest, WriteBackFailuresLeaveTheFileAsItWas)
     {
         const QString path = write(original);
         {
-            clsSetting s(path);
+            clsSetting s(path, seams);
             s.SetSetting("A", "3");
             QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
         }
@@ -143,7 +142,7 @@ TEST_F(StoreTest, WriteBackFailuresLeaveTheFileAsItWas)
     {
         const QString path = write(original);
         {
-            clsSetting s(path);
+            clsSetting s(path, seams);
             QFile::remove(path);
         }
         EXPECT_FALSE(QFile::exists(path));
@@ -154,11 +153,11 @@ TEST_F(StoreTest, WriteBackFailuresLeaveTheFileAsItWas)
     {
         const QString path = write(original);
         {
-            clsSetting s(path);
+            clsSetting s(path, seams);
             s.SetSetting("A", "3");
-            bf::platform::setWriteFaultAfterBytesForTests(5);
+            seams.writeFault.afterBytes = 5;
         }
-        bf::platform::setWriteFaultAfterBytesForTests(-1);
+        seams.writeFault = {};
         EXPECT_EQ(readAll(path), original);
         EXPECT_EQ(seams.messageBox.texts(), QStringList{"Can't Write Setting to config file"});
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Config.cfg"});
@@ -170,7 +169,7 @@ TEST_F(StoreTest, WriteBackKeepsTheFileMode)
     const QString path = write(utf16(QStringLiteral("A=1\r\n")));
     const auto mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
     QFile::setPermissions(path, mode);
-    { clsSetting s(path); }
+    { clsSetting s(path, seams); }
     const auto ownerGroupOther = QFileDevice::Permissions::fromInt(0x7777 & ~0x0700);
     EXPECT_EQ(QFile::permissions(path) & ownerGroupOther, mode);
     EXPECT_TRUE(seams.messageBox.shown.empty());

@@ -1,6 +1,5 @@
 #pragma once
 // Fakes of the platform seams: each records what it was asked and gives scripted answers.
-// A FakeSeams object installs all of them for the life of one test and restores what was there.
 #include "platform/Seams.h"
 
 #include <QStringList>
@@ -179,21 +178,20 @@ public:
     QString help;
 };
 
-class FakeSeams {
+// The seams a test hands to the code under test: each seam of platform::Seams points at the
+// fake of the same name declared here.
+class FakeSeams : public platform::Seams {
 public:
-    FakeSeams() : previous_(platform::seams())
+    FakeSeams()
     {
-        platform::Seams s;
-        s.messageBox = &messageBox;
-        s.folderChooser = &folderChooser;
-        s.fileOpenDialog = &fileOpenDialog;
-        s.shell = &shell;
-        s.registry = &registry;
-        s.instanceLock = &instanceLock;
-        s.appInfo = &appInfo;
-        platform::installSeams(s);
+        Seams::messageBox = &messageBox;
+        Seams::folderChooser = &folderChooser;
+        Seams::fileOpenDialog = &fileOpenDialog;
+        Seams::shell = &shell;
+        Seams::registry = &registry;
+        Seams::instanceLock = &instanceLock;
+        Seams::appInfo = &appInfo;
     }
-    ~FakeSeams() { platform::installSeams(previous_); }
     FakeSeams(const FakeSeams&) = delete;
     FakeSeams& operator=(const FakeSeams&) = delete;
 
@@ -204,9 +202,6 @@ public:
     FakeRegistry registry;
     FakeInstanceLock instanceLock;
     FakeAppInfo appInfo;
-
-private:
-    platform::Seams previous_;
 };
 
 } // namespace bf::test

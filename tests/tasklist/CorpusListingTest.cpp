@@ -4,7 +4,7 @@
 #include "tasklist/TaskListCommands.h"
 #include "tasklist/TaskListTestSupport.h"
 
-#include "automation/SpreadsheetApplication.h"
+#include "automation/ApplicationFactory.h"
 #include "support/FakeSeams.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +14,10 @@ using namespace bf;
 TEST(CorpusListing, EveryBiff8WorkbookListsTheManifestWorksheetNames)
 {
     test::FakeSeams seams;
-    test::InstalledConfig config(test::standardConfigLines());
-    auto app = automation::createSpreadsheetApplication(QStringLiteral("native"));
+    AppContext context(seams);
+    test::InstalledConfig config(context, test::standardConfigLines());
+    auto app = automation::Backends().create(QStringLiteral("native"), seams);
+    context.application = app.get();
     const auto manifest = test::readManifest();
     ASSERT_GE(manifest.size(), 50u) << "the corpus manifest could not be read";
 
@@ -27,7 +29,7 @@ TEST(CorpusListing, EveryBiff8WorkbookListsTheManifestWorksheetNames)
         tasklist::InMemoryTaskRows rows;
         const QString path = test::corpusFile(entry.file);
         seams.messageBox.shown.clear();
-        tasklist::UpdateListView(rows, *app, path);
+        tasklist::UpdateListView(context, rows, path);
         EXPECT_TRUE(seams.messageBox.shown.empty())
             << entry.file.toStdString() << ": " << seams.messageBox.texts().join('|').toStdString();
         QStringList names;
@@ -44,8 +46,10 @@ TEST(CorpusListing, EveryBiff8WorkbookListsTheManifestWorksheetNames)
 TEST(CorpusListing, FilesThatAreNoWorkbookGiveOneFileReportAndNoRows)
 {
     test::FakeSeams seams;
-    test::InstalledConfig config(test::standardConfigLines());
-    auto app = automation::createSpreadsheetApplication(QStringLiteral("native"));
+    AppContext context(seams);
+    test::InstalledConfig config(context, test::standardConfigLines());
+    auto app = automation::Backends().create(QStringLiteral("native"), seams);
+    context.application = app.get();
     for (const auto& entry : test::readManifest()) {
         // A damaged workbook whose sheet list is intact may be listed; the damage shows when split.
         if (entry.kind == QLatin1String("biff8") ||
@@ -54,7 +58,7 @@ TEST(CorpusListing, FilesThatAreNoWorkbookGiveOneFileReportAndNoRows)
         tasklist::InMemoryTaskRows rows;
         seams.messageBox.shown.clear();
         const QString path = test::corpusFile(entry.file);
-        tasklist::UpdateListView(rows, *app, path);
+        tasklist::UpdateListView(context, rows, path);
         ASSERT_EQ(seams.messageBox.shown.size(), 1u) << entry.file.toStdString();
         EXPECT_TRUE(seams.messageBox.shown[0].text.endsWith("\r\nError File Name: " + path));
         EXPECT_FALSE(rows.busy());

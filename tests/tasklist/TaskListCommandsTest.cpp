@@ -34,8 +34,10 @@ QStringList pathsOf(const InMemoryTaskRows& rows)
 }
 
 struct Fixture {
+    Fixture() { context.application = &app; }
     test::FakeSeams seams;
-    test::InstalledConfig config{test::standardConfigLines()};
+    AppContext context{seams};
+    test::InstalledConfig config{context, test::standardConfigLines()};
     test::FakeSpreadsheet app;
     InMemoryTaskRows rows;
 };
@@ -52,7 +54,7 @@ TEST(UpdateListView, ListsEverySheetInOrderUnderOnePathAndClosesTheWorkbook)
             busyWhileOpening = f.rows.busy();
     };
 
-    UpdateListView(f.rows, f.app, QStringLiteral("/data/Three.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/Three.xls"));
 
     EXPECT_EQ(sheetsOf(f.rows), (QStringList{"First", "Second", "Third"}));
     EXPECT_EQ(pathsOf(f.rows), QStringList(3, QStringLiteral("/data/Three.xls")));
@@ -63,7 +65,7 @@ TEST(UpdateListView, ListsEverySheetInOrderUnderOnePathAndClosesTheWorkbook)
     EXPECT_TRUE(f.seams.messageBox.shown.empty());
 
     // The same path in other letter case is already listed: nothing is opened or shown.
-    UpdateListView(f.rows, f.app, QStringLiteral("/DATA/three.XLS"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/DATA/three.XLS"));
     EXPECT_EQ(f.app.openCount(), 1);
     EXPECT_EQ(f.rows.rowCount(), 3);
     EXPECT_TRUE(f.seams.messageBox.shown.empty());
@@ -75,8 +77,8 @@ TEST(UpdateListView, SkipsUnrepresentableNamesAndWorkbooksWithoutWorksheets)
     f.app.addWorkbook(QStringLiteral("/data/q.xls"), {"Good", "Bad?Name", QString::fromUtf8("Лист1"), "工作表"});
     f.app.addWorkbook(QStringLiteral("/data/charts.xls"), {});
 
-    UpdateListView(f.rows, f.app, QStringLiteral("/data/q.xls"));
-    UpdateListView(f.rows, f.app, QStringLiteral("/data/charts.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/q.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/charts.xls"));
 
     EXPECT_EQ(sheetsOf(f.rows), (QStringList{"Good", QString::fromUtf8("Лист1"), QString::fromUtf8("工作表")}));
     EXPECT_EQ(f.app.closed, (QStringList{"/data/q.xls", "/data/charts.xls"}));
@@ -87,7 +89,7 @@ TEST(UpdateListView, FailuresAreReportedWithThePathAndKeepRowsAlreadyAdded)
 {
     Fixture f;
     // Cannot open: one file report, nothing added, default pointer.
-    UpdateListView(f.rows, f.app, QStringLiteral("/data/missing.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/missing.xls"));
     ASSERT_EQ(f.seams.messageBox.shown.size(), 1u);
     EXPECT_TRUE(f.seams.messageBox.shown[0].text.startsWith(QStringLiteral("Error Number: 1004\r\n Error Description: ")));
     EXPECT_TRUE(f.seams.messageBox.shown[0].text.endsWith(QStringLiteral("\r\nError File Name: /data/missing.xls")));
@@ -100,19 +102,19 @@ TEST(UpdateListView, FailuresAreReportedWithThePathAndKeepRowsAlreadyAdded)
     f.seams.messageBox.shown.clear();
     f.app.addWorkbook(QStringLiteral("/data/partial.xls"), {"A", "B", "C", "D"});
     f.app.failOn(FakeOp::WorksheetName, QStringLiteral("C"), err::PermissionDenied, QStringLiteral("locked"));
-    UpdateListView(f.rows, f.app, QStringLiteral("/data/partial.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/partial.xls"));
     EXPECT_EQ(sheetsOf(f.rows), (QStringList{"A", "B"}));
     ASSERT_EQ(f.seams.messageBox.texts(),
               QStringList{"Error Number: 70\r\n Error Description: locked\r\nError File Name: /data/partial.xls"});
     EXPECT_EQ(f.app.openWorkbookCount(), 0);
     EXPECT_FALSE(f.rows.busy());
-    UpdateListView(f.rows, f.app, QStringLiteral("/data/partial.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/partial.xls"));
     EXPECT_EQ(f.app.openCount(), 2);
 
     // No workbook handed back: the configured text alone.
     f.seams.messageBox.shown.clear();
     f.app.addNullWorkbook(QStringLiteral("/data/null.xls"));
-    UpdateListView(f.rows, f.app, QStringLiteral("/data/null.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/null.xls"));
     EXPECT_EQ(f.seams.messageBox.texts(), QStringList{"The workbook could not be opened."});
     EXPECT_EQ(f.rows.rowCount(), 2);
     EXPECT_FALSE(f.rows.busy());
@@ -121,11 +123,13 @@ TEST(UpdateListView, FailuresAreReportedWithThePathAndKeepRowsAlreadyAdded)
 TEST(UpdateListView, MissingOpenFailureTextShowsAnEmptyBox)
 {
     test::FakeSeams seams;
-    test::InstalledConfig config{{QStringLiteral("DisplayExcel=0")}};
+    AppContext context(seams);
+    test::InstalledConfig config{context, {QStringLiteral("DisplayExcel=0")}};
     test::FakeSpreadsheet app;
+    context.application = &app;
     InMemoryTaskRows rows;
     app.addNullWorkbook(QStringLiteral("/data/null.xls"));
-    UpdateListView(rows, app, QStringLiteral("/data/null.xls"));
+    UpdateListView(context, rows, QStringLiteral("/data/null.xls"));
     EXPECT_EQ(seams.messageBox.texts(), QStringList{QString()});
 }
 
@@ -141,27 +145,27 @@ TEST(ColumnWidths, GrowToMeasuredTextPlus200RoundedHalfToEvenAndNeverShrink)
     f.rows.twipsPerChar = 150.25; // 30 characters: 4507.5 + 200 = 4707.5 -> 4708 (even)
     const QString longName = QString(30, QLatin1Char('W'));
     f.app.addWorkbook(QStringLiteral("/d/a.xls"), {longName, "x"});
-    UpdateListView(f.rows, f.app, QStringLiteral("/d/a.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/d/a.xls"));
     EXPECT_EQ(f.rows.columnWidthTwips(1), 4185); // the short path fits already
     EXPECT_EQ(f.rows.columnWidthTwips(2), 4708);
 
     // Shorter names, removals and clearing leave it wide.
     f.app.addWorkbook(QStringLiteral("/d/b.xls"), {"y"});
-    UpdateListView(f.rows, f.app, QStringLiteral("/d/b.xls"));
+    UpdateListView(f.context, f.rows, QStringLiteral("/d/b.xls"));
     f.rows.selectRow(1);
     RemoveItem(f.rows);
     f.seams.messageBox.answers.push_back(platform::MsgResult::Yes);
-    ClearList(f.rows);
+    ClearList(f.seams, f.rows);
     EXPECT_EQ(f.rows.columnWidthTwips(2), 4708);
 
     // A long path widens column 1.
     const QString longPath = QStringLiteral("/d/") + QString(40, QLatin1Char('p')) + QStringLiteral(".xls");
     f.app.addWorkbook(longPath, {"s"});
-    UpdateListView(f.rows, f.app, longPath);
+    UpdateListView(f.context, f.rows, longPath);
     EXPECT_EQ(f.rows.columnWidthTwips(1), RoundHalfEven(150.25 * longPath.size() + 200));
 
     // A failing measurement is reported under its own name and changes nothing.
-    AdjustColumnWidth(f.rows, 3, QStringLiteral("text"));
+    AdjustColumnWidth(f.seams, f.rows, 3, QStringLiteral("text"));
     ASSERT_FALSE(f.seams.messageBox.shown.empty());
     EXPECT_TRUE(f.seams.messageBox.shown.back().text.endsWith(QStringLiteral("Err Proc: AdjustColumnWidth")));
 }
@@ -172,12 +176,12 @@ TEST(AddFile, CancelOtherEndingsAndTheLastThreeLettersRule)
     f.app.addWorkbook(QStringLiteral("/d/Book1.XLS"), {"S1"});
     f.app.addWorkbook(QStringLiteral("/d/fooxls"), {"S2"});
 
-    AddFile(f.rows, f.app); // cancelled
+    AddFile(f.context, f.rows); // cancelled
     EXPECT_EQ(f.seams.fileOpenDialog.filters, QStringList{"Excel Files (*.xls)"});
     f.seams.fileOpenDialog.answers = {QStringLiteral("/d/book1.xlsx"), QStringLiteral("/d/Book1.XLS"),
                                       QStringLiteral("/d/fooxls"), QStringLiteral("/d/gone.xls")};
     for (int i = 0; i < 4; ++i)
-        AddFile(f.rows, f.app);
+        AddFile(f.context, f.rows);
 
     EXPECT_EQ(f.app.opened, (QStringList{"/d/Book1.XLS", "/d/fooxls", "/d/gone.xls"}));
     EXPECT_EQ(sheetsOf(f.rows), (QStringList{"S1", "S2"}));
@@ -200,7 +204,7 @@ TEST(AddFolder, ListsVisibleXlsFilesOnlyAndGoesOnPastAFailingWorkbook)
     f.app.addWorkbook(folder + "c.Xls", {"C1"});
 
     f.seams.folderChooser.answers = {dir.path()};
-    AddFolder(f.rows, f.app);
+    AddFolder(f.context, f.rows);
 
     EXPECT_EQ(f.seams.folderChooser.prompts, QStringList{"Add all Excel files in the folder"});
     QStringList opened = f.app.opened;
@@ -218,13 +222,13 @@ TEST(AddFolder, ListsVisibleXlsFilesOnlyAndGoesOnPastAFailingWorkbook)
     // The same folder again adds nothing and shows nothing new (B still fails).
     f.seams.messageBox.shown.clear();
     f.seams.folderChooser.answers = {folder};
-    AddFolder(f.rows, f.app);
+    AddFolder(f.context, f.rows);
     EXPECT_EQ(f.rows.rowCount(), 3);
     EXPECT_EQ(f.seams.messageBox.shown.size(), 1u);
 
     // Cancel: nothing.
     f.seams.messageBox.shown.clear();
-    AddFolder(f.rows, f.app);
+    AddFolder(f.context, f.rows);
     EXPECT_TRUE(f.seams.messageBox.shown.empty());
 }
 
@@ -232,8 +236,8 @@ TEST(AddFolder, FolderFailuresNameTheFolderWithOneTrailingSeparator)
 {
     Fixture f;
     f.seams.folderChooser.answers = {QStringLiteral("/no/such/folder"), QStringLiteral("/no/such/root/")};
-    AddFolder(f.rows, f.app);
-    AddFolder(f.rows, f.app);
+    AddFolder(f.context, f.rows);
+    AddFolder(f.context, f.rows);
     ASSERT_EQ(f.seams.messageBox.shown.size(), 2u);
     EXPECT_TRUE(f.seams.messageBox.shown[0].text.startsWith(QStringLiteral("Error Number: 76\r\n Error Description: ")));
     EXPECT_TRUE(f.seams.messageBox.shown[0].text.endsWith(QStringLiteral("\r\nError Folder Name: /no/such/folder/")));
@@ -242,17 +246,15 @@ TEST(AddFolder, FolderFailuresNameTheFolderWithOneTrailingSeparator)
     // The file-system root already ends in a separator: listed as it is, never with "//".
     f.seams.messageBox.shown.clear();
     f.seams.folderChooser.answers = {QStringLiteral("/")};
-    AddFolder(f.rows, f.app);
+    AddFolder(f.context, f.rows);
     EXPECT_TRUE(f.seams.messageBox.shown.empty()) << f.seams.messageBox.texts().join('|').toStdString();
     for (const QString& opened : f.app.opened)
         EXPECT_FALSE(opened.startsWith(QStringLiteral("//"))) << opened.toStdString();
 
     // A chooser that fails: the report names no folder yet.
-    platform::Seams s = platform::seams();
-    s.folderChooser = nullptr;
-    platform::installSeams(s);
+    f.seams.Seams::folderChooser = nullptr;
     f.seams.messageBox.shown.clear();
-    AddFolder(f.rows, f.app);
+    AddFolder(f.context, f.rows);
     ASSERT_EQ(f.seams.messageBox.shown.size(), 1u);
     EXPECT_TRUE(f.seams.messageBox.shown[0].text.endsWith(QStringLiteral("\r\nError Folder Name: ")));
 }
@@ -268,7 +270,7 @@ TEST(AddDropped, FoldersAsAddFolderFilesAsAddFile)
     f.app.addWorkbook(dir.path() + "/in/x.xls", {"X"});
     f.app.addWorkbook(single, {"S"});
 
-    AddDropped(f.rows, f.app, {dir.path() + "/in", other, single});
+    AddDropped(f.context, f.rows, {dir.path() + "/in", other, single});
     EXPECT_EQ(sheetsOf(f.rows), (QStringList{"X", "S"}));
     EXPECT_EQ(f.app.openCount(), 2);
     EXPECT_TRUE(f.seams.messageBox.shown.empty());
@@ -306,13 +308,13 @@ TEST(RemoveAndClear, ClearAsksOnlyWithRowsAndNoKeepsThem)
 {
     test::FakeSeams seams;
     InMemoryTaskRows rows;
-    ClearList(rows);
-    EXPECT_TRUE(ConfirmExit(rows));
+    ClearList(seams, rows);
+    EXPECT_TRUE(ConfirmExit(seams, rows));
     EXPECT_TRUE(seams.messageBox.shown.empty());
 
     rows.addRow(QStringLiteral("/p.xls"), QStringLiteral("s"));
     rows.setColumnWidthTwips(2, 5000);
-    ClearList(rows); // default answer: No
+    ClearList(seams, rows); // default answer: No
     ASSERT_EQ(seams.messageBox.shown.size(), 1u);
     const test::ShownMessage& q = seams.messageBox.shown[0];
     EXPECT_EQ(q.text, QStringLiteral("Do you really want to clear the list"));
@@ -321,14 +323,14 @@ TEST(RemoveAndClear, ClearAsksOnlyWithRowsAndNoKeepsThem)
     EXPECT_EQ(q.defaultButton, platform::MsgDefault::Second);
     EXPECT_EQ(rows.rowCount(), 1);
 
-    EXPECT_FALSE(ConfirmExit(rows));
+    EXPECT_FALSE(ConfirmExit(seams, rows));
     EXPECT_EQ(seams.messageBox.shown.back().text, QStringLiteral("Do you really want to exit?"));
     EXPECT_EQ(seams.messageBox.shown.back().defaultButton, platform::MsgDefault::Second);
     seams.messageBox.answers = {platform::MsgResult::Yes};
-    EXPECT_TRUE(ConfirmExit(rows));
+    EXPECT_TRUE(ConfirmExit(seams, rows));
 
     seams.messageBox.answers = {platform::MsgResult::Yes};
-    ClearList(rows);
+    ClearList(seams, rows);
     EXPECT_EQ(rows.rowCount(), 0);
     EXPECT_EQ(rows.columnWidthTwips(2), 5000);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Shared by the task-list and window tests: a configuration store on a private Config.cfg
-// installed as the program's own for one test, and the corpus manifest.
-#include "startup/MainProc.h"
+// installed in a context for one test, and the corpus manifest.
+#include "startup/AppContext.h"
 #include "startup/clsSetting.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
@@ -27,14 +27,14 @@ inline QByteArray configBytes(const QStringList& lines)
 
 class InstalledConfig {
 public:
-    explicit InstalledConfig(const QStringList& lines)
+    InstalledConfig(AppContext& context, const QStringList& lines) : context_(context)
     {
         path_ = dir_.write(QStringLiteral("Config.cfg"), configBytes(lines));
-        setting_ = std::make_unique<clsSetting>(path_);
-        previous_ = MainProc::Setting();
-        MainProc::setSetting(setting_.get());
+        setting_ = std::make_unique<clsSetting>(path_, context.seams);
+        previous_ = context.setting;
+        context.setting = setting_.get();
     }
-    ~InstalledConfig() { MainProc::setSetting(previous_); }
+    ~InstalledConfig() { context_.setting = previous_; }
     InstalledConfig(const InstalledConfig&) = delete;
     InstalledConfig& operator=(const InstalledConfig&) = delete;
     clsSetting& setting() { return *setting_; }
@@ -46,6 +46,7 @@ public:
     }
 
 private:
+    AppContext& context_;
     TempDir dir_;
     QString path_;
     std::unique_ptr<clsSetting> setting_;

@@ -57,7 +57,7 @@ void addRows(test::WindowEnvironment& env, frmMain& w, const QStringList& sheets
 TEST(ToolbarRouting, EachKeyReachesItsHandlerAndUnknownKeysAreReported)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     QStringList shown;
     w.popupPresenter = [&](QMenu& menu) { shown << entries(menu).join(','); };
     QStringList dialogs;
@@ -108,7 +108,7 @@ TEST(ToolbarRouting, EachKeyReachesItsHandlerAndUnknownKeysAreReported)
 TEST(ToolbarRouting, FilePopupRunsTheCommandInsideAndRestoresExitEvenWhenItFails)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     env.spreadsheet.addWorkbook(QStringLiteral("/d/x.xls"), {"X"});
     env.seams.fileOpenDialog.answers = {QStringLiteral("/d/x.xls")};
     bool exitHiddenDuringCommand = false;
@@ -139,7 +139,7 @@ TEST(ToolbarRouting, FilePopupRunsTheCommandInsideAndRestoresExitEvenWhenItFails
 TEST(KeyRouting, F1WithAnyModifiersFromAnyControlOpensHelpOnce)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     w.show();
     const QString help = env.appFolder.path() + "/help/help.chm";
     int expected = 0;
@@ -163,7 +163,7 @@ TEST(KeyRouting, F1WithAnyModifiersFromAnyControlOpensHelpOnce)
 TEST(ListInteraction, DeleteRemovesTheCurrentRowAndSelectsTheNext)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     w.show();
     QTest::keyClick(w.lvwTask, Qt::Key_Delete); // empty: nothing
     EXPECT_TRUE(env.seams.messageBox.shown.empty());
@@ -202,7 +202,7 @@ TEST(ListInteraction, DeleteRemovesTheCurrentRowAndSelectsTheNext)
 TEST(ListInteraction, RightButtonShowsTheFullPopupAndClearAsks)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     w.show();
     QStringList shown;
     QString choose;
@@ -239,7 +239,7 @@ TEST(ListInteraction, RightButtonShowsTheFullPopupAndClearAsks)
 TEST(Closing, AsksOnEveryWayOutWhileRowsRemain)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     QSignalSpy unloaded(&w, &frmMain::unloaded);
     w.show();
     addRows(env, w, {"only"});
@@ -268,7 +268,7 @@ TEST(Closing, AsksOnEveryWayOutWhileRowsRemain)
 TEST(Closing, TheSessionEndingAsksTooAndClosesForShutdown)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     QSignalSpy unloaded(&w, &frmMain::unloaded);
     w.show();
     addRows(env, w, {"only"});
@@ -292,7 +292,7 @@ TEST(LinkCommands, ConfiguredValuesGoToTheShellUnchanged)
         lines.removeIf([](const QString& l) { return l.startsWith(QStringLiteral("HomePage=")); });
         lines << QStringLiteral("SupportEmail=www.example.org/help");
         test::WindowEnvironment env(lines);
-        frmMain w;
+        frmMain w(env.context);
         w.mnuVisitHomePage_Click();
         w.mnuSupport_Click();
         EXPECT_EQ(env.seams.shell.opened, (QStringList{"", "www.example.org/help"}));
@@ -301,8 +301,8 @@ TEST(LinkCommands, ConfiguredValuesGoToTheShellUnchanged)
     {
         // No configuration store: each command reports under its own name.
         test::WindowEnvironment env;
-        frmMain w;
-        MainProc::setSetting(nullptr);
+        frmMain w(env.context);
+        env.context.setting = nullptr;
         w.mnuVisitHomePage_Click();
         w.mnuSupport_Click();
         w.mnuSettings_Click();
@@ -318,7 +318,7 @@ TEST(LinkCommands, ConfiguredValuesGoToTheShellUnchanged)
 TEST(Dialogs, AboutBoxOpensFreshAndAFailingLoadIsReported)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     QStringList titles;
     w.dialogPresenter = [&](QDialog& d) { titles << d.windowTitle(); };
     w.mnuAbout_Click();

@@ -35,18 +35,14 @@ QStringList visibleEntries(const QMenu& menu)
     return entries;
 }
 
-// Throws from one load routine for the life of the object.
-class LoadFault {
-public:
-    explicit LoadFault(const QString& routine)
-    {
-        frmMain::loadFaultHook() = [routine](const QString& r) {
-            if (r == routine)
-                throw Error(err::PermissionDenied, QStringLiteral("injected"));
-        };
-    }
-    ~LoadFault() { frmMain::loadFaultHook() = nullptr; }
-};
+// Throws from one load routine.
+std::function<void(const QString&)> loadFault(const QString& routine)
+{
+    return [routine](const QString& r) {
+        if (r == routine)
+            throw Error(err::PermissionDenied, QStringLiteral("injected"));
+    };
+}
 
 class VersionlessApp : public test::FakeAppInfo {
 public:
@@ -58,7 +54,7 @@ public:
 TEST(MainWindowLoad, BuildsTheStoredWindowMenusToolbarAndList)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
 
     EXPECT_TRUE(env.seams.messageBox.shown.empty()) << env.seams.messageBox.texts().join('|').toStdString();
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Brakenfold 1.0.5"));
@@ -151,7 +147,7 @@ TEST(MainWindowLoad, EachFailingStepShowsItsReportsAndLeavesTheWindowAsFarAsBuil
         QStringList lines = test::standardConfigLines();
         lines.removeIf([](const QString& l) { return l.startsWith(QStringLiteral("frmMainCaption=")); });
         test::WindowEnvironment env(lines);
-        frmMain w;
+        frmMain w(env.context);
         EXPECT_EQ(env.seams.messageBox.texts(), QStringList{"caption missing"});
         EXPECT_TRUE(w.windowTitle().isEmpty());
         EXPECT_TRUE(w.tlbMain->actions().isEmpty());
@@ -162,7 +158,7 @@ TEST(MainWindowLoad, EachFailingStepShowsItsReportsAndLeavesTheWindowAsFarAsBuil
         // A missing icon under ICON: the routine's report, then the configured message.
         test::WindowEnvironment env;
         QFile::remove(env.iconFile(QStringLiteral("Split.ico")));
-        frmMain w;
+        frmMain w(env.context);
         const QStringList texts = env.seams.messageBox.texts();
         ASSERT_EQ(texts.size(), 2);
         EXPECT_TRUE(texts[0].startsWith(QStringLiteral("Err Number: 53\r\nErr Description: ")));
@@ -174,8 +170,8 @@ TEST(MainWindowLoad, EachFailingStepShowsItsReportsAndLeavesTheWindowAsFarAsBuil
     }
     {
         test::WindowEnvironment env;
-        LoadFault fault(QStringLiteral("InitToolbar"));
-        frmMain w;
+        env.context.loadFault = loadFault(QStringLiteral("InitToolbar"));
+        frmMain w(env.context);
         EXPECT_EQ(env.seams.messageBox.texts(),
                   (QStringList{"Err Number: 70\r\nErr Description: injected\r\nErr Proc: InitToolbar", "no toolbar"}));
         EXPECT_EQ(w.lvwTask->columnCount(), 0);
@@ -184,7 +180,7 @@ TEST(MainWindowLoad, EachFailingStepShowsItsReportsAndLeavesTheWindowAsFarAsBuil
         // The window's own icon missing: the load handler's report alone, nothing built.
         test::WindowEnvironment env;
         QFile::remove(env.iconFile(QStringLiteral("frmMain.ico")));
-        frmMain w;
+        frmMain w(env.context);
         const QStringList texts = env.seams.messageBox.texts();
         ASSERT_EQ(texts.size(), 1);
         EXPECT_TRUE(texts[0].endsWith(QStringLiteral("\r\nErr Proc: Form_Load")));
@@ -200,10 +196,8 @@ TEST(MainWindowLoad, EachFailingStepShowsItsReportsAndLeavesTheWindowAsFarAsBuil
         test::WindowEnvironment env;
         VersionlessApp versionless;
         versionless.folder = env.appFolder.path();
-        platform::Seams s = platform::seams();
-        s.appInfo = &versionless;
-        platform::installSeams(s);
-        frmMain w;
+        env.seams.Seams::appInfo = &versionless;
+        frmMain w(env.context);
         EXPECT_EQ(env.seams.messageBox.texts(),
                   QStringList{"Err Number: 6\r\nErr Description: no version resource\r\nErr Proc: GetVersionString"});
         EXPECT_EQ(w.windowTitle(), QStringLiteral("Brakenfold "));
@@ -214,7 +208,7 @@ TEST(MainWindowLoad, EachFailingStepShowsItsReportsAndLeavesTheWindowAsFarAsBuil
 TEST(MainWindowList, RowsAndColumnWidthsFollowTheWindowFont)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     const QString longSheet = QStringLiteral("A worksheet name long enough to widen the column ") + QString::fromUtf8("Доходы 工作表");
     env.spreadsheet.addWorkbook(QStringLiteral("/d/a.xls"), {"S1", longSheet, "S3"});
     env.seams.fileOpenDialog.answers = {QStringLiteral("/d/a.xls")};
@@ -242,7 +236,7 @@ TEST(MainWindowList, RowsAndColumnWidthsFollowTheWindowFont)
 TEST(MainWindowList, DroppedFilesAndFoldersAreAdded)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     test::TempDir dir;
     const QString file = dir.write(QStringLiteral("one.xls"), "x");
     dir.write(QStringLiteral("sub/two.XLS"), "x");
@@ -268,7 +262,7 @@ TEST(MainWindowList, DroppedFilesAndFoldersAreAdded)
 TEST(MainWindowSplitView, ProgressAndPointerAsTheRunSetsThem)
 {
     test::WindowEnvironment env;
-    frmMain w;
+    frmMain w(env.context);
     split::SplitView& view = w;
     view.setProgressVisible(true);
     view.setProgressMinimum(1);

@@ -33,8 +33,9 @@ TEST(OptionsDialog, StoredTextChecksTheBoxOnlyForTheNumberOne)
         EXPECT_EQ(frmOptions::CheckStateFor(QString::fromLatin1(off)), 0) << off;
 
     test::FakeSeams seams;
-    test::InstalledConfig config(optionLines(QStringLiteral(" 1"), QStringLiteral("True")));
-    frmOptions dialog;
+    AppContext context(seams);
+    test::InstalledConfig config(context, optionLines(QStringLiteral(" 1"), QStringLiteral("True")));
+    frmOptions dialog(context);
     EXPECT_TRUE(dialog.chkDisplayExcel->isChecked());
     EXPECT_FALSE(dialog.chkDisplayExcelAlerts->isChecked());
     // A stored "True" opens unchecked, and OK then stores "0".
@@ -47,13 +48,14 @@ TEST(OptionsDialog, StoredTextChecksTheBoxOnlyForTheNumberOne)
 TEST(OptionsDialog, ApplyStoresCancelAndEscapeDoNotAndEnterPressesNothing)
 {
     test::FakeSeams seams;
-    test::InstalledConfig config(optionLines(QStringLiteral("0"), QStringLiteral("0")));
+    AppContext context(seams);
+    test::InstalledConfig config(context, optionLines(QStringLiteral("0"), QStringLiteral("0")));
     test::FakeSpreadsheet running;
     running.setVisible(false);
     running.setDisplayAlerts(true);
-    MainProc::setExcelApp(&running);
+    context.application = &running;
     {
-        frmOptions dialog;
+        frmOptions dialog(context);
         dialog.show();
         tick(dialog.chkDisplayExcel);
         QTest::mouseClick(dialog.cmdApply, Qt::LeftButton);
@@ -71,7 +73,7 @@ TEST(OptionsDialog, ApplyStoresCancelAndEscapeDoNotAndEnterPressesNothing)
     EXPECT_EQ(config.value(QStringLiteral("DisplayExcel")), QStringLiteral("1"));
     EXPECT_EQ(config.value(QStringLiteral("DisplayExcelAlerts")), QStringLiteral("0"));
     {
-        frmOptions dialog;
+        frmOptions dialog(context);
         dialog.show();
         EXPECT_TRUE(dialog.chkDisplayExcel->isChecked());
         tick(dialog.chkDisplayExcelAlerts);
@@ -81,7 +83,7 @@ TEST(OptionsDialog, ApplyStoresCancelAndEscapeDoNotAndEnterPressesNothing)
     EXPECT_EQ(config.value(QStringLiteral("DisplayExcelAlerts")), QStringLiteral("0"));
     {
         // The close box behaves like Cancel.
-        frmOptions dialog;
+        frmOptions dialog(context);
         dialog.show();
         tick(dialog.chkDisplayExcel);
         dialog.close();
@@ -90,15 +92,15 @@ TEST(OptionsDialog, ApplyStoresCancelAndEscapeDoNotAndEnterPressesNothing)
     // The running application is left as it was.
     EXPECT_FALSE(running.Visible());
     EXPECT_TRUE(running.DisplayAlerts());
-    MainProc::setExcelApp(nullptr);
     EXPECT_TRUE(seams.messageBox.shown.empty());
 }
 
 TEST(OptionsDialog, AMissingKeyOpensUncheckedAndIsNotCreated)
 {
     test::FakeSeams seams;
-    test::InstalledConfig config(optionLines(QStringLiteral("1"), QString()));
-    frmOptions dialog;
+    AppContext context(seams);
+    test::InstalledConfig config(context, optionLines(QStringLiteral("1"), QString()));
+    frmOptions dialog(context);
     EXPECT_FALSE(dialog.chkDisplayExcelAlerts->isChecked());
     dialog.chkDisplayExcel->setChecked(false);
     dialog.chkDisplayExcelAlerts->setChecked(true);
@@ -111,8 +113,9 @@ TEST(OptionsDialog, AMissingKeyOpensUncheckedAndIsNotCreated)
 TEST(OptionsDialog, LayoutCaptionsAndTabOrder)
 {
     test::FakeSeams seams;
-    test::InstalledConfig config(optionLines(QStringLiteral("0"), QStringLiteral("0")));
-    frmOptions d;
+    AppContext context(seams);
+    test::InstalledConfig config(context, optionLines(QStringLiteral("0"), QStringLiteral("0")));
+    frmOptions d(context);
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Options"));
     EXPECT_FALSE(d.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_EQ(d.minimumSize(), d.maximumSize());
@@ -147,7 +150,7 @@ TEST(OptionsDialog, SettingsCommandShowsFreshlyLoadedValuesEachTime)
 {
     test::WindowEnvironment env(
         QStringList(test::standardConfigLines()));
-    ui::frmMain w;
+    ui::frmMain w(env.context);
     int shown = 0;
     w.dialogPresenter = [&](QDialog& d) {
         auto& options = dynamic_cast<frmOptions&>(d);
@@ -166,8 +169,9 @@ TEST(OptionsDialog, SettingsCommandShowsFreshlyLoadedValuesEachTime)
 TEST(OptionsDialog, AFailingButtonIsReportedUnderItsOwnHandler)
 {
     test::FakeSeams seams;
-    auto config = std::make_unique<test::InstalledConfig>(optionLines(QStringLiteral("0"), QStringLiteral("0")));
-    frmOptions dialog;
+    AppContext context(seams);
+    auto config = std::make_unique<test::InstalledConfig>(context, optionLines(QStringLiteral("0"), QStringLiteral("0")));
+    frmOptions dialog(context);
     dialog.show();
     config.reset(); // the store is gone: storing fails
     QTest::mouseClick(dialog.cmdApply, Qt::LeftButton);

@@ -4,7 +4,7 @@
 #include "ui/frmMain.h"
 #include "WindowTestSupport.h"
 
-#include "automation/SpreadsheetApplication.h"
+#include "automation/ApplicationFactory.h"
 
 #include <QDirIterator>
 #include <QProgressBar>
@@ -15,9 +15,9 @@ using namespace bf;
 TEST(SplitFromWindow, ListedWorksheetsBecomeFilesAndTheWindowReturnsToIdle)
 {
     test::WindowEnvironment env;
-    auto engine = automation::createSpreadsheetApplication(QStringLiteral("native"));
-    MainProc::setExcelApp(engine.get());
-    ui::frmMain w;
+    auto engine = automation::Backends().create(QStringLiteral("native"), env.seams);
+    env.context.application = engine.get();
+    ui::frmMain w(env.context);
     w.show();
 
     const QString book = test::corpusFile(QStringLiteral("xls/poi--57925.xls"));
@@ -57,5 +57,4 @@ TEST(SplitFromWindow, ListedWorksheetsBecomeFilesAndTheWindowReturnsToIdle)
     QStringList expected{QString::fromUtf8("Дефициты"), QString::fromUtf8("Доходы"), QString::fromUtf8("Расходы")};
     expected.sort();
     EXPECT_EQ(written, expected);
-    MainProc::setExcelApp(&env.spreadsheet);
 }

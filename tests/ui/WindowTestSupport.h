@@ -1,8 +1,8 @@
 #pragma once
 // What the window tests share: a private application folder with the real icons and help file,
 // the fake seams, a private configuration and the scripted spreadsheet application installed as
-// the program's own.
-#include "startup/MainProc.h"
+// the window's context.
+#include "startup/AppContext.h"
 #include "support/FakeSeams.h"
 #include "support/FakeSpreadsheet.h"
 #include "support/TempDir.h"
@@ -30,14 +30,12 @@ inline void layOutAppFolder(const QString& folder)
 class WindowEnvironment {
 public:
     explicit WindowEnvironment(const QStringList& configLines = standardConfigLines())
-        : config(configLines)
+        : config(context, configLines)
     {
         layOutAppFolder(appFolder.path());
         seams.appInfo.folder = appFolder.path();
-        previousApp_ = MainProc::ExcelApp();
-        MainProc::setExcelApp(&spreadsheet);
+        context.application = &spreadsheet;
     }
-    ~WindowEnvironment() { MainProc::setExcelApp(previousApp_); }
     WindowEnvironment(const WindowEnvironment&) = delete;
     WindowEnvironment& operator=(const WindowEnvironment&) = delete;
 
@@ -45,11 +43,9 @@ public:
 
     TempDir appFolder;
     FakeSeams seams;
+    AppContext context{seams};
     InstalledConfig config;
     FakeSpreadsheet spreadsheet;
-
-private:
-    automation::SpreadsheetApplication* previousApp_ = nullptr;
 };
 
 } // namespace bf::test

@@ -283,6 +283,7 @@ private:
 };
 
 struct CalcSession {
+    const platform::Seams* seams = nullptr;
     std::unique_ptr<OfficeProcess> office;
     CallWatchdog watchdog;
     bool headless = true;
@@ -604,7 +605,7 @@ void CalcWorkbook::SaveAs(const QString& fileName)
 {
     ensureOpen();
     const auto session = session_.lock();
-    const SaveAsTarget saveTarget = resolveSaveAsTarget(fileName, session->displayAlerts);
+    const SaveAsTarget saveTarget = resolveSaveAsTarget(*session->seams, fileName, session->displayAlerts);
     const QString& path = saveTarget.path;
     const QFileInfo target(path);
     session->call(QStringLiteral("'%1' was not saved").arg(path), [&] {
@@ -668,8 +669,10 @@ void CalcWorkbook::setWindowVisible(bool on) noexcept
 
 QString CalcApplication::defaultProgramDir() { return QStringLiteral(BRAKENFOLD_LO_PROGRAM_DIR); }
 
-CalcApplication::CalcApplication(const QString& programDir) : session_(std::make_shared<CalcSession>())
+CalcApplication::CalcApplication(const platform::Seams& seams, const QString& programDir)
+    : session_(std::make_shared<CalcSession>())
 {
+    session_->seams = &seams;
     const Reference<css::uno::XComponentContext> local = localContext(programDir);
     session_->office = std::make_unique<OfficeProcess>(programDir);
     session_->headless = session_->office->headless();
@@ -756,9 +759,10 @@ pid_t CalcApplication::officeProcessGroup() const
     return session_->office ? session_->office->processGroup() : -1;
 }
 
-void registerCalcBackend()
+void addCalcBackend(Backends& backends)
 {
-    registerBackend(QStringLiteral("calc"), [] { return std::make_unique<CalcApplication>(); });
+    backends.add(QStringLiteral("calc"),
+                 [](const platform::Seams& seams) { return std::make_unique<CalcApplication>(seams); });
 }
 
 } // namespace bf::automation::calc

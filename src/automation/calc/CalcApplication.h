@@ -2,7 +2,9 @@
 // The LibreOffice Calc backend: the spreadsheet application as an office process of its own,
 // driven over UNO through a private pipe. Nothing of UNO shows here, so whoever registers the
 // backend needs no UNO headers.
+#include "automation/ApplicationFactory.h"
 #include "automation/SpreadsheetApplication.h"
+#include "platform/Seams.h"
 
 #include <chrono>
 #include <sys/types.h>
@@ -15,8 +17,9 @@ class CalcWorkbooks;
 class CalcApplication : public SpreadsheetApplication {
 public:
     // Starts the office installed in programDir and connects to it. Throws bf::Error (1004)
-    // when the office is missing or does not answer.
-    explicit CalcApplication(const QString& programDir = defaultProgramDir());
+    // when the office is missing or does not answer. Questions are asked through seams, which
+    // must outlive every handle of this application.
+    explicit CalcApplication(const platform::Seams& seams, const QString& programDir = defaultProgramDir());
     ~CalcApplication() override;
 
     Workbooks& workbooks() override;
@@ -47,7 +50,7 @@ private:
     std::unique_ptr<CalcWorkbooks> workbooks_;
 };
 
-// Registers the backend under the name "calc" with the application factory.
-void registerCalcBackend();
+// Adds the backend under the name "calc".
+void addCalcBackend(Backends& backends);
 
 } // namespace bf::automation::calc

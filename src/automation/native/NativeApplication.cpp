@@ -17,6 +17,7 @@ namespace bf::automation::native {
 class NativeWorkbook;
 
 struct NativeState {
+    const platform::Seams* seams = nullptr;
     // Defaults of a freshly started spreadsheet application.
     bool visible = false;
     bool displayAlerts = true;
@@ -147,7 +148,7 @@ void NativeWorkbook::copySheet(int index)
 void NativeWorkbook::SaveAs(const QString& fileName)
 {
     check();
-    const SaveAsTarget saveTarget = resolveSaveAsTarget(fileName, state_->displayAlerts);
+    const SaveAsTarget saveTarget = resolveSaveAsTarget(*state_->seams, fileName, state_->displayAlerts);
     const QString& target = saveTarget.path;
     const bool replace = saveTarget.replace;
     QByteArray content = bytes_;
@@ -159,7 +160,7 @@ void NativeWorkbook::SaveAs(const QString& fileName)
         content = source.readAll();
     }
     try {
-        xls::writeNewFile(target, content, replace);
+        xls::writeNewFile(target, content, replace, state_->seams->writeFault);
     } catch (const Error& e) {
         throw Error(err::SpreadsheetFailure, e.description());
     }
@@ -210,9 +211,10 @@ private:
     std::shared_ptr<NativeState> state_;
 };
 
-NativeApplication::NativeApplication()
+NativeApplication::NativeApplication(const platform::Seams& seams)
     : state_(std::make_shared<NativeState>()), workbooks_(std::make_unique<NativeWorkbooks>(state_))
 {
+    state_->seams = &seams;
 }
 
 NativeApplication::~NativeApplication()

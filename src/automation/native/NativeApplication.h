@@ -1,6 +1,7 @@
 #pragma once
 // The native backend: the spreadsheet application in-process, on the BIFF8 engine of xls/.
 #include "automation/SpreadsheetApplication.h"
+#include "platform/Seams.h"
 
 namespace bf::automation::native {
 
@@ -9,7 +10,9 @@ class NativeWorkbooks;
 
 class NativeApplication : public SpreadsheetApplication {
 public:
-    NativeApplication();
+    // Questions (replace an existing file?) are asked through seams, which must outlive every
+    // handle of this application.
+    explicit NativeApplication(const platform::Seams& seams);
     ~NativeApplication() override;
 
     Workbooks& workbooks() override;

@@ -17,7 +17,7 @@ namespace bf::platform::qt {
 MsgResult QtMessageBox::show(const QString& text, MsgButtons buttons, MsgIcon icon, MsgDefault defaultButton)
 {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(platform::app().title());
+    box.setWindowTitle(app_.title());
     box.setText(text);
     switch (icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
@@ -93,15 +93,13 @@ QString QtAppInfo::path() const
 
 QtSeams::QtSeams()
 {
-    Seams s;
-    s.messageBox = &messageBox_;
-    s.folderChooser = &folderChooser_;
-    s.fileOpenDialog = &fileOpenDialog_;
-    s.shell = &shell_;
-    s.registry = &registry_;
-    s.instanceLock = &instanceLock_;
-    s.appInfo = &appInfo_;
-    installSeams(s);
+    seams_.messageBox = &messageBox_;
+    seams_.folderChooser = &folderChooser_;
+    seams_.fileOpenDialog = &fileOpenDialog_;
+    seams_.shell = &shell_;
+    seams_.registry = &registry_;
+    seams_.instanceLock = &instanceLock_;
+    seams_.appInfo = &appInfo_;
 }
 
 } // namespace bf::platform::qt

@@ -7,9 +7,14 @@
 
 namespace bf::platform::qt {
 
+// Every box carries the application's title as its caption.
 class QtMessageBox : public MessageBoxSeam {
 public:
+    explicit QtMessageBox(const AppInfoSeam& app) : app_(app) {}
     MsgResult show(const QString& text, MsgButtons buttons, MsgIcon icon, MsgDefault defaultButton) override;
+
+private:
+    const AppInfoSeam& app_;
 };
 
 class QtFolderChooser : public FolderChooserSeam {
@@ -63,19 +68,23 @@ private:
     QString helpFile_;
 };
 
-// Owns one of each and installs them.
+// Owns one of each; seams() hands them out.
 class QtSeams {
 public:
     QtSeams();
+    QtSeams(const QtSeams&) = delete;
+    QtSeams& operator=(const QtSeams&) = delete;
+    Seams& seams() { return seams_; }
 
 private:
-    QtMessageBox messageBox_;
+    QtAppInfo appInfo_;
+    QtMessageBox messageBox_{appInfo_};
     QtFolderChooser folderChooser_;
     QtFileOpenDialog fileOpenDialog_;
     QtShell shell_;
     NoRegistry registry_;
     QtInstanceLock instanceLock_;
-    QtAppInfo appInfo_;
+    Seams seams_;
 };
 
 } // namespace bf::platform::qt

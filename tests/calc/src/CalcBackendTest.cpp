@@ -64,7 +64,7 @@ QByteArray readAll(const QString& path)
 TEST(CalcOffice, RunsInAGroupOfItsOwnWithPrivateProfileAndPipeAndLeavesNothingOnQuit)
 {
     const QStringList sharedArgs = commandLineOf(sharedCalc().officeProcessGroup());
-    auto app = std::make_unique<CalcApplication>();
+    auto app = std::make_unique<CalcApplication>(sharedSeams());
     const pid_t group = app->officeProcessGroup();
     ASSERT_GT(group, 0);
     EXPECT_EQ(::getpgid(group), group) << "the office leads a process group of its own";
@@ -106,12 +106,14 @@ TEST(CalcOffice, RunsInAGroupOfItsOwnWithPrivateProfileAndPipeAndLeavesNothingOn
 TEST(CalcOffice, AMissingOfficeIsAFailureToStartAndTheFactoryKnowsTheBackendOnceRegistered)
 {
     QString why;
-    EXPECT_EQ(errorNumberOf([&] { CalcApplication app(QStringLiteral("/nonexistent/office/program")); }, &why),
+    EXPECT_EQ(errorNumberOf([&] { CalcApplication app(sharedSeams(), QStringLiteral("/nonexistent/office/program")); }, &why),
               bf::err::SpreadsheetFailure);
     EXPECT_TRUE(why.contains(QLatin1String("not installed"))) << why.toStdString();
 
-    bf::automation::calc::registerCalcBackend();
-    EXPECT_TRUE(bf::automation::backendAvailable(QStringLiteral("calc")));
+    bf::automation::Backends backends;
+    EXPECT_FALSE(backends.available(QStringLiteral("calc")));
+    bf::automation::calc::addCalcBackend(backends);
+    EXPECT_TRUE(backends.available(QStringLiteral("calc")));
 }
 
 TEST(CalcWorkbooks, OpenListsWorksheetsOnlyAndFollowsTheActiveWorkbookRule)
@@ -245,7 +247,8 @@ TEST(CalcCopy, CopyMakesANewActiveWorkbookWithOnlyThatSheetUnderItsOwnName)
 TEST(CalcSaveAs, AnExistingFileIsNeverReplacedSilently)
 {
     auto& app = sharedCalc();
-    bf::test::FakeSeams seams;
+    bf::test::FakeSeams& seams = sharedSeams();
+    seams.messageBox.shown.clear();
     bf::test::TempDir temp;
     const QString sourcePath = bf::test::corpusFile(QStringLiteral("xls/poi--twosheetsonehidden.xls"));
     auto source = app.workbooks().Open(sourcePath);
@@ -291,7 +294,7 @@ TEST(CalcSaveAs, AnExistingFileIsNeverReplacedSilently)
 TEST(CalcOffice, AnOfficeThatHangsIsEndedAndTheCallFailsInsteadOfWaitingForever)
 {
     // The office's export loops on the drawings of this sheet once it has been copied.
-    CalcApplication app;
+    CalcApplication app(sharedSeams());
     app.setCallTimeout(std::chrono::seconds(8));
     const pid_t group = app.officeProcessGroup();
     bf::test::TempDir temp;

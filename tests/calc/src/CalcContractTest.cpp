@@ -5,12 +5,6 @@
 namespace bf::test {
 namespace {
 
-// The factory knows the backend only once it is registered, as the programs do at start.
-[[maybe_unused]] const bool registered = [] {
-    automation::calc::registerCalcBackend();
-    return true;
-}();
-
 std::map<QString, std::int32_t> calcRefusals()
 {
     // What the office cannot read as a spreadsheet: password-protected files (it would need the
@@ -33,6 +27,6 @@ std::map<QString, std::int32_t> calcRefusals()
 
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(Calc, SpreadsheetContract, ::testing::Values(ContractParams{"calc", calcRefusals()}));
+INSTANTIATE_TEST_SUITE_P(Calc, SpreadsheetContract, ::testing::Values(ContractParams{"calc", calcRefusals(), &automation::calc::addCalcBackend}));
 
 } // namespace bf::test

@@ -26,10 +26,16 @@ public:
 [[maybe_unused]] const auto* const environment = ::testing::AddGlobalTestEnvironment(new SharedOfficeEnvironment);
 } // namespace
 
+FakeSeams& sharedSeams()
+{
+    static FakeSeams seams;
+    return seams;
+}
+
 automation::calc::CalcApplication& sharedCalc()
 {
     if (!slot())
-        slot() = std::make_unique<automation::calc::CalcApplication>();
+        slot() = std::make_unique<automation::calc::CalcApplication>(sharedSeams());
     return *slot();
 }
 

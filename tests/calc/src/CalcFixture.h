@@ -2,6 +2,7 @@
 // What the Calc backend's tests share: one office for the whole program (starting one takes
 // seconds), ended when the program's tests are over, and the independent check of a split.
 #include "automation/calc/CalcApplication.h"
+#include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 
@@ -13,6 +14,8 @@ namespace bf::test::calc {
 
 // The program's one office, started on first use. Each test leaves it with no workbook open.
 automation::calc::CalcApplication& sharedCalc();
+// The seams every office of the program asks through; a test clears what it looks at.
+FakeSeams& sharedSeams();
 
 struct ScriptResult {
     int exitCode = -1;
