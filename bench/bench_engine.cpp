@@ -14,6 +14,7 @@
 //   heap      malloc'd bytes in use (mallinfo2 uordblks) above the baseline while the workbook
 //             is open, after listing
 #include "startup/BfError.h"
+#include "xls/XlsStatus.h"
 #include "xls/XlsWorkbook.h"
 
 #include <QDir>
@@ -150,7 +151,7 @@ Figures measure(const QString& path, int reps, const QString& tempDir)
                 const QByteArray bytes = wb->extract(s.index);
                 slowest = std::max(slowest, seconds(Clock::now() - t1));
                 if (bytes.isEmpty())
-                    throw bf::Error(bf::err::SpreadsheetFailure, "empty extraction of " + s.name);
+                    throw std::runtime_error("empty extraction of " + s.name.toStdString());
             }
             const double t = seconds(Clock::now() - t0);
             if (t < best) {
@@ -187,6 +188,8 @@ Figures measure(const QString& path, int reps, const QString& tempDir)
             bf::xls::writeNewFile(dir.filePath(f.name + "/" + QString::number(n++) + ".xls"),
                                   wb->extract(s.index), false);
         f.writeAll = seconds(Clock::now() - t0);
+    } catch (const bf::xls::XlsError& e) {
+        f.error = QString("%1: %2").arg(bf::xls::toText(e.status()), e.detail());
     } catch (const bf::Error& e) {
         f.error = QString("error %1: %2").arg(e.number()).arg(e.description());
     } catch (const std::exception& e) {

@@ -3,12 +3,12 @@
 // shared strings, names, the link table, window state).
 #include "xls/XlsWorkbook.h"
 
-#include "startup/BfError.h"
 #include "xls/Biff.h"
 #include "xls/Cfb.h"
 #include "xls/Drawing.h"
 #include "xls/Formula.h"
 #include "xls/Globals.h"
+#include "xls/XlsStatus.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -94,11 +94,14 @@ public:
     QByteArray run();
 
 private:
-    [[noreturn]] void fail(const QString& why) const
+    [[noreturn]] void fail(XlsStatus status, const QString& why) const
     {
-        throw Error(err::SpreadsheetFailure, QStringLiteral("worksheet '%1' of '%2' cannot be copied: %3")
-                                                 .arg(wb_.sheets()[static_cast<std::size_t>(k_)].name, wb_.path(), why));
+        const auto& sheets = wb_.sheets();
+        const QString name = k_ >= 0 && k_ < static_cast<int>(sheets.size()) ? sheets[static_cast<std::size_t>(k_)].name
+                                                                             : QString::number(k_);
+        throw XlsError(status, QStringLiteral("worksheet '%1' of '%2' cannot be copied: %3").arg(name, wb_.path(), why));
     }
+    [[noreturn]] void damaged(const QString& what) const { fail(XlsStatus::Damaged, what + QStringLiteral(" (damaged file)")); }
     std::uint8_t* at(std::uint32_t pos) const { return const_cast<std::uint8_t*>(data_) + pos; }
     // Reads a range of the stream in when it is not yet; false when it lies outside.
     bool need(std::uint64_t pos, std::uint64_t n) const { return wb_.stream().ensureRange(pos, n); }
@@ -159,11 +162,11 @@ std::vector<std::pair<RecRef, int>> Extractor::substream(std::uint32_t start) co
     int depth = 0;
     for (;;) {
         if (pos + 4 > size_ || !need(pos, 4))
-            fail(QStringLiteral("the sheet runs past the end of the Workbook stream (damaged file)"));
+            damaged(QStringLiteral("the sheet runs past the end of the Workbook stream"));
         const std::uint16_t type = rd16(data_ + pos);
         const std::uint16_t size = rd16(data_ + pos + 2);
         if (pos + 4 + size > size_ || !need(pos + 4, size))
-            fail(QStringLiteral("a record runs past the end of the Workbook stream (damaged file)"));
+            damaged(QStringLiteral("a record runs past the end of the Workbook stream"));
         if (type == rt::Bof)
             ++depth;
         recs.push_back({RecRef{static_cast<std::uint32_t>(pos), type, size}, depth});
@@ -171,7 +174,7 @@ std::vector<std::pair<RecRef, int>> Extractor::substream(std::uint32_t start) co
         if (type == rt::Eof && --depth <= 0)
             break;
         if (depth > 8)
-            fail(QStringLiteral("sheets are nested too deeply (damaged file)"));
+            damaged(QStringLiteral("sheets are nested too deeply"));
     }
     return recs;
 }
@@ -207,7 +210,7 @@ void Extractor::parseLinkTable()
             break;
         case rt::Lbl: {
             if (r.size < 15)
-                fail(QStringLiteral("a defined name is too short (damaged file)"));
+                damaged(QStringLiteral("a defined name is too short"));
             NameRec n;
             n.rec = i;
             n.itab = rd16(d + 8);
@@ -216,7 +219,7 @@ void Extractor::parseLinkTable()
             const bool wide = d[14] & 1;
             std::size_t used = 0;
             if (!decodeChars(d + 15, r.size - 15, cch, wide, &n.name, &used) || 15 + used + n.cce > r.size)
-                fail(QStringLiteral("a defined name runs past its record (damaged file)"));
+                damaged(QStringLiteral("a defined name runs past its record"));
             n.rgce = r.dataPos() + 15 + static_cast<std::uint32_t>(used);
             names_.push_back(std::move(n));
             break;
@@ -227,10 +230,10 @@ void Extractor::parseLinkTable()
     }
     if (hasExternSheet_) {
         if (externSheet.size() < 2)
-            fail(QStringLiteral("the reference table is too short (damaged file)"));
+            damaged(QStringLiteral("the reference table is too short"));
         const std::size_t n = rd16(externSheet.data());
         if (externSheet.size() < 2 + 6 * n)
-            fail(QStringLiteral("the reference table is too short (damaged file)"));
+            damaged(QStringLiteral("the reference table is too short"));
         for (std::size_t i = 0; i < n; ++i) {
             const std::uint8_t* p = externSheet.data() + 2 + 6 * i;
             xtis_.push_back({rd16(p), rd16(p + 2), rd16(p + 4)});
@@ -402,7 +405,7 @@ void Extractor::collectRefs(std::uint8_t* rgce, std::size_t cce, const Rect* sha
             cacheRects_[s].push_back(r);
     });
     if (!ok)
-        fail(QStringLiteral("a formula holds a token this engine does not know"));
+        fail(XlsStatus::CannotCopy, QStringLiteral("a formula holds a token this engine does not know"));
 }
 
 const SstReader* Extractor::sharedStrings() const
@@ -477,14 +480,14 @@ void Extractor::analyseSheet()
         }
         if (depth == 1 && r.type == rt::LabelSst) {
             if (r.size < 10)
-                fail(QStringLiteral("a text cell is too short (damaged file)"));
+                damaged(QStringLiteral("a text cell is too short"));
             const std::uint32_t isst = rd32(d + 6);
             if (sstMap_.empty()) {
                 const SstReader* sst = sharedStrings();
                 sstMap_.assign(sst ? sst->count() : 0, kNoString);
             }
             if (isst >= sstMap_.size())
-                fail(QStringLiteral("a text cell refers to a string the string table does not hold (damaged file)"));
+                damaged(QStringLiteral("a text cell refers to a string the string table does not hold"));
             if (sstMap_[isst] == kNoString) {
                 sstMap_[isst] = static_cast<std::uint32_t>(sstOrder_.size());
                 sstOrder_.push_back(isst);
@@ -548,7 +551,7 @@ void Extractor::chooseNames()
             const int owner = nm.itab - 1;
             const QString sheet = owner < static_cast<int>(wb_.sheets().size())
                 ? wb_.sheets()[static_cast<std::size_t>(owner)].name : QString::number(owner);
-            fail(QStringLiteral("it uses the name '%1' that belongs to worksheet '%2'").arg(nm.name, sheet));
+            fail(XlsStatus::CannotCopy, QStringLiteral("it uses the name '%1' that belongs to worksheet '%2'").arg(nm.name, sheet));
         }
         keep[idx - 1] = 1;
         std::set<std::uint32_t> saved;
@@ -599,7 +602,7 @@ std::vector<std::uint8_t> Extractor::supBookRecordForSource() const
     const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     encoded += parts.join(QChar(0x03));
     if (encoded.size() > 255)
-        fail(QStringLiteral("its formulas refer to other worksheets and the source path is longer than a link can hold"));
+        fail(XlsStatus::CannotCopy, QStringLiteral("its formulas refer to other worksheets and the source path is longer than a link can hold"));
     std::vector<std::uint8_t> rec;
     auto putStr = [&rec](const QString& s, bool withCch) {
         bool wide = false;
@@ -625,7 +628,7 @@ std::vector<std::uint8_t> Extractor::supBookRecordForSource() const
     for (const SheetInfo& s : sheets)
         putStr(s.name, true);
     if (rec.size() > kMaxRecordData)
-        fail(QStringLiteral("the link to the source workbook is too long"));
+        fail(XlsStatus::CannotCopy, QStringLiteral("the link to the source workbook is too long"));
     return rec;
 }
 
@@ -800,7 +803,7 @@ void Extractor::writeCaches(ByteSink& out)
                 cur.insert(cur.end(), eight, eight + 8);
             }
             if (cur.size() > kMaxRecordData)
-                fail(QStringLiteral("a cell it refers to on another sheet holds too much text"));
+                fail(XlsStatus::CannotCopy, QStringLiteral("a cell it refers to on another sheet holds too much text"));
         }
         flush();
         std::uint8_t xct[4];
@@ -965,12 +968,12 @@ QByteArray Extractor::run()
     CfbStream& stream = wb_.stream();
     // The globals now; the sheets as they are walked.
     if (!stream.ensure(g_.end))
-        fail(QStringLiteral("the Workbook stream cannot be read (damaged file)"));
+        damaged(QStringLiteral("the Workbook stream cannot be read"));
     data_ = stream.data();
     size_ = static_cast<std::uint32_t>(stream.size());
     const auto& sheets = wb_.sheets();
     if (k_ < 0 || k_ >= static_cast<int>(sheets.size()) || sheets[static_cast<std::size_t>(k_)].type != SheetType::Worksheet)
-        fail(QStringLiteral("it is not a worksheet"));
+        fail(XlsStatus::NotAWorksheet, toText(XlsStatus::NotAWorksheet));
     const SheetInfo& sheet = sheets[static_cast<std::size_t>(k_)];
     sheet_ = substream(sheet.offset);
     parseLinkTable();
@@ -990,10 +993,10 @@ QByteArray Extractor::run()
     if (!sstOrder_.empty()) {
         const SstReader* reader = sharedStrings();
         if (!reader)
-            fail(QStringLiteral("the shared string table is damaged"));
+            fail(XlsStatus::Damaged, QStringLiteral("the shared string table is damaged"));
         for (std::size_t i = 0; i < sstOrder_.size(); ++i)
             if (!reader->read(sstOrder_[i], &strings[i]))
-                fail(QStringLiteral("a text cell refers to a string the string table does not hold (damaged file)"));
+                damaged(QStringLiteral("a text cell refers to a string the string table does not hold"));
     }
 
     // The globals.
@@ -1082,9 +1085,9 @@ QByteArray Extractor::run()
         i = last;
     }
     if (!wroteSst && !sstOrder_.empty())
-        fail(QStringLiteral("text cells refer to a string table the workbook does not have (damaged file)"));
+        damaged(QStringLiteral("text cells refer to a string table the workbook does not have"));
     if (boundSheetAt == SIZE_MAX)
-        fail(QStringLiteral("the workbook has no sheet list (damaged file)"));
+        damaged(QStringLiteral("the workbook has no sheet list"));
 
     // The sheet, right after the globals.
     const std::uint32_t newStart = static_cast<std::uint32_t>(out.size());
@@ -1160,7 +1163,7 @@ QByteArray Extractor::run()
     QString reason;
     QByteArray file = writeCompoundFile(streams, &reason, storages);
     if (file.isEmpty())
-        fail(reason);
+        fail(XlsStatus::OutputFailed, reason);
     return file;
 }
 

@@ -4,6 +4,7 @@
 #include "startup/BfError.h"
 #include "xls/Cfb.h"
 #include "xls/Globals.h"
+#include "xls/XlsStatus.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,17 +43,20 @@ QString sniffNonCompound(const QByteArray& head)
     return QStringLiteral("not a compound file");
 }
 
-const char* kNotExcel = "not an Excel 97-2003 workbook: ";
+// The reason a damaged file is refused, with what was found broken.
+QString damaged(const QString& what) { return QStringLiteral("%1 (%2)").arg(toText(XlsStatus::Damaged), what); }
 
 } // namespace
 
 XlsWorkbook::XlsWorkbook() : globals_(std::make_unique<Globals>()) {}
 XlsWorkbook::~XlsWorkbook() = default;
 
-void XlsWorkbook::fail(const QString& reason) const
+void XlsWorkbook::fail(XlsStatus status, const QString& reason) const
 {
-    throw Error(err::SpreadsheetFailure, QStringLiteral("'%1' cannot be opened: %2").arg(path_, reason));
+    throw XlsError(status, QStringLiteral("'%1' cannot be opened: %2").arg(path_, reason));
 }
+
+void XlsWorkbook::fail(XlsStatus status) const { fail(status, toText(status)); }
 
 std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString& path)
 {
@@ -60,20 +64,20 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString& path)
     wb->path_ = path;
     const QFileInfo info(path);
     if (!info.exists())
-        throw Error(err::FileNotFound, QStringLiteral("'%1' was not found").arg(path));
+        throw XlsError(XlsStatus::FileNotFound, QStringLiteral("'%1' was not found").arg(path));
     if (info.isDir())
-        wb->fail(QStringLiteral("it is a folder, not a workbook"));
+        wb->fail(XlsStatus::NotAFile);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        wb->fail(QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
+        wb->fail(XlsStatus::Unreadable, QStringLiteral("%1 (%2)").arg(toText(XlsStatus::Unreadable), file.errorString()));
     const QByteArray head = file.read(512);
     file.close();
     if (!head.startsWith("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"))
-        wb->fail(kNotExcel + sniffNonCompound(head));
+        wb->fail(XlsStatus::NotCompoundFile, toText(XlsStatus::NotCompoundFile) + QStringLiteral(": ") + sniffNonCompound(head));
     QString reason;
     wb->cfb_ = CfbFile::openPath(path, &reason);
     if (!wb->cfb_)
-        wb->fail(QStringLiteral("the file is damaged (%1)").arg(reason));
+        wb->fail(XlsStatus::Damaged, damaged(reason));
     return finishOpen(std::move(wb));
 }
 
@@ -82,11 +86,11 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::openBytes(const QByteArray& bytes, con
     std::unique_ptr<XlsWorkbook> wb(new XlsWorkbook);
     wb->path_ = displayName;
     if (!bytes.startsWith("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"))
-        wb->fail(kNotExcel + sniffNonCompound(bytes.left(512)));
+        wb->fail(XlsStatus::NotCompoundFile, toText(XlsStatus::NotCompoundFile) + QStringLiteral(": ") + sniffNonCompound(bytes.left(512)));
     QString reason;
     wb->cfb_ = CfbFile::openBytes(bytes, &reason);
     if (!wb->cfb_)
-        wb->fail(QStringLiteral("the file is damaged (%1)").arg(reason));
+        wb->fail(XlsStatus::Damaged, damaged(reason));
     return finishOpen(std::move(wb));
 }
 
@@ -94,7 +98,7 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::finishOpen(std::unique_ptr<XlsWorkbook
 {
     for (const auto& e : wb->cfb_->entries()) {
         if (e.name == QLatin1String("\x06" "DataSpaces") || e.name == QLatin1String("EncryptionInfo"))
-            wb->fail(QStringLiteral("the workbook is password-protected"));
+            wb->fail(XlsStatus::Encrypted);
     }
     // The version is decided by the first BOF, not by the stream's name; a dual-format file
     // carries an Excel 5.0/95 "Book" beside the Excel 97 "Workbook".
@@ -123,17 +127,17 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::finishOpen(std::unique_ptr<XlsWorkbook
                 if (!stream->peek(pos, 4, h))
                     break;
                 if (rd16(h) == rt::FilePass)
-                    wb->fail(QStringLiteral("the workbook is password-protected"));
+                    wb->fail(XlsStatus::Encrypted);
                 pos += 4 + rd16(h + 2);
             }
         }
     }
     if (!wb->stream_) {
         if (sawBiff5)
-            wb->fail(QStringLiteral("Excel 5.0/95 workbooks are not supported"));
+            wb->fail(XlsStatus::NotBiff8);
         if (!sawStream)
-            wb->fail(kNotExcel + QStringLiteral("no Workbook stream"));
-        wb->fail(QStringLiteral("the file is damaged (the Workbook stream does not start with a BIFF8 BOF record)"));
+            wb->fail(XlsStatus::NoWorkbookStream);
+        wb->fail(XlsStatus::Damaged, damaged(QStringLiteral("the Workbook stream does not start with a BIFF8 BOF record")));
     }
     wb->readGlobals();
     wb->checkSheets();
@@ -153,7 +157,7 @@ void XlsWorkbook::readGlobals()
     for (;;) {
         std::uint8_t h[4];
         if (sparse ? !s.peek(pos, 4, h) : !s.ensure(pos + 4))
-            fail(QStringLiteral("the file is damaged (the workbook globals end before their EOF record)"));
+            fail(XlsStatus::Damaged, damaged(QStringLiteral("the workbook globals end before their EOF record")));
         const std::uint8_t* head = sparse ? h : s.data() + pos;
         const std::uint16_t type = rd16(head);
         const std::uint16_t size = rd16(head + 2);
@@ -162,29 +166,29 @@ void XlsWorkbook::readGlobals()
         const std::uint8_t* d = nullptr;
         if (!sparse) {
             if (!s.ensure(pos + 4 + size))
-                fail(QStringLiteral("the file is damaged (a record runs past the end of the Workbook stream)"));
+                fail(XlsStatus::Damaged, damaged(QStringLiteral("a record runs past the end of the Workbook stream")));
             d = s.data() + pos + 4;
         } else if (type == rt::BoundSheet8 || type == rt::FilePass) {
             scratch.resize(size);
             if (!s.peek(pos + 4, size, scratch.data()))
-                fail(QStringLiteral("the file is damaged (a record runs past the end of the Workbook stream)"));
+                fail(XlsStatus::Damaged, damaged(QStringLiteral("a record runs past the end of the Workbook stream")));
             d = scratch.data();
         } else if (pos + 4 + size > s.size()) {
-            fail(QStringLiteral("the file is damaged (a record runs past the end of the Workbook stream)"));
+            fail(XlsStatus::Damaged, damaged(QStringLiteral("a record runs past the end of the Workbook stream")));
         }
         if (first) {
             if (size < 16 || rd16(d + 2) != kBofGlobals)
-                fail(QStringLiteral("the file is damaged (the Workbook stream does not start with the workbook globals)"));
+                fail(XlsStatus::Damaged, damaged(QStringLiteral("the Workbook stream does not start with the workbook globals")));
             globals_->bofBuild = rd16(d + 4);
             first = false;
         }
         recs.push_back({static_cast<std::uint32_t>(pos), type, size});
         pos += 4 + size;
         if (type == rt::FilePass)
-            fail(QStringLiteral("the workbook is password-protected"));
+            fail(XlsStatus::Encrypted);
         if (type == rt::BoundSheet8) {
             if (size < 8)
-                fail(QStringLiteral("the file is damaged (a sheet list entry is too short)"));
+                fail(XlsStatus::Damaged, damaged(QStringLiteral("a sheet list entry is too short")));
             SheetInfo info;
             info.index = static_cast<int>(sheets_.size());
             info.offset = rd32(d);
@@ -198,17 +202,17 @@ void XlsWorkbook::readGlobals()
             }
             std::size_t used = 0;
             if (!decodeShortXLUnicodeString(d + 6, size - 6, &info.name, &used))
-                fail(QStringLiteral("the file is damaged (a sheet name runs past its record)"));
+                fail(XlsStatus::Damaged, damaged(QStringLiteral("a sheet name runs past its record")));
             sheets_.push_back(std::move(info));
         }
         if (type == rt::Eof)
             break;
         if (pos > 0xFFFFFFF0u)
-            fail(QStringLiteral("the file is damaged (the workbook globals are too large)"));
+            fail(XlsStatus::Damaged, damaged(QStringLiteral("the workbook globals are too large")));
     }
     globals_->end = static_cast<std::uint32_t>(pos);
     if (sheets_.empty())
-        fail(QStringLiteral("the file is damaged (the workbook has no sheet list)"));
+        fail(XlsStatus::Damaged, damaged(QStringLiteral("the workbook has no sheet list")));
 }
 
 void XlsWorkbook::checkSheets()
@@ -216,25 +220,25 @@ void XlsWorkbook::checkSheets()
     CfbStream& s = *stream_;
     for (SheetInfo& sheet : sheets_) {
         std::uint8_t bof[8];
-        const auto damaged = [&](const char* what) {
-            fail(QStringLiteral("the file is damaged (sheet '%1' %2)").arg(sheet.name, QLatin1String(what)));
+        const auto broken = [&](const char* what) {
+            fail(XlsStatus::Damaged, damaged(QStringLiteral("sheet '%1' %2").arg(sheet.name, QLatin1String(what))));
         };
         if (sheet.offset < globals_->end || !s.peek(sheet.offset, 8, bof))
-            damaged("lies outside the Workbook stream");
+            broken("lies outside the Workbook stream");
         if (rd16(bof) != rt::Bof || rd16(bof + 2) < 8)
-            damaged("does not start where the sheet list says");
+            broken("does not start where the sheet list says");
         const std::uint16_t dt = rd16(bof + 6);
         if (sheet.type != SheetType::Worksheet)
             continue;
         if (dt != kBofWorksheet)
-            damaged("does not start with a worksheet BOF record");
+            broken("does not start with a worksheet BOF record");
         // Dialog sheets share the worksheet kind; their WsBool record tells them apart. It
         // comes among the first records of the substream, before the cells.
         std::uint64_t pos = sheet.offset + 4 + rd16(bof + 2);
         for (int n = 0; n < 64; ++n) {
             std::uint8_t h[6];
             if (!s.peek(pos, 4, h))
-                damaged("is cut short");
+                broken("is cut short");
             const std::uint16_t type = rd16(h);
             const std::uint16_t size = rd16(h + 2);
             if (type == rt::WsBool) {
@@ -322,7 +326,7 @@ void extractWorksheetToFile(const QString& source, const QString& sheetName, con
             return;
         }
     }
-    throw Error(err::SubscriptOutOfRange, QStringLiteral("'%1' has no worksheet named '%2'").arg(source, sheetName));
+    throw XlsError(XlsStatus::NoSuchWorksheet, QStringLiteral("'%1' has no worksheet named '%2'").arg(source, sheetName));
 }
 
 } // namespace bf::xls

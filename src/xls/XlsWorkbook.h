@@ -2,12 +2,14 @@
 // An Excel 97-2003 (BIFF8) workbook opened for listing and extraction.
 //
 // Public engine API (also used by the benchmarks, the fuzz target and the fidelity test):
-//   auto wb = XlsWorkbook::open(path);          // bf::Error 53 / 1004 with the reason
+//   auto wb = XlsWorkbook::open(path);          // XlsError with the status and the reason
 //   for (const SheetInfo& s : wb->worksheets()) ... s.name
 //   QByteArray file = wb->extract(s.index);     // a complete .xls holding that one worksheet
 //   extractWorksheetToFile(path, "Sheet1", out) // the same, written safely to a new file
 // Opening reads the globals substream only and checks that every sheet starts where the
 // sheet list says; extraction reads the rest of the stream once.
+#include "xls/XlsStatus.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -37,8 +39,8 @@ public:
     XlsWorkbook(const XlsWorkbook&) = delete;
     XlsWorkbook& operator=(const XlsWorkbook&) = delete;
 
-    // Throws bf::Error: 53 for a missing file, 1004 for anything that is not a readable
-    // BIFF8 workbook (the description names the file and the reason).
+    // Throws XlsError for a missing file or anything that is not a readable BIFF8 workbook
+    // (the detail names the file and the reason).
     static std::unique_ptr<XlsWorkbook> open(const QString& path);
     // The same on bytes in memory; displayName stands for the file in messages.
     static std::unique_ptr<XlsWorkbook> openBytes(const QByteArray& bytes, const QString& displayName);
@@ -51,7 +53,7 @@ public:
 
     // A complete .xls file holding only sheet `index` (an index into sheets(), which must be a
     // worksheet). sourcePath is the absolute path the new workbook's links to the other sheets
-    // name (default: this workbook's path). Throws bf::Error 1004 naming the reason.
+    // name (default: this workbook's path). Throws XlsError naming the reason.
     QByteArray extract(int index, const QString& sourcePath = QString()) const;
 
     // Internal: the parsed globals, shared with the extractor.
@@ -59,7 +61,8 @@ public:
     const Globals& globals() const { return *globals_; }
     CfbStream& stream() const { return *stream_; }
     const CfbFile& container() const { return *cfb_; }
-    [[noreturn]] void fail(const QString& reason) const;
+    [[noreturn]] void fail(XlsStatus status, const QString& reason) const;
+    [[noreturn]] void fail(XlsStatus status) const;
 
 private:
     XlsWorkbook();
@@ -79,7 +82,8 @@ QStringList listWorksheets(const QString& path);
 
 // Writes worksheet `sheetName` of workbook `source` as a new workbook at `target`. Never
 // replaces an existing file (error 58); writes to a temporary name and renames, so a failure
-// leaves nothing behind. Throws bf::Error (9 for a missing worksheet).
+// leaves nothing behind. Throws XlsError (NoSuchWorksheet for a missing worksheet), and
+// bf::Error for a file that cannot be written.
 void extractWorksheetToFile(const QString& source, const QString& sheetName, const QString& target);
 
 // Writes bytes to a new file at target through a temporary file in the same folder; an

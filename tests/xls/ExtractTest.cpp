@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <map>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace bf;
@@ -41,14 +42,15 @@ QString write(const test::TempDir& dir, const QString& name, const QByteArray& b
     return path;
 }
 
-Error errorOf(const std::function<void()>& call)
+// The status the engine refused a call with, or nothing.
+std::optional<XlsStatus> refusalOf(const std::function<void()>& call)
 {
     try {
         call();
-    } catch (const Error& e) {
-        return e;
+    } catch (const XlsError& e) {
+        return e.status();
     }
-    return Error(0, QString());
+    return std::nullopt;
 }
 } // namespace
 
@@ -160,25 +162,27 @@ TEST(Extraction, WritingToAFileIsSafe)
 
     // An existing file is never replaced.
     const QByteArray before = [&] { QFile f(target); f.open(QIODevice::ReadOnly); return f.readAll(); }();
-    Error e = errorOf([&] { extractWorksheetToFile(source, QStringLiteral("Sheet1"), target); });
-    EXPECT_EQ(e.number(), err::FileAlreadyExists);
+    try {
+        extractWorksheetToFile(source, QStringLiteral("Sheet1"), target);
+        ADD_FAILURE() << "an existing file was replaced";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), err::FileAlreadyExists);
+    }
     QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
 
-    // A missing worksheet, a chart-only name, a source that is no workbook: nothing written.
-    e = errorOf([&] { extractWorksheetToFile(source, QStringLiteral("Sheet3"), dir.file(QStringLiteral("x.xls"))); });
-    EXPECT_EQ(e.number(), err::SubscriptOutOfRange);
-    e = errorOf([&] {
-        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/phpspreadsheet--chartsheet.xls")), QStringLiteral("Chart1"),
-                               dir.file(QStringLiteral("x.xls")));
-    });
-    EXPECT_EQ(e.number(), err::SubscriptOutOfRange);
-    e = errorOf([&] {
-        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/sheetjs--sheet_visibility5.xls")), QStringLiteral("Visible"),
-                               dir.file(QStringLiteral("x.xls")));
-    });
-    EXPECT_EQ(e.number(), err::SpreadsheetFailure);
+    // A missing worksheet, a chart-only name, a source that is no workbook, a sheet index that
+    // is no worksheet: nothing written.
+    const QString other = dir.file(QStringLiteral("x.xls"));
+    EXPECT_EQ(refusalOf([&] { extractWorksheetToFile(source, QStringLiteral("Sheet3"), other); }), XlsStatus::NoSuchWorksheet);
+    EXPECT_EQ(refusalOf([&] {
+        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/phpspreadsheet--chartsheet.xls")), QStringLiteral("Chart1"), other);
+    }), XlsStatus::NoSuchWorksheet);
+    EXPECT_EQ(refusalOf([&] {
+        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/sheetjs--sheet_visibility5.xls")), QStringLiteral("Visible"), other);
+    }), XlsStatus::NotBiff8);
+    EXPECT_EQ(refusalOf([&] { XlsWorkbook::open(source)->extract(-1); }), XlsStatus::NotAWorksheet);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Sheet2.xls"});
 }
 
