@@ -13,7 +13,7 @@
 //             /proc/self/clear_refs), for one open + extract-all
 //   heap      malloc'd bytes in use (mallinfo2 uordblks) above the baseline while the workbook
 //             is open, after listing
-#include "startup/BfError.h"
+#include "platform/NewFile.h"
 #include "xls/XlsStatus.h"
 #include "xls/XlsWorkbook.h"
 
@@ -185,13 +185,11 @@ Figures measure(const QString& path, int reps, const QString& tempDir)
         auto wb = bf::xls::XlsWorkbook::open(path);
         int n = 0;
         for (const auto& s : wb->worksheets())
-            bf::xls::writeNewFile(dir.filePath(f.name + "/" + QString::number(n++) + ".xls"),
-                                  wb->extract(s.index), false);
+            bf::platform::writeNewFile(dir.filePath(f.name + "/" + QString::number(n++) + ".xls"),
+                                       wb->extract(s.index), false);
         f.writeAll = seconds(Clock::now() - t0);
     } catch (const bf::xls::XlsError& e) {
         f.error = QString("%1: %2").arg(bf::xls::toText(e.status()), e.detail());
-    } catch (const bf::Error& e) {
-        f.error = QString("error %1: %2").arg(e.number()).arg(e.description());
     } catch (const std::exception& e) {
         f.error = QString("exception: %1").arg(e.what());
     }

@@ -5,7 +5,7 @@
 //   auto wb = XlsWorkbook::open(path);          // XlsError with the status and the reason
 //   for (const SheetInfo& s : wb->worksheets()) ... s.name
 //   QByteArray file = wb->extract(s.index);     // a complete .xls holding that one worksheet
-//   extractWorksheetToFile(path, "Sheet1", out) // the same, written safely to a new file
+//   extractWorksheetToFile(path, "Sheet1", out) // the same, written to a new file
 // Opening reads the globals substream only and checks that every sheet starts where the
 // sheet list says; extraction reads the rest of the stream once.
 #include "xls/XlsStatus.h"
@@ -80,14 +80,9 @@ private:
 // path<TAB>name pairs as the command line prints them: the worksheet names of a workbook.
 QStringList listWorksheets(const QString& path);
 
-// Writes worksheet `sheetName` of workbook `source` as a new workbook at `target`. Never
-// replaces an existing file (error 58); writes to a temporary name and renames, so a failure
-// leaves nothing behind. Throws XlsError (NoSuchWorksheet for a missing worksheet), and
-// bf::Error for a file that cannot be written.
+// Writes worksheet `sheetName` of workbook `source` as a new workbook at `target`, which must
+// not exist yet (platform::writeNewFile), so a failure leaves nothing behind. Throws XlsError
+// (NoSuchWorksheet for a missing worksheet) and platform::NewFileError.
 void extractWorksheetToFile(const QString& source, const QString& sheetName, const QString& target);
-
-// Writes bytes to a new file at target through a temporary file in the same folder; an
-// existing target is an error 58 unless replace is true. Throws bf::Error.
-void writeNewFile(const QString& target, const QByteArray& bytes, bool replace);
 
 } // namespace bf::xls

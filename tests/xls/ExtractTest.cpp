@@ -1,7 +1,7 @@
 // Extraction of one worksheet, checked by an independent reader (python3-xlrd) against the
 // source sheet, and the structure and safety rules of the written file.
 #include "BookBuilder.h"
-#include "startup/BfError.h"
+#include "platform/NewFile.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 #include "xls/Biff.h"
@@ -165,8 +165,8 @@ TEST(Extraction, WritingToAFileIsSafe)
     try {
         extractWorksheetToFile(source, QStringLiteral("Sheet1"), target);
         ADD_FAILURE() << "an existing file was replaced";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), err::FileAlreadyExists);
+    } catch (const platform::NewFileError& e) {
+        EXPECT_EQ(e.status(), platform::NewFileStatus::AlreadyExists);
     }
     QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

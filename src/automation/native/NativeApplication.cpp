@@ -3,6 +3,7 @@
 #include "automation/SaveAsTarget.h"
 #include "automation/native/EngineErrors.h"
 
+#include "platform/NewFile.h"
 #include "platform/Seams.h"
 #include "startup/BfError.h"
 #include "xls/XlsWorkbook.h"
@@ -160,9 +161,9 @@ void NativeWorkbook::SaveAs(const QString& fileName)
         content = source.readAll();
     }
     try {
-        xls::writeNewFile(target, content, replace);
-    } catch (const Error& e) {
-        throw Error(err::SpreadsheetFailure, e.description());
+        platform::writeNewFile(target, content, replace);
+    } catch (const platform::NewFileError& e) {
+        throw Error(err::SpreadsheetFailure, e.message());
     }
     fullName_ = target;
     saved_ = true;

@@ -1,0 +1,38 @@
+#pragma once
+// Writing a workbook to its own new file: an existing file is never replaced unless asked, and
+// a failure leaves no part of the file behind.
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <stdexcept>
+
+namespace bf::platform {
+
+enum class NewFileStatus : std::uint8_t {
+    AlreadyExists, // a file of that name exists (or appeared while writing)
+    IsFolder,      // a folder stands at that name
+    FolderMissing, // the folder it would go in does not exist
+    WriteFailed,   // the file system refused or ran out of space
+};
+
+class NewFileError : public std::runtime_error {
+public:
+    NewFileError(NewFileStatus status, const QString& message)
+        : std::runtime_error(message.toStdString()), status_(status), message_(message)
+    {
+    }
+    NewFileStatus status() const noexcept { return status_; }
+    // Names the file and the reason.
+    const QString& message() const noexcept { return message_; }
+
+private:
+    NewFileStatus status_;
+    QString message_;
+};
+
+// Writes bytes as the file target through a temporary file in the same folder. Without replace
+// an existing target is refused, even one that appears meanwhile; with replace it is replaced
+// as a whole. Throws NewFileError.
+void writeNewFile(const QString& target, const QByteArray& bytes, bool replace);
+
+} // namespace bf::platform
