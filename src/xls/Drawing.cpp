@@ -1,22 +1,13 @@
 #include "xls/Drawing.h"
 
 #include "xls/ByteIO.h"
+#include "xls/RecordIds.h"
 
 #include <algorithm>
 
 namespace bf::xls {
 
 namespace {
-constexpr std::uint16_t kDggContainer = 0xF000;
-constexpr std::uint16_t kBStoreContainer = 0xF001;
-constexpr std::uint16_t kFdgg = 0xF006;
-constexpr std::uint16_t kFbse = 0xF007;
-constexpr std::uint16_t kFdg = 0xF008;
-constexpr std::uint16_t kSpContainer = 0xF004;
-constexpr std::uint16_t kFopt = 0xF00B;
-constexpr std::uint16_t kSecondaryFopt = 0xF121;
-constexpr std::uint16_t kTertiaryFopt = 0xF122;
-
 bool walk(const std::uint8_t* d, std::size_t size, DrawingUse* use, int level)
 {
     if (level > 16)
@@ -30,13 +21,13 @@ bool walk(const std::uint8_t* d, std::size_t size, DrawingUse* use, int level)
         // The last container of a drawing may be cut where the substream ends its records.
         const std::size_t avail = std::min<std::size_t>(len, size - pos - 8);
         if ((verInst & 0x0F) == 0x0F) {
-            if (type == kSpContainer)
+            if (type == art::SpContainer)
                 ++use->shapes;
             if (!walk(body, avail, use, level + 1))
                 return false;
-        } else if (type == kFdg) {
+        } else if (type == art::Fdg) {
             ++use->drawings;
-        } else if (type == kFopt || type == kSecondaryFopt || type == kTertiaryFopt) {
+        } else if (type == art::Fopt || type == art::SecondaryFopt || type == art::TertiaryFopt) {
             const std::size_t count = verInst >> 4;
             for (std::size_t i = 0; i < count && 6 * i + 6 <= avail; ++i) {
                 const std::uint16_t opid = rd16(body + 6 * i);
@@ -73,12 +64,12 @@ bool collectDrawingUse(const std::uint8_t* data, std::size_t size, DrawingUse* u
 
 std::vector<std::uint8_t> reduceDrawingGroup(const std::uint8_t* d, std::size_t size, const DrawingUse& use)
 {
-    if (size < 8 || rd16(d + 2) != kDggContainer || rd32(d + 4) > size - 8)
+    if (size < 8 || rd16(d + 2) != art::DggContainer || rd32(d + 4) > size - 8)
         return {};
     const std::uint32_t dggLen = rd32(d + 4);
     std::vector<std::uint8_t> out;
     out.reserve(size);
-    putHeader(out, rd16(d), kDggContainer, 0);
+    putHeader(out, rd16(d), art::DggContainer, 0);
     std::size_t pos = 8;
     const std::size_t end = 8 + dggLen;
     while (pos + 8 <= end) {
@@ -88,13 +79,13 @@ std::vector<std::uint8_t> reduceDrawingGroup(const std::uint8_t* d, std::size_t 
         if (len > end - pos - 8)
             return {};
         const std::uint8_t* body = d + pos + 8;
-        if (type == kFdgg && len >= 16) {
+        if (type == art::Fdgg && len >= 16) {
             const std::size_t at = out.size();
             out.insert(out.end(), d + pos, d + pos + 8 + len);
             // Saved shapes and drawings: those of the kept sheet and its charts.
             wr32(out.data() + at + 8 + 8, use.shapes);
             wr32(out.data() + at + 8 + 12, use.drawings);
-        } else if (type == kBStoreContainer) {
+        } else if (type == art::BStoreContainer) {
             const std::size_t at = out.size();
             putHeader(out, verInst, type, 0);
             std::size_t p = 0;
@@ -108,7 +99,7 @@ std::vector<std::uint8_t> reduceDrawingGroup(const std::uint8_t* d, std::size_t 
                 ++index;
                 const std::uint8_t* fbse = body + p + 8;
                 const std::uint32_t refs = index < use.blipRefs.size() ? use.blipRefs[index] : 0;
-                if (bt == kFbse && bl >= 36) {
+                if (bt == art::Fbse && bl >= 36) {
                     const std::size_t cbName = std::min<std::size_t>(fbse[33], bl - 36);
                     if (refs == 0) {
                         // Kept in place, without its image.
@@ -136,6 +127,34 @@ std::vector<std::uint8_t> reduceDrawingGroup(const std::uint8_t* d, std::size_t 
     }
     wr32(out.data() + 4, static_cast<std::uint32_t>(out.size() - 8));
     return out;
+}
+
+void SheetDrawings::add(const SubRecord& sr, const std::uint8_t* d)
+{
+    const RecRef& r = sr.rec;
+    if (r.type == rt::Bof && sr.depth > 1)
+        open_.emplace_back();
+    if (r.type == rt::MsoDrawing || (r.type == rt::Continue && previous_ == rt::MsoDrawing)) {
+        any_ = true;
+        open_.back().insert(open_.back().end(), d, d + r.size);
+    }
+    if (r.type != rt::Continue)
+        previous_ = r.type;
+    if (r.type == rt::HFPicture) // header/footer pictures carry their own drawing data
+        known_ = false;
+    if (r.type == rt::Eof) {
+        if (!open_.back().empty() && !collectDrawingUse(open_.back().data(), open_.back().size(), &use_))
+            known_ = false;
+        if (open_.size() > 1)
+            open_.pop_back();
+        else
+            open_.back().clear();
+    }
+}
+
+std::vector<std::uint8_t> SheetDrawings::reducedGroup(const std::uint8_t* group, std::size_t size) const
+{
+    return known_ ? reduceDrawingGroup(group, size, use_) : std::vector<std::uint8_t>();
 }
 
 } // namespace bf::xls

@@ -19,9 +19,7 @@
 
 namespace bf::xls {
 
-class CfbFile;
-class CfbStream;
-struct RecRef;
+struct WorkbookData; // internal: WorkbookData.h
 
 enum class SheetType : std::uint8_t { Worksheet, Dialog, Macro, Chart, Module, Other };
 
@@ -45,36 +43,22 @@ public:
     // The same on bytes in memory; displayName stands for the file in messages.
     static std::unique_ptr<XlsWorkbook> openBytes(const QByteArray& bytes, const QString& displayName);
 
-    const QString& path() const { return path_; }
+    const QString& path() const;
     // Every sheet of the sheet list, in order.
-    const std::vector<SheetInfo>& sheets() const { return sheets_; }
+    const std::vector<SheetInfo>& sheets() const;
     // What a Worksheets collection holds: worksheets only (hidden ones included), in order.
     std::vector<SheetInfo> worksheets() const;
 
     // A complete .xls file holding only sheet `index` (an index into sheets(), which must be a
     // worksheet). sourcePath is the absolute path the new workbook's links to the other sheets
-    // name (default: this workbook's path). Throws XlsError naming the reason.
-    QByteArray extract(int index, const QString& sourcePath = QString()) const;
-
-    // Internal: the parsed globals, shared with the extractor.
-    struct Globals;
-    const Globals& globals() const { return *globals_; }
-    CfbStream& stream() const { return *stream_; }
-    const CfbFile& container() const { return *cfb_; }
-    [[noreturn]] void fail(XlsStatus status, const QString& reason) const;
-    [[noreturn]] void fail(XlsStatus status) const;
+    // name (default: this workbook's path). Throws XlsError naming the reason. The string
+    // table is indexed once, by the first extraction.
+    QByteArray extract(int index, const QString& sourcePath = QString());
 
 private:
-    XlsWorkbook();
-    static std::unique_ptr<XlsWorkbook> finishOpen(std::unique_ptr<XlsWorkbook> wb);
-    void readGlobals();
-    void checkSheets();
+    explicit XlsWorkbook(std::unique_ptr<WorkbookData> data);
 
-    QString path_;
-    std::unique_ptr<CfbFile> cfb_;
-    std::unique_ptr<CfbStream> stream_;
-    std::unique_ptr<Globals> globals_;
-    std::vector<SheetInfo> sheets_;
+    std::unique_ptr<WorkbookData> data_; // the container, the stream and the parsed globals
 };
 
 // path<TAB>name pairs as the command line prints them: the worksheet names of a workbook.

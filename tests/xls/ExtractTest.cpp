@@ -4,7 +4,8 @@
 #include "platform/NewFile.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
-#include "xls/Biff.h"
+#include "xls/ByteIO.h"
+#include "xls/RecordIds.h"
 #include "xls/Cfb.h"
 #include "xls/XlsWorkbook.h"
 
@@ -203,7 +204,10 @@ TEST(Extraction, PicturesAndEmbeddedObjectsGoOnlyWithTheSheetThatShowsThem)
     // The embedded OLE object (a storage of its own) goes with the sheet that shows it, class
     // id and content unchanged, and with no other sheet.
     CfbNode original;
-    ASSERT_TRUE(wb->container().readStorage(QStringLiteral("MBD000D0788"), &original));
+    QString why;
+    const auto source = CfbFile::openPath(wb->path(), &why);
+    ASSERT_TRUE(source) << why.toStdString();
+    ASSERT_TRUE(source->readStorage(QStringLiteral("MBD000D0788"), &original));
     for (const auto& s : wb->worksheets()) {
         QString reason;
         auto out = CfbFile::openBytes(wb->extract(s.index), &reason);
