@@ -1,10 +1,11 @@
 #pragma once
 // Writing a workbook to its own new file: an existing file is never replaced unless asked, and
 // a failure leaves no part of the file behind.
+#include "platform/StatusError.h"
+
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
-#include <stdexcept>
 
 namespace bf::platform {
 
@@ -15,20 +16,8 @@ enum class NewFileStatus : std::uint8_t {
     WriteFailed,   // the file system refused or ran out of space
 };
 
-class NewFileError : public std::runtime_error {
-public:
-    NewFileError(NewFileStatus status, const QString& message)
-        : std::runtime_error(message.toStdString()), status_(status), message_(message)
-    {
-    }
-    NewFileStatus status() const noexcept { return status_; }
-    // Names the file and the reason.
-    const QString& message() const noexcept { return message_; }
-
-private:
-    NewFileStatus status_;
-    QString message_;
-};
+// Its detail names the file and the reason.
+using NewFileError = StatusError<NewFileStatus>;
 
 // Writes bytes as the file target through a temporary file in the same folder. Without replace
 // an existing target is refused, even one that appears meanwhile; with replace it is replaced

@@ -136,29 +136,18 @@ constexpr std::uint8_t AreaErr3d = 0x3D;
 constexpr std::uint8_t base(std::uint8_t id) { return static_cast<std::uint8_t>(FirstClassed | (id & 0x1F)); }
 } // namespace ptg
 
-// Sub-records of an Obj record.
+// Sub-records of an Obj record, and the Cmo object type of a picture or OLE object.
 namespace ft {
-constexpr std::uint16_t End = 0x0000;
-constexpr std::uint16_t Macro = 0x0004;
-constexpr std::uint16_t PictFmla = 0x0009;
-constexpr std::uint16_t SbsFmla = 0x000E;
-constexpr std::uint16_t LbsData = 0x0013;
-constexpr std::uint16_t CblsFmla = 0x0014;
-constexpr std::uint16_t Cmo = 0x0015;
-constexpr std::uint16_t ObjPicture = 0x0008; // Cmo object type of a picture or OLE object
+enum : std::uint16_t { End = 0x0000, Macro = 0x0004, PictFmla = 0x0009, SbsFmla = 0x000E, LbsData = 0x0013, CblsFmla = 0x0014, Cmo = 0x0015 };
+constexpr std::uint16_t ObjPicture = 0x0008;
 } // namespace ft
 
 // OfficeArt records inside the drawing data.
 namespace art {
-constexpr std::uint16_t DggContainer = 0xF000;
-constexpr std::uint16_t BStoreContainer = 0xF001;
-constexpr std::uint16_t SpContainer = 0xF004;
-constexpr std::uint16_t Fdgg = 0xF006;
-constexpr std::uint16_t Fbse = 0xF007;
-constexpr std::uint16_t Fdg = 0xF008;
-constexpr std::uint16_t Fopt = 0xF00B;
-constexpr std::uint16_t SecondaryFopt = 0xF121;
-constexpr std::uint16_t TertiaryFopt = 0xF122;
+enum : std::uint16_t {
+    DggContainer = 0xF000, BStoreContainer = 0xF001, SpContainer = 0xF004, Fdgg = 0xF006, Fbse = 0xF007, Fdg = 0xF008,
+    Fopt = 0xF00B, SecondaryFopt = 0xF121, TertiaryFopt = 0xF122
+};
 } // namespace art
 
 // The most data one record holds; more goes on in CONTINUE records.

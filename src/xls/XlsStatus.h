@@ -1,9 +1,10 @@
 #pragma once
 // Every way the engine can refuse a workbook or a worksheet, and the exception that carries it.
 // The engine knows nothing of the program's error numbers: the layer above maps a status to one.
+#include "platform/StatusError.h"
+
 #include <QString>
 #include <cstdint>
-#include <stdexcept>
 
 namespace bf::xls {
 
@@ -25,19 +26,7 @@ enum class XlsStatus : std::uint8_t {
 // A short phrase for the status, e.g. "the workbook is password-protected".
 QString toText(XlsStatus status);
 
-// A refusal: the status and a description that names the file and the reason.
-class XlsError : public std::runtime_error {
-public:
-    XlsError(XlsStatus status, const QString& detail)
-        : std::runtime_error(detail.toStdString()), status_(status), detail_(detail)
-    {
-    }
-    XlsStatus status() const noexcept { return status_; }
-    const QString& detail() const noexcept { return detail_; }
-
-private:
-    XlsStatus status_;
-    QString detail_;
-};
+// A refusal: the status and a detail that names the file and the reason.
+using XlsError = platform::StatusError<XlsStatus>;
 
 } // namespace bf::xls

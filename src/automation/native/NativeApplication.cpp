@@ -163,7 +163,7 @@ void NativeWorkbook::SaveAs(const QString& fileName)
     try {
         platform::writeNewFile(target, content, replace);
     } catch (const platform::NewFileError& e) {
-        throw Error(err::SpreadsheetFailure, e.message());
+        throw Error(err::SpreadsheetFailure, e.detail());
     }
     fullName_ = target;
     saved_ = true;
