@@ -37,8 +37,9 @@ public:
     bool header(RecRef* rec, Read how);
     // Whether the data of the record header() returned lies inside the stream.
     bool complete() const;
-    // That record's data (its first n bytes at most); null when it runs past the stream's end.
+    // That record's data; null when it runs past the stream's end.
     const std::uint8_t* data(Read how);
+    // Its first n bytes (at most its size), copied out; null when they lie past the end.
     const std::uint8_t* peekFirst(std::size_t n);
     // Where the next record starts.
     std::uint64_t pos() const { return pos_; }
