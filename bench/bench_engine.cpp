@@ -13,7 +13,8 @@
 //             /proc/self/clear_refs), for one open + extract-all
 //   heap      malloc'd bytes in use (mallinfo2 uordblks) above the baseline while the workbook
 //             is open, after listing
-#include "core/Error.h"
+#include "platform/NewFile.h"
+#include "xls/XlsStatus.h"
 #include "xls/XlsWorkbook.h"
 
 #include <QDir>
@@ -150,7 +151,7 @@ Figures measure(const QString& path, int reps, const QString& tempDir)
                 const QByteArray bytes = wb->extract(s.index);
                 slowest = std::max(slowest, seconds(Clock::now() - t1));
                 if (bytes.isEmpty())
-                    throw bf::Error(bf::err::SpreadsheetFailure, "empty extraction of " + s.name);
+                    throw std::runtime_error("empty extraction of " + s.name.toStdString());
             }
             const double t = seconds(Clock::now() - t0);
             if (t < best) {
@@ -184,11 +185,11 @@ Figures measure(const QString& path, int reps, const QString& tempDir)
         auto wb = bf::xls::XlsWorkbook::open(path);
         int n = 0;
         for (const auto& s : wb->worksheets())
-            bf::xls::writeNewFile(dir.filePath(f.name + "/" + QString::number(n++) + ".xls"),
-                                  wb->extract(s.index), false);
+            bf::platform::writeNewFile(dir.filePath(f.name + "/" + QString::number(n++) + ".xls"),
+                                       wb->extract(s.index), false);
         f.writeAll = seconds(Clock::now() - t0);
-    } catch (const bf::Error& e) {
-        f.error = QString("error %1: %2").arg(e.number()).arg(e.description());
+    } catch (const bf::xls::XlsError& e) {
+        f.error = QString("%1: %2").arg(bf::xls::toText(e.status()), e.detail());
     } catch (const std::exception& e) {
         f.error = QString("exception: %1").arg(e.what());
     }

@@ -1,10 +1,9 @@
 // libFuzzer target: opening, listing and extracting a workbook held in memory.
 //
-// Any input may be refused with a bf::Error; nothing else is allowed: no crash, no sanitizer
+// Any input may be refused with an XlsError; nothing else is allowed: no crash, no sanitizer
 // report, no other exception. And when a worksheet is extracted, the new workbook must open
 // again and list exactly that one worksheet under the same name, or the extractor wrote a file
 // the next reader (ours included) cannot take.
-#include "core/Error.h"
 #include "xls/XlsWorkbook.h"
 
 #include <cstddef>
@@ -22,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<bf::xls::XlsWorkbook> wb;
     try {
         wb = bf::xls::XlsWorkbook::openBytes(bytes, QStringLiteral("fuzz.xls"));
-    } catch (const bf::Error&) {
+    } catch (const bf::xls::XlsError&) {
         return 0;
     }
     const auto sheets = wb->worksheets();
@@ -30,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QByteArray out;
         try {
             out = wb->extract(sheets[i].index, QStringLiteral("/fuzz/source.xls"));
-        } catch (const bf::Error&) {
+        } catch (const bf::xls::XlsError&) {
             continue;
         }
         try {
@@ -38,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto kept = again->worksheets();
             if (kept.size() != 1 || kept[0].name != sheets[i].name)
                 std::abort(); // the extracted workbook does not hold the one worksheet
-        } catch (const bf::Error&) {
+        } catch (const bf::xls::XlsError&) {
             std::abort(); // the extracted workbook cannot be opened again
         }
     }

@@ -9,6 +9,9 @@
 
 namespace bf::xls {
 
+// The first eight bytes of every compound file.
+inline bool hasCompoundFileSignature(const QByteArray& head) { return head.startsWith("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"); }
+
 // One stream of a compound file, read on demand. Not shareable between threads.
 class CfbStream {
 public:

@@ -1,70 +1,71 @@
 #include "xls/Formula.h"
 
 #include "xls/ByteIO.h"
+#include "xls/RecordIds.h"
 
 namespace bf::xls {
 
-bool walkFormula(std::uint8_t* rgce, std::size_t cce,
-                 const std::function<void(TokenKind, std::uint8_t*, bool)>& visit)
+namespace {
+// The size of a token below the classed ones; 0 when unknown or cut off by `left`.
+std::size_t plainTokenSize(const std::uint8_t* t, std::size_t left)
+{
+    switch (t[0]) {
+    case ptg::Exp: case ptg::Tbl: return 5;
+    case ptg::Str: return left < 3 ? 0 : 3 + std::size_t(t[1]) * ((t[2] & 1) ? 2 : 1);
+    case ptg::Extended: return 6;
+    case ptg::Attr: return left < 4 ? 0 : (t[1] & 0x04) ? 4 + 2 * (std::size_t(rd16(t + 2)) + 1) : 4; // PtgAttrChoose has a jump table
+    case ptg::Err: case ptg::Bool: return 2;
+    case ptg::Int: return 3;
+    case ptg::Num: return 9;
+    default: return t[0] >= ptg::FirstOperator && t[0] <= ptg::LastOperator ? 1 : 0;
+    }
+}
+
+// The size of a classed token; 0 when unknown.
+std::size_t classedTokenSize(std::uint8_t id)
+{
+    switch (ptg::base(id)) {
+    case ptg::Array: return 8; // the values follow the formula
+    case ptg::Func: return 3;
+    case ptg::FuncVar: return 4;
+    case ptg::Name: return 5;
+    case ptg::Ref: case ptg::RefErr: case ptg::RefN: return 5;
+    case ptg::Area: case ptg::AreaErr: case ptg::AreaN: return 9;
+    case ptg::MemArea: case ptg::MemErr: case ptg::MemNoMem: return 7; // the sub-expression follows
+    case ptg::MemFunc: return 3;
+    case ptg::NameX: return 7;
+    case ptg::Ref3d: case ptg::RefErr3d: return 7;
+    case ptg::Area3d: case ptg::AreaErr3d: return 11;
+    default: return 0;
+    }
+}
+
+void report(const std::uint8_t* t, const std::function<void(TokenKind, const std::uint8_t*, bool)>& visit)
+{
+    switch (ptg::base(t[0])) {
+    case ptg::Name: visit(TokenKind::Name, t, false); break;
+    case ptg::NameX: visit(TokenKind::NameX, t, false); break;
+    case ptg::Ref3d: visit(TokenKind::Ref3d, t, false); break;
+    case ptg::RefErr3d: visit(TokenKind::Ref3d, t, true); break;
+    case ptg::Area3d: visit(TokenKind::Area3d, t, false); break;
+    case ptg::AreaErr3d: visit(TokenKind::Area3d, t, true); break;
+    default: break;
+    }
+}
+} // namespace
+
+bool walkFormula(const std::uint8_t* rgce, std::size_t cce,
+                 const std::function<void(TokenKind, const std::uint8_t*, bool)>& visit)
 {
     std::size_t i = 0;
     while (i < cce) {
-        std::uint8_t* t = rgce + i;
-        const std::uint8_t id = t[0];
-        const std::size_t left = cce - i;
-        std::size_t size = 0;
-        if (id < 0x20) {
-            switch (id) {
-            case 0x01: case 0x02: size = 5; break;           // PtgExp, PtgTbl
-            case 0x17:                                        // PtgStr
-                if (left < 3)
-                    return false;
-                size = 3 + std::size_t(t[1]) * ((t[2] & 1) ? 2 : 1);
-                break;
-            case 0x18: size = 6; break;                       // PtgElf*, PtgSxName
-            case 0x19:                                        // PtgAttr*
-                if (left < 4)
-                    return false;
-                size = (t[1] & 0x04) ? 4 + 2 * (std::size_t(rd16(t + 2)) + 1) : 4;
-                break;
-            case 0x1C: case 0x1D: size = 2; break;           // PtgErr, PtgBool
-            case 0x1E: size = 3; break;                       // PtgInt
-            case 0x1F: size = 9; break;                       // PtgNum
-            default:
-                if (id >= 0x03 && id <= 0x16)
-                    size = 1;                                 // operators, PtgParen, PtgMissArg
-                else
-                    return false;
-            }
-        } else {
-            switch (0x20 | (id & 0x1F)) {
-            case 0x20: size = 8; break;                       // PtgArray (values in rgcb)
-            case 0x21: size = 3; break;                       // PtgFunc
-            case 0x22: size = 4; break;                       // PtgFuncVar
-            case 0x23: size = 5; break;                       // PtgName
-            case 0x24: case 0x2A: case 0x2C: size = 5; break; // PtgRef, PtgRefErr, PtgRefN
-            case 0x25: case 0x2B: case 0x2D: size = 9; break; // PtgArea, PtgAreaErr, PtgAreaN
-            case 0x26: case 0x27: case 0x28: size = 7; break; // PtgMem*: the sub-expression follows
-            case 0x29: size = 3; break;                       // PtgMemFunc
-            case 0x39: size = 7; break;                       // PtgNameX
-            case 0x3A: case 0x3C: size = 7; break;            // PtgRef3d, PtgRefErr3d
-            case 0x3B: case 0x3D: size = 11; break;           // PtgArea3d, PtgAreaErr3d
-            default: return false;
-            }
-        }
-        if (size > left)
+        const std::uint8_t* t = rgce + i;
+        const bool classed = t[0] >= ptg::FirstClassed;
+        const std::size_t size = classed ? classedTokenSize(t[0]) : plainTokenSize(t, cce - i);
+        if (size == 0 || size > cce - i)
             return false;
-        if (id >= 0x20) {
-            switch (0x20 | (id & 0x1F)) {
-            case 0x23: visit(TokenKind::Name, t, false); break;
-            case 0x39: visit(TokenKind::NameX, t, false); break;
-            case 0x3A: visit(TokenKind::Ref3d, t, false); break;
-            case 0x3C: visit(TokenKind::Ref3d, t, true); break;
-            case 0x3B: visit(TokenKind::Area3d, t, false); break;
-            case 0x3D: visit(TokenKind::Area3d, t, true); break;
-            default: break;
-            }
-        }
+        if (classed)
+            report(t, visit);
         i += size;
     }
     return true;

@@ -15,9 +15,23 @@ enum class TokenKind {
     Area3d, // PtgArea3d / PtgAreaErr3d: ixti u16 at +1, rows at +3/+5, cols at +7/+9
 };
 
+// A block of cells, rows and columns included at both ends.
+struct Rect {
+    std::uint32_t r1, r2, c1, c2;
+};
+
 // Calls visit(kind, token, isErrorToken) for each such token in rgce[0, cce). Returns false
 // when a token is unknown or runs past cce.
-bool walkFormula(std::uint8_t* rgce, std::size_t cce,
-                 const std::function<void(TokenKind, std::uint8_t*, bool)>& visit);
+bool walkFormula(const std::uint8_t* rgce, std::size_t cce,
+                 const std::function<void(TokenKind, const std::uint8_t*, bool)>& visit);
+
+// The same walk over a formula being rewritten: visit may change the token's fields.
+inline bool rewriteFormula(std::uint8_t* rgce, std::size_t cce,
+                           const std::function<void(TokenKind, std::uint8_t*, bool)>& visit)
+{
+    return walkFormula(rgce, cce, [&](TokenKind kind, const std::uint8_t* t, bool isErr) {
+        visit(kind, rgce + (t - rgce), isErr);
+    });
+}
 
 } // namespace bf::xls

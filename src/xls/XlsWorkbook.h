@@ -2,13 +2,13 @@
 // An Excel 97-2003 (BIFF8) workbook opened for listing and extraction.
 //
 // Public engine API (also used by the benchmarks, the fuzz target and the fidelity test):
-//   auto wb = XlsWorkbook::open(path);          // bf::Error 53 / 1004 with the reason
+//   auto wb = XlsWorkbook::open(path);          // XlsError with the status and the reason
 //   for (const SheetInfo& s : wb->worksheets()) ... s.name
 //   QByteArray file = wb->extract(s.index);     // a complete .xls holding that one worksheet
-//   extractWorksheetToFile(path, "Sheet1", out) // the same, written safely to a new file
+//   extractWorksheetToFile(path, "Sheet1", out) // the same, written to a new file
 // Opening reads the globals substream only and checks that every sheet starts where the
 // sheet list says; extraction reads the rest of the stream once.
-#include "platform/AtomicFile.h"
+#include "xls/XlsStatus.h"
 
 #include <QByteArray>
 #include <QString>
@@ -19,9 +19,7 @@
 
 namespace bf::xls {
 
-class CfbFile;
-class CfbStream;
-struct RecRef;
+struct WorkbookData; // internal: WorkbookData.h
 
 enum class SheetType : std::uint8_t { Worksheet, Dialog, Macro, Chart, Module, Other };
 
@@ -39,53 +37,36 @@ public:
     XlsWorkbook(const XlsWorkbook&) = delete;
     XlsWorkbook& operator=(const XlsWorkbook&) = delete;
 
-    // Throws bf::Error: 53 for a missing file, 1004 for anything that is not a readable
-    // BIFF8 workbook (the description names the file and the reason).
+    // Throws XlsError for a missing file or anything that is not a readable BIFF8 workbook
+    // (the detail names the file and the reason).
     static std::unique_ptr<XlsWorkbook> open(const QString& path);
     // The same on bytes in memory; displayName stands for the file in messages.
     static std::unique_ptr<XlsWorkbook> openBytes(const QByteArray& bytes, const QString& displayName);
 
-    const QString& path() const { return path_; }
+    const QString& path() const;
     // Every sheet of the sheet list, in order.
-    const std::vector<SheetInfo>& sheets() const { return sheets_; }
+    const std::vector<SheetInfo>& sheets() const;
     // What a Worksheets collection holds: worksheets only (hidden ones included), in order.
     std::vector<SheetInfo> worksheets() const;
 
     // A complete .xls file holding only sheet `index` (an index into sheets(), which must be a
     // worksheet). sourcePath is the absolute path the new workbook's links to the other sheets
-    // name (default: this workbook's path). Throws bf::Error 1004 naming the reason.
-    QByteArray extract(int index, const QString& sourcePath = QString()) const;
-
-    // Internal: the parsed globals, shared with the extractor.
-    struct Globals;
-    const Globals& globals() const { return *globals_; }
-    CfbStream& stream() const { return *stream_; }
-    const CfbFile& container() const { return *cfb_; }
-    [[noreturn]] void fail(const QString& reason) const;
+    // name (default: this workbook's path). Throws XlsError naming the reason. The string
+    // table is indexed once, by the first extraction.
+    QByteArray extract(int index, const QString& sourcePath = QString());
 
 private:
-    XlsWorkbook();
-    static std::unique_ptr<XlsWorkbook> finishOpen(std::unique_ptr<XlsWorkbook> wb);
-    void readGlobals();
-    void checkSheets();
+    explicit XlsWorkbook(std::unique_ptr<WorkbookData> data);
 
-    QString path_;
-    std::unique_ptr<CfbFile> cfb_;
-    std::unique_ptr<CfbStream> stream_;
-    std::unique_ptr<Globals> globals_;
-    std::vector<SheetInfo> sheets_;
+    std::unique_ptr<WorkbookData> data_; // the container, the stream and the parsed globals
 };
 
 // path<TAB>name pairs as the command line prints them: the worksheet names of a workbook.
 QStringList listWorksheets(const QString& path);
 
-// Writes worksheet `sheetName` of workbook `source` as a new workbook at `target`. Never
-// replaces an existing file (error 58); writes to a temporary name and renames, so a failure
-// leaves nothing behind. Throws bf::Error (9 for a missing worksheet).
+// Writes worksheet `sheetName` of workbook `source` as a new workbook at `target`, which must
+// not exist yet (platform::writeNewFile), so a failure leaves nothing behind. Throws XlsError
+// (NoSuchWorksheet for a missing worksheet) and platform::NewFileError.
 void extractWorksheetToFile(const QString& source, const QString& sheetName, const QString& target);
-
-// Writes bytes to a new file at target through a temporary file in the same folder; an
-// existing target is an error 58 unless replace is true. Throws bf::Error.
-void writeNewFile(const QString& target, const QByteArray& bytes, bool replace, platform::WriteFault fault = {});
 
 } // namespace bf::xls

@@ -1,6 +1,8 @@
 // Record framing and string decoding on hand-built bytes: shared strings split across
 // CONTINUE records, the string table writer, sheet-name encodings and the formula walker.
-#include "xls/Biff.h"
+#include "xls/BiffString.h"
+#include "xls/RecordIds.h"
+#include "xls/Sst.h"
 #include "xls/Formula.h"
 
 #include <gtest/gtest.h>
@@ -168,7 +170,7 @@ TEST(FormulaWalk, StepsOverEveryTokenAndReportsNamesAndSheetReferences)
                        0x3C, 6, 0, 0, 0, 0, 0,        // PtgRefErr3d
                        0x22, 3, 100, 0});             // PtgFuncVar CHOOSE
     std::vector<std::pair<TokenKind, int>> seen;
-    ASSERT_TRUE(walkFormula(rgce.data(), rgce.size(), [&](TokenKind k, std::uint8_t* t, bool err) {
+    ASSERT_TRUE(walkFormula(rgce.data(), rgce.size(), [&](TokenKind k, const std::uint8_t* t, bool err) {
         seen.push_back({k, k == TokenKind::Name ? int(rd32(t + 1)) : int(rd16(t + 1)) + (err ? 100 : 0)});
     }));
     const std::vector<std::pair<TokenKind, int>> expected = {{TokenKind::Name, 2},    {TokenKind::Ref3d, 3},
@@ -176,9 +178,9 @@ TEST(FormulaWalk, StepsOverEveryTokenAndReportsNamesAndSheetReferences)
                                                              {TokenKind::Ref3d, 106}};
     EXPECT_EQ(seen, expected);
     // Cut inside a token, or an unknown token: refused, never read past the end.
-    EXPECT_FALSE(walkFormula(rgce.data(), 5, [](TokenKind, std::uint8_t*, bool) {}));
+    EXPECT_FALSE(walkFormula(rgce.data(), 5, [](TokenKind, const std::uint8_t*, bool) {}));
     auto unknown = bytes({0x1E, 1, 0, 0x2F, 0});
-    EXPECT_FALSE(walkFormula(unknown.data(), unknown.size(), [](TokenKind, std::uint8_t*, bool) {}));
+    EXPECT_FALSE(walkFormula(unknown.data(), unknown.size(), [](TokenKind, const std::uint8_t*, bool) {}));
     auto hugeStr = bytes({0x17, 200, 0, 'a'});
-    EXPECT_FALSE(walkFormula(hugeStr.data(), hugeStr.size(), [](TokenKind, std::uint8_t*, bool) {}));
+    EXPECT_FALSE(walkFormula(hugeStr.data(), hugeStr.size(), [](TokenKind, const std::uint8_t*, bool) {}));
 }

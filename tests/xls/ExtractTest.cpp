@@ -1,10 +1,11 @@
 // Extraction of one worksheet, checked by an independent reader (python3-xlrd) against the
 // source sheet, and the structure and safety rules of the written file.
 #include "BookBuilder.h"
-#include "core/Error.h"
+#include "platform/NewFile.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
-#include "xls/Biff.h"
+#include "xls/ByteIO.h"
+#include "xls/RecordIds.h"
 #include "xls/Cfb.h"
 #include "xls/XlsWorkbook.h"
 
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QProcess>
 #include <map>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace bf;
@@ -41,14 +43,15 @@ QString write(const test::TempDir& dir, const QString& name, const QByteArray& b
     return path;
 }
 
-Error errorOf(const std::function<void()>& call)
+// The status the engine refused a call with, or nothing.
+std::optional<XlsStatus> refusalOf(const std::function<void()>& call)
 {
     try {
         call();
-    } catch (const Error& e) {
-        return e;
+    } catch (const XlsError& e) {
+        return e.status();
     }
-    return Error(0, QString());
+    return std::nullopt;
 }
 } // namespace
 
@@ -160,25 +163,27 @@ TEST(Extraction, WritingToAFileIsSafe)
 
     // An existing file is never replaced.
     const QByteArray before = [&] { QFile f(target); f.open(QIODevice::ReadOnly); return f.readAll(); }();
-    Error e = errorOf([&] { extractWorksheetToFile(source, QStringLiteral("Sheet1"), target); });
-    EXPECT_EQ(e.number(), err::FileAlreadyExists);
+    try {
+        extractWorksheetToFile(source, QStringLiteral("Sheet1"), target);
+        ADD_FAILURE() << "an existing file was replaced";
+    } catch (const platform::NewFileError& e) {
+        EXPECT_EQ(e.status(), platform::NewFileStatus::AlreadyExists);
+    }
     QFile f(target);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
 
-    // A missing worksheet, a chart-only name, a source that is no workbook: nothing written.
-    e = errorOf([&] { extractWorksheetToFile(source, QStringLiteral("Sheet3"), dir.file(QStringLiteral("x.xls"))); });
-    EXPECT_EQ(e.number(), err::SubscriptOutOfRange);
-    e = errorOf([&] {
-        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/phpspreadsheet--chartsheet.xls")), QStringLiteral("Chart1"),
-                               dir.file(QStringLiteral("x.xls")));
-    });
-    EXPECT_EQ(e.number(), err::SubscriptOutOfRange);
-    e = errorOf([&] {
-        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/sheetjs--sheet_visibility5.xls")), QStringLiteral("Visible"),
-                               dir.file(QStringLiteral("x.xls")));
-    });
-    EXPECT_EQ(e.number(), err::SpreadsheetFailure);
+    // A missing worksheet, a chart-only name, a source that is no workbook, a sheet index that
+    // is no worksheet: nothing written.
+    const QString other = dir.file(QStringLiteral("x.xls"));
+    EXPECT_EQ(refusalOf([&] { extractWorksheetToFile(source, QStringLiteral("Sheet3"), other); }), XlsStatus::NoSuchWorksheet);
+    EXPECT_EQ(refusalOf([&] {
+        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/phpspreadsheet--chartsheet.xls")), QStringLiteral("Chart1"), other);
+    }), XlsStatus::NoSuchWorksheet);
+    EXPECT_EQ(refusalOf([&] {
+        extractWorksheetToFile(test::corpusFile(QStringLiteral("xls/sheetjs--sheet_visibility5.xls")), QStringLiteral("Visible"), other);
+    }), XlsStatus::NotBiff8);
+    EXPECT_EQ(refusalOf([&] { XlsWorkbook::open(source)->extract(-1); }), XlsStatus::NotAWorksheet);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Sheet2.xls"});
 }
 
@@ -199,7 +204,10 @@ TEST(Extraction, PicturesAndEmbeddedObjectsGoOnlyWithTheSheetThatShowsThem)
     // The embedded OLE object (a storage of its own) goes with the sheet that shows it, class
     // id and content unchanged, and with no other sheet.
     CfbNode original;
-    ASSERT_TRUE(wb->container().readStorage(QStringLiteral("MBD000D0788"), &original));
+    QString why;
+    const auto source = CfbFile::openPath(wb->path(), &why);
+    ASSERT_TRUE(source) << why.toStdString();
+    ASSERT_TRUE(source->readStorage(QStringLiteral("MBD000D0788"), &original));
     for (const auto& s : wb->worksheets()) {
         QString reason;
         auto out = CfbFile::openBytes(wb->extract(s.index), &reason);

@@ -1,13 +1,13 @@
 // Opening and listing workbooks: every file of the corpus against its manifest row, and
 // hand-built streams for the cases the corpus does not isolate.
 #include "BookBuilder.h"
-#include "core/Error.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 #include "xls/XlsWorkbook.h"
 
 #include <QFile>
 #include <QStringList>
+#include <optional>
 #include <gtest/gtest.h>
 
 using namespace bf;
@@ -45,15 +45,15 @@ QStringList names(const XlsWorkbook& wb)
     return list;
 }
 
-// The error an open gives, or number 0 when it opens.
-Error openError(const std::function<void()>& open)
+// The refusal an open gives, or nothing when it opens.
+std::optional<XlsError> openError(const std::function<void()>& open)
 {
     try {
         open();
-    } catch (const Error& e) {
+    } catch (const XlsError& e) {
         return e;
     }
-    return Error(0, QString());
+    return std::nullopt;
 }
 } // namespace
 
@@ -67,8 +67,8 @@ TEST(Listing, EverySoundCorpusWorkbookListsTheManifestWorksheets)
         std::unique_ptr<XlsWorkbook> wb;
         try {
             wb = XlsWorkbook::open(path);
-        } catch (const Error& e) {
-            ADD_FAILURE() << row.file.toStdString() << ": " << e.description().toStdString();
+        } catch (const XlsError& e) {
+            ADD_FAILURE() << row.file.toStdString() << ": " << e.what();
             continue;
         }
         EXPECT_EQ(names(*wb), row.worksheets) << row.file.toStdString();
@@ -93,27 +93,28 @@ TEST(Listing, EveryBadCorpusFileIsRefusedWithItsReason)
         if (row.kind == QLatin1String("biff8"))
             continue;
         const QString path = test::corpusFile(row.file);
-        const Error e = openError([&] { XlsWorkbook::open(path); });
-        const std::string what = row.file.toStdString() + ": " + e.description().toStdString();
+        const auto e = openError([&] { XlsWorkbook::open(path); });
         ++checked;
-        if (row.kind == QLatin1String("corrupt") && e.number() == 0) {
+        if (row.kind == QLatin1String("corrupt") && !e) {
             // Damage other readers tolerate may be read through, if the sheet list is right.
-            EXPECT_FALSE(row.features.contains(QStringLiteral("bad-sheet-offset"))) << what;
-            EXPECT_EQ(names(*XlsWorkbook::open(path)), row.worksheets) << what;
+            EXPECT_FALSE(row.features.contains(QStringLiteral("bad-sheet-offset"))) << row.file.toStdString();
+            EXPECT_EQ(names(*XlsWorkbook::open(path)), row.worksheets) << row.file.toStdString();
             continue;
         }
-        EXPECT_EQ(e.number(), err::SpreadsheetFailure) << what;
-        EXPECT_TRUE(e.description().contains(path)) << what;
+        ASSERT_TRUE(e) << row.file.toStdString();
+        const std::string what = row.file.toStdString() + ": " + e->what();
+        const XlsStatus status = e->status();
+        EXPECT_TRUE(e->detail().contains(path)) << what;
         if (row.kind == QLatin1String("not-ole"))
-            EXPECT_TRUE(e.description().contains(QStringLiteral("not an Excel 97-2003 workbook"))) << what;
+            EXPECT_TRUE(status == XlsStatus::NotCompoundFile || status == XlsStatus::NoWorkbookStream) << what;
         else if (row.kind == QLatin1String("biff5"))
-            EXPECT_TRUE(e.description().contains(QStringLiteral("Excel 5.0/95 workbooks are not supported"))) << what;
+            EXPECT_EQ(status, XlsStatus::NotBiff8) << what;
         else if (row.kind == QLatin1String("encrypted"))
-            EXPECT_TRUE(e.description().contains(QStringLiteral("the workbook is password-protected"))) << what;
+            EXPECT_EQ(status, XlsStatus::Encrypted) << what;
         else if (row.features.contains(QStringLiteral("no-workbook-stream")))
-            EXPECT_TRUE(e.description().contains(QStringLiteral("no Workbook stream")) || e.description().contains(QStringLiteral("damaged"))) << what;
+            EXPECT_TRUE(status == XlsStatus::NoWorkbookStream || status == XlsStatus::Damaged) << what;
         else
-            EXPECT_TRUE(e.description().contains(QStringLiteral("damaged"))) << what;
+            EXPECT_EQ(status, XlsStatus::Damaged) << what;
     }
     EXPECT_GE(checked, 18);
 }
@@ -121,19 +122,23 @@ TEST(Listing, EveryBadCorpusFileIsRefusedWithItsReason)
 TEST(Listing, MissingFileFolderAndRenamedFilesGiveClearErrors)
 {
     test::TempDir dir;
-    Error e = openError([&] { XlsWorkbook::open(dir.file(QStringLiteral("absent.xls"))); });
-    EXPECT_EQ(e.number(), err::FileNotFound);
-    EXPECT_TRUE(e.description().contains(QStringLiteral("absent.xls")));
-    e = openError([&] { XlsWorkbook::open(dir.path()); });
-    EXPECT_EQ(e.number(), err::SpreadsheetFailure);
-    EXPECT_TRUE(e.description().contains(QStringLiteral("folder")));
+    // The status of each refusal, and the file named in its detail.
     const QString xlsx = dir.write(QStringLiteral("book.xls"), QByteArray("PK\x03\x04", 4) + QByteArray(100, 'x'));
-    e = openError([&] { XlsWorkbook::open(xlsx); });
-    EXPECT_TRUE(e.description().contains(QStringLiteral("zip"))) << e.description().toStdString();
     const QString csv = dir.write(QStringLiteral("data.xls"), "a,b,c\n1,2,3\n");
-    e = openError([&] { XlsWorkbook::open(csv); });
-    EXPECT_EQ(e.number(), err::SpreadsheetFailure);
-    EXPECT_TRUE(e.description().contains(QStringLiteral("not an Excel 97-2003 workbook")));
+    const struct {
+        QString path;
+        XlsStatus status;
+        const char* says;
+    } cases[] = {{dir.file(QStringLiteral("absent.xls")), XlsStatus::FileNotFound, "absent.xls"},
+                 {dir.path(), XlsStatus::NotAFile, "folder"},
+                 {xlsx, XlsStatus::NotCompoundFile, "zip"},
+                 {csv, XlsStatus::NotCompoundFile, "not an Excel 97-2003 workbook"}};
+    for (const auto& c : cases) {
+        const auto e = openError([&] { XlsWorkbook::open(c.path); });
+        ASSERT_TRUE(e) << c.path.toStdString();
+        EXPECT_EQ(e->status(), c.status) << e->what();
+        EXPECT_TRUE(e->detail().contains(c.path) && e->detail().contains(QLatin1String(c.says))) << e->what();
+    }
 }
 
 TEST(Listing, SheetKindsVisibilityAndStreamChoiceFromHandBuiltWorkbooks)
@@ -162,10 +167,10 @@ TEST(Listing, SheetKindsVisibilityAndStreamChoiceFromHandBuiltWorkbooks)
     EXPECT_EQ(names(*dual).size(), 3);
     auto upper = XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("BOOK"), stream}}), QStringLiteral("upper"));
     EXPECT_EQ(names(*upper).size(), 3);
-    Error e = openError([&] { XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Book"), biff5}}), QStringLiteral("old")); });
-    EXPECT_TRUE(e.description().contains(QStringLiteral("Excel 5.0/95"))) << e.description().toStdString();
+    auto e = openError([&] { XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Book"), biff5}}), QStringLiteral("old")); });
+    EXPECT_TRUE(e && e->status() == XlsStatus::NotBiff8 && e->detail().contains(QStringLiteral("Excel 5.0/95")));
     e = openError([&] { XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Other"), stream}}), QStringLiteral("none")); });
-    EXPECT_TRUE(e.description().contains(QStringLiteral("no Workbook stream"))) << e.description().toStdString();
+    EXPECT_TRUE(e && e->status() == XlsStatus::NoWorkbookStream && e->detail().contains(QStringLiteral("no Workbook stream")));
 }
 
 TEST(Listing, DamageInTheGlobalsOrSheetOffsetsIsRefusedWhenListing)
@@ -174,36 +179,37 @@ TEST(Listing, DamageInTheGlobalsOrSheetOffsetsIsRefusedWhenListing)
     sheets[0].name = "A";
     sheets[1].name = "B";
     const auto good = test::buildStream(sheets);
+    // The status of a refusal; FileNotFound stands for "opened".
     auto open = [](const std::vector<std::uint8_t>& s) {
-        return openError([&] { XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), s}}), QStringLiteral("x")); });
+        const auto e = openError([&] { XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), s}}), QStringLiteral("x")); });
+        return e ? e->status() : XlsStatus::FileNotFound;
     };
-    EXPECT_EQ(open(good).number(), 0);
+    EXPECT_EQ(open(good), XlsStatus::FileNotFound);
 
     // Password: FILEPASS among the first records.
     const auto locked = test::buildStream(sheets, {test::rec(0x0086, {}), test::rec(0x002F, {1, 0, 1, 0})});
-    EXPECT_TRUE(open(locked).description().contains(QStringLiteral("password-protected")));
+    EXPECT_EQ(open(locked), XlsStatus::Encrypted);
 
     // Cut inside the globals.
     std::vector<std::uint8_t> cut(good.begin(), good.begin() + 30);
-    EXPECT_TRUE(open(cut).description().contains(QStringLiteral("damaged")));
+    EXPECT_EQ(open(cut), XlsStatus::Damaged);
 
     // A record whose size runs past the end.
     auto longRecord = good;
     wr16(longRecord.data() + 22, 0xFFF0);
-    EXPECT_TRUE(open(longRecord).description().contains(QStringLiteral("damaged")));
+    EXPECT_EQ(open(longRecord), XlsStatus::Damaged);
 
     // The second sheet's offset points past the stream, then into the middle of a record.
     for (std::uint32_t bad : {static_cast<std::uint32_t>(good.size() + 10), static_cast<std::uint32_t>(good.size() - 3)}) {
         auto s = good;
         const std::size_t second = 4 + 16 + 4 + 10; // BOF, first BoundSheet8 ("A"), header
         wr32(s.data() + second + 4, bad);
-        const Error e = open(s);
-        EXPECT_EQ(e.number(), err::SpreadsheetFailure);
-        EXPECT_TRUE(e.description().contains(QStringLiteral("sheet 'B'"))) << e.description().toStdString();
+        const auto e = openError([&] { XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), s}}), QStringLiteral("x")); });
+        EXPECT_TRUE(e && e->status() == XlsStatus::Damaged && e->detail().contains(QStringLiteral("sheet 'B'")));
     }
 
     // A sheet-name length beyond its record.
     auto name = good;
     name[4 + 16 + 4 + 6] = 200;
-    EXPECT_TRUE(open(name).description().contains(QStringLiteral("damaged")));
+    EXPECT_EQ(open(name), XlsStatus::Damaged);
 }

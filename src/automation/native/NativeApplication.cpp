@@ -1,7 +1,9 @@
 #include "automation/native/NativeApplication.h"
 
 #include "automation/SaveAsTarget.h"
+#include "automation/native/EngineErrors.h"
 
+#include "platform/NewFile.h"
 #include "platform/Seams.h"
 #include "core/Error.h"
 #include "xls/XlsWorkbook.h"
@@ -138,9 +140,9 @@ std::shared_ptr<Worksheet> NativeWorkbook::WorksheetByName(const QString& name)
 
 void NativeWorkbook::copySheet(int index)
 {
-    const QByteArray bytes = book_->extract(index, fullName_);
+    const QByteArray bytes = engineCall([&] { return book_->extract(index, fullName_); });
     const QString name = QStringLiteral("Book%1").arg(++state_->newBooks);
-    auto parsed = xls::XlsWorkbook::openBytes(bytes, name);
+    auto parsed = engineCall([&] { return xls::XlsWorkbook::openBytes(bytes, name); });
     auto wb = std::make_shared<NativeWorkbook>(state_, std::move(parsed), name, bytes);
     state_->open.push_back(wb);
 }
@@ -160,9 +162,9 @@ void NativeWorkbook::SaveAs(const QString& fileName)
         content = source.readAll();
     }
     try {
-        xls::writeNewFile(target, content, replace, state_->seams->writeFault);
-    } catch (const Error& e) {
-        throw Error(err::SpreadsheetFailure, e.description());
+        platform::writeNewFile(target, content, replace, state_->seams->writeFault);
+    } catch (const platform::NewFileError& e) {
+        throw Error(err::SpreadsheetFailure, e.detail());
     }
     fullName_ = target;
     saved_ = true;
@@ -190,7 +192,7 @@ public:
                 return wb;
             }
         }
-        auto book = xls::XlsWorkbook::open(full);
+        auto book = engineCall([&] { return xls::XlsWorkbook::open(full); });
         auto wb = std::make_shared<NativeWorkbook>(state_, std::move(book), full, QByteArray());
         state_->open.push_back(wb);
         return wb;

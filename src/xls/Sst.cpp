@@ -1,44 +1,12 @@
-#include "xls/Biff.h"
+#include "xls/Sst.h"
+
+#include "xls/BiffString.h"
+#include "xls/RecordIds.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace bf::xls {
-
-bool decodeChars(const std::uint8_t* p, std::size_t avail, std::size_t cch, bool wide, QString* out, std::size_t* used)
-{
-    const std::size_t bytes = cch * (wide ? 2 : 1);
-    if (bytes > avail)
-        return false;
-    out->resize(static_cast<qsizetype>(cch));
-    QChar* d = out->data();
-    for (std::size_t i = 0; i < cch; ++i)
-        d[i] = QChar(wide ? rd16(p + 2 * i) : p[i]);
-    *used = bytes;
-    return true;
-}
-
-bool decodeShortXLUnicodeString(const std::uint8_t* p, std::size_t avail, QString* out, std::size_t* used)
-{
-    if (avail < 2)
-        return false;
-    std::size_t n = 0;
-    if (!decodeChars(p + 2, avail - 2, p[0], (p[1] & 1) != 0, out, &n))
-        return false;
-    *used = 2 + n;
-    return true;
-}
-
-bool decodeXLUnicodeString(const std::uint8_t* p, std::size_t avail, QString* out, std::size_t* used)
-{
-    if (avail < 3)
-        return false;
-    std::size_t n = 0;
-    if (!decodeChars(p + 3, avail - 3, rd16(p), (p[2] & 1) != 0, out, &n))
-        return false;
-    *used = 3 + n;
-    return true;
-}
 
 SstString::View SstString::view() const
 {
@@ -69,6 +37,19 @@ QString SstString::text() const
 }
 
 namespace {
+// n characters of one width as 16-bit characters.
+void widen(const std::uint8_t* p, std::size_t n, bool wide, std::uint8_t* dst)
+{
+    if (wide) {
+        std::memcpy(dst, p, n * 2);
+        return;
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        dst[2 * k] = p[k];
+        dst[2 * k + 1] = 0;
+    }
+}
+
 // Sequential reads over the pieces of a logical record.
 struct PieceCursor {
     const std::vector<Piece>& pieces;
@@ -99,6 +80,39 @@ struct PieceCursor {
                 into->insert(into->end(), pieces[piece].data + offset, pieces[piece].data + offset + take);
             offset += static_cast<std::uint32_t>(take);
             n -= take;
+        }
+        return true;
+    }
+    // cch characters that may cross piece boundaries: each boundary inside them brings a new
+    // flags byte with the width of the rest. Copied as 16-bit characters into dst when given;
+    // everWide tells whether any part was stored wide.
+    bool spreadChars(std::size_t cch, bool wide, std::uint8_t* dst, bool* everWide)
+    {
+        std::size_t got = 0;
+        while (got < cch) {
+            if (offset >= pieces[piece].size) {
+                if (piece + 1 >= pieces.size())
+                    return false;
+                ++piece;
+                offset = 0;
+                if (pieces[piece].size < 1)
+                    return false;
+                wide = pieces[piece].data[0] & 1;
+                *everWide = *everWide || wide;
+                offset = 1;
+            }
+            const std::size_t w = wide ? 2 : 1;
+            const std::size_t take = std::min<std::size_t>(cch - got, left() / w);
+            if (take == 0) {
+                // A wide character cannot be split; the piece is damaged.
+                if (left() > 0)
+                    return false;
+                continue;
+            }
+            if (dst)
+                widen(pieces[piece].data + offset, take, wide, dst + 2 * got);
+            offset += static_cast<std::uint32_t>(take * w);
+            got += take;
         }
         return true;
     }
@@ -195,49 +209,12 @@ bool SstReader::parse(Loc& at, SstString* out) const
         at = {c.piece, static_cast<std::uint32_t>(c.offset + body)};
         return true;
     }
-    // Characters: each piece boundary inside them brings a new flags byte with the width of
-    // the rest.
-    bool wide = flags & 1;
-    bool everWide = wide;
     // Decoded as 16-bit characters into out->chars, narrowed at the end when no part was wide.
     if (out)
         out->chars.resize(std::size_t(cch) * 2);
-    std::uint8_t* dst = out ? out->chars.data() : nullptr;
-    std::size_t got = 0;
-    while (got < cch) {
-        if (c.offset >= pieces_[c.piece].size) {
-            if (c.piece + 1 >= pieces_.size())
-                return false;
-            ++c.piece;
-            c.offset = 0;
-            if (pieces_[c.piece].size < 1)
-                return false;
-            wide = pieces_[c.piece].data[0] & 1;
-            everWide = everWide || wide;
-            c.offset = 1;
-        }
-        const std::size_t w = wide ? 2 : 1;
-        const std::size_t take = std::min<std::size_t>(cch - got, c.left() / w);
-        if (take == 0) {
-            // A wide character cannot be split; the piece is damaged.
-            if (c.left() > 0)
-                return false;
-            continue;
-        }
-        if (dst) {
-            const std::uint8_t* p = pieces_[c.piece].data + c.offset;
-            if (wide) {
-                std::memcpy(dst + 2 * got, p, take * 2);
-            } else {
-                for (std::size_t k = 0; k < take; ++k) {
-                    dst[2 * (got + k)] = p[k];
-                    dst[2 * (got + k) + 1] = 0;
-                }
-            }
-        }
-        c.offset += static_cast<std::uint32_t>(take * w);
-        got += take;
-    }
+    bool everWide = flags & 1;
+    if (!c.spreadChars(cch, flags & 1, out ? out->chars.data() : nullptr, &everWide))
+        return false;
     if (!c.bytes(std::size_t(cRun) * 4, out ? &out->runs : nullptr))
         return false;
     if (!c.bytes(cbExt, out ? &out->ext : nullptr))
@@ -264,7 +241,6 @@ public:
     ChunkWriter(ByteSink& out, std::uint16_t firstType) : out_(out) { open(firstType); }
     std::size_t room() const { return kMaxRecordData - used(); }
     std::size_t used() const { return out_.size() - header_ - 4; }
-    std::size_t headerPos() const { return header_; }
     void put(const std::uint8_t* p, std::size_t n) { out_.put(p, n); }
     void next()
     {
@@ -285,37 +261,67 @@ private:
 };
 } // namespace
 
-void writeSst(ByteSink& out, std::uint32_t streamBase, const std::vector<SstString>& strings, std::uint32_t cstTotal)
-{
-    const std::size_t n = strings.size();
-    const std::size_t dsst = std::max<std::size_t>(n / 128 + 1, 8);
+namespace {
+// The string table's records and, beside them, the ExtSST buckets: where every dsst-th string
+// starts.
+class SstWriter {
+public:
+    SstWriter(ByteSink& out, std::uint32_t streamBase, std::size_t count)
+        : out_(out), w_(out, rt::Sst), base_(streamBase), dsst_(std::max<std::size_t>(count / 128 + 1, 8))
+    {
+    }
+    void put(std::size_t i, const SstString& s)
+    {
+        if (s.raw && s.rawSize <= w_.room()) {
+            mark(i);
+            w_.put(s.raw, s.rawSize);
+        } else {
+            putSpread(i, s);
+        }
+    }
+    void head(std::uint32_t cstTotal, std::size_t count)
+    {
+        std::uint8_t h[8];
+        wr32(h, cstTotal);
+        wr32(h + 4, static_cast<std::uint32_t>(count));
+        w_.put(h, 8);
+    }
+    // ExtSST: one entry per bucket of dsst strings; with dsst as chosen there are at most 128
+    // buckets, so the record always fits in one piece.
+    void finish()
+    {
+        w_.close();
+        std::vector<std::uint8_t> ext(2 + 8 * buckets_.size());
+        wr16(ext.data(), static_cast<std::uint16_t>(dsst_));
+        for (std::size_t b = 0; b < buckets_.size(); ++b) {
+            wr32(ext.data() + 2 + 8 * b, buckets_[b].ib);
+            wr16(ext.data() + 6 + 8 * b, buckets_[b].cbOffset);
+            wr16(ext.data() + 8 + 8 * b, 0);
+        }
+        out_.record(rt::ExtSst, ext);
+    }
+
+private:
     struct Bucket {
         std::uint32_t ib;
         std::uint16_t cbOffset;
     };
-    std::vector<Bucket> buckets;
-
-    ChunkWriter w(out, rt::Sst);
-    std::uint8_t head[8];
-    wr32(head, cstTotal);
-    wr32(head + 4, static_cast<std::uint32_t>(n));
-    w.put(head, 8);
-    for (std::size_t i = 0; i < n; ++i) {
-        const SstString& s = strings[i];
-        if (s.raw && s.rawSize <= w.room()) {
-            if (i % dsst == 0)
-                buckets.push_back({static_cast<std::uint32_t>(streamBase + out.size()), static_cast<std::uint16_t>(4 + w.used())});
-            w.put(s.raw, s.rawSize);
-            continue;
-        }
+    void mark(std::size_t i)
+    {
+        if (i % dsst_ == 0)
+            buckets_.push_back({static_cast<std::uint32_t>(base_ + out_.size()), static_cast<std::uint16_t>(4 + w_.used())});
+    }
+    // A string split across records: a flags byte restarts its characters in each new record;
+    // runs are never split.
+    void putSpread(std::size_t i, const SstString& s)
+    {
         const SstString::View v = s.view();
         const bool wide = s.flags & 1;
         const std::size_t cw = wide ? 2 : 1;
         std::uint8_t h[9];
-        std::size_t hn = 0;
         wr16(h, s.cch);
         h[2] = s.flags;
-        hn = 3;
+        std::size_t hn = 3;
         if (s.flags & 0x08) {
             wr16(h + hn, static_cast<std::uint16_t>(v.runsSize / 4));
             hn += 2;
@@ -325,50 +331,82 @@ void writeSst(ByteSink& out, std::uint32_t streamBase, const std::vector<SstStri
             hn += 4;
         }
         // The header and the first character stay in one record.
-        if (w.room() < hn + (s.cch ? cw : 0))
-            w.next();
-        if (i % dsst == 0)
-            buckets.push_back({static_cast<std::uint32_t>(streamBase + out.size()), static_cast<std::uint16_t>(4 + w.used())});
-        w.put(h, hn);
-        std::size_t done = 0;
-        while (done < s.cch) {
-            std::size_t fit = w.room() / cw;
+        if (w_.room() < hn + (s.cch ? cw : 0))
+            w_.next();
+        mark(i);
+        w_.put(h, hn);
+        for (std::size_t done = 0; done < s.cch;) {
+            std::size_t fit = w_.room() / cw;
             if (fit == 0) {
-                w.next();
+                w_.next();
                 const std::uint8_t f = wide ? 1 : 0;
-                w.put(&f, 1);
-                fit = w.room() / cw;
+                w_.put(&f, 1);
+                fit = w_.room() / cw;
             }
             const std::size_t take = std::min<std::size_t>(fit, s.cch - done);
-            w.put(v.chars + done * cw, take * cw);
+            w_.put(v.chars + done * cw, take * cw);
             done += take;
         }
         for (std::size_t r = 0; r + 4 <= v.runsSize; r += 4) {
-            if (w.room() < 4)
-                w.next();
-            w.put(v.runs + r, 4);
+            if (w_.room() < 4)
+                w_.next();
+            w_.put(v.runs + r, 4);
         }
-        std::size_t e = 0;
-        while (e < v.extSize) {
-            if (w.room() == 0)
-                w.next();
-            const std::size_t take = std::min(w.room(), v.extSize - e);
-            w.put(v.ext + e, take);
+        for (std::size_t e = 0; e < v.extSize;) {
+            if (w_.room() == 0)
+                w_.next();
+            const std::size_t take = std::min(w_.room(), v.extSize - e);
+            w_.put(v.ext + e, take);
             e += take;
         }
     }
-    w.close();
 
-    // ExtSST: one entry per bucket of dsst strings; with dsst as chosen there are at most 128
-    // buckets, so the record always fits in one piece.
-    std::vector<std::uint8_t> ext(2 + 8 * buckets.size());
-    wr16(ext.data(), static_cast<std::uint16_t>(dsst));
-    for (std::size_t b = 0; b < buckets.size(); ++b) {
-        wr32(ext.data() + 2 + 8 * b, buckets[b].ib);
-        wr16(ext.data() + 6 + 8 * b, buckets[b].cbOffset);
-        wr16(ext.data() + 8 + 8 * b, 0);
+    ByteSink& out_;
+    ChunkWriter w_;
+    std::uint32_t base_;
+    std::size_t dsst_;
+    std::vector<Bucket> buckets_;
+};
+} // namespace
+
+void writeSst(ByteSink& out, std::uint32_t streamBase, const std::vector<SstString>& strings, std::uint32_t cstTotal)
+{
+    SstWriter w(out, streamBase, strings.size());
+    w.head(cstTotal, strings.size());
+    for (std::size_t i = 0; i < strings.size(); ++i)
+        w.put(i, strings[i]);
+    w.finish();
+}
+
+const SstReader* SharedStringIndex::get(const std::vector<RecRef>& globals, const std::uint8_t* data)
+{
+    if (!indexed_) {
+        indexed_ = true;
+        for (std::size_t i = 0; i < globals.size() && !ok_; ++i) {
+            if (globals[i].type != rt::Sst)
+                continue;
+            std::vector<Piece> pieces;
+            for (std::size_t j = i; j <= lastContinuation(globals, i); ++j)
+                pieces.push_back({data + globals[j].dataPos(), globals[j].size, globals[j].dataPos()});
+            ok_ = reader_.index(pieces);
+            break;
+        }
     }
-    out.record(rt::ExtSst, ext);
+    return ok_ ? &reader_ : nullptr;
+}
+
+bool SheetStrings::use(std::uint32_t isst, std::size_t tableCount)
+{
+    if (map_.empty())
+        map_.assign(tableCount, kUnused);
+    if (isst >= map_.size())
+        return false;
+    if (map_[isst] == kUnused) {
+        map_[isst] = static_cast<std::uint32_t>(order_.size());
+        order_.push_back(isst);
+    }
+    ++uses_;
+    return true;
 }
 
 } // namespace bf::xls

@@ -1,0 +1,164 @@
+#include "xls/LinkTable.h"
+
+#include "xls/BiffString.h"
+#include "xls/RecordIds.h"
+
+#include <QFileInfo>
+#include <QStringList>
+#include <algorithm>
+
+namespace bf::xls {
+
+namespace {
+constexpr std::uint16_t kSelfSupBook = 0x0401; // the SUPBOOK marker of a workbook's own link
+
+// The reference table's entries from its record and CONTINUE records, joined.
+std::vector<Xti> parseExternSheet(const ExtractSource& src, const std::vector<std::uint8_t>& table)
+{
+    if (table.size() < 2)
+        src.damaged(QStringLiteral("the reference table is too short"));
+    const std::size_t n = rd16(table.data());
+    if (table.size() < 2 + 6 * n)
+        src.damaged(QStringLiteral("the reference table is too short"));
+    std::vector<Xti> xtis;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t* p = table.data() + 2 + 6 * i;
+        xtis.push_back({rd16(p), rd16(p + 2), rd16(p + 4)});
+    }
+    return xtis;
+}
+} // namespace
+
+void LinkTable::read(const ExtractSource& src)
+{
+    const auto& recs = src.globals();
+    std::vector<std::uint8_t> table;
+    for (std::size_t i = 0; i < recs.size(); ++i) {
+        const RecRef& r = recs[i];
+        const std::uint8_t* d = src.data(r);
+        switch (r.type) {
+        case rt::SupBook:
+            supBooks_.push_back({i});
+            if (r.size >= 4 && rd16(d + 2) == kSelfSupBook && selfSupBook_ < 0)
+                selfSupBook_ = static_cast<int>(supBooks_.size() - 1);
+            break;
+        case rt::ExternName: case rt::XCT: case rt::CRN:
+            if (!supBooks_.empty())
+                supBooks_.back().push_back(i);
+            break;
+        case rt::Continue:
+            // A CONTINUE belongs to the record before it.
+            if (!supBooks_.empty() && supBooks_.back().back() == i - 1)
+                supBooks_.back().push_back(i);
+            if (hasExternSheet_ && !table.empty() && (recs[i - 1].type == rt::ExternSheet || recs[i - 1].type == rt::Continue)
+                && table.size() < 2 + 6 * std::size_t(rd16(table.data())))
+                table.insert(table.end(), d, d + r.size);
+            break;
+        case rt::ExternSheet:
+            hasExternSheet_ = true;
+            table.assign(d, d + r.size);
+            break;
+        default:
+            break;
+        }
+    }
+    if (hasExternSheet_)
+        xtis_ = parseExternSheet(src, table);
+}
+
+bool LinkTable::reachesOtherSheets(const Xti& x, int kept) const
+{
+    if (!isSelf(x) || x.first == kXtiWorkbook || x.first == kXtiDeleted || x.last == kXtiDeleted)
+        return false;
+    return !(x.first == kept && x.last == kept);
+}
+
+bool LinkTable::needsSourceLink(int kept) const
+{
+    return std::any_of(xtis_.begin(), xtis_.end(), [&](const Xti& x) { return reachesOtherSheets(x, kept); });
+}
+
+// Where a source entry points in the new workbook.
+Xti LinkTable::mapped(const Xti& x, int kept, bool sourceLink) const
+{
+    if (isSelf(x)) {
+        if (x.first == kXtiWorkbook || x.first == kXtiDeleted || x.last == kXtiDeleted)
+            return {0, x.first, x.last};
+        if (x.first == kept && x.last == kept)
+            return {0, 0, 0};
+        return {1, x.first, x.last};
+    }
+    // Other supporting links keep their order after the self and source links.
+    std::uint16_t idx = sourceLink ? 2 : 1;
+    for (std::size_t s = 0; s < supBooks_.size() && s < x.supBook; ++s)
+        if (static_cast<int>(s) != selfSupBook_)
+            ++idx;
+    return {idx, x.first, x.last};
+}
+
+void LinkTable::write(ByteSink& out, const ExtractSource& src, bool sourceLink, const QString& sourcePath,
+                      const std::function<void(ByteSink&)>& writeSourceCaches) const
+{
+    std::uint8_t self[4];
+    wr16(self, 1);
+    wr16(self + 2, kSelfSupBook);
+    out.record(rt::SupBook, self, 4);
+    if (sourceLink) {
+        out.record(rt::SupBook, sourceSupBook(src, sourcePath));
+        writeSourceCaches(out);
+    }
+    for (std::size_t s = 0; s < supBooks_.size(); ++s) {
+        if (static_cast<int>(s) == selfSupBook_)
+            continue;
+        for (std::size_t i : supBooks_[s]) {
+            const RecRef& r = src.globals()[i];
+            out.put(src.at(r.pos), 4 + r.size);
+        }
+    }
+    writeExternSheet(out, src.sheet(), sourceLink);
+}
+
+void LinkTable::writeExternSheet(ByteSink& out, int kept, bool sourceLink) const
+{
+    std::vector<std::uint8_t> es(2 + 6 * xtis_.size());
+    wr16(es.data(), static_cast<std::uint16_t>(xtis_.size()));
+    for (std::size_t i = 0; i < xtis_.size(); ++i) {
+        const Xti x = mapped(xtis_[i], kept, sourceLink);
+        wr16(es.data() + 2 + 6 * i, x.supBook);
+        wr16(es.data() + 4 + 6 * i, x.first);
+        wr16(es.data() + 6 + 6 * i, x.last);
+    }
+    // Long tables continue in CONTINUE records, split between entries.
+    std::size_t done = 0;
+    std::uint16_t type = rt::ExternSheet;
+    while (done < es.size() || done == 0) {
+        std::size_t take = std::min(es.size() - done, (type == rt::ExternSheet ? 2 : 0) + (kMaxRecordData - 2) / 6 * 6);
+        out.record(type, es.data() + done, take);
+        done += take;
+        type = rt::Continue;
+        if (take == 0)
+            break;
+    }
+}
+
+std::vector<std::uint8_t> sourceSupBook(const ExtractSource& src, const QString& sourcePath)
+{
+    // Absolute path in the link form: "same volume" root, components separated by 0x03.
+    const QString path = QFileInfo(sourcePath).absoluteFilePath();
+    const QString encoded = QStringLiteral("\x01\x02") + path.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QChar(0x03));
+    if (encoded.size() > 255)
+        src.fail(XlsStatus::CannotCopy,
+                 QStringLiteral("its formulas refer to other worksheets and the source path is longer than a link can hold"));
+    std::vector<std::uint8_t> rec;
+    const auto& sheets = src.sheets();
+    rec.push_back(static_cast<std::uint8_t>(sheets.size()));
+    rec.push_back(static_cast<std::uint8_t>(sheets.size() >> 8));
+    appendUnicodeString(rec, encoded, true);
+    for (const SheetInfo& s : sheets)
+        appendUnicodeString(rec, s.name, true);
+    if (rec.size() > kMaxRecordData)
+        src.fail(XlsStatus::CannotCopy, QStringLiteral("the link to the source workbook is too long"));
+    return rec;
+}
+
+} // namespace bf::xls

@@ -1,0 +1,43 @@
+#pragma once
+// Defined names (Lbl records): which go along into the new workbook, their new numbers, and
+// the name indexes in formulas renumbered to match.
+#include "xls/ByteIO.h"
+#include "xls/ExtractSource.h"
+#include "xls/LinkTable.h"
+#include "xls/References.h"
+
+#include <QString>
+#include <set>
+#include <vector>
+
+namespace bf::xls {
+
+struct DefinedName {
+    std::size_t rec;    // index into the globals records
+    std::uint16_t itab; // 0: workbook scope; else 1-based sheet
+    std::uint32_t rgce; // stream position of the formula
+    std::uint16_t cce;
+    QString name;
+};
+
+class NameTable {
+public:
+    void read(const ExtractSource& src);
+
+    // Keeps the kept sheet's own names, the workbook names that refer to nothing outside it,
+    // and every name something kept uses (used: 1-based indexes the sheet's formulas use).
+    // A name of another sheet that is needed refuses the extraction.
+    void choose(const ExtractSource& src, const LinkTable& links, References& refs, const std::set<std::uint32_t>& used);
+    // Rewrites the name indexes of a formula to the new numbers.
+    void renumber(std::uint8_t* rgce, std::size_t cce, const LinkTable& links) const;
+    // The kept Lbl records, renumbered.
+    void write(ByteSink& out, const ExtractSource& src, const LinkTable& links) const;
+
+private:
+    std::vector<std::uint32_t> startingSet(const ExtractSource& src, const LinkTable& links, std::vector<char>& keep) const;
+
+    std::vector<DefinedName> names_;
+    std::vector<std::uint32_t> newName_; // by 1-based source index; 0: dropped
+};
+
+} // namespace bf::xls
