@@ -4,14 +4,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <cmath>
 
 namespace bf::about {
 
 namespace {
-// The classic run-time's number for a file that holds no usable picture.
-constexpr std::int32_t kInvalidPicture = 481;
-
 QString requireBesideProgram(const platform::Seams& seams, const QString& relative)
 {
     const QString path = platform::resolveBesideProgram(seams, relative);
@@ -39,11 +35,6 @@ AboutTexts LoadAboutTexts(const platform::Seams& seams, const QString& mainCapti
     return t;
 }
 
-int TwipsToPixels(int twips, int dpi)
-{
-    return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
-}
-
 QString AppIconFile(const platform::Seams& seams)
 {
     return requireBesideProgram(seams, QStringLiteral("\\Icon\\AppMain.ico"));
@@ -61,7 +52,7 @@ Hotspot ParseCursorHotspot(const QByteArray& bytes, const QString& nameForErrors
     constexpr qsizetype kHeader = 6;
     constexpr qsizetype kEntry = 16;
     if (bytes.size() < kHeader + kEntry || le16(bytes, 0) != 0 || le16(bytes, 2) != 2 || le16(bytes, 4) == 0)
-        throw Error(kInvalidPicture, QStringLiteral("Invalid picture: %1 is not a cursor file").arg(nameForErrors));
+        throw Error(err::InvalidPicture, QStringLiteral("Invalid picture: %1 is not a cursor file").arg(nameForErrors));
     return Hotspot{le16(bytes, kHeader + 4), le16(bytes, kHeader + 6)};
 }
 

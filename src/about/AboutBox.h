@@ -54,9 +54,6 @@ inline constexpr std::uint32_t kLinkRgb = 0x0000FF;
 inline constexpr const char* kLinkFontFamily = "MS Sans Serif";
 inline constexpr double kLinkFontPoints = 8.25;
 
-// Twips to device pixels for a screen of the given logical resolution (dots per inch).
-int TwipsToPixels(int twips, int dpi);
-
 // ---- Files beside the program ----
 // The application icon and the hand cursor, found case-insensitively beside the program.
 // A missing file throws bf::Error 53 naming it.

@@ -4,6 +4,7 @@
 #include "about/SysInfo.h"
 #include "core/Error.h"
 #include "startup/ErrorReports.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -18,7 +19,6 @@
 namespace bf::about {
 
 namespace {
-constexpr std::int32_t kInvalidPicture = 481;
 constexpr int kIconTwips = 480; // an icon's own size, 32 pixels on a 96 dpi screen
 
 QColor rgb(std::uint32_t v) { return QColor(int((v >> 16) & 0xFF), int((v >> 8) & 0xFF), int(v & 0xFF)); }
@@ -87,10 +87,7 @@ frmAbout::frmAbout(const platform::Seams& seams, const QString& mainCaption, Abo
 
 QRect frmAbout::pixels(int left, int top, int width, int height) const
 {
-    const int dx = logicalDpiX();
-    const int dy = logicalDpiY();
-    return QRect(TwipsToPixels(left, dx), TwipsToPixels(top, dy), TwipsToPixels(width, dx),
-                 TwipsToPixels(height, dy));
+    return ui::twipsRect(*this, left, top, width, height);
 }
 
 void frmAbout::Form_Load(const QString& mainCaption)
@@ -105,10 +102,10 @@ void frmAbout::Form_Load(const QString& mainCaption)
 
     const QString iconFile = AppIconFile(seams_);
     const QIcon icon(iconFile);
-    const int side = TwipsToPixels(kIconTwips, logicalDpiX());
+    const int side = ui::twipsToPixels(kIconTwips, logicalDpiX());
     const QPixmap picture = icon.availableSizes().isEmpty() ? QPixmap() : icon.pixmap(QSize(side, side));
     if (picture.isNull())
-        throw Error(kInvalidPicture, QStringLiteral("Invalid picture: %1").arg(iconFile));
+        throw Error(err::InvalidPicture, QStringLiteral("Invalid picture: %1").arg(iconFile));
     picIcon->setPixmap(picture);
     picIcon->resize(picture.size() / picture.devicePixelRatio()); // the box sizes itself to the picture
 
@@ -128,7 +125,7 @@ void frmAbout::SetLinkStyle(QLabel* label)
     const Hotspot hot = ReadCursorHotspot(cursorFile);
     const QPixmap shape(cursorFile);
     if (shape.isNull())
-        throw Error(kInvalidPicture, QStringLiteral("Invalid picture: %1").arg(cursorFile));
+        throw Error(err::InvalidPicture, QStringLiteral("Invalid picture: %1").arg(cursorFile));
     label->setCursor(QCursor(shape, hot.x, hot.y));
 
     // Sized to its text, from where it was placed.
@@ -142,13 +139,13 @@ void frmAbout::paintEvent(QPaintEvent* event)
     QPainter p(this);
     const int dx = logicalDpiX();
     const int dy = logicalDpiY();
-    const int greyX1 = TwipsToPixels(kSeparatorGrey.x1, dx);
-    const int whiteX1 = TwipsToPixels(kSeparatorWhite.x1, dx);
-    p.fillRect(QRect(greyX1, TwipsToPixels(kSeparatorGrey.y, dy),
-                     TwipsToPixels(kSeparatorGrey.x2, dx) - greyX1 + 1, 1),
+    const int greyX1 = ui::twipsToPixels(kSeparatorGrey.x1, dx);
+    const int whiteX1 = ui::twipsToPixels(kSeparatorWhite.x1, dx);
+    p.fillRect(QRect(greyX1, ui::twipsToPixels(kSeparatorGrey.y, dy),
+                     ui::twipsToPixels(kSeparatorGrey.x2, dx) - greyX1 + 1, 1),
                rgb(kSeparatorGreyRgb));
-    p.fillRect(QRect(whiteX1, TwipsToPixels(kSeparatorWhite.y, dy),
-                     TwipsToPixels(kSeparatorWhite.x2, dx) - whiteX1 + 1, kSeparatorWhitePixels),
+    p.fillRect(QRect(whiteX1, ui::twipsToPixels(kSeparatorWhite.y, dy),
+                     ui::twipsToPixels(kSeparatorWhite.x2, dx) - whiteX1 + 1, kSeparatorWhitePixels),
                Qt::white);
 }
 

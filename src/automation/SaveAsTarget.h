@@ -11,7 +11,7 @@ struct SaveAsTarget {
     bool replace = false; // the user agreed to replace an existing file
 };
 
-// Trims the blanks that end fileName (Windows dropped them) and makes it absolute. An existing
+// Trims the blanks that end fileName (no file name ends in one) and makes it absolute. An existing
 // file is never replaced silently: with displayAlerts on the user is asked (No is the default),
 // otherwise, or on No, the save fails with error 1004; so does a folder of that name, an empty
 // name, and a folder that does not exist.

@@ -34,9 +34,9 @@ public:
     virtual std::vector<std::shared_ptr<Worksheet>> Worksheets() = 0;
     // The worksheet of that name (exact); error 9 when there is none.
     virtual std::shared_ptr<Worksheet> WorksheetByName(const QString& name) = 0;
-    // Writes the workbook under fileName (trailing blanks trimmed, as Windows did). An existing
-    // file is never silently replaced: with DisplayAlerts on the user is asked (No is the
-    // default); otherwise, or on No, the save fails with error 1004.
+    // Writes the workbook under fileName, its trailing blanks trimmed (no file name ends in one).
+    // An existing file is never silently replaced: with DisplayAlerts on the user is asked (No is
+    // the default); otherwise, or on No, the save fails with error 1004.
     virtual void SaveAs(const QString& fileName) = 0;
     // Closes without saving (saveChanges is always false in this program); the workbook that
     // was active before this one becomes active again.

@@ -36,20 +36,13 @@ public:
     bool startProgram(const QString&, const QStringList&) override { return false; }
 };
 
-class CliAppInfo : public platform::AppInfoSeam {
+class CliAppInfo : public platform::ProgramInfo {
 public:
     explicit CliAppInfo(QString folder) : folder_(std::move(folder)) {}
     QString path() const override { return folder_; }
-    QString title() const override { return QStringLiteral("Brakenfold"); }
-    int major() const override { return 1; }
-    int minor() const override { return 0; }
-    int revision() const override { return 5; }
-    QString helpFile() const override { return help_; }
-    void setHelpFile(const QString& file) override { help_ = file; }
 
 private:
     QString folder_;
-    QString help_;
 };
 
 // Owns the seams above; seams points at them.

@@ -1,5 +1,5 @@
 #pragma once
-// The platform's text conversions, one shared parser for both.
+// The program's text-to-number and text-to-Boolean conversions, one shared parser for both.
 #include <QString>
 #include <optional>
 

@@ -1,6 +1,6 @@
 #pragma once
-// A failure: a 32-bit number and a description, as the classic Windows run-time reported them,
-// caught and reported by the handler that owns it.
+// A failure: a 32-bit number and a description, caught and reported by the handler that owns
+// it. The numbers are the program's error numbers, shown in every report and listed below.
 #include <QString>
 #include <cstdint>
 #include <stdexcept>
@@ -20,6 +20,7 @@ constexpr std::int32_t PathFileAccessError = 75;
 constexpr std::int32_t PathNotFound = 76;
 constexpr std::int32_t ObjectVariableNotSet = 91;  // no current row to remove
 constexpr std::int32_t NotSupported = 438;         // a toolbar key that names no handler
+constexpr std::int32_t InvalidPicture = 481;       // an icon or cursor file that holds no picture
 constexpr std::int32_t SpreadsheetFailure = 1004;  // cannot open, not a workbook, save refused
 } // namespace err
 
@@ -37,7 +38,8 @@ private:
     QString description_;
 };
 
-// The standard description for a number, as the Windows run-time words it ("File not found").
+// The standard description of a number ("File not found"), shown when a failure has no
+// description of its own.
 QString standardDescription(std::int32_t number);
 
 // Throws Error(number, standardDescription(number)).

@@ -39,7 +39,7 @@ public:
 class FileOpenDialogSeam {
 public:
     virtual ~FileOpenDialogSeam() = default;
-    // filter as the common dialog takes it, e.g. "Excel Files (*.xls)"
+    // filter: a description and patterns, e.g. "Excel Files (*.xls)"
     virtual QString getOpenFileName(const QString& filter) = 0;
 };
 
@@ -70,7 +70,7 @@ class RegistrySeam {
 public:
     virtual ~RegistrySeam() = default;
     using Handle = std::uint64_t;
-    // Win32 result codes (REG_SUCCESS on success).
+    // Each call answers REG_SUCCESS or another of the REG_ result codes above.
     virtual long openKey(std::uint32_t root, const QString& subKey, std::uint32_t access, Handle* key) = 0;
     // Reads a value into buffer (capacity *size bytes); *size is the byte count written or needed.
     virtual long queryValue(Handle key, const QString& valueName, std::uint32_t* type,
@@ -100,6 +100,20 @@ public:
     virtual void setHelpFile(const QString& file) = 0;
 };
 
+// The program's own name and version, the same wherever it runs; path() is left to the place.
+class ProgramInfo : public AppInfoSeam {
+public:
+    QString title() const override { return QStringLiteral("Brakenfold"); }
+    int major() const override { return 1; }
+    int minor() const override { return 0; }
+    int revision() const override { return 5; }
+    QString helpFile() const override { return helpFile_; }
+    void setHelpFile(const QString& file) override { helpFile_ = file; }
+
+private:
+    QString helpFile_;
+};
+
 // A seam left empty is one this program or test does not provide; the shortcuts below throw
 // Error 91 when asked for one.
 struct Seams {
@@ -121,8 +135,8 @@ struct Seams {
 };
 
 // Resolves a file beside the program: the exact name when it exists, otherwise the first entry
-// whose path matches without regard to letter case (Windows did not tell case apart and the
-// program writes "\Icon\" and "\ICON\" for one folder). relative uses '/' or '\' separators.
+// whose path matches without regard to letter case (the program names one folder "\Icon\" in
+// one place and "\ICON\" in another). relative uses '/' or '\' separators.
 QString resolveBesideProgram(const Seams& seams, const QString& relative);
 // Same for any absolute path: exact when it exists, else case-insensitive match per component.
 QString resolveCaseInsensitive(const QString& path);

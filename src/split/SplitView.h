@@ -11,7 +11,7 @@ public:
     virtual void setCaption(const QString& caption) = 0;
 
     virtual void setProgressVisible(bool visible) = 0;
-    // The bar's minimum, maximum and value are single-precision, as the control held them.
+    // The bar's minimum, maximum and value are single-precision numbers.
     virtual void setProgressMinimum(float value) = 0;
     virtual void setProgressMaximum(float value) = 0;
     virtual void setProgressValue(float value) = 0;

@@ -13,11 +13,11 @@ namespace bf {
 
 class clsSetting {
 public:
-    // Class_Initialize: reads the file; a missing file throws Error 53 (the store catches
+    // Reads the file; a missing file throws Error 53 (the store catches
     // nothing); a stopped read shows "Can't Read Setting from config file". The reports go
     // through seams, which must outlive the store.
     clsSetting(const QString& filePath, const platform::Seams& seams);
-    // Class_Terminate: writes the table back; a failure shows "Can't Write Setting to config file".
+    // Writes the table back; a failure shows "Can't Write Setting to config file".
     ~clsSetting();
     clsSetting(const clsSetting&) = delete;
     clsSetting& operator=(const clsSetting&) = delete;

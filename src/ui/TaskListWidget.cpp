@@ -64,8 +64,8 @@ void TaskListRows::addRow(const QString& sourceFileName, const QString& workshee
     sheet->setFlags(flags);
     list_.setItem(n, 0, path);
     list_.setItem(n, 1, sheet);
-    // As the platform's list view did, a list without a current row takes its first row as the
-    // current, selected one, so that Remove Item acts without a click first.
+    // A list without a current row takes its first row as the current, selected one, so that
+    // Remove Item acts without a click first.
     if (!list_.currentIndex().isValid())
         list_.setCurrentCell(0, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }

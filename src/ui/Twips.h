@@ -7,14 +7,11 @@
 
 namespace bf::ui {
 
-inline int twipsToPxX(const QPaintDevice& device, double twips)
-{
-    return static_cast<int>(std::lround(twips * device.logicalDpiX() / 1440.0));
-}
-inline int twipsToPxY(const QPaintDevice& device, double twips)
-{
-    return static_cast<int>(std::lround(twips * device.logicalDpiY() / 1440.0));
-}
+// Twips to whole pixels at dpi dots per inch, to the nearest pixel.
+inline int twipsToPixels(double twips, int dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
+
+inline int twipsToPxX(const QPaintDevice& device, double twips) { return twipsToPixels(twips, device.logicalDpiX()); }
+inline int twipsToPxY(const QPaintDevice& device, double twips) { return twipsToPixels(twips, device.logicalDpiY()); }
 inline double pxToTwipsX(const QPaintDevice& device, double px) { return px * 1440.0 / device.logicalDpiX(); }
 
 inline QRect twipsRect(const QPaintDevice& device, double left, double top, double width, double height)

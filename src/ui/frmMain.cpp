@@ -69,10 +69,8 @@ constexpr ToolbarButton kButtons[] = {
     {"mnuExit_Click", "Exit", 7},
 };
 
-constexpr std::int32_t kInvalidPicture = 481;
-
-// A picture file beside the program; missing or unreadable files fail as the platform's
-// picture loader did (file not found, invalid picture).
+// A picture file beside the program; a missing file fails with error 53, one that holds no
+// picture with error 481.
 QIcon loadPicture(const platform::Seams& seams, const QString& relative)
 {
     const QString path = platform::resolveBesideProgram(seams, relative);
@@ -81,7 +79,7 @@ QIcon loadPicture(const platform::Seams& seams, const QString& relative)
     QImageReader reader(path);
     const QImage image = reader.read();
     if (image.isNull())
-        throw Error(kInvalidPicture, QStringLiteral("Invalid picture: ") + path + QStringLiteral(" (") +
+        throw Error(err::InvalidPicture, QStringLiteral("Invalid picture: ") + path + QStringLiteral(" (") +
                                          reader.errorString() + ')');
     QIcon icon(path);
     if (icon.isNull())

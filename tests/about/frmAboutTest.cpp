@@ -5,6 +5,7 @@
 #include "about/LinkCommands.h"
 #include "about/SysInfo.h"
 #include "about/frmAbout.h"
+#include "ui/Twips.h"
 #include "core/Error.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -48,8 +49,8 @@ struct AppFolder {
 
 QRect twipRect(const TwipRect& r, int dpiX, int dpiY)
 {
-    return QRect(TwipsToPixels(r.left, dpiX), TwipsToPixels(r.top, dpiY), TwipsToPixels(r.width, dpiX),
-                 TwipsToPixels(r.height, dpiY));
+    return QRect(ui::twipsToPixels(r.left, dpiX), ui::twipsToPixels(r.top, dpiY), ui::twipsToPixels(r.width, dpiX),
+                 ui::twipsToPixels(r.height, dpiY));
 }
 
 } // namespace
@@ -75,8 +76,8 @@ TEST(frmAbout, TextsLayoutAndLinkStyleAtLoad)
     // Twips through the screen's logical resolution; at 96 dpi 15 twips are one pixel.
     const int dx = box.logicalDpiX();
     const int dy = box.logicalDpiY();
-    EXPECT_EQ(TwipsToPixels(5670, 96), 378);
-    EXPECT_EQ(box.size(), QSize(TwipsToPixels(kClientWidth, dx), TwipsToPixels(kClientHeight, dy)));
+    EXPECT_EQ(ui::twipsToPixels(5670, 96), 378);
+    EXPECT_EQ(box.size(), QSize(ui::twipsToPixels(kClientWidth, dx), ui::twipsToPixels(kClientHeight, dy)));
     EXPECT_EQ(box.minimumSize(), box.maximumSize()); // fixed border
     EXPECT_EQ(box.cmdOK->geometry(), twipRect(kCmdOK, dx, dy));
     EXPECT_EQ(box.cmdSysInfo->geometry(), twipRect(kCmdSysInfo, dx, dy));
@@ -84,7 +85,7 @@ TEST(frmAbout, TextsLayoutAndLinkStyleAtLoad)
     EXPECT_EQ(box.lblVersion->geometry(), twipRect(kLblVersion, dx, dy));
     EXPECT_EQ(box.lblDisclaimer->geometry(), twipRect(kLblDisclaimer, dx, dy));
     EXPECT_EQ(box.picIcon->pos(), twipRect(kPicIcon, dx, dy).topLeft());
-    EXPECT_EQ(box.picIcon->size(), QSize(TwipsToPixels(480, dx), TwipsToPixels(480, dx))); // the icon's size
+    EXPECT_EQ(box.picIcon->size(), QSize(ui::twipsToPixels(480, dx), ui::twipsToPixels(480, dx))); // the icon's size
     EXPECT_FALSE(box.picIcon->pixmap().isNull());
     // Opens centred on the screen.
     const QPoint screenCentre = box.screen()->availableGeometry().center();
@@ -109,8 +110,8 @@ TEST(frmAbout, TextsLayoutAndLinkStyleAtLoad)
 
     // The etched separator as it is painted: grey, with white below it.
     const QImage shot = box.grab().toImage();
-    const int greyY = TwipsToPixels(kSeparatorGrey.y, dy);
-    for (int x : {TwipsToPixels(200, dx), box.width() / 2, box.width() - 2}) {
+    const int greyY = ui::twipsToPixels(kSeparatorGrey.y, dy);
+    for (int x : {ui::twipsToPixels(200, dx), box.width() / 2, box.width() - 2}) {
         EXPECT_EQ(shot.pixelColor(x, greyY), QColor(0x80, 0x80, 0x80)) << x;
         EXPECT_EQ(shot.pixelColor(x, greyY + 1), QColor(Qt::white)) << x;
         EXPECT_EQ(shot.pixelColor(x, greyY + 2), QColor(Qt::white)) << x;

@@ -293,11 +293,7 @@ struct CalcSession {
     // Open workbooks in the order they became active; the last one is the active one.
     std::vector<std::shared_ptr<CalcWorkbook>> open;
     int booksCreated = 0;
-    bool visible = false;
-    bool displayAlerts = true;
-    bool screenUpdating = true;
-    bool askToUpdateLinks = true;
-    bool enableEvents = true;
+    Switches switches;
     bool quit = false;
 
     void ensureRunning() const
@@ -433,7 +429,7 @@ Reference<css::lang::XComponent> CalcSession::load(const OUString& url, bool rea
     std::vector<css::beans::PropertyValue> args;
     // Without a display there is nothing to show, and the office crashes on some calls into
     // documents loaded for showing.
-    args.push_back(property("Hidden", css::uno::Any(!visible || headless)));
+    args.push_back(property("Hidden", css::uno::Any(!switches.visible || headless)));
     // Never a macro, never a question about links: the office must not stop and wait for an
     // answer nobody can give. The values already in the file are kept.
     args.push_back(property("MacroExecutionMode", css::uno::Any(css::document::MacroExecMode::NEVER_EXECUTE)));
@@ -605,7 +601,7 @@ void CalcWorkbook::SaveAs(const QString& fileName)
 {
     ensureOpen();
     const auto session = session_.lock();
-    const SaveAsTarget saveTarget = resolveSaveAsTarget(*session->seams, fileName, session->displayAlerts);
+    const SaveAsTarget saveTarget = resolveSaveAsTarget(*session->seams, fileName, session->switches.displayAlerts);
     const QString& path = saveTarget.path;
     const QFileInfo target(path);
     session->call(QStringLiteral("'%1' was not saved").arg(path), [&] {
@@ -732,23 +728,15 @@ std::shared_ptr<Workbook> CalcApplication::ActiveWorkbook()
 
 void CalcApplication::setVisible(bool on)
 {
-    const bool changed = session_->visible != on;
-    session_->visible = on;
+    const bool changed = session_->switches.visible != on;
+    session_->switches.visible = on;
     // A headless office has no windows to show, and touching their stand-ins makes it crash.
     if (!changed || session_->headless || session_->quit || session_->watchdog.fired())
         return;
     for (const auto& book : session_->open)
         book->setWindowVisible(on);
 }
-bool CalcApplication::Visible() const { return session_->visible; }
-void CalcApplication::setDisplayAlerts(bool on) { session_->displayAlerts = on; }
-bool CalcApplication::DisplayAlerts() const { return session_->displayAlerts; }
-void CalcApplication::setScreenUpdating(bool on) { session_->screenUpdating = on; }
-bool CalcApplication::ScreenUpdating() const { return session_->screenUpdating; }
-void CalcApplication::setAskToUpdateLinks(bool on) { session_->askToUpdateLinks = on; }
-bool CalcApplication::AskToUpdateLinks() const { return session_->askToUpdateLinks; }
-void CalcApplication::setEnableEvents(bool on) { session_->enableEvents = on; }
-bool CalcApplication::EnableEvents() const { return session_->enableEvents; }
+Switches& CalcApplication::switches() const { return session_->switches; }
 
 void CalcApplication::Quit() { session_->shutdown(); }
 

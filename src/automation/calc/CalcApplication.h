@@ -3,7 +3,7 @@
 // driven over UNO through a private pipe. Nothing of UNO shows here, so whoever registers the
 // backend needs no UNO headers.
 #include "automation/ApplicationFactory.h"
-#include "automation/SpreadsheetApplication.h"
+#include "automation/Switches.h"
 #include "platform/Seams.h"
 
 #include <chrono>
@@ -14,7 +14,7 @@ namespace bf::automation::calc {
 struct CalcSession;
 class CalcWorkbooks;
 
-class CalcApplication : public SpreadsheetApplication {
+class CalcApplication : public SwitchedApplication {
 public:
     // Starts the office installed in programDir and connects to it. Throws bf::Error (1004)
     // when the office is missing or does not answer. Questions are asked through seams, which
@@ -27,15 +27,6 @@ public:
 
     // Shows or hides the windows of the open documents (the office itself starts without any).
     void setVisible(bool on) override;
-    bool Visible() const override;
-    void setDisplayAlerts(bool on) override;
-    bool DisplayAlerts() const override;
-    void setScreenUpdating(bool on) override;
-    bool ScreenUpdating() const override;
-    void setAskToUpdateLinks(bool on) override;
-    bool AskToUpdateLinks() const override;
-    void setEnableEvents(bool on) override;
-    bool EnableEvents() const override;
     void Quit() override;
 
     // How long one call into the office may take before the office is ended as hung and the
@@ -44,6 +35,9 @@ public:
     // The id of the office's process group; -1 once the office has been ended.
     pid_t officeProcessGroup() const;
     static QString defaultProgramDir();
+
+protected:
+    Switches& switches() const override;
 
 private:
     std::shared_ptr<CalcSession> session_;

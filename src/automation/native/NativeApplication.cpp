@@ -20,12 +20,7 @@ class NativeWorkbook;
 
 struct NativeState {
     const platform::Seams* seams = nullptr;
-    // Defaults of a freshly started spreadsheet application.
-    bool visible = false;
-    bool displayAlerts = true;
-    bool screenUpdating = true;
-    bool askToUpdateLinks = true;
-    bool enableEvents = true;
+    Switches switches;
     bool quit = false;
     int newBooks = 0;
     // Open workbooks in activation order: the last one is the active one.
@@ -150,7 +145,7 @@ void NativeWorkbook::copySheet(int index)
 void NativeWorkbook::SaveAs(const QString& fileName)
 {
     check();
-    const SaveAsTarget saveTarget = resolveSaveAsTarget(*state_->seams, fileName, state_->displayAlerts);
+    const SaveAsTarget saveTarget = resolveSaveAsTarget(*state_->seams, fileName, state_->switches.displayAlerts);
     const QString& target = saveTarget.path;
     const bool replace = saveTarget.replace;
     QByteArray content = bytes_;
@@ -239,16 +234,7 @@ std::shared_ptr<Workbook> NativeApplication::ActiveWorkbook()
     return state_->open.empty() ? nullptr : state_->open.back();
 }
 
-void NativeApplication::setVisible(bool on) { state_->visible = on; }
-bool NativeApplication::Visible() const { return state_->visible; }
-void NativeApplication::setDisplayAlerts(bool on) { state_->displayAlerts = on; }
-bool NativeApplication::DisplayAlerts() const { return state_->displayAlerts; }
-void NativeApplication::setScreenUpdating(bool on) { state_->screenUpdating = on; }
-bool NativeApplication::ScreenUpdating() const { return state_->screenUpdating; }
-void NativeApplication::setAskToUpdateLinks(bool on) { state_->askToUpdateLinks = on; }
-bool NativeApplication::AskToUpdateLinks() const { return state_->askToUpdateLinks; }
-void NativeApplication::setEnableEvents(bool on) { state_->enableEvents = on; }
-bool NativeApplication::EnableEvents() const { return state_->enableEvents; }
+Switches& NativeApplication::switches() const { return state_->switches; }
 
 void NativeApplication::Quit()
 {

@@ -1,6 +1,6 @@
 #pragma once
 // The native backend: the spreadsheet application in-process, on the BIFF8 engine of xls/.
-#include "automation/SpreadsheetApplication.h"
+#include "automation/Switches.h"
 #include "platform/Seams.h"
 
 namespace bf::automation::native {
@@ -8,7 +8,7 @@ namespace bf::automation::native {
 struct NativeState;
 class NativeWorkbooks;
 
-class NativeApplication : public SpreadsheetApplication {
+class NativeApplication : public SwitchedApplication {
 public:
     // Questions (replace an existing file?) are asked through seams, which must outlive every
     // handle of this application.
@@ -18,17 +18,10 @@ public:
     Workbooks& workbooks() override;
     std::shared_ptr<Workbook> ActiveWorkbook() override;
 
-    void setVisible(bool on) override;
-    bool Visible() const override;
-    void setDisplayAlerts(bool on) override;
-    bool DisplayAlerts() const override;
-    void setScreenUpdating(bool on) override;
-    bool ScreenUpdating() const override;
-    void setAskToUpdateLinks(bool on) override;
-    bool AskToUpdateLinks() const override;
-    void setEnableEvents(bool on) override;
-    bool EnableEvents() const override;
     void Quit() override;
+
+protected:
+    Switches& switches() const override;
 
 private:
     // Shared with every workbook and worksheet handle, so a handle that outlives the

@@ -54,18 +54,10 @@ private:
     std::unique_ptr<QLockFile> lock_;
 };
 
-class QtAppInfo : public AppInfoSeam {
+// The folder of the running program file.
+class QtAppInfo : public ProgramInfo {
 public:
     QString path() const override;
-    QString title() const override { return QStringLiteral("Brakenfold"); }
-    int major() const override { return 1; }
-    int minor() const override { return 0; }
-    int revision() const override { return 5; }
-    QString helpFile() const override { return helpFile_; }
-    void setHelpFile(const QString& file) override { helpFile_ = file; }
-
-private:
-    QString helpFile_;
 };
 
 // Owns one of each; seams() hands them out.
