@@ -1,12 +1,9 @@
 // The program's entry point: makes the platform seams and the backends and runs the start-up
 // routine, handing it the way to make the main window.
-#include "automation/ApplicationFactory.h"
+#include "automation/BackendPlugin.h"
 #include "platform/qt/QtSeams.h"
 #include "startup/MainProc.h"
 #include "ui/MainWindowHost.h"
-#ifdef BRAKENFOLD_HAVE_CALC
-#include "automation/calc/CalcApplication.h"
-#endif
 
 #include <QApplication>
 
@@ -17,9 +14,7 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     bf::platform::qt::QtSeams seams;
     bf::automation::Backends backends;
-#ifdef BRAKENFOLD_HAVE_CALC
-    bf::automation::calc::addCalcBackend(backends);
-#endif
+    bf::automation::addPluginBackends(backends, QCoreApplication::applicationDirPath());
     bf::MainProc::Main(seams.seams(), backends,
                        [](bf::AppContext& context) { return std::make_unique<bf::ui::MainWindowHost>(context); });
     return 0;

@@ -1,5 +1,6 @@
 #include "startup/MainProc.h"
 
+#include "automation/BackendPlugin.h"
 #include "core/Conversions.h"
 #include "core/Error.h"
 #include "startup/ErrorReports.h"
@@ -64,6 +65,10 @@ std::unique_ptr<automation::SpreadsheetApplication> CreateExcelApplication(const
 {
     try {
         return backends.create(context.configured(QStringLiteral("SpreadsheetApplication")), context.seams);
+    } catch (const automation::BackendNotInstalled& missing) {
+        // Which package brings the backend the configuration names.
+        context.seams.msgBox(missing.description());
+        return nullptr;
     } catch (...) {
         context.seams.msgBox(QStringLiteral("Please install Microsoft Excel and try again."));
         return nullptr;
