@@ -3,6 +3,7 @@
 #include "automation/BackendPlugin.h"
 #include "core/Conversions.h"
 #include "core/Error.h"
+#include "startup/ConfigLocation.h"
 #include "startup/ErrorReports.h"
 
 namespace bf::MainProc {
@@ -87,8 +88,9 @@ void Main(platform::Seams& seams, const automation::Backends& backends, const Ma
         platform::AppInfoSeam& appInfo = seams.app();
         appInfo.setHelpFile(appInfo.path() + QStringLiteral("/help/help.chm"));
 
-        running.setting = std::make_unique<clsSetting>(
-            platform::resolveBesideProgram(seams, QStringLiteral("/Config/Config.cfg")), seams);
+        const ConfigPaths config =
+            ConfigPathsForThisUser(platform::resolveBesideProgram(seams, QStringLiteral("/Config/Config.cfg")));
+        running.setting = std::make_unique<clsSetting>(config.readFrom, seams, config.writeTo);
         context.setting = running.setting.get();
 
         running.application = CreateExcelApplication(context, backends);
