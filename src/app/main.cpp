@@ -6,6 +6,7 @@
 #include "ui/MainWindowHost.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char** argv)
 {
@@ -15,7 +16,12 @@ int main(int argc, char** argv)
     bf::platform::qt::QtSeams seams;
     bf::automation::Backends backends;
     bf::automation::addPluginBackends(backends, QCoreApplication::applicationDirPath());
-    bf::MainProc::Main(seams.seams(), backends,
-                       [](bf::AppContext& context) { return std::make_unique<bf::ui::MainWindowHost>(context); });
+    // brakenfold [FILE|FOLDER]...: each is added as Add File or Add Folder adds it.
+    QStringList paths;
+    for (const QString& argument : QCoreApplication::arguments().mid(1))
+        paths << QFileInfo(argument).absoluteFilePath();
+    bf::MainProc::Main(seams.seams(), backends, [&paths](bf::AppContext& context) {
+        return std::make_unique<bf::ui::MainWindowHost>(context, paths);
+    });
     return 0;
 }

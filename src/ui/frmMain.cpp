@@ -28,8 +28,10 @@
 #include <QScreen>
 #include <QSessionManager>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 #include <cmath>
+#include <utility>
 
 namespace bf::ui {
 
@@ -549,6 +551,17 @@ void frmMain::lvwTask_MouseUp(Qt::MouseButton button)
 void frmMain::lvwTask_OLEDragDrop(const QStringList& paths)
 {
     trapProcedure(context_.seams, QStringLiteral("lvwTask_OLEDragDrop"), [&] { tasklist::AddDropped(context_, rows(), paths); });
+}
+
+void frmMain::addWhenShown(const QStringList& paths) { pathsToAdd_ = paths; }
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (pathsToAdd_.isEmpty())
+        return;
+    // Queued, so that the window is on the screen while the workbooks are read.
+    QTimer::singleShot(0, this, [this, paths = std::exchange(pathsToAdd_, {})] { lvwTask_OLEDragDrop(paths); });
 }
 
 bool frmMain::EndSession(bool mayAsk)

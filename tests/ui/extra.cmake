@@ -23,3 +23,11 @@ add_test(NAME ui.ProgramExitQuestion
 set_tests_properties(ui.ProgramExitQuestion PROPERTIES
   RUN_SERIAL TRUE TIMEOUT 120 LABELS "ui;program"
   ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0")
+
+# Two workbooks and a folder on the command line: their worksheets are listed once the window shows.
+add_test(NAME ui.ProgramCommandLineFiles
+         COMMAND ${PYTHON_FOR_TESTS} "${CMAKE_CURRENT_LIST_DIR}/program_command_line_test.py"
+                 "${BRAKENFOLD_APP_DIR}" "${CMAKE_SOURCE_DIR}" "${BRAKENFOLD_CORPUS_DIR}")
+set_tests_properties(ui.ProgramCommandLineFiles PROPERTIES
+  RUN_SERIAL TRUE TIMEOUT 120 LABELS "ui;program"
+  ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0")
