@@ -1,5 +1,6 @@
 #include "ui/frmMain.h"
 
+#include "about/HelpTopics.h"
 #include "about/LinkCommands.h"
 #include "about/frmAbout.h"
 #include "about/frmHelpKeys.h"
@@ -514,13 +515,18 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 {
     Q_UNUSED(shift);
     trapProcedure(context_.seams, QStringLiteral("Form_KeyDown"), [&] {
-        if (keyCode != Qt::Key_F1)
-            return;
-        platform::ShellSeam* shell = context_.seams.shell;
-        if (!shell)
-            throw Error(err::ObjectVariableNotSet, QStringLiteral("no shell is available"));
-        // A missing help file is the shell's business: its answer is not examined.
-        shell->open(about::HelpFilePath(context_.seams));
+        if (keyCode == Qt::Key_F1)
+            about::OpenHelp(context_.seams, QString::fromLatin1(about::kHelpStartPage));
+    });
+}
+
+void frmMain::menuHelpKey(const QMenu& menu)
+{
+    trapProcedure(context_.seams, QStringLiteral("Form_KeyDown"), [&] {
+        // The highlighted entry's topic; the start page for an entry without one.
+        const QAction* entry = menu.activeAction();
+        const char* page = entry ? about::HelpPageForContext(entry->property("helpContextID").toInt()) : nullptr;
+        about::OpenHelp(context_.seams, QString::fromLatin1(page ? page : about::kHelpStartPage));
     });
 }
 
@@ -605,17 +611,34 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
+    if (!watched->isWidgetType())
+        return QMainWindow::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_F1) {
+        if (widget->window() == this) {
             Form_KeyDown(key->key(), key->modifiers());
             // Taken here: none of the window's controls has an F1 behaviour of its own, and a
             // key a control ignores would otherwise reach this filter again from its parent.
             return true;
         }
+        if (auto* menu = qobject_cast<QMenu*>(widget); menu && isAncestorOfMenu(*menu)) {
+            menuHelpKey(*menu);
+            return true;
+        }
     }
+    // The toolbar's buttons show their captions already: no tool tip repeats them.
+    if (event->type() == QEvent::ToolTip && widget->parentWidget() == tlbMain)
+        return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool frmMain::isAncestorOfMenu(const QMenu& menu) const
+{
+    for (const QObject* o = &menu; o; o = o->parent())
+        if (o == this)
+            return true;
+    return false;
 }
 
 // ---- what a split run shows ------------------------------------------------------------------

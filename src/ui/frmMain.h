@@ -147,7 +147,12 @@ protected:
 private:
     void buildLayout();
     void buildMenus();
+    void makeRoomForToolbar();
+    void showPopup(QMenu& menu, const QPoint& at);
     void showPopup(QMenu& menu);
+    // F1 in one of the window's open menus: the help at the highlighted entry's topic.
+    void menuHelpKey(const QMenu& menu);
+    bool isAncestorOfMenu(const QMenu& menu) const;
     void showDialog(QDialog& dialog);
 
     AppContext& context_;

@@ -32,6 +32,8 @@ public:
     bool open(const QString& target) override;
     bool openFolder(const QString& folder) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
+    // Asks xdg-mime for the default program of the file's type.
+    bool hasHandlerFor(const QString& file) override;
 };
 
 // Linux has no registry: every key is missing.
