@@ -28,8 +28,8 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSessionManager>
-#include <QToolBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <cmath>
 #include <utility>
@@ -376,13 +376,26 @@ std::int32_t frmMain::InitToolbar()
             action->setProperty("index", index);
             action->setObjectName(QStringLiteral("tlbMainButton%1").arg(index));
         }
-        // The bar keeps the stored top and width; its height follows the buttons, but never
-        // reaches into the list below it.
-        const int maxHeight = twipsToPxY(*this, 840);
-        tlbMain->resize(tlbMain->width(), std::min(std::max(tlbMain->sizeHint().height(), tlbMain->height()), maxHeight));
+        makeRoomForToolbar();
         result = 1;
     });
     return result;
+}
+
+void frmMain::makeRoomForToolbar()
+{
+    // The bar keeps the stored top and width and takes the height its buttons need, so that
+    // their captions are never cut. What it needs beyond the stored height moves the list and
+    // the progress bar down and makes the window that much taller: the gap under the bar stays.
+    const int needed = std::max(tlbMain->sizeHint().height(), tlbMain->height());
+    const int extra = std::max(0, needed - tlbMain->height());
+    tlbMain->resize(tlbMain->width(), needed);
+    if (extra == 0)
+        return;
+    for (QWidget* below : {static_cast<QWidget*>(lvwTask), static_cast<QWidget*>(prgSplit)})
+        below->move(below->x(), below->y() + extra);
+    QWidget* client = centralWidget();
+    client->setFixedSize(client->width(), client->height() + extra);
 }
 
 std::int32_t frmMain::InitListView()
@@ -539,10 +552,15 @@ bool frmMain::Form_QueryUnload()
 
 void frmMain::lvwTask_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 {
-    Q_UNUSED(shift);
     trapProcedure(context_.seams, QStringLiteral("lvwTask_KeyDown"), [&] {
         if (keyCode == Qt::Key_Delete)
             mnuRemoveItem_Click();
+        // The keyboard's way to the list's pop-up menu, shown at the current row.
+        if (keyCode == Qt::Key_Menu || (keyCode == Qt::Key_F10 && shift == Qt::ShiftModifier)) {
+            const QRect row = lvwTask->visualRect(lvwTask->currentIndex());
+            const QPoint at = row.isValid() ? row.bottomLeft() : QPoint(0, 0);
+            showPopup(*mnuPopup, lvwTask->viewport()->mapToGlobal(at));
+        }
     });
 }
 
@@ -580,12 +598,14 @@ bool frmMain::EndSession(bool mayAsk)
     return true;
 }
 
-void frmMain::showPopup(QMenu& menu)
+void frmMain::showPopup(QMenu& menu) { showPopup(menu, QCursor::pos()); }
+
+void frmMain::showPopup(QMenu& menu, const QPoint& at)
 {
     if (popupPresenter)
         popupPresenter(menu);
     else
-        menu.exec(QCursor::pos());
+        menu.exec(at);
 }
 
 void frmMain::showDialog(QDialog& dialog)

@@ -1,10 +1,33 @@
-// The desktop seams against the real desktop tools: whether a program is registered for a kind
-// of file (xdg-mime), with private XDG folders.
+// The desktop seams against the real desktop tools: the Add File dialog's filter, and whether a
+// program is registered for a kind of file (xdg-mime), with private XDG folders.
 #include "platform/qt/QtSeams.h"
 #include "support/TempDir.h"
 
+#include <QAbstractItemModel>
+#include <QComboBox>
+#include <QListView>
 #include <QMimeDatabase>
+#include <QTest>
 #include <gtest/gtest.h>
+
+TEST(QtFileOpenDialog, ShowsTheFilterAsWrittenAndMatchesItInAnyLetterCase)
+{
+    bf::test::TempDir dir;
+    for (const char* name : {"a.xls", "B.XLS", "c.Xls", "d.txt"})
+        dir.write(name, "x");
+    const auto dialog = bf::platform::qt::QtFileOpenDialog::makeDialog("Excel Files (*.xls)");
+    dialog->setDirectory(dir.path());
+    dialog->show();
+    EXPECT_EQ(dialog->findChild<QComboBox*>("fileTypeCombo")->currentText(), "Excel Files (*.xls)");
+    const QListView* list = dialog->findChild<QListView*>("listView");
+    ASSERT_NE(list, nullptr);
+    QStringList shown;
+    QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(list->rootIndex()), 3, 5000);
+    for (int row = 0; row < 3; ++row)
+        shown << list->model()->index(row, 0, list->rootIndex()).data().toString();
+    shown.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(shown, (QStringList{"a.xls", "B.XLS", "c.Xls"}));
+}
 
 TEST(QtShell, AFileHasAHandlerOnlyWhenTheDesktopNamesAProgramForItsKind)
 {

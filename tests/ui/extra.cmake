@@ -31,3 +31,8 @@ add_test(NAME ui.ProgramCommandLineFiles
 set_tests_properties(ui.ProgramCommandLineFiles PROPERTIES
   RUN_SERIAL TRUE TIMEOUT 120 LABELS "ui;program"
   ENVIRONMENT "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1;LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0")
+
+# The main window's layout once more at 192 dpi (Qt scales it by two there).
+add_test(NAME ui.MainWindowAt192Dpi
+         COMMAND test_ui --gtest_filter=MainWindowLoad.BuildsTheStoredWindowMenusToolbarAndList)
+set_tests_properties(ui.MainWindowAt192Dpi PROPERTIES ENVIRONMENT "${TEST_ENV};QT_FONT_DPI=192" LABELS "ui")

@@ -2,6 +2,7 @@
 // The production seams: Qt widgets and desktop services.
 #include "platform/Seams.h"
 
+#include <QFileDialog>
 #include <QLockFile>
 #include <memory>
 
@@ -25,6 +26,8 @@ public:
 class QtFileOpenDialog : public FileOpenDialogSeam {
 public:
     QString getOpenFileName(const QString& filter) override;
+    // The dialog getOpenFileName shows: one existing file, filter and "All Files (*)".
+    static std::unique_ptr<QFileDialog> makeDialog(const QString& filter, QWidget* parent = nullptr);
 };
 
 class QtShell : public ShellSeam {
