@@ -21,5 +21,15 @@ void Support(const AppContext& context);
 
 // The help file beside the program ("help/help.chm", found case-insensitively).
 QString HelpFilePath(const platform::Seams& seams);
+// A page of the HTML help beside the program ("help/html/<page>").
+QString HelpPagePath(const platform::Seams& seams, const QString& page);
+
+// The page shown when no menu entry names a topic.
+inline constexpr const char* kHelpStartPage = "index.htm";
+
+// Opens the help: the compiled help file where a program on this computer takes it, else the
+// topic's HTML page in the browser, else a message naming the files. Throws bf::Error when there
+// is no shell.
+void OpenHelp(const platform::Seams& seams, const QString& page);
 
 } // namespace bf::about

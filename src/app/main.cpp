@@ -1,14 +1,12 @@
 // The program's entry point: makes the platform seams and the backends and runs the start-up
 // routine, handing it the way to make the main window.
-#include "automation/ApplicationFactory.h"
+#include "automation/BackendPlugin.h"
 #include "platform/qt/QtSeams.h"
 #include "startup/MainProc.h"
 #include "ui/MainWindowHost.h"
-#ifdef BRAKENFOLD_HAVE_CALC
-#include "automation/calc/CalcApplication.h"
-#endif
 
 #include <QApplication>
+#include <QFileInfo>
 
 int main(int argc, char** argv)
 {
@@ -17,10 +15,13 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     bf::platform::qt::QtSeams seams;
     bf::automation::Backends backends;
-#ifdef BRAKENFOLD_HAVE_CALC
-    bf::automation::calc::addCalcBackend(backends);
-#endif
-    bf::MainProc::Main(seams.seams(), backends,
-                       [](bf::AppContext& context) { return std::make_unique<bf::ui::MainWindowHost>(context); });
+    bf::automation::addPluginBackends(backends, QCoreApplication::applicationDirPath());
+    // brakenfold [FILE|FOLDER]...: each is added as Add File or Add Folder adds it.
+    QStringList paths;
+    for (const QString& argument : QCoreApplication::arguments().mid(1))
+        paths << QFileInfo(argument).absoluteFilePath();
+    bf::MainProc::Main(seams.seams(), backends, [&paths](bf::AppContext& context) {
+        return std::make_unique<bf::ui::MainWindowHost>(context, paths);
+    });
     return 0;
 }

@@ -2,7 +2,7 @@
 // of workbooks and writes one worksheet as a new workbook; every other command line goes to
 // the split run (cli/RunMode.h). It reads no configuration, takes no instance lock and never
 // replaces an existing file, since nobody is there to ask.
-#include "automation/ApplicationFactory.h"
+#include "automation/BackendPlugin.h"
 #include "automation/SpreadsheetApplication.h"
 #include "cli/RunMode.h"
 #include "core/Error.h"
@@ -13,9 +13,6 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef BRAKENFOLD_HAVE_CALC
-#include "automation/calc/CalcApplication.h"
-#endif
 
 namespace {
 
@@ -33,8 +30,9 @@ const char* const kHelp =
     "Any other command line runs a split (see the program's help).\n"
     "\n"
     "The default backend is the built-in engine (native); calc drives LibreOffice Calc when\n"
-    "this build includes it. Errors are printed on standard error as \"error NUMBER: TEXT\";\n"
-    "the exit status is 0 on success and 1 on failure, 2 for a wrong command line.\n";
+    "the package brakenfold-calc is installed. Errors are printed on standard error as\n"
+    "\"error NUMBER: TEXT\"; the exit status is 0 on success and 1 on failure, 2 for a wrong\n"
+    "command line.\n";
 
 void printOut(const QString& s)
 {
@@ -97,9 +95,7 @@ int extract(bf::automation::SpreadsheetApplication& app, const QString& source, 
 int main(int argc, char** argv)
 {
     bf::automation::Backends backends;
-#ifdef BRAKENFOLD_HAVE_CALC
-    bf::automation::calc::addCalcBackend(backends);
-#endif
+    bf::automation::addPluginBackends(backends, bf::automation::runningProgramFolder());
     QString backend = QStringLiteral("native");
     int i = 1;
     if (i < argc && std::strcmp(argv[i], "--backend") == 0) {

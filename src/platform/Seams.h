@@ -53,6 +53,13 @@ public:
     virtual bool openFolder(const QString& folder) = 0;
     // Starts a program with arguments, detached; false when it could not start.
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+    // Whether the desktop has a program for this kind of file; open() cannot tell, as it only
+    // starts the desktop's opener. Shells that cannot ask say yes.
+    virtual bool hasHandlerFor(const QString& file)
+    {
+        (void)file;
+        return true;
+    }
 };
 
 // ---- Registry, read only. Linux has none: the production seam finds nothing. ----

@@ -1,7 +1,9 @@
 #include "startup/MainProc.h"
 
+#include "automation/BackendPlugin.h"
 #include "core/Conversions.h"
 #include "core/Error.h"
+#include "startup/ConfigLocation.h"
 #include "startup/ErrorReports.h"
 
 namespace bf::MainProc {
@@ -64,6 +66,10 @@ std::unique_ptr<automation::SpreadsheetApplication> CreateExcelApplication(const
 {
     try {
         return backends.create(context.configured(QStringLiteral("SpreadsheetApplication")), context.seams);
+    } catch (const automation::BackendNotInstalled& missing) {
+        // Which package brings the backend the configuration names.
+        context.seams.msgBox(missing.description());
+        return nullptr;
     } catch (...) {
         context.seams.msgBox(QStringLiteral("Please install Microsoft Excel and try again."));
         return nullptr;
@@ -82,8 +88,9 @@ void Main(platform::Seams& seams, const automation::Backends& backends, const Ma
         platform::AppInfoSeam& appInfo = seams.app();
         appInfo.setHelpFile(appInfo.path() + QStringLiteral("/help/help.chm"));
 
-        running.setting = std::make_unique<clsSetting>(
-            platform::resolveBesideProgram(seams, QStringLiteral("/Config/Config.cfg")), seams);
+        const ConfigPaths config =
+            ConfigPathsForThisUser(platform::resolveBesideProgram(seams, QStringLiteral("/Config/Config.cfg")));
+        running.setting = std::make_unique<clsSetting>(config.readFrom, seams, config.writeTo);
         context.setting = running.setting.get();
 
         running.application = CreateExcelApplication(context, backends);

@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "core/Error.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -21,7 +22,8 @@ void appendUtf16Le(QByteArray& out, const QString& text)
 }
 } // namespace
 
-clsSetting::clsSetting(const QString& filePath, const platform::Seams& seams) : filePath_(filePath), seams_(seams)
+clsSetting::clsSetting(const QString& filePath, const platform::Seams& seams, const QString& writePath)
+    : filePath_(filePath), writePath_(writePath.isEmpty() ? filePath : writePath), seams_(seams)
 {
     if (ReadConfigFile(filePath_) != kDone)
         seams_.msgBox(QStringLiteral("Can't Read Setting from config file"));
@@ -30,7 +32,7 @@ clsSetting::clsSetting(const QString& filePath, const platform::Seams& seams) : 
 clsSetting::~clsSetting()
 {
     try {
-        if (WriteConfigFile(filePath_) != kDone)
+        if (WriteConfigFile(writePath_) != kDone)
             seams_.msgBox(QStringLiteral("Can't Write Setting to config file"));
     } catch (...) {
         // A destructor must not throw; the report above is all the user can be told.
@@ -124,11 +126,15 @@ std::int32_t clsSetting::ReadConfigFile(const QString& path)
 
 std::int32_t clsSetting::WriteConfigFile(const QString& path)
 {
-    // The file must still be there and not carry the read-only attribute (the owner's write
-    // bit), whoever runs the program.
+    // The user's own copy is made at its first write-back. Any other file must still be there
+    // and not carry the read-only attribute (the owner's write bit), whoever runs the program.
     const QFileInfo info(path);
-    if (!info.exists() || info.isDir() || !(QFile::permissions(path) & QFileDevice::WriteOwner))
+    if (path != filePath_ && !info.exists()) {
+        if (!QDir().mkpath(info.absolutePath()))
+            return kKeyMissing;
+    } else if (!info.exists() || info.isDir() || !(QFile::permissions(path) & QFileDevice::WriteOwner)) {
         return kKeyMissing;
+    }
     QByteArray out;
     out.append('\xFF');
     out.append('\xFE');

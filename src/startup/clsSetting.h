@@ -15,8 +15,9 @@ class clsSetting {
 public:
     // Reads the file; a missing file throws Error 53 (the store catches
     // nothing); a stopped read shows "Can't Read Setting from config file". The reports go
-    // through seams, which must outlive the store.
-    clsSetting(const QString& filePath, const platform::Seams& seams);
+    // through seams, which must outlive the store. writePath is where the table goes back at
+    // release: filePath when empty, else the user's own copy, made at its first write-back.
+    clsSetting(const QString& filePath, const platform::Seams& seams, const QString& writePath = QString());
     // Writes the table back; a failure shows "Can't Write Setting to config file".
     ~clsSetting();
     clsSetting(const clsSetting&) = delete;
@@ -30,6 +31,7 @@ public:
     // For tests and the write-back: the table in order.
     const std::vector<std::pair<QString, QString>>& entries() const { return table_; }
     const QString& filePath() const { return filePath_; }
+    const QString& writePath() const { return writePath_; }
 
     static constexpr std::int32_t kDone = 1;
     static constexpr std::int32_t kKeyMissing = 2; // also: no file object obtainable
@@ -42,6 +44,7 @@ private:
 
     std::vector<std::pair<QString, QString>> table_;
     QString filePath_;
+    QString writePath_;
     const platform::Seams& seams_;
     // The original bytes from the malformed line on, written back unchanged after the table.
     QByteArray unreadTail_;

@@ -11,7 +11,11 @@ struct MainWindowHost::Impl {
     frmMain window;
 };
 
-MainWindowHost::MainWindowHost(AppContext& context) : impl_(std::make_unique<Impl>(context)) {}
+MainWindowHost::MainWindowHost(AppContext& context, const QStringList& paths)
+    : impl_(std::make_unique<Impl>(context))
+{
+    impl_->window.addWhenShown(paths);
+}
 MainWindowHost::~MainWindowHost() = default;
 
 void MainWindowHost::showModal()

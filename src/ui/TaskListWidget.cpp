@@ -2,16 +2,19 @@
 
 #include "core/Error.h"
 #include "startup/ErrorReports.h"
+#include "tasklist/TaskListCommands.h"
 #include "ui/Twips.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
+#include <algorithm>
 
 namespace bf::ui {
 
@@ -25,6 +28,15 @@ QStringList localPaths(const QMimeData* mime)
         if (url.isLocalFile())
             paths << url.toLocalFile();
     return paths;
+}
+// Only what a drop adds: folders and files with the workbook ending. Anything else gets no copy
+// pointer.
+bool takesDrop(const QMimeData* mime)
+{
+    const QStringList paths = localPaths(mime);
+    return std::any_of(paths.begin(), paths.end(), [](const QString& path) {
+        return QFileInfo(path).isDir() || tasklist::HasWorkbookEnding(path);
+    });
 }
 } // namespace
 
@@ -154,7 +166,10 @@ std::int32_t TaskListWidget::InitListView(const platform::Seams& seams)
         setSortingEnabled(false);
 
         // Widths from the list's own width in single precision, as the layout computed them.
-        const float w = static_cast<float>(layoutWidthTwips > 0 ? layoutWidthTwips : pxToTwipsX(*this, width()));
+        // The width inside the list's frame, less a pixel that rounding the two columns may take,
+        // so that the empty list needs no horizontal scroll bar.
+        const double outer = layoutWidthTwips > 0 ? layoutWidthTwips : pxToTwipsX(*this, width());
+        const float w = static_cast<float>(outer - pxToTwipsX(*this, 2 * frameWidth() + 1));
         setColumnCount(2);
         auto* source = new QTableWidgetItem(QStringLiteral("Source File Name"));
         source->setData(Qt::UserRole, QStringLiteral("Source File Name"));
@@ -183,7 +198,7 @@ void TaskListWidget::mouseReleaseEvent(QMouseEvent* event)
 
 void TaskListWidget::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!localPaths(event->mimeData()).isEmpty())
+    if (takesDrop(event->mimeData()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -191,7 +206,7 @@ void TaskListWidget::dragEnterEvent(QDragEnterEvent* event)
 
 void TaskListWidget::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!localPaths(event->mimeData()).isEmpty())
+    if (takesDrop(event->mimeData()))
         event->acceptProposedAction();
     else
         event->ignore();

@@ -1,5 +1,6 @@
 #include "ui/frmMain.h"
 
+#include "about/HelpTopics.h"
 #include "about/LinkCommands.h"
 #include "about/frmAbout.h"
 #include "about/frmHelpKeys.h"
@@ -27,9 +28,11 @@
 #include <QProgressBar>
 #include <QScreen>
 #include <QSessionManager>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <cmath>
+#include <utility>
 
 namespace bf::ui {
 
@@ -371,13 +374,26 @@ std::int32_t frmMain::InitToolbar()
             action->setProperty("index", index);
             action->setObjectName(QStringLiteral("tlbMainButton%1").arg(index));
         }
-        // The bar keeps the stored top and width; its height follows the buttons, but never
-        // reaches into the list below it.
-        const int maxHeight = twipsToPxY(*this, 840);
-        tlbMain->resize(tlbMain->width(), std::min(std::max(tlbMain->sizeHint().height(), tlbMain->height()), maxHeight));
+        makeRoomForToolbar();
         result = 1;
     });
     return result;
+}
+
+void frmMain::makeRoomForToolbar()
+{
+    // The bar keeps the stored top and width and takes the height its buttons need, so that
+    // their captions are never cut. What it needs beyond the stored height moves the list and
+    // the progress bar down and makes the window that much taller: the gap under the bar stays.
+    const int needed = std::max(tlbMain->sizeHint().height(), tlbMain->height());
+    const int extra = std::max(0, needed - tlbMain->height());
+    tlbMain->resize(tlbMain->width(), needed);
+    if (extra == 0)
+        return;
+    for (QWidget* below : {static_cast<QWidget*>(lvwTask), static_cast<QWidget*>(prgSplit)})
+        below->move(below->x(), below->y() + extra);
+    QWidget* client = centralWidget();
+    client->setFixedSize(client->width(), client->height() + extra);
 }
 
 std::int32_t frmMain::InitListView()
@@ -510,13 +526,18 @@ void frmMain::Form_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 {
     Q_UNUSED(shift);
     trapProcedure(context_.seams, QStringLiteral("Form_KeyDown"), [&] {
-        if (keyCode != Qt::Key_F1)
-            return;
-        platform::ShellSeam* shell = context_.seams.shell;
-        if (!shell)
-            throw Error(err::ObjectVariableNotSet, QStringLiteral("no shell is available"));
-        // A missing help file is the shell's business: its answer is not examined.
-        shell->open(about::HelpFilePath(context_.seams));
+        if (keyCode == Qt::Key_F1)
+            about::OpenHelp(context_.seams, QString::fromLatin1(about::kHelpStartPage));
+    });
+}
+
+void frmMain::menuHelpKey(const QMenu& menu)
+{
+    trapProcedure(context_.seams, QStringLiteral("Form_KeyDown"), [&] {
+        // The highlighted entry's topic; the start page for an entry without one.
+        const QAction* entry = menu.activeAction();
+        const char* page = entry ? about::HelpPageForContext(entry->property("helpContextID").toInt()) : nullptr;
+        about::OpenHelp(context_.seams, QString::fromLatin1(page ? page : about::kHelpStartPage));
     });
 }
 
@@ -529,10 +550,15 @@ bool frmMain::Form_QueryUnload()
 
 void frmMain::lvwTask_KeyDown(int keyCode, Qt::KeyboardModifiers shift)
 {
-    Q_UNUSED(shift);
     trapProcedure(context_.seams, QStringLiteral("lvwTask_KeyDown"), [&] {
         if (keyCode == Qt::Key_Delete)
             mnuRemoveItem_Click();
+        // The keyboard's way to the list's pop-up menu, shown at the current row.
+        if (keyCode == Qt::Key_Menu || (keyCode == Qt::Key_F10 && shift == Qt::ShiftModifier)) {
+            const QRect row = lvwTask->visualRect(lvwTask->currentIndex());
+            const QPoint at = row.isValid() ? row.bottomLeft() : QPoint(0, 0);
+            showPopup(*mnuPopup, lvwTask->viewport()->mapToGlobal(at));
+        }
     });
 }
 
@@ -549,6 +575,17 @@ void frmMain::lvwTask_OLEDragDrop(const QStringList& paths)
     trapProcedure(context_.seams, QStringLiteral("lvwTask_OLEDragDrop"), [&] { tasklist::AddDropped(context_, rows(), paths); });
 }
 
+void frmMain::addWhenShown(const QStringList& paths) { pathsToAdd_ = paths; }
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (pathsToAdd_.isEmpty())
+        return;
+    // Queued, so that the window is on the screen while the workbooks are read.
+    QTimer::singleShot(0, this, [this, paths = std::exchange(pathsToAdd_, {})] { lvwTask_OLEDragDrop(paths); });
+}
+
 bool frmMain::EndSession(bool mayAsk)
 {
     if (mayAsk && Form_QueryUnload())
@@ -559,12 +596,14 @@ bool frmMain::EndSession(bool mayAsk)
     return true;
 }
 
-void frmMain::showPopup(QMenu& menu)
+void frmMain::showPopup(QMenu& menu) { showPopup(menu, QCursor::pos()); }
+
+void frmMain::showPopup(QMenu& menu, const QPoint& at)
 {
     if (popupPresenter)
         popupPresenter(menu);
     else
-        menu.exec(QCursor::pos());
+        menu.exec(at);
 }
 
 void frmMain::showDialog(QDialog& dialog)
@@ -590,17 +629,34 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->window() == this) {
+    if (!watched->isWidgetType())
+        return QMainWindow::eventFilter(watched, event);
+    auto* widget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_F1) {
+        if (widget->window() == this) {
             Form_KeyDown(key->key(), key->modifiers());
             // Taken here: none of the window's controls has an F1 behaviour of its own, and a
             // key a control ignores would otherwise reach this filter again from its parent.
             return true;
         }
+        if (auto* menu = qobject_cast<QMenu*>(widget); menu && isAncestorOfMenu(*menu)) {
+            menuHelpKey(*menu);
+            return true;
+        }
     }
+    // The toolbar's buttons show their captions already: no tool tip repeats them.
+    if (event->type() == QEvent::ToolTip && widget->parentWidget() == tlbMain)
+        return true;
     return QMainWindow::eventFilter(watched, event);
+}
+
+bool frmMain::isAncestorOfMenu(const QMenu& menu) const
+{
+    for (const QObject* o = &menu; o; o = o->parent())
+        if (o == this)
+            return true;
+    return false;
 }
 
 // ---- what a split run shows ------------------------------------------------------------------

@@ -104,6 +104,9 @@ public:
     void lvwTask_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
     void lvwTask_MouseUp(Qt::MouseButton button);
     void lvwTask_OLEDragDrop(const QStringList& paths);
+    // Files and folders named on the program's command line: added as a drop of them adds them,
+    // once the window has been shown.
+    void addWhenShown(const QStringList& paths);
     // The desktop session is ending: the exit question when the session lets us ask, then the
     // window closes so that shutdown writes the configuration back. False when the user keeps
     // the program open (the session's end is then cancelled).
@@ -138,17 +141,24 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildLayout();
     void buildMenus();
+    void makeRoomForToolbar();
+    void showPopup(QMenu& menu, const QPoint& at);
     void showPopup(QMenu& menu);
+    // F1 in one of the window's open menus: the help at the highlighted entry's topic.
+    void menuHelpKey(const QMenu& menu);
+    bool isAncestorOfMenu(const QMenu& menu) const;
     void showDialog(QDialog& dialog);
 
     AppContext& context_;
     std::map<QString, void (frmMain::*)()> handlers_;
     bool closeConfirmed_ = false;
+    QStringList pathsToAdd_;
     float progressMin_ = 0;
     float progressMax_ = 100;
     float progressValue_ = 0;

@@ -58,6 +58,8 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
 
+    // The dialog opens with the focus on OK.
+    cmdOK->setFocus();
     Form_Load();
 }
 

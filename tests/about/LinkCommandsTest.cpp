@@ -67,3 +67,44 @@ TEST(LinkCommands, HelpFileIsFoundBesideTheProgramWhateverItsLetterCase)
     const QString stored = app.write("Help/HELP.chm", "ITSF");
     EXPECT_EQ(QDir::cleanPath(about::HelpFilePath(fakes)), QDir::cleanPath(stored));
 }
+
+TEST(LinkCommands, HelpOpensTheCompiledFileElseTheTopicsPageElseSaysWhatCouldNotBeOpened)
+{
+    test::FakeSeams fakes;
+    test::TempDir app;
+    fakes.appInfo.folder = app.path();
+    const QString chm = app.write("help/help.chm", "ITSF");
+    const QString page = app.write("help/html/add_file.htm", "<html></html>");
+    const struct {
+        QStringList handled;
+        bool openSucceeds;
+        QStringList opened; // in the order tried
+        bool message;
+    } cases[] = {
+        {{"chm", "htm"}, true, {chm}, false},
+        {{"htm"}, true, {page}, false},
+        {{"chm", "htm"}, false, {chm, page}, true},
+        {{"txt"}, true, {}, true},
+    };
+    for (const auto& c : cases) {
+        fakes.shell.handledEndings = c.handled;
+        fakes.shell.openSucceeds = c.openSucceeds;
+        fakes.shell.opened.clear();
+        fakes.messageBox.shown.clear();
+        about::OpenHelp(fakes, "add_file.htm");
+        EXPECT_EQ(fakes.shell.opened, c.opened) << c.handled.join(',').toStdString();
+        ASSERT_EQ(fakes.messageBox.shown.size(), c.message ? 1u : 0u);
+        if (c.message) {
+            const QString text = fakes.messageBox.texts().first();
+            EXPECT_TRUE(text.contains(chm) && text.contains(page)) << text.toStdString();
+        }
+    }
+    // No page for the topic and no viewer for the compiled file: nothing opens, and the user is told.
+    fakes.shell.handledEndings = {"htm"};
+    fakes.shell.openSucceeds = true;
+    fakes.shell.opened.clear();
+    fakes.messageBox.shown.clear();
+    about::OpenHelp(fakes, "no_such_topic.htm");
+    EXPECT_TRUE(fakes.shell.opened.isEmpty());
+    EXPECT_EQ(fakes.messageBox.shown.size(), 1u);
+}

@@ -13,3 +13,9 @@ if(TARGET brakenfold_calc AND NOT BRAKENFOLD_SANITIZE)
   add_test(NAME calc COMMAND test_calc)
   set_tests_properties(calc PROPERTIES ENVIRONMENT "${TEST_ENV}" LABELS "calc" TIMEOUT 900 RUN_SERIAL TRUE)
 endif()
+
+if(TARGET brakenfold-calc-plugin AND NOT BRAKENFOLD_SANITIZE)
+  add_test(NAME calc.Plugin COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/calc/plugin_check.sh"
+           "${BRAKENFOLD_APP_DIR}" "${BRAKENFOLD_CORPUS_DIR}/xls/poi--27394.xls")
+  set_tests_properties(calc.Plugin PROPERTIES ENVIRONMENT "${TEST_ENV}" LABELS "calc" TIMEOUT 300 RUN_SERIAL TRUE)
+endif()

@@ -1,6 +1,7 @@
 // The start-up routine's order and its failure paths, with fake seams, a recording spreadsheet
 // application and a real Config.cfg in a temporary application folder.
 #include "automation/ApplicationFactory.h"
+#include "automation/BackendPlugin.h"
 #include "startup/MainProc.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -172,6 +173,18 @@ TEST_F(MainTest, BackendThatCannotStartShowsItsFixedMessageOnly)
         EXPECT_EQ(seams.messageBox.texts(), QStringList{"Please install Microsoft Excel and try again."});
         EXPECT_TRUE(g_log.isEmpty());
     }
+}
+
+TEST_F(MainTest, CalcWithoutItsPluginNamesThePackageToInstall)
+{
+    automation::addPluginBackends(backends, dir.path()); // no plugins/ there
+    writeConfig("DisplayExcel=1\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=calc\r\n");
+    runMain();
+    ASSERT_EQ(seams.messageBox.shown.size(), 1u);
+    const QString text = seams.messageBox.texts().first();
+    EXPECT_TRUE(text.contains("Install the package brakenfold-calc")) << text.toStdString();
+    EXPECT_TRUE(text.contains(dir.path() + "/plugins/libbrakenfold-calc.so")) << text.toStdString();
+    EXPECT_FALSE(g_log.contains("main window shown"));
 }
 
 TEST_F(MainTest, MissingBackendKeyMeansTheNativeEngine)

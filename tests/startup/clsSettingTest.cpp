@@ -1,6 +1,7 @@
 // The configuration store against its file format: UTF-16LE with BOM, CRLF, first "=" splits,
 // nothing trimmed, last value wins at the first position, one write-back keeping every line.
 #include "core/Error.h"
+#include "startup/ConfigLocation.h"
 #include "startup/clsSetting.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
@@ -173,4 +174,47 @@ TEST_F(StoreTest, WriteBackKeepsTheFileMode)
     const auto ownerGroupOther = QFileDevice::Permissions::fromInt(0x7777 & ~0x0700);
     EXPECT_EQ(QFile::permissions(path) & ownerGroupOther, mode);
     EXPECT_TRUE(seams.messageBox.shown.empty());
+}
+
+TEST(ConfigLocation, AWritableFolderKeepsItsFileAnInstalledOneIsReadUntilTheUserHasACopy)
+{
+    bf::test::TempDir dir;
+    const QString installed = dir.file("app/Config/Config.cfg");
+    const QString user = bf::UserConfigFile(dir.file("xdg"), dir.file("home"));
+    EXPECT_EQ(user, dir.file("xdg/brakenfold/Config.cfg"));
+    for (const char* xdg : {"", "relative/xdg"})
+        EXPECT_EQ(bf::UserConfigFile(xdg, dir.file("home")), dir.file("home/.config/brakenfold/Config.cfg")) << xdg;
+
+    const struct {
+        bool folderWritable, userCopyExists;
+        QString readFrom, writeTo;
+    } cases[] = {
+        {true, false, installed, installed},
+        {true, true, installed, installed},
+        {false, false, installed, user},
+        {false, true, user, user},
+    };
+    for (const auto& c : cases) {
+        if (c.userCopyExists)
+            dir.write("xdg/brakenfold/Config.cfg", utf16("A=1\r\n"));
+        else
+            QFile::remove(user);
+        const bf::ConfigPaths paths = bf::ChooseConfigPaths(installed, c.folderWritable, user);
+        EXPECT_EQ(paths.readFrom, c.readFrom) << c.folderWritable << c.userCopyExists;
+        EXPECT_EQ(paths.writeTo, c.writeTo) << c.folderWritable << c.userCopyExists;
+    }
+}
+
+TEST_F(StoreTest, TheUsersCopyIsMadeAtTheFirstWriteBackAndTheInstalledFileStaysAsItWas)
+{
+    const QByteArray shipped = utf16("DisplayExcel=0\r\nHomePage=h\r\n");
+    dir.write("Config.cfg", shipped);
+    const QString user = dir.file("config/brakenfold/Config.cfg");
+    {
+        clsSetting s(dir.file("Config.cfg"), seams, user);
+        s.SetSetting("DisplayExcel", "1");
+    }
+    EXPECT_TRUE(seams.messageBox.shown.empty()) << seams.messageBox.texts().join("|").toStdString();
+    EXPECT_EQ(readAll(dir.file("Config.cfg")), shipped);
+    EXPECT_EQ(readAll(user), utf16("DisplayExcel=1\r\nHomePage=h\r\n"));
 }

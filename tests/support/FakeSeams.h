@@ -88,7 +88,13 @@ public:
         started << (program + (arguments.isEmpty() ? QString() : ' ' + arguments.join(' ')));
         return startSucceeds;
     }
+    bool hasHandlerFor(const QString& file) override
+    {
+        return handledEndings.isEmpty() || handledEndings.contains(file.section('.', -1));
+    }
     QStringList opened, foldersShown, started;
+    // The file endings a program is registered for; empty: every ending.
+    QStringList handledEndings;
     bool openSucceeds = true;
     bool startSucceeds = true;
 };

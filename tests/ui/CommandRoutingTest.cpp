@@ -8,10 +8,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 using namespace bf;
@@ -331,4 +334,46 @@ TEST(Dialogs, AboutBoxOpensFreshAndAFailingLoadIsReported)
     EXPECT_EQ(titles.size(), 2);
     ASSERT_EQ(env.seams.messageBox.shown.size(), 1u);
     EXPECT_TRUE(env.seams.messageBox.shown[0].text.endsWith(QStringLiteral("\r\nErr Proc: lmnuAbout_Click")));
+}
+
+TEST(KeyRouting, F1InAnOpenMenuOpensTheHighlightedEntrysPageWhenNoViewerTakesTheCompiledHelp)
+{
+    test::WindowEnvironment env;
+    frmMain w(env.context);
+    w.show();
+    env.seams.shell.handledEndings = {"htm"};
+    const QString topic = env.appFolder.write("help/html/add_file.htm", "<html></html>");
+    const QString start = env.appFolder.write("help/html/index.htm", "<html></html>");
+    w.mnuFile->popup(w.mapToGlobal(QPoint(0, 0)));
+    w.mnuFile->setActiveAction(w.mnuAddFile);
+    QTest::keyClick(w.mnuFile, Qt::Key_F1);
+    w.mnuFile->close();
+    QTest::keyClick(w.lvwTask, Qt::Key_F1);
+    QStringList opened;
+    for (const QString& file : env.seams.shell.opened)
+        opened << QDir::cleanPath(file);
+    EXPECT_EQ(opened, (QStringList{QDir::cleanPath(topic), QDir::cleanPath(start)}));
+    EXPECT_TRUE(env.seams.messageBox.shown.empty());
+}
+
+TEST(ListInteraction, ShiftF10AndTheMenuKeyOpenThePopUpMenuAndToolbarButtonsShowNoTips)
+{
+    test::WindowEnvironment env;
+    frmMain w(env.context);
+    w.show();
+    QStringList shown;
+    w.popupPresenter = [&](QMenu& menu) { shown << menu.objectName(); };
+    QTest::keyClick(w.lvwTask, Qt::Key_F10, Qt::ShiftModifier);
+    QTest::keyClick(w.lvwTask, Qt::Key_Menu);
+    QTest::keyClick(w.lvwTask, Qt::Key_F10, Qt::ControlModifier);
+    EXPECT_EQ(shown, (QStringList{"mnuPopup", "mnuPopup"}));
+
+    for (QAction* action : w.tlbMain->actions()) {
+        if (action->isSeparator())
+            continue;
+        QWidget* button = w.tlbMain->widgetForAction(action);
+        QHelpEvent tip(QEvent::ToolTip, QPoint(4, 4), button->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(button, &tip);
+        EXPECT_FALSE(QToolTip::isVisible()) << action->text().toStdString();
+    }
 }

@@ -3,6 +3,7 @@
 #include "ui/frmOptions.h"
 #include "WindowTestSupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QPushButton>
@@ -144,6 +145,10 @@ TEST(OptionsDialog, LayoutCaptionsAndTabOrder)
     EXPECT_EQ(nextTabStop(d.cmdCancel), d.cmdApply);
     EXPECT_EQ(nextTabStop(d.cmdApply), d.chkDisplayExcelAlerts);
     EXPECT_EQ(nextTabStop(d.chkDisplayExcelAlerts), d.chkDisplayExcel);
+    // Shown, the dialog has the focus on OK.
+    d.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+    EXPECT_EQ(QApplication::focusWidget(), d.cmdOK);
 }
 
 TEST(OptionsDialog, SettingsCommandShowsFreshlyLoadedValuesEachTime)

@@ -37,27 +37,35 @@ def start_xvfb(cwd, size="1280x1024x24"):
 
 
 class Session:
-    """The program started from a private copy of app_dir on a private X server."""
+    """The program started from a private copy of app_dir (or from app_dir itself when installed)
+    on a private X server, with program arguments args, as user uid when given (home then
+    belongs to that user)."""
 
-    def __init__(self, app_dir, config_text=None):
+    def __init__(self, app_dir, config_text=None, args=(), installed=False, home=None, uid=None):
         self.work = tempfile.mkdtemp(prefix="brakenfold-ui-")
+        os.chmod(self.work, 0o755)
         self.server = None
         self.program = None
-        self.app = os.path.join(self.work, "app")
-        shutil.copytree(app_dir, self.app, symlinks=True)
+        self.app = app_dir if installed else os.path.join(self.work, "app")
+        if not installed:
+            shutil.copytree(app_dir, self.app, symlinks=True)
         self.config = os.path.join(self.app, "Config", "Config.cfg")
         if config_text is not None:
             with open(self.config, "wb") as f:
                 f.write(b"\xff\xfe" + config_text.encode("utf-16-le"))
         runtime = os.path.join(self.work, "runtime")
-        home = os.path.join(self.work, "home")
+        home = home or os.path.join(self.work, "home")
         os.makedirs(runtime, mode=0o700)
-        os.makedirs(home)
+        os.makedirs(home, exist_ok=True)
+        command = [os.path.join(self.app, "brakenfold")] + list(args)
+        if uid is not None:
+            os.chown(runtime, uid, uid)
+            command = ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups"] + command
         self.server, self.display_name = start_xvfb(self.work)
         env = dict(os.environ, DISPLAY=self.display_name, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime,
                    HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_SCALE_FACTOR="1")
         env.pop("QT_QPA_PLATFORMTHEME", None)
-        self.program = subprocess.Popen([os.path.join(self.app, "brakenfold")], env=env, cwd=self.work)
+        self.program = subprocess.Popen(command, env=env, cwd=self.work)
         self.dpy = display.Display(self.display_name)
 
     def close(self):

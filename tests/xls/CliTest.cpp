@@ -11,10 +11,10 @@ struct Result {
     int code;
     QString out, err;
 };
-Result split(const QStringList& args)
+Result split(const QStringList& args, const QString& program = bf::test::appDir() + QStringLiteral("/brakenfold-split"))
 {
     QProcess p;
-    p.start(bf::test::appDir() + QStringLiteral("/brakenfold-split"), args);
+    p.start(program, args);
     if (!p.waitForFinished(60000))
         return {-1, {}, QStringLiteral("timed out")};
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput()),
@@ -41,6 +41,14 @@ TEST(CommandLine, ListPrintsPathTabWorksheetAndReportsBadFilesOnStderr)
     EXPECT_TRUE(r.out.contains(QStringLiteral("--extract WORKBOOK WORKSHEET OUTPUT.xls")));
     r = split({QStringLiteral("--extract"), good});
     EXPECT_NE(r.code, 0);
+    // A copy of the program without plugins/ beside it: calc names the package that brings it.
+    bf::test::TempDir bare;
+    ASSERT_TRUE(QFile::copy(bf::test::appDir() + QStringLiteral("/brakenfold-split"), bare.file("brakenfold-split")));
+    r = split({QStringLiteral("--backend"), QStringLiteral("calc"), QStringLiteral("--list"), good},
+              bare.file("brakenfold-split"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("error 1004:"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("Install the package brakenfold-calc"))) << r.err.toStdString();
 }
 
 TEST(CommandLine, ExtractWritesOneWorksheetAndNeverReplaces)

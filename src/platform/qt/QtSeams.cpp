@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -47,13 +48,24 @@ QString QtFolderChooser::browseForFolder(const QString& prompt)
     return path;
 }
 
+std::unique_ptr<QFileDialog> QtFileOpenDialog::makeDialog(const QString& filter, QWidget* parent)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    // The program's own dialog matches the filter in any letter case (BOOK1.XLS too); the
+    // desktop's may not.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setFilter(dialog->filter() & ~QDir::CaseSensitive);
+    dialog->setNameFilters({filter, QStringLiteral("All Files (*)")});
+    return dialog;
+}
+
 QString QtFileOpenDialog::getOpenFileName(const QString& filter)
 {
-    // File names differ by letter case here: "*.xls" alone would hide BOOK1.XLS.
-    QString qtFilter = filter;
-    qtFilter.replace(QStringLiteral("(*.xls)"), QStringLiteral("(*.xls *.XLS *.Xls)"));
-    return QDir::toNativeSeparators(QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), QString(),
-                                                                 qtFilter + QStringLiteral(";;All Files (*)")));
+    const auto dialog = makeDialog(filter, QApplication::activeWindow());
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return QString();
+    return QDir::toNativeSeparators(dialog->selectedFiles().first());
 }
 
 bool QtShell::open(const QString& target)
@@ -73,6 +85,20 @@ bool QtShell::openFolder(const QString& folder)
 bool QtShell::startProgram(const QString& program, const QStringList& arguments)
 {
     return QProcess::startDetached(program, arguments);
+}
+
+bool QtShell::hasHandlerFor(const QString& file)
+{
+    const QString type = QMimeDatabase().mimeTypeForFile(file).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(5000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return false;
+    }
+    return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
+           !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
 bool QtInstanceLock::tryAcquire()

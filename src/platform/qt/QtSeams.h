@@ -2,6 +2,7 @@
 // The production seams: Qt widgets and desktop services.
 #include "platform/Seams.h"
 
+#include <QFileDialog>
 #include <QLockFile>
 #include <memory>
 
@@ -25,6 +26,8 @@ public:
 class QtFileOpenDialog : public FileOpenDialogSeam {
 public:
     QString getOpenFileName(const QString& filter) override;
+    // The dialog getOpenFileName shows: one existing file, filter and "All Files (*)".
+    static std::unique_ptr<QFileDialog> makeDialog(const QString& filter, QWidget* parent = nullptr);
 };
 
 class QtShell : public ShellSeam {
@@ -32,6 +35,8 @@ public:
     bool open(const QString& target) override;
     bool openFolder(const QString& folder) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
+    // Asks xdg-mime for the default program of the file's type.
+    bool hasHandlerFor(const QString& file) override;
 };
 
 // Linux has no registry: every key is missing.

@@ -1,0 +1,10 @@
+# The Debian packages of the plain build, made from the built tree and checked by the desktop's
+# own validators and lintian. (The sanitizer tree is not what gets packaged.)
+if(NOT BRAKENFOLD_SANITIZE)
+  set(_package_check_args "${CMAKE_BINARY_DIR}")
+  if(BRAKENFOLD_CALC_LINKED_IN)
+    list(APPEND _package_check_args --office-dependency-allowed)
+  endif()
+  add_test(NAME desktop_package COMMAND bash "${CMAKE_CURRENT_LIST_DIR}/package_test.sh" ${_package_check_args})
+  set_tests_properties(desktop_package PROPERTIES LABELS "desktop" TIMEOUT 600)
+endif()
