@@ -173,8 +173,10 @@ std::vector<Candidate> candidates(const ExtractSource& src, const std::vector<Su
             if (col + c >= box.c1 && col + c <= box.c2)
                 found.push_back({row, col + c, static_cast<std::uint32_t>(i), c});
     }
-    std::stable_sort(found.begin(), found.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; });
+    // Sheets hold their cells in this order already, as a rule.
+    const auto before = [](const Candidate& a, const Candidate& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
+    if (!std::is_sorted(found.begin(), found.end(), before))
+        std::stable_sort(found.begin(), found.end(), before);
     return found;
 }
 
