@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs every benchmark against a build tree and prints the figures:
 #   bench/run.sh [BUILD_DIR]      (default: build)
-# Makes the large workbook (50 sheets, about 20 MB, written by xlwt) once in BUILD_DIR/bench-cache.
+# Makes the large workbook (50 sheets, about 20 MB, written by xlwt) and the mirror workbook (a
+# summary sheet reading a 200,000-cell data sheet cell by cell, xlwt too) once in
+# BUILD_DIR/bench-cache.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
@@ -11,13 +13,17 @@ mkdir -p "$cache"
 if [[ ! -s "$large" || "$root/scripts/make-large-workbook.py" -nt "$large" ]]; then
   /usr/bin/python3 "$root/scripts/make-large-workbook.py" "$large"
 fi
+mirror="$cache/mirror-200k.xls"
+if [[ ! -s "$mirror" || "$root/scripts/make-mirror-workbook.py" -nt "$mirror" ]]; then
+  /usr/bin/python3 "$root/scripts/make-mirror-workbook.py" "$mirror"
+fi
 cmake --build "$build" --target brakenfold-split $(cd "$root/bench" && ls *.cpp | sed 's/\.cpp$//')
 
 echo "== in-process, corpus"
 "$build/bench/bench_engine"
 echo
-echo "== in-process, large workbook"
-"$build/bench/bench_engine" "$large"
+echo "== in-process, large workbook and mirror workbook"
+"$build/bench/bench_engine" "$large" "$mirror"
 echo
 echo "== command line, one process per worksheet, corpus"
 /usr/bin/python3 "$root/bench/time-cli.py" --app "$build/app/brakenfold-split"

@@ -9,6 +9,8 @@
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
+#include <QFile>
+
 #include <algorithm>
 #include <mutex>
 
@@ -156,10 +158,27 @@ std::unique_ptr<CfbFile> CfbFile::openPath(const QString& path, QString* reason)
         *reason = takeError(e, "the file cannot be read");
         return nullptr;
     }
-    return fromInput(input, reason);
+    auto file = fromInput(input, reason);
+    if (file)
+        return file;
+    // A header whose counts disagree with its sound sector lists is repaired in memory.
+    QFile whole(path);
+    QByteArray bytes;
+    if (whole.open(QIODevice::ReadOnly))
+        bytes = whole.readAll();
+    return repairCompoundHeader(&bytes) ? openMemory(bytes, reason) : nullptr;
 }
 
 std::unique_ptr<CfbFile> CfbFile::openBytes(const QByteArray& bytes, QString* reason)
+{
+    auto file = openMemory(bytes, reason);
+    QByteArray repaired = bytes;
+    if (!file && repairCompoundHeader(&repaired))
+        file = openMemory(repaired, reason);
+    return file;
+}
+
+std::unique_ptr<CfbFile> CfbFile::openMemory(const QByteArray& bytes, QString* reason)
 {
     initGsf();
     QByteArray copy = bytes; // shared, keeps the data alive for the input

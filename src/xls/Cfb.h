@@ -49,6 +49,7 @@ public:
     CfbFile(const CfbFile&) = delete;
     CfbFile& operator=(const CfbFile&) = delete;
 
+    // A file whose header counts disagree with its sound sector lists is repaired in memory.
     static std::unique_ptr<CfbFile> openPath(const QString& path, QString* reason);
     static std::unique_ptr<CfbFile> openBytes(const QByteArray& bytes, QString* reason);
 
@@ -67,10 +68,15 @@ public:
 private:
     CfbFile() = default;
     static std::unique_ptr<CfbFile> fromInput(void* input, QString* reason);
+    static std::unique_ptr<CfbFile> openMemory(const QByteArray& bytes, QString* reason);
     void* infile_ = nullptr; // GsfInfile*
     QByteArray bytes_;       // backing store of openBytes
     std::vector<Entry> entries_;
 };
+
+// Sets the header's FAT-sector and DIFAT-sector counts to what the sector lists hold, when
+// they differ and the lists are sound; false when there is nothing to repair.
+bool repairCompoundHeader(QByteArray* file);
 
 // A storage or stream read whole, for copying into a new file.
 struct CfbNode {

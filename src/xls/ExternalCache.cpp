@@ -4,8 +4,8 @@
 #include "xls/RecordIds.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
-#include <map>
 
 namespace bf::xls {
 
@@ -22,30 +22,46 @@ struct CachedValue {
     std::uint8_t code = 0;
     QString text;
 };
-using CellValues = std::map<std::pair<std::uint32_t, std::uint32_t>, CachedValue>; // (row, col)
+struct CachedCell {
+    std::uint32_t row, col;
+    CachedValue value;
+};
 
-// Whether a cell lies in one of the areas read (box: the areas' bounding box).
-class AreaSet {
+// The longest text a cached value holds.
+constexpr int kMaxCachedText = 255;
+
+// Which cells some areas cover, asked in ascending row order: the areas are swept row by row
+// with a counter per column, so n cells and m areas cost about n + m * width.
+class AreaCover {
 public:
-    explicit AreaSet(const std::vector<Rect>& rects) : rects_(rects), box_(rects.front())
+    explicit AreaCover(const std::vector<Rect>& rects) : byStart_(rects), byEnd_(rects)
     {
-        for (const Rect& x : rects) {
-            box_.r1 = std::min(box_.r1, x.r1);
-            box_.r2 = std::max(box_.r2, x.r2);
-            box_.c1 = std::min(box_.c1, x.c1);
-            box_.c2 = std::max(box_.c2, x.c2);
-        }
+        std::sort(byStart_.begin(), byStart_.end(), [](const Rect& a, const Rect& b) { return a.r1 < b.r1; });
+        std::sort(byEnd_.begin(), byEnd_.end(), [](const Rect& a, const Rect& b) { return a.r2 < b.r2; });
     }
-    bool contains(std::uint32_t r, std::uint32_t c) const
+    bool covers(std::uint32_t row, std::uint32_t col)
     {
-        if (r < box_.r1 || r > box_.r2 || c < box_.c1 || c > box_.c2)
-            return false;
-        return std::any_of(rects_.begin(), rects_.end(), [&](const Rect& x) { return r >= x.r1 && r <= x.r2 && c >= x.c1 && c <= x.c2; });
+        while (started_ < byStart_.size() && byStart_[started_].r1 <= row)
+            add(byStart_[started_++], 1);
+        while (ended_ < byEnd_.size() && byEnd_[ended_].r2 < row)
+            add(byEnd_[ended_++], -1);
+        return col < count_.size() && count_[col] > 0;
     }
 
 private:
-    const std::vector<Rect>& rects_;
-    Rect box_;
+    void add(const Rect& a, int delta)
+    {
+        for (std::uint32_t c = a.c1; c <= a.c2 && c < count_.size(); ++c)
+            count_[c] += delta;
+    }
+    std::vector<Rect> byStart_, byEnd_;
+    std::size_t started_ = 0, ended_ = 0;
+    std::array<int, 256> count_{};
+};
+
+// A value cell of the sheet: its record and, in a MulRk, its place there.
+struct Candidate {
+    std::uint32_t row, col, rec, sub;
 };
 
 double rkValue(std::uint32_t rk)
@@ -97,71 +113,92 @@ bool formulaValue(const ExtractSource& src, const std::vector<SubRecord>& recs, 
     return true;
 }
 
-// The values of the cells of one sheet's record i that lie in the areas.
-void readCells(const ExtractSource& src, const std::vector<SubRecord>& recs, std::size_t i, const AreaSet& areas,
-               const std::function<const SstReader*()>& sharedStrings, CellValues& cells)
+// The value record i of a sheet holds for its cell number sub; false when it holds none.
+bool cellValue(const ExtractSource& src, const std::vector<SubRecord>& recs, const Candidate& at,
+               const std::function<const SstReader*()>& sharedStrings, CachedValue* v)
 {
-    const RecRef& r = recs[i].rec;
+    const RecRef& r = recs[at.rec].rec;
     const std::uint8_t* d = src.data(r);
-    const std::uint32_t row = rd16(d), col = rd16(d + 2);
-    CachedValue v{};
+    std::size_t used = 0;
     switch (r.type) {
     case rt::Number:
-        if (r.size < 14 || !areas.contains(row, col))
-            return;
-        v.kind = kNumber;
-        std::memcpy(&v.number, d + 6, 8);
-        cells[{row, col}] = v;
-        break;
-    case rt::RK: case rt::MulRk: {
-        const std::size_t count = r.type == rt::RK ? 1 : (r.size - 6) / 6;
-        for (std::size_t c = 0; c < count; ++c) {
-            const std::size_t off = 4 + 6 * c;
-            if (off + 6 <= r.size && areas.contains(row, col + std::uint32_t(c)))
-                cells[{row, col + std::uint32_t(c)}] = CachedValue{kNumber, rkValue(rd32(d + off + 2)), 0, {}};
-        }
-        break;
-    }
+        if (r.size < 14)
+            return false;
+        *v = CachedValue{kNumber, 0, 0, {}};
+        std::memcpy(&v->number, d + 6, 8);
+        return true;
+    case rt::RK: case rt::MulRk:
+        if (4 + 6 * std::size_t(at.sub) + 6 > r.size)
+            return false;
+        *v = CachedValue{kNumber, rkValue(rd32(d + 4 + 6 * at.sub + 2)), 0, {}};
+        return true;
     case rt::LabelSst: {
-        if (r.size < 10 || !areas.contains(row, col))
-            return;
-        const SstReader* sst = sharedStrings();
+        const SstReader* sst = r.size >= 10 ? sharedStrings() : nullptr;
         SstString s;
         if (!sst || !sst->read(rd32(d + 6), &s))
-            return;
-        cells[{row, col}] = CachedValue{kText, 0, 0, s.text()};
-        break;
+            return false;
+        *v = CachedValue{kText, 0, 0, s.text()};
+        return true;
     }
-    case rt::Label: case rt::RString: {
-        std::size_t used = 0;
-        if (areas.contains(row, col) && decodeXLUnicodeString(d + 6, r.size - 6, &v.text, &used))
-            cells[{row, col}] = CachedValue{kText, 0, 0, v.text};
-        break;
-    }
+    case rt::Label: case rt::RString:
+        v->kind = kText;
+        return decodeXLUnicodeString(d + 6, r.size - 6, &v->text, &used);
     case rt::BoolErr:
-        if (r.size >= 8 && areas.contains(row, col))
-            cells[{row, col}] = CachedValue{d[7] ? kError : kBool, 0, d[6], {}};
-        break;
+        if (r.size < 8)
+            return false;
+        *v = CachedValue{d[7] ? kError : kBool, 0, d[6], {}};
+        return true;
     case rt::Formula:
-        if (r.size >= 20 && areas.contains(row, col) && formulaValue(src, recs, i, &v))
-            cells[{row, col}] = v;
-        break;
+        return r.size >= 20 && formulaValue(src, recs, at.rec, v);
     default:
-        break;
+        return false;
     }
 }
 
-CellValues readCachedValues(const ExtractSource& src, const SheetInfo& info, const std::vector<Rect>& rects,
-                            const std::function<const SstReader*()>& sharedStrings)
+// The value cells of a sheet inside the areas' bounding box, in row and column order.
+std::vector<Candidate> candidates(const ExtractSource& src, const std::vector<SubRecord>& recs, const std::vector<Rect>& rects)
 {
-    CellValues cells;
+    Rect box = rects.front();
+    for (const Rect& x : rects)
+        box = {std::min(box.r1, x.r1), std::max(box.r2, x.r2), std::min(box.c1, x.c1), std::max(box.c2, x.c2)};
+    std::vector<Candidate> found;
+    for (std::size_t i = 0; i < recs.size(); ++i) {
+        const RecRef& r = recs[i].rec;
+        if (recs[i].depth != 1 || r.size < 6)
+            continue;
+        const std::uint8_t* d = src.data(r);
+        const std::uint32_t row = rd16(d), col = rd16(d + 2);
+        const std::uint32_t count = r.type == rt::MulRk ? (r.size - 6) / 6 : 1;
+        for (std::uint32_t c = 0; c < count && row >= box.r1 && row <= box.r2; ++c)
+            if (col + c >= box.c1 && col + c <= box.c2)
+                found.push_back({row, col + c, static_cast<std::uint32_t>(i), c});
+    }
+    // Sheets hold their cells in this order already, as a rule.
+    const auto before = [](const Candidate& a, const Candidate& b) { return a.row != b.row ? a.row < b.row : a.col < b.col; };
+    if (!std::is_sorted(found.begin(), found.end(), before))
+        std::stable_sort(found.begin(), found.end(), before);
+    return found;
+}
+
+// One pass over the sheet: the cells the areas cover, with their values; a later record for
+// the same cell wins.
+std::vector<CachedCell> readCachedValues(const ExtractSource& src, const SheetInfo& info, const std::vector<Rect>& rects,
+                                         const std::function<const SstReader*()>& sharedStrings)
+{
+    std::vector<CachedCell> cells;
     if (info.type != SheetType::Worksheet && info.type != SheetType::Dialog && info.type != SheetType::Macro)
         return cells;
-    const AreaSet areas(rects);
     const auto recs = src.substream(info.offset);
-    for (std::size_t i = 0; i < recs.size(); ++i)
-        if (recs[i].depth == 1 && recs[i].rec.size >= 6)
-            readCells(src, recs, i, areas, sharedStrings, cells);
+    AreaCover cover(rects);
+    for (const Candidate& c : candidates(src, recs, rects)) {
+        CachedValue v{};
+        if (!cover.covers(c.row, c.col) || !cellValue(src, recs, c, sharedStrings, &v))
+            continue;
+        if (!cells.empty() && cells.back().row == c.row && cells.back().col == c.col)
+            cells.back().value = std::move(v);
+        else
+            cells.push_back({c.row, c.col, std::move(v)});
+    }
     return cells;
 }
 
@@ -174,39 +211,37 @@ void appendValue(std::vector<std::uint8_t>& crn, const CachedValue& v)
         std::memcpy(eight, &v.number, 8);
         crn.insert(crn.end(), eight, eight + 8);
     } else if (v.kind == kText) {
-        appendUnicodeString(crn, v.text.left(0xFFFF / 2), true);
+        appendUnicodeString(crn, v.text.left(kMaxCachedText), true); // all a cached text holds
     } else {
         eight[0] = v.code;
         crn.insert(crn.end(), eight, eight + 8);
     }
 }
 
-// One CRN per run of neighbouring cells in a row.
-std::vector<std::vector<std::uint8_t>> crnRecords(const ExtractSource& src, const CellValues& cells)
+// One CRN per run of neighbouring cells in a row, closed before it would outgrow a record.
+std::vector<std::vector<std::uint8_t>> crnRecords(const std::vector<CachedCell>& cells)
 {
     std::vector<std::vector<std::uint8_t>> crns;
-    std::vector<std::uint8_t> cur;
-    std::uint32_t curRow = 0, firstCol = 0, lastCol = 0;
+    std::vector<std::uint8_t> cur, value;
+    std::uint32_t row = 0, lastCol = 0;
     auto flush = [&] {
         if (cur.empty())
             return;
         cur[0] = static_cast<std::uint8_t>(lastCol);
-        cur[1] = static_cast<std::uint8_t>(firstCol);
         crns.push_back(std::move(cur));
         cur.clear();
     };
-    for (const auto& [rc, v] : cells) {
-        if (!cur.empty() && (rc.first != curRow || rc.second != lastCol + 1 || cur.size() > 7000))
+    for (const CachedCell& c : cells) {
+        value.clear();
+        appendValue(value, c.value);
+        if (!cur.empty() && (c.row != row || c.col != lastCol + 1 || cur.size() + value.size() > kMaxRecordData))
             flush();
         if (cur.empty()) {
-            curRow = rc.first;
-            firstCol = rc.second;
-            cur = {0, 0, static_cast<std::uint8_t>(curRow), static_cast<std::uint8_t>(curRow >> 8)};
+            row = c.row;
+            cur = {0, static_cast<std::uint8_t>(c.col), static_cast<std::uint8_t>(row), static_cast<std::uint8_t>(row >> 8)};
         }
-        lastCol = rc.second;
-        appendValue(cur, v);
-        if (cur.size() > kMaxRecordData)
-            src.fail(XlsStatus::CannotCopy, QStringLiteral("a cell it refers to on another sheet holds too much text"));
+        lastCol = c.col;
+        cur.insert(cur.end(), value.begin(), value.end());
     }
     flush();
     return crns;
@@ -214,14 +249,15 @@ std::vector<std::vector<std::uint8_t>> crnRecords(const ExtractSource& src, cons
 } // namespace
 
 void writeExternalCaches(ByteSink& out, const ExtractSource& src, const CacheRects& rects,
-                         const std::function<const SstReader*()>& sharedStrings)
+                         const std::function<const SstReader*()>& sharedStrings,
+                         const std::function<std::uint16_t(int)>& linkPosition)
 {
     for (const auto& [sheetIndex, areas] : rects) {
         const SheetInfo& info = src.sheets()[static_cast<std::size_t>(sheetIndex)];
-        auto crns = crnRecords(src, readCachedValues(src, info, areas, sharedStrings));
+        auto crns = crnRecords(readCachedValues(src, info, areas, sharedStrings));
         std::uint8_t xct[4];
-        wr16(xct, static_cast<std::uint16_t>(std::min<std::size_t>(crns.size(), 0x7FFF)));
-        wr16(xct + 2, static_cast<std::uint16_t>(sheetIndex));
+        wr16(xct, static_cast<std::uint16_t>(std::min<std::size_t>(crns.size(), 0x7FFF))); // a signed count
+        wr16(xct + 2, linkPosition(sheetIndex));
         if (crns.size() > 0x7FFF)
             crns.resize(0x7FFF);
         out.record(rt::XCT, xct, 4);

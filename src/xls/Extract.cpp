@@ -12,6 +12,7 @@
 #include "xls/GlobalsCopy.h"
 #include "xls/LinkTable.h"
 #include "xls/Names.h"
+#include "xls/PivotCaches.h"
 #include "xls/RecordIds.h"
 #include "xls/References.h"
 #include "xls/SheetCopy.h"
@@ -47,7 +48,7 @@ private:
     NameTable names_;
     References refs_;
     std::set<std::uint32_t> usedNames_; // 1-based, by the sheet's formulas
-    bool sourceLink_ = false;
+    PivotCaches pivots_;
     SheetStrings strings_;
     SheetDrawings drawings_;
     EmbeddedObjects embedded_;
@@ -58,18 +59,20 @@ QByteArray Extractor::run()
     sheet_ = src_.substream(src_.info().offset);
     names_.read(src_);
     links_.read(src_);
+    pivots_.read(src_, sheet_);
     scanSheet();
-    const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_);
     names_.choose(src_, links_, refs_, usedNames_);
-    // Every reference to another sheet, used or not, needs the link to the source workbook as
-    // its target: the reference table keeps its entries so formulas keep their indexes.
-    sourceLink_ = links_.needsSourceLink(src_.sheet());
+    // The link to the source workbook only for what the kept sheet reads.
+    links_.chooseLinkedSheets(refs_.usedXtis(), src_.sheet(), sourcePath_);
+    const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_, pivots_);
     const std::vector<SstString> strings = sheetStrings();
 
     ByteSink out;
     out.bytes.reserve(static_cast<std::size_t>(sheet_.back().rec.end() - src_.info().offset) + src_.workbook().globalsEnd / 2 + 4096);
     const GlobalsParts parts{[&](ByteSink& o) { writeSst(o, 0, strings, strings_.uses()); },
-                             [&](ByteSink& o) { writeLinksAndNames(o); }, drawings_};
+                             [&](ByteSink& o) { writeLinksAndNames(o); },
+                             [&](ByteSink& o, std::size_t i, std::size_t* last) { return pivots_.copyGroup(o, src_, i, sourcePath_, last); },
+                             drawings_};
     const GlobalsCopied globals = copyGlobals(out, src_, parts);
     if (!globals.wroteSst && !strings_.empty())
         src_.damaged(QStringLiteral("text cells refer to a string table the workbook does not have"));
@@ -129,8 +132,10 @@ std::vector<SstString> Extractor::sheetStrings()
 void Extractor::writeLinksAndNames(ByteSink& out)
 {
     if (links_.present())
-        links_.write(out, src_, sourceLink_, sourcePath_,
-                     [&](ByteSink& o) { writeExternalCaches(o, src_, refs_.cacheRects(), [&] { return sharedStrings(); }); });
+        links_.write(out, src_, sourcePath_, names_.linkNames(links_), [&](ByteSink& o) {
+            writeExternalCaches(o, src_, refs_.cacheRects(), [&] { return sharedStrings(); },
+                                [&](int sheet) { return links_.linkPosition(sheet); });
+        });
     names_.write(out, src_, links_);
 }
 
@@ -148,8 +153,12 @@ QByteArray Extractor::container(const ByteSink& workbook) const
     if (source.readStream(QStringLiteral("\x01" "CompObj"), &compObj) && !compObj.isEmpty())
         streams.push_back({QStringLiteral("\x01" "CompObj"), reinterpret_cast<const std::uint8_t*>(compObj.constData()),
                            static_cast<std::size_t>(compObj.size())});
+    std::vector<CfbNode> storages = embedded_.storages(source);
+    CfbNode pivotCaches;
+    if (pivots_.storage(source, &pivotCaches))
+        storages.push_back(std::move(pivotCaches));
     QString reason;
-    QByteArray file = writeCompoundFile(streams, &reason, embedded_.storages(source));
+    QByteArray file = writeCompoundFile(streams, &reason, storages);
     if (file.isEmpty())
         src_.fail(XlsStatus::OutputFailed, reason);
     return file;

@@ -27,6 +27,19 @@ void ExtractSource::damaged(const QString& what) const
     fail(XlsStatus::Damaged, what + QStringLiteral(" (damaged file)"));
 }
 
+// "sheet 'A' has no end record and runs into sheet 'B'", by the substreams' positions.
+QString ExtractSource::lostEnd(std::uint32_t start, std::uint32_t next) const
+{
+    QString sheet = QStringLiteral("a sheet"), into = QStringLiteral("the next substream");
+    for (const SheetInfo& s : wb_.sheets) {
+        if (s.offset == start)
+            sheet = QStringLiteral("sheet '%1'").arg(s.name);
+        if (s.offset == next)
+            into = QStringLiteral("sheet '%1'").arg(s.name);
+    }
+    return QStringLiteral("%1 has no end record and runs into %2").arg(sheet, into);
+}
+
 std::vector<SubRecord> ExtractSource::substream(std::uint32_t start) const
 {
     std::vector<SubRecord> recs;
@@ -38,8 +51,12 @@ std::vector<SubRecord> ExtractSource::substream(std::uint32_t start) const
             damaged(QStringLiteral("the sheet runs past the end of the Workbook stream"));
         if (!reader.data(RecordReader::Read::Keep))
             damaged(QStringLiteral("a record runs past the end of the Workbook stream"));
-        if (r.type == rt::Bof)
+        if (r.type == rt::Bof) {
+            // Only charts nest in a sheet: any other BOF means the sheet lost its end record.
+            if (depth > 0 && (r.size < 4 || rd16(data(r) + 2) != kBofChart))
+                damaged(lostEnd(start, r.pos));
             ++depth;
+        }
         recs.push_back({r, depth});
         if (r.type == rt::Eof && --depth <= 0)
             break;

@@ -24,7 +24,8 @@ public:
     const std::uint8_t* data(const RecRef& r) const { return data_ + r.dataPos(); }
 
     // The records of the substream that starts at start (a sheet with its embedded charts),
-    // loaded.
+    // loaded. A BOF inside that is not a chart's refuses the extraction (the sheet has lost its
+    // end record).
     std::vector<SubRecord> substream(std::uint32_t start) const;
 
     [[noreturn]] void fail(XlsStatus status, const QString& why) const;
@@ -32,6 +33,8 @@ public:
     [[noreturn]] void damaged(const QString& what) const;
 
 private:
+    QString lostEnd(std::uint32_t start, std::uint32_t next) const;
+
     const WorkbookData& wb_;
     int sheet_;
     const std::uint8_t* data_ = nullptr;

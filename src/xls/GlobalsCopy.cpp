@@ -8,8 +8,8 @@
 namespace bf::xls {
 
 namespace {
-// Globals records the one-sheet workbook must not carry: pivot caches (their streams are not
-// copied), the VBA project markers (the project is not copied), custom views of all sheets.
+// Globals records the one-sheet workbook must not carry: pivot cache records outside a cache
+// definition, the VBA project markers (the project is not copied), custom views of all sheets.
 bool isDroppedGlobalsRecord(std::uint16_t t)
 {
     switch (t) {
@@ -37,8 +37,9 @@ public:
         const auto& recs = src_.globals();
         for (std::size_t i = 0; i < recs.size(); ++i) {
             // A record with its CONTINUE records.
-            const std::size_t last = lastContinuation(recs, i, recs[i].type == rt::MsoDrawingGroup ? rt::MsoDrawingGroup : 0);
-            copy(i, last);
+            std::size_t last = lastContinuation(recs, i, recs[i].type == rt::MsoDrawingGroup ? rt::MsoDrawingGroup : 0);
+            if (!parts_.copyPivotCache(out_, i, &last))
+                copy(i, last);
             i = last;
         }
         return {boundSheetAt_, wroteSst_};
@@ -55,8 +56,7 @@ private:
             if (boundSheetAt_ == SIZE_MAX)
                 writeOwnSheetEntry();
         } else if (r.type == rt::Window1) {
-            if (!wroteWindow1_ && r.size >= 18)
-                writeWindow1(whole);
+            writeWindow1(whole, r.size);
         } else if (r.type == rt::RRTabId) {
             writeRRTabId(r);
         } else if (r.type == rt::Sst) {
@@ -91,17 +91,18 @@ private:
         }
     }
 
-    // One window, showing the first (and only) sheet.
+    // Every window shows the first (and only) sheet.
     template <class Whole>
-    void writeWindow1(const Whole& whole)
+    void writeWindow1(const Whole& whole, std::size_t size)
     {
         const std::size_t at = out_.size() + 4;
         whole();
+        if (size < 16)
+            return;
         std::uint8_t* w = out_.bytes.data() + at;
         wr16(w + 10, 0); // itabCur
         wr16(w + 12, 0); // itabFirst
         wr16(w + 14, 1); // ctabSel
-        wroteWindow1_ = true;
     }
 
     void writeRRTabId(const RecRef& r)
@@ -136,7 +137,6 @@ private:
     const ExtractSource& src_;
     const GlobalsParts& parts_;
     std::size_t boundSheetAt_ = SIZE_MAX;
-    bool wroteWindow1_ = false;
     bool wroteLinks_ = false;
     bool wroteSst_ = false;
 };

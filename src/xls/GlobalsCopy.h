@@ -1,7 +1,8 @@
 #pragma once
 // The new workbook's globals: the source's globals record by record, with the sheet list
-// reduced to the kept sheet, one window, the string table, link table, names and drawing group
-// rewritten, and what the one-sheet workbook must not carry left out.
+// reduced to the kept sheet, every window showing it, the string table, link table, names,
+// pivot caches and drawing group rewritten, and what the one-sheet workbook must not carry left
+// out.
 #include "xls/ByteIO.h"
 #include "xls/Drawing.h"
 #include "xls/ExtractSource.h"
@@ -13,6 +14,9 @@ namespace bf::xls {
 struct GlobalsParts {
     std::function<void(ByteSink&)> writeSst;            // the new string table
     std::function<void(ByteSink&)> writeLinksAndNames;  // the link table and the kept names
+    // When globals record i starts a pivot cache definition: writes what stays of it, sets the
+    // group's last record and returns true.
+    std::function<bool(ByteSink&, std::size_t i, std::size_t* last)> copyPivotCache;
     const SheetDrawings& drawings;
 };
 

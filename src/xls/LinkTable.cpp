@@ -73,38 +73,63 @@ bool LinkTable::reachesOtherSheets(const Xti& x, int kept) const
     return !(x.first == kept && x.last == kept);
 }
 
-bool LinkTable::needsSourceLink(int kept) const
+void LinkTable::chooseLinkedSheets(const std::set<std::uint16_t>& usedXtis, int kept, const QString& sourcePath)
 {
-    return std::any_of(xtis_.begin(), xtis_.end(), [&](const Xti& x) { return reachesOtherSheets(x, kept); });
+    usedXtis_ = usedXtis;
+    std::set<int> sheets;
+    for (std::uint16_t i : usedXtis) {
+        const Xti* x = xti(i);
+        if (!x || !reachesOtherSheets(*x, kept))
+            continue;
+        for (int s = std::min(x->first, x->last); s <= std::max(x->first, x->last); ++s)
+            sheets.insert(s);
+    }
+    linkedSheets_.assign(sheets.begin(), sheets.end());
+    pathTooLong_ = !linkedSheets_.empty() && encodeSourcePath(sourcePath).size() > 255;
 }
 
-// Where a source entry points in the new workbook.
-Xti LinkTable::mapped(const Xti& x, int kept, bool sourceLink) const
+std::uint16_t LinkTable::linkPosition(int sheet) const
+{
+    const auto it = std::lower_bound(linkedSheets_.begin(), linkedSheets_.end(), sheet);
+    return it != linkedSheets_.end() && *it == sheet ? static_cast<std::uint16_t>(it - linkedSheets_.begin()) : kXtiDeleted;
+}
+
+Xti LinkTable::mapped(const Xti& x, int kept) const
 {
     if (isSelf(x)) {
         if (x.first == kXtiWorkbook || x.first == kXtiDeleted || x.last == kXtiDeleted)
             return {0, x.first, x.last};
         if (x.first == kept && x.last == kept)
             return {0, 0, 0};
-        return {1, x.first, x.last};
+        if (!sourceLink())
+            return {0, kXtiDeleted, kXtiDeleted};
+        return {1, linkPosition(x.first), linkPosition(x.last)};
     }
     // Other supporting links keep their order after the self and source links.
-    std::uint16_t idx = sourceLink ? 2 : 1;
+    std::uint16_t idx = sourceLink() ? 2 : 1;
     for (std::size_t s = 0; s < supBooks_.size() && s < x.supBook; ++s)
         if (static_cast<int>(s) != selfSupBook_)
             ++idx;
     return {idx, x.first, x.last};
 }
 
-void LinkTable::write(ByteSink& out, const ExtractSource& src, bool sourceLink, const QString& sourcePath,
+void LinkTable::write(ByteSink& out, const ExtractSource& src, const QString& sourcePath,
+                      const std::vector<std::vector<std::uint8_t>>& names,
                       const std::function<void(ByteSink&)>& writeSourceCaches) const
 {
     std::uint8_t self[4];
     wr16(self, 1);
     wr16(self + 2, kSelfSupBook);
     out.record(rt::SupBook, self, 4);
-    if (sourceLink) {
-        out.record(rt::SupBook, sourceSupBook(src, sourcePath));
+    if (sourceLink()) {
+        // At most 2 + 258 + 65 bytes per sheet name: a record holds about 120 sheets.
+        std::vector<std::uint8_t> rec{static_cast<std::uint8_t>(linkedSheets_.size()), static_cast<std::uint8_t>(linkedSheets_.size() >> 8)};
+        appendUnicodeString(rec, encodeSourcePath(sourcePath), true);
+        for (int s : linkedSheets_)
+            appendUnicodeString(rec, src.sheets()[static_cast<std::size_t>(s)].name, true);
+        out.record(rt::SupBook, rec);
+        for (const auto& name : names)
+            out.record(rt::ExternName, name);
         writeSourceCaches(out);
     }
     for (std::size_t s = 0; s < supBooks_.size(); ++s) {
@@ -115,15 +140,18 @@ void LinkTable::write(ByteSink& out, const ExtractSource& src, bool sourceLink, 
             out.put(src.at(r.pos), 4 + r.size);
         }
     }
-    writeExternSheet(out, src.sheet(), sourceLink);
+    writeExternSheet(out, src.sheet());
 }
 
-void LinkTable::writeExternSheet(ByteSink& out, int kept, bool sourceLink) const
+void LinkTable::writeExternSheet(ByteSink& out, int kept) const
 {
     std::vector<std::uint8_t> es(2 + 6 * xtis_.size());
     wr16(es.data(), static_cast<std::uint16_t>(xtis_.size()));
     for (std::size_t i = 0; i < xtis_.size(); ++i) {
-        const Xti x = mapped(xtis_[i], kept, sourceLink);
+        // Entries nothing kept uses stay in place, so formulas keep their indexes, but name no
+        // sheet: the new workbook says nothing of the sheets it does not read.
+        const bool unused = !usedXtis_.count(static_cast<std::uint16_t>(i)) && reachesOtherSheets(xtis_[i], kept);
+        const Xti x = unused ? Xti{0, kXtiDeleted, kXtiDeleted} : mapped(xtis_[i], kept);
         wr16(es.data() + 2 + 6 * i, x.supBook);
         wr16(es.data() + 4 + 6 * i, x.first);
         wr16(es.data() + 6 + 6 * i, x.last);
@@ -141,24 +169,12 @@ void LinkTable::writeExternSheet(ByteSink& out, int kept, bool sourceLink) const
     }
 }
 
-std::vector<std::uint8_t> sourceSupBook(const ExtractSource& src, const QString& sourcePath)
+QString encodeSourcePath(const QString& sourcePath, const QString& sheet)
 {
-    // Absolute path in the link form: "same volume" root, components separated by 0x03.
-    const QString path = QFileInfo(sourcePath).absoluteFilePath();
-    const QString encoded = QStringLiteral("\x01\x02") + path.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QChar(0x03));
-    if (encoded.size() > 255)
-        src.fail(XlsStatus::CannotCopy,
-                 QStringLiteral("its formulas refer to other worksheets and the source path is longer than a link can hold"));
-    std::vector<std::uint8_t> rec;
-    const auto& sheets = src.sheets();
-    rec.push_back(static_cast<std::uint8_t>(sheets.size()));
-    rec.push_back(static_cast<std::uint8_t>(sheets.size() >> 8));
-    appendUnicodeString(rec, encoded, true);
-    for (const SheetInfo& s : sheets)
-        appendUnicodeString(rec, s.name, true);
-    if (rec.size() > kMaxRecordData)
-        src.fail(XlsStatus::CannotCopy, QStringLiteral("the link to the source workbook is too long"));
-    return rec;
+    QStringList parts = QFileInfo(sourcePath).absoluteFilePath().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (!sheet.isEmpty() && !parts.isEmpty())
+        parts.last() = QLatin1Char('[') + parts.last() + QLatin1Char(']') + sheet;
+    return QStringLiteral("\x01\x02") + parts.join(QChar(0x03));
 }
 
 } // namespace bf::xls

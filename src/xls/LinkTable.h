@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <vector>
 
 namespace bf::xls {
@@ -34,25 +35,37 @@ public:
     // Whether an entry names sheets of the source other than the kept one, which the new
     // workbook reaches through its link to the source.
     bool reachesOtherSheets(const Xti& x, int kept) const;
-    // Whether any entry does.
-    bool needsSourceLink(int kept) const;
 
-    // The new workbook's link table: its own link, the link to the source (followed by what
-    // writeSourceCaches writes) when needed, the other links, the reference table.
-    void write(ByteSink& out, const ExtractSource& src, bool sourceLink, const QString& sourcePath,
+    // Decides the link to the source: it names only the sheets the entries in use reach (with
+    // the sheets between the ends of a 3-D range), and is left out when none is reached or
+    // when the source path is longer than a link holds (then those entries name no sheet).
+    void chooseLinkedSheets(const std::set<std::uint16_t>& usedXtis, int kept, const QString& sourcePath);
+    bool sourceLink() const { return !linkedSheets_.empty() && !pathTooLong_; }
+    bool pathTooLong() const { return pathTooLong_; }
+    // A source sheet's place among the link's sheets; kXtiDeleted when it is not there.
+    std::uint16_t linkPosition(int sheet) const;
+    // Where a source entry points in the new workbook.
+    Xti mapped(const Xti& x, int kept) const;
+
+    // The new workbook's link table: its own link, the link to the source (its names, then
+    // what writeSourceCaches writes) when needed, the other links, the reference table.
+    void write(ByteSink& out, const ExtractSource& src, const QString& sourcePath, const std::vector<std::vector<std::uint8_t>>& names,
                const std::function<void(ByteSink&)>& writeSourceCaches) const;
 
 private:
-    Xti mapped(const Xti& x, int kept, bool sourceLink) const;
-    void writeExternSheet(ByteSink& out, int kept, bool sourceLink) const;
+    void writeExternSheet(ByteSink& out, int kept) const;
 
     std::vector<std::vector<std::size_t>> supBooks_; // globals record indexes of each block
     int selfSupBook_ = -1;
     std::vector<Xti> xtis_;
     bool hasExternSheet_ = false;
+    std::set<std::uint16_t> usedXtis_;
+    std::vector<int> linkedSheets_; // source sheets the link names, in source order
+    bool pathTooLong_ = false;
 };
 
-// The SUPBOOK record of a link to the source workbook at sourcePath with these sheets.
-std::vector<std::uint8_t> sourceSupBook(const ExtractSource& src, const QString& sourcePath);
+// The source workbook's absolute path as a link path ("\x01\x02", then the folders and the
+// file name separated by 0x03); with a sheet, the file name is bracketed and the sheet follows.
+QString encodeSourcePath(const QString& sourcePath, const QString& sheet = QString());
 
 } // namespace bf::xls

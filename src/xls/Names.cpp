@@ -3,6 +3,9 @@
 #include "xls/BiffString.h"
 #include "xls/RecordIds.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace bf::xls {
 
 void NameTable::read(const ExtractSource& src)
@@ -42,13 +45,14 @@ std::vector<std::uint32_t> NameTable::startingSet(const ExtractSource& src, cons
             work.push_back(static_cast<std::uint32_t>(i + 1));
         } else if (nm.itab == 0) {
             bool local = true;
-            walkFormula(src.at(nm.rgce), nm.cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
+            // A name whose formula cannot be read goes along only when something uses it.
+            local = walkFormula(src.at(nm.rgce), nm.cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
                 const Xti* x = links.xti(rd16(t + 1));
                 if (kind == TokenKind::Ref3d || kind == TokenKind::Area3d)
                     local = local && x && x->first == k && x->last == k;
                 else
                     local = false; // built on other names: kept only when something uses it
-            });
+            }) && local;
             if (local)
                 work.push_back(static_cast<std::uint32_t>(i + 1));
         }
@@ -58,6 +62,7 @@ std::vector<std::uint32_t> NameTable::startingSet(const ExtractSource& src, cons
 
 void NameTable::choose(const ExtractSource& src, const LinkTable& links, References& refs, const std::set<std::uint32_t>& used)
 {
+    src_ = &src;
     const std::size_t n = names_.size();
     const int k = src.sheet();
     std::vector<char> keep(n, 0);
@@ -70,11 +75,19 @@ void NameTable::choose(const ExtractSource& src, const LinkTable& links, Referen
         if (!seen.insert(idx).second || idx == 0 || idx > n)
             continue; // a dangling index stays dangling, as in the source
         const DefinedName& nm = names_[idx - 1];
+        if (!walkFormula(src.at(nm.rgce), nm.cce, [](TokenKind, const std::uint8_t*, bool) {}))
+            src.fail(XlsStatus::CannotCopy,
+                     QStringLiteral("it uses the name '%1', whose formula holds a token this engine does not know").arg(nm.name));
         if (nm.itab != 0 && nm.itab != k + 1) {
-            const int owner = nm.itab - 1;
-            const QString sheet = owner < static_cast<int>(src.sheets().size())
-                ? src.sheets()[static_cast<std::size_t>(owner)].name : QString::number(owner);
-            src.fail(XlsStatus::CannotCopy, QStringLiteral("it uses the name '%1' that belongs to worksheet '%2'").arg(nm.name, sheet));
+            if (refs.plainNames().count(idx)) {
+                const int owner = nm.itab - 1;
+                const QString sheet = owner < static_cast<int>(src.sheets().size())
+                    ? src.sheets()[static_cast<std::size_t>(owner)].name : QString::number(owner);
+                src.fail(XlsStatus::CannotCopy,
+                         QStringLiteral("it uses the name '%1' of worksheet '%2' without naming the sheet").arg(nm.name, sheet));
+            }
+            takeOtherSheetsName(idx, refs);
+            continue;
         }
         keep[idx - 1] = 1;
         std::set<std::uint32_t> found;
@@ -104,7 +117,73 @@ void NameTable::renumber(std::uint8_t* rgce, std::size_t cce, const LinkTable& l
         const std::uint32_t old = rd32(idx);
         if (old >= 1 && old < newName_.size() && newName_[old])
             wr32(idx, newName_[old]);
+        else if (kind == TokenKind::NameX && otherSheets_.count(old))
+            pointAtLink(t, old);
     });
+}
+
+// Another sheet's name: its formula's references join those the link caches; a name that
+// stands for more than one cell goes into the link as a name of that sheet.
+void NameTable::takeOtherSheetsName(std::uint32_t idx, References& refs)
+{
+    const DefinedName& nm = names_[idx - 1];
+    otherSheets_.insert(idx);
+    if (!standsForOneCell(nm))
+        linked_.push_back(idx);
+    std::set<std::uint32_t> ignored; // the names it is built on stay behind with it
+    refs.collect(src_->at(nm.rgce), nm.cce, nullptr, true, &ignored);
+}
+
+bool NameTable::standsForOneCell(const DefinedName& nm) const
+{
+    return nm.cce == 7 && ptg::base(src_->at(nm.rgce)[0]) == ptg::Ref3d;
+}
+
+// A token that reads another sheet's name: a one-cell name becomes that cell's reference (the
+// same size, and every reader evaluates it); any other reads the name the link carries.
+void NameTable::pointAtLink(std::uint8_t* t, std::uint32_t idx) const
+{
+    const DefinedName& nm = names_[idx - 1];
+    const std::uint8_t* f = src_->at(nm.rgce);
+    if (standsForOneCell(nm)) {
+        t[0] = static_cast<std::uint8_t>((t[0] & 0x60) | ptg::Ref3d);
+        std::memcpy(t + 1, f + 1, 6);
+        return;
+    }
+    const auto it = std::find(linked_.begin(), linked_.end(), idx);
+    wr32(t + 3, static_cast<std::uint32_t>(it - linked_.begin()) + 1);
+}
+
+// EXTERNNAME: flags, the sheet (1-based among the link's), reserved, the name, then its
+// formula when that is one reference (the form a name of another workbook may hold), else
+// #REF!.
+std::vector<std::vector<std::uint8_t>> NameTable::linkNames(const LinkTable& links) const
+{
+    std::vector<std::vector<std::uint8_t>> records;
+    for (std::uint32_t idx : linked_) {
+        const DefinedName& nm = names_[idx - 1];
+        const RecRef& r = src_->globals()[nm.rec];
+        const std::uint8_t* lbl = src_->data(r);
+        std::vector<std::uint8_t> rec(6, 0);
+        wr16(rec.data() + 2, static_cast<std::uint16_t>(links.linkPosition(nm.itab - 1) + 1));
+        rec.push_back(lbl[3]);                                        // cch
+        rec.insert(rec.end(), lbl + 14, src_->at(nm.rgce)); // flags and characters
+        std::vector<std::uint8_t> fmla{ptg::Err, 0x17};               // #REF!
+        const std::uint8_t* f = src_->at(nm.rgce);
+        const Xti* x = nm.cce == 11 && ptg::base(f[0]) == ptg::Area3d ? links.xti(rd16(f + 1)) : nullptr;
+        const Xti to = x ? links.mapped(*x, src_->sheet()) : Xti{};
+        if (x && to.supBook == 1) {
+            fmla = {ptg::Area3d, 0, 0, 0, 0};
+            wr16(fmla.data() + 1, to.first);
+            wr16(fmla.data() + 3, to.last);
+            fmla.insert(fmla.end(), f + 3, f + 11);
+        }
+        rec.push_back(static_cast<std::uint8_t>(fmla.size()));
+        rec.push_back(0);
+        rec.insert(rec.end(), fmla.begin(), fmla.end());
+        records.push_back(std::move(rec));
+    }
+    return records;
 }
 
 void NameTable::write(ByteSink& out, const ExtractSource& src, const LinkTable& links) const

@@ -25,19 +25,30 @@ public:
     void read(const ExtractSource& src);
 
     // Keeps the kept sheet's own names, the workbook names that refer to nothing outside it,
-    // and every name something kept uses (used: 1-based indexes the sheet's formulas use).
-    // A name of another sheet that is needed refuses the extraction.
+    // and every name something kept uses (used: 1-based indexes the sheet's formulas use). A
+    // name of another sheet that a formula reads as that sheet's name is read through the link
+    // to the source; one read without naming its sheet, or one whose formula cannot be read,
+    // refuses the extraction.
     void choose(const ExtractSource& src, const LinkTable& links, References& refs, const std::set<std::uint32_t>& used);
     // Rewrites the name indexes of a formula to the new numbers.
     void renumber(std::uint8_t* rgce, std::size_t cce, const LinkTable& links) const;
     // The kept Lbl records, renumbered.
     void write(ByteSink& out, const ExtractSource& src, const LinkTable& links) const;
+    // The other sheets' names the link to the source carries (EXTERNNAME records), in the order
+    // their indexes count.
+    std::vector<std::vector<std::uint8_t>> linkNames(const LinkTable& links) const;
 
 private:
     std::vector<std::uint32_t> startingSet(const ExtractSource& src, const LinkTable& links, std::vector<char>& keep) const;
+    void takeOtherSheetsName(std::uint32_t idx, References& refs);
+    void pointAtLink(std::uint8_t* token, std::uint32_t idx) const;
+    bool standsForOneCell(const DefinedName& nm) const;
 
+    const ExtractSource* src_ = nullptr;
     std::vector<DefinedName> names_;
     std::vector<std::uint32_t> newName_; // by 1-based source index; 0: dropped
+    std::set<std::uint32_t> otherSheets_; // names of other sheets the kept formulas read
+    std::vector<std::uint32_t> linked_;   // those the link carries as its names
 };
 
 } // namespace bf::xls

@@ -45,6 +45,7 @@ constexpr std::uint16_t SXTBRGIITM = 0x00D1;
 constexpr std::uint16_t SxTbpg = 0x00D2;
 constexpr std::uint16_t ObProj = 0x00D3;
 constexpr std::uint16_t SXStreamID = 0x00D5;
+constexpr std::uint16_t DbQuery = 0x00DC;
 constexpr std::uint16_t RString = 0x00D6;
 constexpr std::uint16_t DBCell = 0x00D7;
 constexpr std::uint16_t SXVS = 0x00E3;

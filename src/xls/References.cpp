@@ -38,9 +38,13 @@ void References::collect(const std::uint8_t* rgce, std::size_t cce, const Rect* 
     const bool ok = walkFormula(rgce, cce, [&](TokenKind kind, const std::uint8_t* t, bool isErr) {
         if (kind == TokenKind::Name) {
             names->insert(rd32(t + 1));
+            if (!inName)
+                plainNames_.insert(rd32(t + 1));
             return;
         }
         const Xti* x = links_.xti(rd16(t + 1));
+        if (x)
+            usedXtis_.insert(rd16(t + 1));
         if (kind == TokenKind::NameX) {
             if (x && links_.isSelf(*x))
                 names->insert(rd32(t + 3));
@@ -83,14 +87,14 @@ void References::addArea(TokenKind kind, const std::uint8_t* t, const Xti& x, co
 
 // Such a range can only point into the source workbook as an external 3-D reference, which
 // LibreOffice cannot evaluate.
-bool spansOtherSheets(const std::uint8_t* rgce, std::size_t cce, const LinkTable& links)
+bool spansOtherSheets(const std::uint8_t* rgce, std::size_t cce, const LinkTable& links, int kept)
 {
     bool spans = false;
     walkFormula(rgce, cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
-        if (kind != TokenKind::Ref3d && kind != TokenKind::Area3d)
+        const Xti* x = kind == TokenKind::Name ? nullptr : links.xti(rd16(t + 1));
+        if (!x || !links.isSelf(*x) || x->first >= kXtiWorkbook || x->last >= kXtiWorkbook)
             return;
-        const Xti* x = links.xti(rd16(t + 1));
-        if (x && links.isSelf(*x) && x->first < kXtiWorkbook && x->last < kXtiWorkbook && x->first != x->last)
+        if (x->first != x->last || (links.pathTooLong() && links.reachesOtherSheets(*x, kept)))
             spans = true;
     });
     return spans;

@@ -9,7 +9,7 @@
 namespace bf::xls {
 
 namespace {
-// Records of pivot views: dropped with the pivot caches they need (the cells stay).
+// Records of pivot views: dropped when their caches do not go along (the cells stay).
 bool isPivotSheetRecord(std::uint16_t t)
 {
     switch (t) {
@@ -23,23 +23,20 @@ bool isPivotSheetRecord(std::uint16_t t)
     }
 }
 
-// The records of a window group after its Window2.
-bool isWindowGroupRecord(std::uint16_t t) { return t == rt::PLV || t == rt::Scl || t == rt::Pane || t == rt::Selection; }
-
 constexpr std::uint16_t kWindowSelectedAndShown = 0x0600; // Window2 fSelected | fPaged
 constexpr std::uint16_t kFormulaShared = 0x0008;          // Formula flag: part of a shared formula
 } // namespace
 
 SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& records, const SheetStrings& strings,
-                     const LinkTable& links, const NameTable& names)
-    : src_(src), records_(records), strings_(strings), links_(links), names_(names)
+                     const LinkTable& links, const NameTable& names, const PivotCaches& pivots)
+    : src_(src), records_(records), strings_(strings), links_(links), names_(names), pivots_(pivots)
 {
     for (const auto& [r, depth] : records_) {
         if (depth != 1 || r.type != rt::ShrFmla || r.size < 10)
             continue;
         const std::uint8_t* d = src_.data(r);
         const std::size_t cce = rd16(d + 8);
-        if (10 + cce <= r.size && spansOtherSheets(d + 10, cce, links_))
+        if (10 + cce <= r.size && spansOtherSheets(d + 10, cce, links_, src_.sheet()))
             spanningShared_.insert({rd16(d), d[4]});
     }
 }
@@ -47,11 +44,9 @@ SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& rec
 void SheetCopy::write(ByteSink& out) const
 {
     const std::int64_t delta = std::int64_t(out.size()) - std::int64_t(src_.info().offset);
-    bool window2Done = false;
-    bool inExtraWindow = false; // the output keeps one Window1, so one WINDOW group per sheet
     for (std::size_t i = 0; i < records_.size(); ++i) {
         const auto& [r, depth] = records_[i];
-        if (depth == 1 && (isPivotSheetRecord(r.type) || skipsWindowRecord(r.type, window2Done, inExtraWindow))) {
+        if (depth == 1 && isPivotSheetRecord(r.type) && !pivots_.keepViews()) {
             i = lastContinuation(records_, i);
             continue;
         }
@@ -59,23 +54,12 @@ void SheetCopy::write(ByteSink& out) const
         out.put(src_.at(r.pos), 4 + r.size);
         std::uint8_t* d = out.bytes.data() + at + 4;
         if (depth == 1)
-            rewrite(d, i, delta, window2Done);
+            rewrite(d, i, delta);
         forEachFormulaToRewrite(d, r.type, r.size, depth, [&](std::uint8_t* rgce, std::size_t cce) { names_.renumber(rgce, cce, links_); });
     }
 }
 
-// A Window2 after the first starts a window group the output does not keep; PLV, Scl, Pane
-// and Selection records go with it.
-bool SheetCopy::skipsWindowRecord(std::uint16_t type, bool& window2Done, bool& inExtraWindow) const
-{
-    if (type == rt::Window2 && window2Done)
-        inExtraWindow = true;
-    else if (!isWindowGroupRecord(type))
-        inExtraWindow = false;
-    return inExtraWindow;
-}
-
-void SheetCopy::rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta, bool& window2Done) const
+void SheetCopy::rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta) const
 {
     const RecRef& r = records_[i].rec;
     switch (r.type) {
@@ -91,10 +75,13 @@ void SheetCopy::rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta, bool
         freezeIfSpanning(d, r.size, i);
         break;
     case rt::Window2:
-        if (!window2Done && r.size >= 2) {
+        // The one sheet is selected and shown in every window.
+        if (r.size >= 2)
             wr16(d, static_cast<std::uint16_t>(rd16(d) | kWindowSelectedAndShown));
-            window2Done = true;
-        }
+        break;
+    case rt::SxView:
+        if (r.size >= 16)
+            wr16(d + 14, pivots_.newIndex(rd16(d + 14)));
         break;
     default:
         break;
@@ -111,7 +98,7 @@ void SheetCopy::freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t 
     if (22 + cce != size)
         return; // extra array data follows; left as it is
     std::uint8_t* rgce = d + 22;
-    bool spans = spansOtherSheets(rgce, cce, links_);
+    bool spans = spansOtherSheets(rgce, cce, links_, src_.sheet());
     if (!spans && cce == 5 && rgce[0] == ptg::Exp)
         spans = spanningShared_.count({rd16(rgce + 1), rd16(rgce + 3)}) > 0;
     if (!spans)

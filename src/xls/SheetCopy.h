@@ -1,11 +1,13 @@
 #pragma once
 // The kept sheet's substream, copied after the new globals: stream positions moved, text cells
-// pointed into the new string table, name indexes renumbered, one window, no pivot views, and
+// pointed into the new string table, name indexes renumbered, the sheet selected in every
+// window, pivot views pointed at their caches' new numbers (or left out with their caches), and
 // formulas that read a 3-D range over other sheets frozen to their stored results.
 #include "xls/ByteIO.h"
 #include "xls/ExtractSource.h"
 #include "xls/LinkTable.h"
 #include "xls/Names.h"
+#include "xls/PivotCaches.h"
 #include "xls/Sst.h"
 
 #include <set>
@@ -17,13 +19,12 @@ namespace bf::xls {
 class SheetCopy {
 public:
     SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& records, const SheetStrings& strings,
-              const LinkTable& links, const NameTable& names);
+              const LinkTable& links, const NameTable& names, const PivotCaches& pivots);
     // Appends the sheet at the end of out.
     void write(ByteSink& out) const;
 
 private:
-    bool skipsWindowRecord(std::uint16_t type, bool& window2Seen, bool& inExtraWindow) const;
-    void rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta, bool& window2Done) const;
+    void rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta) const;
     void freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t index) const;
     std::vector<std::uint8_t> resultTokens(const std::uint8_t* val, std::size_t index) const;
 
@@ -32,6 +33,7 @@ private:
     const SheetStrings& strings_;
     const LinkTable& links_;
     const NameTable& names_;
+    const PivotCaches& pivots_;
     std::set<std::pair<std::uint16_t, std::uint16_t>> spanningShared_; // anchors of such shared formulas
 };
 

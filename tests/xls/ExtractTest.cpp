@@ -258,9 +258,9 @@ TEST(Extraction, FormulasOverOtherSheetsShowTheSourceValuesInLibreOffice)
 
 TEST(Extraction, WindowAndSheetListOfAHandBuiltWorkbook)
 {
-    // Two Window1 records (two windows on the workbook) and a hidden third sheet: the output
-    // keeps one window, pointing at its one sheet, shows the sheet, and keeps one WINDOW
-    // group in the sheet to match.
+    // Two Window1 records (two windows on the workbook) and a hidden third sheet with a WINDOW
+    // group for each: the output keeps both windows, each pointing at its one sheet, shows the
+    // sheet, and keeps both groups, the sheet selected in each.
     std::vector<std::uint8_t> window1(18, 0);
     wr16(window1.data() + 10, 2); // itabCur
     wr16(window1.data() + 14, 3); // ctabSel
@@ -295,8 +295,8 @@ TEST(Extraction, WindowAndSheetListOfAHandBuiltWorkbook)
         }
         selections += type == 0x001D;
     }
-    EXPECT_EQ(window1s, 1);
-    EXPECT_EQ(window2s, 1);
+    EXPECT_EQ(window1s, 2);
+    EXPECT_EQ(window2s, 2);
     EXPECT_EQ(selections, 1);
 }
 

@@ -20,3 +20,9 @@ add_test(NAME xls_fidelity
 set_tests_properties(xls_fidelity PROPERTIES LABELS "fidelity" TIMEOUT 1200 RUN_SERIAL TRUE
                      ENVIRONMENT "${TEST_ENV}")
 # ---- end of the fidelity block ----
+
+# Workbooks of the kinds the engine once failed on, made by the test (xlwt, raw records, the
+# office through python3-uno), split by the command-line tool and checked by xlrd and the office.
+add_test(NAME xls_engine_cases
+         COMMAND "${PYTHON_FOR_TESTS}" "${CMAKE_CURRENT_LIST_DIR}/engine_cases.py" --app "${_fidelity_app}")
+set_tests_properties(xls_engine_cases PROPERTIES LABELS "xls" TIMEOUT 600 ENVIRONMENT "${TEST_ENV}")

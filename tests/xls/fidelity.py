@@ -346,6 +346,10 @@ def cell_name(r, c):
     return '%s%d' % (name, r + 1)
 
 
+# The longest text a cached value of a link to another workbook holds.
+MAX_CACHED_TEXT = 255
+
+
 def shows_stored_value(text, sheet, r, c):
     """Whether LibreOffice's CSV text for a cell is the value the workbook stores in it."""
     import xlrd
@@ -532,7 +536,9 @@ def main():
     for s in extracted:
         key = (s[0], s[1])
         src_csv = lo_src.get(s[2], {}).get(s[3])
-        out_map = lo_out.get(s[4], {})
+        # A pivot table whose source range lies in another workbook gets a hidden sheet of the
+        # office's own making for its cache (DPCache...): not a sheet of the output.
+        out_map = {k: v for k, v in lo_out.get(s[4], {}).items() if k == s[3] or not k.startswith('DPCache')}
         if src_csv is None:
             problems.setdefault(key, []).append('LibreOffice exported no CSV for the source sheet')
             continue
@@ -575,11 +581,13 @@ def main():
                 sheet = book.sheet_by_name(s[3]) if book is not None else None
             except xlrd.XLRDError:
                 sheet = None
-            real, moved, stored = [], [], []
+            real, moved, stored, cut = [], [], [], []
             for r, c, at, bt in d:
                 if any((alt[r][c] if r < len(alt) and c < len(alt[r]) else '') != at
                        for alt in alternatives):
                     moved.append(cell_name(r, c))
+                elif len(at) > MAX_CACHED_TEXT and bt == at[:MAX_CACHED_TEXT]:
+                    cut.append(cell_name(r, c))
                 elif shows_stored_value(bt, sheet, r, c):
                     stored.append(cell_name(r, c))
                 else:
@@ -596,6 +604,9 @@ def main():
             if stored:
                 notes.append('%d cells show the stored value, LibreOffice recalculates the source '
                              'differently (%s)' % (len(stored), ' '.join(stored[:6])))
+            if cut:
+                notes.append('%d cells read a text of another sheet longer than the %d characters '
+                             'a cached value of the link holds (%s)' % (len(cut), MAX_CACHED_TEXT, ' '.join(cut[:6])))
             if notes:
                 accepted[key] = notes
 

@@ -216,8 +216,10 @@ NativeApplication::NativeApplication(const platform::Seams& seams)
 
 NativeApplication::~NativeApplication()
 {
-    // Handles kept by callers see a quit application from now on.
-    for (const auto& wb : state_->open)
+    // Handles kept by callers see a quit application from now on. Closing takes a workbook off
+    // the list, so the loop runs over a copy of it.
+    const auto open = state_->open;
+    for (const auto& wb : open)
         wb->Close(false);
     state_->quit = true;
 }
