@@ -1,6 +1,7 @@
 #include "xls/XlsWorkbook.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "core/Error.h"
 #include "xls/Cfb.h"
 #include "xls/Globals.h"
@@ -8,9 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
+#include <optional>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -63,15 +64,19 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString& path)
         throw Error(err::FileNotFound, QStringLiteral("'%1' was not found").arg(path));
     if (info.isDir())
         wb->fail(QStringLiteral("it is a folder, not a workbook"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        wb->fail(QStringLiteral("the file cannot be read (%1)").arg(file.errorString()));
-    const QByteArray head = file.read(512);
-    file.close();
+    // A FIFO or a device under a workbook's name is refused at once, never waited on.
+    std::optional<platform::InputFile> file;
+    try {
+        file.emplace(path);
+    } catch (const Error& e) {
+        wb->fail(e.description());
+    }
+    const QByteArray head = file->readHead(512);
     if (!head.startsWith("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"))
         wb->fail(kNotExcel + sniffNonCompound(head));
     QString reason;
-    wb->cfb_ = CfbFile::openPath(path, &reason);
+    // The container is read from the very file checked above.
+    wb->cfb_ = CfbFile::openPath(file->descriptorPath(), &reason);
     if (!wb->cfb_)
         wb->fail(QStringLiteral("the file is damaged (%1)").arg(reason));
     return finishOpen(std::move(wb));
@@ -277,39 +282,13 @@ void writeNewFile(const QString& target, const QByteArray& bytes, bool replace, 
     const QString folder = info.absolutePath();
     if (!QFileInfo(folder).isDir())
         throw Error(err::PathNotFound, QStringLiteral("the folder of '%1' does not exist").arg(target));
-    QString error;
-    if (replace) {
-        // The bytes go to a temporary file in the target's folder that is renamed when complete.
-        if (!platform::writeFileAtomically(target, bytes, &error, fault))
-            throw Error(err::PathFileAccessError, QStringLiteral("'%1' could not be written: %2").arg(target, error));
+    platform::WriteFailure failure;
+    const auto mode = replace ? platform::WriteMode::Replace : platform::WriteMode::NewFile;
+    if (platform::writeWholeFile(target, bytes, mode, fault, &failure))
         return;
-    }
-    // A complete temporary file under a private name is linked to the target name, which fails
-    // when a file of that name appeared meanwhile: an existing file is never replaced, even by
-    // a race with another writer.
-    const QString temp = QStringLiteral("%1/.%2.%3.part")
-                             .arg(folder, info.fileName(), QString::number(QRandomGenerator::global()->generate64(), 36));
-    // No wait for the disk per file: a split writes hundreds of them, and the link below puts a
-    // file under its real name only once all of it was written.
-    if (!platform::writeFreshFile(temp, bytes, &error, fault)) {
-        QFile::remove(temp);
-        throw Error(err::PathFileAccessError, QStringLiteral("'%1' could not be written: %2").arg(target, error));
-    }
-    const QByteArray from = QFile::encodeName(temp), to = QFile::encodeName(target);
-    if (::link(from.constData(), to.constData()) == 0) {
-        QFile::remove(temp);
-        return;
-    }
-    const int why = errno;
-    if (why == EEXIST) {
-        QFile::remove(temp);
+    if (failure.code == EEXIST && !replace)
         throw Error(err::FileAlreadyExists, QStringLiteral("'%1' already exists").arg(target));
-    }
-    // A file system without hard links: a rename, after the check above.
-    if (QFileInfo::exists(target) || std::rename(from.constData(), to.constData()) != 0) {
-        QFile::remove(temp);
-        throw Error(err::PathFileAccessError, QStringLiteral("'%1' could not be written: %2").arg(target, QString::fromLocal8Bit(std::strerror(why))));
-    }
+    throw Error(err::PathFileAccessError, QStringLiteral("'%1' could not be written: %2").arg(target, failure.reason));
 }
 
 void extractWorksheetToFile(const QString& source, const QString& sheetName, const QString& target)
