@@ -133,7 +133,8 @@ TEST(SplitCommandLine, DefaultOutputIsTheCurrentDirectoryAndHelpDocumentsTheRun)
                                     QStringList{QStringLiteral("-o"), QStringLiteral("."), QStringLiteral("--help")}}) {
         o = runTool(args, here.path());
         EXPECT_EQ(o.exitCode, 0);
-        EXPECT_TRUE(o.out.contains(QStringLiteral("[-o FOLDER] WORKBOOK|FOLDER...")));
+        EXPECT_TRUE(o.out.contains(QStringLiteral("[-o FOLDER] [--keep-going] WORKBOOK|FOLDER...")));
+        EXPECT_EQ(o.out.contains(QStringLiteral("a line feed \\n")), args.size() == 1); // the --list escapes
         EXPECT_TRUE(o.out.contains(QStringLiteral("Exit status: 0")));
     }
     // A wrong command line: 2, and nothing is written.

@@ -318,7 +318,7 @@ TEST(SplitRunFailures, NamesThatWouldLeaveTheRunFolderAreRefusedBeforeTheSave)
 
     // Nothing left once the last four characters go: the row fails with one report and the run
     // stops; nothing is written into the run folder itself.
-    for (const QString name : {QStringLiteral(".xls"), QStringLiteral("xls"), QStringLiteral("axls")}) {
+    for (const QString& name : {QStringLiteral(".xls"), QStringLiteral("xls"), QStringLiteral("axls")}) {
         Fixture g;
         g.app.addWorkbook("/data/" + name, {"S"});
         g.app.addWorkbook(QStringLiteral("/data/Good.xls"), {"S"});
