@@ -219,9 +219,10 @@ NativeApplication::NativeApplication(const platform::Seams& seams)
 
 NativeApplication::~NativeApplication()
 {
-    // Handles kept by callers see a quit application from now on.
-    for (const auto& wb : state_->open)
-        wb->Close(false);
+    // Handles kept by callers see a quit application from now on. Each Close takes its workbook
+    // out of the list, so the list is not walked by an iterator.
+    while (!state_->open.empty())
+        state_->open.back()->Close(false);
     state_->quit = true;
 }
 
