@@ -27,7 +27,7 @@ namespace {
 const char* const kRunModeHelp =
     "\n"
     "Splitting (any other command line):\n"
-    "  brakenfold-split [--backend native|calc] [-o FOLDER] WORKBOOK|FOLDER...\n"
+    "  brakenfold-split [--backend native|calc] [-o FOLDER] [--keep-going] WORKBOOK|FOLDER...\n"
     "      Splits workbooks into one workbook per worksheet, as the window's Split command\n"
     "      does. Each WORKBOOK (a file whose name ends in xls) and every .xls file directly in\n"
     "      each FOLDER is listed as Add File and Add Folder list it: a workbook already listed\n"
@@ -37,9 +37,11 @@ const char* const kRunModeHelp =
     "      SHEET_Splitted_at_STAMP.xls. Existing files are never replaced.\n"
     "      Progress is shown on standard error when it is a terminal; reports go to standard\n"
     "      error; the last line on standard output is the run folder.\n"
-    "      Exit status: 0 every input was listed and split; 1 the run failed (its report is\n"
-    "      on standard error); 2 the run completed but an input could not be listed, or a\n"
-    "      wrong command line.\n";
+    "      The run stops at the first worksheet that fails, as the window's does. With\n"
+    "      --keep-going it goes on with the next one, and lists every failure at the end.\n"
+    "      Exit status: 0 every input was listed and split; 1 the run failed or, with\n"
+    "      --keep-going, a worksheet failed (the reports are on standard error); 2 the run\n"
+    "      completed but an input could not be listed, or a wrong command line.\n";
 
 const char* const kProgram = "brakenfold-split";
 
@@ -54,6 +56,7 @@ struct CommandLine {
     QString outputFolder = QStringLiteral(".");
     QStringList inputs;
     bool help = false;
+    bool keepGoing = false;
 };
 
 // Returns an error text, or "" when the command line is good.
@@ -68,6 +71,8 @@ QString parse(int argc, char** argv, CommandLine& cl)
             optionsEnded = true;
         } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             cl.help = true;
+        } else if (a == QLatin1String("--keep-going")) {
+            cl.keepGoing = true;
         } else if (a == QLatin1String("-o") || a == QLatin1String("--backend")) {
             if (i + 1 >= argc)
                 return a + QStringLiteral(" needs a value");
@@ -159,7 +164,9 @@ int runMode(const automation::Backends& backends, int argc, char** argv)
         everyInputListed = listInput(context, rows, terminal.messageBox, input) && everyInputListed;
 
     TerminalSplitView view(rows, ::isatty(STDERR_FILENO) == 1);
-    const QString runFolder = split::RunSplit(context, rows, view);
+    split::KeepGoing keepGoing;
+    const QString runFolder =
+        split::RunSplit(context, rows, view, QStringLiteral("mnuSplit_Click"), cl.keepGoing ? &keepGoing : nullptr);
 
     // What a failed run left open is closed here, as the window does at exit.
     try {
@@ -172,6 +179,8 @@ int runMode(const automation::Backends& backends, int argc, char** argv)
         return 1;
     std::printf("%s\n", runFolder.toLocal8Bit().constData());
     std::fflush(stdout);
+    if (keepGoing.failedRows > 0)
+        return 1;
     return everyInputListed ? 0 : 2;
 }
 

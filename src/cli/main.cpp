@@ -5,6 +5,7 @@
 #include "automation/BackendPlugin.h"
 #include "automation/SpreadsheetApplication.h"
 #include "cli/RunMode.h"
+#include "cli/TerminalText.h"
 #include "core/Error.h"
 #include "platform/Seams.h"
 
@@ -21,6 +22,8 @@ const char* const kHelp =
     "  brakenfold-split [--backend native|calc] --list WORKBOOK...\n"
     "      Prints one line per worksheet: the workbook path, a tab, the worksheet name.\n"
     "      Worksheets only (no chart, macro or dialog sheets), hidden ones included.\n"
+    "      In both fields a backslash is written \\\\, a tab \\t, a line feed \\n, a carriage\n"
+    "      return \\r and any other control character \\xHH, so each line is one worksheet.\n"
     "  brakenfold-split [--backend native|calc] --extract WORKBOOK WORKSHEET OUTPUT.xls\n"
     "      Writes worksheet WORKSHEET of WORKBOOK as a new workbook OUTPUT.xls holding only\n"
     "      that sheet. An existing OUTPUT.xls is never replaced.\n"
@@ -63,7 +66,7 @@ int list(bf::automation::SpreadsheetApplication& app, int argc, char** argv, int
             auto wb = app.workbooks().Open(path);
             QString lines;
             for (const auto& ws : wb->Worksheets())
-                lines += path + '\t' + ws->Name() + '\n';
+                lines += bf::cli::escapedField(path) + '\t' + bf::cli::escapedField(ws->Name()) + '\n';
             wb->Close(false);
             printOut(lines);
             std::fflush(stdout);

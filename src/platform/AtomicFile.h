@@ -1,22 +1,37 @@
 #pragma once
-// Replaces a file as a whole: the bytes go to a temporary file in the same folder, which is
-// renamed over the target only when everything was written, so a failure leaves the old file
-// as it was and no half-written file behind. The target's permission bits are kept.
+// Writes a file as a whole through a temporary file in the same folder, so no reader ever sees
+// it half-written. The temporary name is short and of fixed length (".bf-" and six characters),
+// so every name the file system allows can be written. Every write is checked; on any failure
+// the temporary file is removed, an existing file stays as it was, and the system's reason is
+// handed back.
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 
 namespace bf::platform {
-// A stand-in for a failing disk, for tests: the write fails once this many bytes were written.
+
+// A stand-in for a full disk, for tests: once this many bytes went to a file, its writes fail
+// with ENOSPC.
 struct WriteFault {
     qint64 afterBytes = -1; // negative: no fault
-    bool cuts(qint64 size) const { return afterBytes >= 0 && afterBytes < size; }
 };
 
-// False with a reason in *error on any failure.
-bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error, WriteFault fault = {});
+enum class WriteMode {
+    // The file must not exist; it is linked into place, so one that appears meanwhile is never
+    // replaced. Not synced to the disk: a split writes hundreds of files.
+    NewFile,
+    // Replaces the file (or makes it), keeping its permission bits; the data is synced to the
+    // disk before the temporary file takes the name.
+    Replace,
+};
 
-// Writes a file that must not exist yet, without waiting for the disk: for a temporary file that
-// is linked into place under its real name once it is complete. A failure removes it again.
-bool writeFreshFile(const QString& path, const QByteArray& data, QString* error, WriteFault fault = {});
+struct WriteFailure {
+    int code = 0;   // errno; EEXIST when a NewFile target exists
+    QString reason; // the system's words for it ("No space left on device")
+};
+
+// True when path holds data; false with *failure filled otherwise.
+bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode, const WriteFault& fault,
+                    WriteFailure* failure);
+
 } // namespace bf::platform

@@ -46,4 +46,17 @@ QString GetWorkbookShortName(const platform::Seams& seams, const QString& inputN
     return shortName;
 }
 
+QString WorkbookFolders::nameFor(const QString& workbookPath, const QString& shortName)
+{
+    const auto known = byWorkbook_.constFind(workbookPath);
+    if (known != byWorkbook_.constEnd())
+        return *known;
+    QString name = shortName;
+    for (int n = 2; taken_.contains(name); ++n)
+        name = QStringLiteral("%1 (%2)").arg(shortName).arg(n);
+    taken_.insert(name);
+    byWorkbook_.insert(workbookPath, name);
+    return name;
+}
+
 } // namespace bf::split

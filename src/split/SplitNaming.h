@@ -4,6 +4,8 @@
 #include "startup/AppContext.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QSet>
 #include <QString>
 
 namespace bf::split {
@@ -23,5 +25,17 @@ QString GetWorkbookShortName(const platform::Seams& seams, const QString& inputN
 
 // The time stamp of one moment, without the report (GetNowString's arithmetic).
 QString timeStampOf(const QDateTime& moment);
+
+// One folder per source workbook in a run folder: its short name, and for the next workbook of
+// the same short name "name (2)", then "name (3)", and so on. A workbook keeps its folder for the
+// whole run, also when its rows are not adjacent.
+class WorkbookFolders {
+public:
+    QString nameFor(const QString& workbookPath, const QString& shortName);
+
+private:
+    QHash<QString, QString> byWorkbook_;
+    QSet<QString> taken_;
+};
 
 } // namespace bf::split

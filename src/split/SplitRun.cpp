@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <cerrno>
 #include <cstring>
@@ -103,7 +104,19 @@ std::shared_ptr<automation::Workbook> activeWorkbook(automation::SpreadsheetAppl
 struct RunFolder {
     QString path; // "" when the run ended before it had one (a message was shown)
     QString stamp;
+    WorkbookFolders folders;
 };
+
+// A workbook whose name is no longer than the four characters dropped would write into the run
+// folder itself, among the other workbooks' folders.
+void refuseNameWithoutShortName(const QString& workbookName)
+{
+    if (workbookName.size() <= 4)
+        throw Error(err::InvalidProcedureCall,
+                    QStringLiteral("the workbook \"%1\" cannot have a folder of its own in the run folder: "
+                                   "nothing of its name is left once its last four characters are dropped")
+                        .arg(workbookName));
+}
 
 // The caption, the checks, the time stamp and the run folder, created.
 RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view)
@@ -127,8 +140,7 @@ RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitV
 
 // Writes row i's worksheet into its workbook's folder under the run folder. Consecutive rows of
 // one workbook keep it open; the comparison of paths counts letter case.
-void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, const QString& outputFolder,
-              const QString& stamp)
+void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, RunFolder& run)
 {
     automation::SpreadsheetApplication& app = context.spreadsheet();
     const QString workbookPath = rows.sourceFileName(i);
@@ -142,9 +154,11 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, const 
     }
 
     const QString workbookName = source->Name();
+    refuseNameWithoutShortName(workbookName);
     const QString shortName = GetWorkbookShortName(context.seams, workbookName);
     refuseUnsafeWorkbookFolder(shortName, workbookName);
-    const QString workbookFolder = AppendBackslash(AppendBackslash(outputFolder) + shortName);
+    const QString folderName = run.folders.nameFor(source->FullName(), shortName);
+    const QString workbookFolder = AppendBackslash(AppendBackslash(run.path) + folderName);
     if (!folderExists(workbookFolder))
         createFolder(workbookFolder);
 
@@ -152,17 +166,30 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, const 
     refuseUnsafeWorksheetName(sheetName);
     source->WorksheetByName(sheetName)->Copy();
     auto copy = activeWorkbook(app);
-    copy->SaveAs(workbookFolder + sheetName + kSplittedAt + stamp + kOutputExtension);
+    copy->SaveAs(workbookFolder + sheetName + kSplittedAt + run.stamp + kOutputExtension);
     copy->Close(false);
 }
 
-// The end of a completed run, once the workbooks are closed: the window idle, the run folder shown.
-void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& outputFolder)
+// A failed row of a run that goes on, as the closing list names it.
+QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& failure)
+{
+    const ErrorInfo info = errorInfoOf(failure);
+    return QStringLiteral("%1: %2: Err %3: %4").arg(rows.sourceFileName(i), rows.worksheetName(i)).arg(info.number).arg(info.description);
+}
+
+// The end of a completed run, once the workbooks are closed: the window idle, the run folder
+// shown. A run that went on after failures lists them instead of saying it is complete.
+void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& outputFolder,
+               const QStringList& failures)
 {
     RestoreControlStateAfterSplit(context, view);
     SetCurrentListItem(context.seams, rows, 1);
     view.repaintNow();
-    context.seams.msgBox(QStringLiteral("Mission complete!"));
+    if (failures.isEmpty())
+        context.seams.msgBox(QStringLiteral("Mission complete!"));
+    else
+        context.seams.msgBox(QStringLiteral("%1 of %2 worksheets could not be split:\r\n").arg(failures.size()).arg(rows.rowCount()) +
+                             failures.join(QStringLiteral("\r\n")));
 
     platform::ShellSeam* shell = context.seams.shell;
     if (!shell || !shell->openFolder(outputFolder))
@@ -172,11 +199,12 @@ void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& v
 
 } // namespace
 
-QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& procName)
+QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& procName,
+                 KeepGoing* keepGoing)
 {
     bool inSplitState = false;
     try {
-        const RunFolder run = prepareRun(context, rows, view);
+        RunFolder run = prepareRun(context, rows, view);
         if (run.path.isEmpty())
             return QString();
 
@@ -185,8 +213,17 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         view.repaintNow();
 
         const std::int16_t count = rowCountOf(rows);
+        QStringList failures;
         for (int i = 1; i <= count; ++i) {
-            splitRow(context, rows, i, run.path, run.stamp);
+            try {
+                splitRow(context, rows, i, run);
+            } catch (...) {
+                if (!keepGoing)
+                    throw;
+                showProcedureError(context.seams, procName, std::current_exception());
+                failures << failureLine(rows, i, std::current_exception());
+                keepGoing->failedRows = static_cast<int>(failures.size());
+            }
             SetCurrentListItem(context.seams, rows, static_cast<std::int16_t>(i));
             view.setProgressValue(2.0f * static_cast<float>(i));
             view.repaintNow();
@@ -195,7 +232,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         if (app.workbooks().Count() > 0)
             app.workbooks().Close();
         inSplitState = false;
-        finishRun(context, rows, view, run.path);
+        finishRun(context, rows, view, run.path, failures);
         return run.path;
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();

@@ -9,10 +9,17 @@
 
 namespace bf::split {
 
+// Asked for by the command line: a failed row is reported and the run goes on with the next one;
+// at the end every failure is listed in place of "Mission complete!" and counted here.
+struct KeepGoing {
+    int failedRows = 0;
+};
+
 // mnuSplit_Click's work, from the caption refresh to opening the run folder. Traps every failure
-// and shows the report naming procName ("mnuSplit_Click" from the window). Returns the run folder
-// when the run completed, "" when it ended early (a message or a report was shown).
+// and shows the report naming procName ("mnuSplit_Click" from the window); without keepGoing the
+// first failure ends the run. Returns the run folder when the run went through to its end, "" when
+// it ended early (a message or a report was shown).
 QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view,
-                 const QString& procName = QStringLiteral("mnuSplit_Click"));
+                 const QString& procName = QStringLiteral("mnuSplit_Click"), KeepGoing* keepGoing = nullptr);
 
 } // namespace bf::split

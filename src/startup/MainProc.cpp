@@ -24,15 +24,28 @@ void closeAndQuit(automation::SpreadsheetApplication& app)
     app.Quit();
 }
 
+// A Boolean the start needs; Error 13 naming the key and the file when it is missing or no
+// Boolean.
+bool requiredBoolean(const clsSetting& store, const QString& key)
+{
+    QString text;
+    if (store.GetSetting(key, text) != clsSetting::kDone)
+        throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: the key \"%1\" is missing from %2")
+                                           .arg(key, store.filePath()));
+    try {
+        return CBool(text);
+    } catch (const Error&) {
+        throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: the value \"%1\" of the key \"%2\" in %3 is no "
+                                                      "Boolean (1 or 0)")
+                                           .arg(text, key, store.filePath()));
+    }
+}
+
 void applyDisplaySettings(const AppContext& context)
 {
-    QString displayExcel;
-    QString displayAlerts;
     automation::SpreadsheetApplication& app = context.spreadsheet();
-    context.store().GetSetting(QStringLiteral("DisplayExcel"), displayExcel);
-    app.setVisible(CBool(displayExcel));
-    context.store().GetSetting(QStringLiteral("DisplayExcelAlerts"), displayAlerts);
-    app.setDisplayAlerts(CBool(displayAlerts));
+    app.setVisible(requiredBoolean(context.store(), QStringLiteral("DisplayExcel")));
+    app.setDisplayAlerts(requiredBoolean(context.store(), QStringLiteral("DisplayExcelAlerts")));
     app.setScreenUpdating(true);
     app.setAskToUpdateLinks(false);
 }

@@ -1,6 +1,7 @@
 #include "startup/clsSetting.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/InputFile.h"
 #include "core/Error.h"
 
 #include <QDir>
@@ -8,19 +9,6 @@
 #include <QFileInfo>
 
 namespace bf {
-
-namespace {
-const char16_t kEquals = u'=';
-
-void appendUtf16Le(QByteArray& out, const QString& text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        out.append(static_cast<char>(u & 0xFF));
-        out.append(static_cast<char>(u >> 8));
-    }
-}
-} // namespace
 
 clsSetting::clsSetting(const QString& filePath, const platform::Seams& seams, const QString& writePath)
     : filePath_(filePath), writePath_(writePath.isEmpty() ? filePath : writePath), seams_(seams)
@@ -39,89 +27,48 @@ clsSetting::~clsSetting()
     }
 }
 
-int clsSetting::indexOf(const QString& key) const
+clsSetting::Entry* clsSetting::find(const QString& key)
 {
-    for (std::size_t i = 0; i < table_.size(); ++i)
-        if (table_[i].first == key)
-            return static_cast<int>(i);
-    return -1;
+    const auto it = index_.constFind(key);
+    return it == index_.constEnd() ? nullptr : &table_[*it];
 }
 
 std::int32_t clsSetting::GetSetting(const QString& KeyName, QString& retValue) const
 {
-    const int i = indexOf(KeyName);
-    if (i < 0)
+    const auto it = index_.constFind(KeyName);
+    if (it == index_.constEnd())
         return kKeyMissing;
-    retValue = table_[static_cast<std::size_t>(i)].second;
+    retValue = table_[*it].value;
     return kDone;
 }
 
 std::int32_t clsSetting::SetSetting(const QString& KeyName, const QString& value)
 {
-    const int i = indexOf(KeyName);
-    if (i < 0)
+    Entry* entry = find(KeyName);
+    if (!entry)
         return kKeyMissing;
-    table_[static_cast<std::size_t>(i)].second = value;
+    entry->value = value;
+    entry->changed = true;
     return kDone;
 }
 
 std::int32_t clsSetting::ReadConfigFile(const QString& path)
 {
-    QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        throw Error(err::FileNotFound, standardDescription(err::FileNotFound));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(err::PermissionDenied, standardDescription(err::PermissionDenied));
-    const QByteArray bytes = file.readAll();
-
-    // UTF-16LE units; a leading byte-order mark is skipped. An odd last byte is no character.
-    qsizetype pos = 0;
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE)
-        pos = 2;
-    const qsizetype end = bytes.size() - (bytes.size() - pos) % 2;
-    auto unitAt = [&](qsizetype p) {
-        return static_cast<char16_t>(static_cast<unsigned char>(bytes[p]) |
-                                     (static_cast<unsigned char>(bytes[p + 1]) << 8));
-    };
-
-    while (pos < end) {
-        const qsizetype lineStart = pos;
-        QString line;
-        bool ended = false;
-        while (pos < end) {
-            const char16_t u = unitAt(pos);
-            if (u == u'\n') { // a lone line feed also ends a line
-                pos += 2;
-                ended = true;
-                break;
-            }
-            if (u == u'\r' && pos + 2 < end && unitAt(pos + 2) == u'\n') {
-                pos += 4;
-                ended = true;
-                break;
-            }
-            line.append(QChar(u));
-            pos += 2;
+    bytes_ = platform::InputFile(path).readAll();
+    const config::ParsedFile file = config::parse(bytes_);
+    encoding_ = file.encoding;
+    // A repeated key keeps its first position and takes the later line's value and place.
+    for (const config::Line& line : file.lines) {
+        if (Entry* entry = find(line.key)) {
+            entry->value = line.value;
+            entry->valueBegin = line.valueBegin;
+            entry->valueEnd = line.valueEnd;
+        } else {
+            index_.insert(line.key, table_.size());
+            table_.push_back({line.key, line.value, line.valueBegin, line.valueEnd});
         }
-        (void)ended;
-        if (line.isEmpty())
-            continue;
-        const qsizetype eq = line.indexOf(QChar(kEquals));
-        if (eq < 0) {
-            unreadTail_ = bytes.mid(lineStart);
-            return kStoppedAtMalformedLine;
-        }
-        const QString key = line.left(eq);
-        const QString value = line.mid(eq + 1);
-        const int i = indexOf(key);
-        if (i >= 0)
-            table_[static_cast<std::size_t>(i)].second = value;
-        else
-            table_.emplace_back(key, value);
     }
-    return kDone;
+    return file.stoppedAtMalformedLine ? kStoppedAtMalformedLine : kDone;
 }
 
 std::int32_t clsSetting::WriteConfigFile(const QString& path)
@@ -135,19 +82,13 @@ std::int32_t clsSetting::WriteConfigFile(const QString& path)
     } else if (!info.exists() || info.isDir() || !(QFile::permissions(path) & QFileDevice::WriteOwner)) {
         return kKeyMissing;
     }
-    QByteArray out;
-    out.append('\xFF');
-    out.append('\xFE');
-    for (const auto& [key, value] : table_) {
-        appendUtf16Le(out, key);
-        appendUtf16Le(out, QStringLiteral("="));
-        appendUtf16Le(out, value);
-        appendUtf16Le(out, QStringLiteral("\r\n"));
-    }
-    // Lines not read because reading stopped early go back exactly as they were.
-    out.append(unreadTail_);
-    QString error;
-    return platform::writeFileAtomically(path, out, &error, seams_.writeFault) ? kDone : kKeyMissing;
+    std::vector<config::ValueChange> changes;
+    for (const Entry& entry : table_)
+        if (entry.changed)
+            changes.push_back({entry.valueBegin, entry.valueEnd, entry.value});
+    const QByteArray out = config::withValuesReplaced(bytes_, encoding_, std::move(changes));
+    return platform::writeWholeFile(path, out, platform::WriteMode::Replace, seams_.writeFault, nullptr) ? kDone
+                                                                                                      : kKeyMissing;
 }
 
 } // namespace bf

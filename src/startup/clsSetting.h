@@ -1,9 +1,12 @@
 #pragma once
 // The configuration store over Config.cfg: the whole file as an insertion-ordered key/value
-// table, read once at creation and written back once at release.
+// table, read once at creation and written back once at release. The write-back changes the
+// values that were set and nothing else of the file (see startup/ConfigFileFormat.h).
 #include "platform/Seams.h"
+#include "startup/ConfigFileFormat.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <cstdint>
 #include <utility>
@@ -13,10 +16,11 @@ namespace bf {
 
 class clsSetting {
 public:
-    // Reads the file; a missing file throws Error 53 (the store catches
-    // nothing); a stopped read shows "Can't Read Setting from config file". The reports go
-    // through seams, which must outlive the store. writePath is where the table goes back at
-    // release: filePath when empty, else the user's own copy, made at its first write-back.
+    // Reads the file; a missing file throws Error 53, anything but a regular file Error 75, each
+    // naming the file (the store catches nothing); a stopped read shows "Can't Read Setting from
+    // config file". The reports go through seams, which must outlive the store. writePath is
+    // where the table goes back at release: filePath when empty, else the user's own copy, made
+    // at its first write-back.
     clsSetting(const QString& filePath, const platform::Seams& seams, const QString& writePath = QString());
     // Writes the table back; a failure shows "Can't Write Setting to config file".
     ~clsSetting();
@@ -28,8 +32,16 @@ public:
     // 1 when the key is present and now holds value; 2 and nothing changed otherwise.
     std::int32_t SetSetting(const QString& KeyName, const QString& value);
 
-    // For tests and the write-back: the table in order.
-    const std::vector<std::pair<QString, QString>>& entries() const { return table_; }
+    // One key: its value in effect and where that value stands in the file.
+    struct Entry {
+        QString key;
+        QString value;
+        qsizetype valueBegin;
+        qsizetype valueEnd;
+        bool changed = false;
+    };
+    // For tests: the table in order.
+    const std::vector<Entry>& entries() const { return table_; }
     const QString& filePath() const { return filePath_; }
     const QString& writePath() const { return writePath_; }
 
@@ -40,14 +52,16 @@ public:
 private:
     std::int32_t ReadConfigFile(const QString& path);
     std::int32_t WriteConfigFile(const QString& path);
-    int indexOf(const QString& key) const;
+    Entry* find(const QString& key);
 
-    std::vector<std::pair<QString, QString>> table_;
+    std::vector<Entry> table_;
+    QHash<QString, std::size_t> index_; // key -> position in table_
     QString filePath_;
     QString writePath_;
     const platform::Seams& seams_;
-    // The original bytes from the malformed line on, written back unchanged after the table.
-    QByteArray unreadTail_;
+    // The file as read: the write-back puts the changed values into these bytes.
+    QByteArray bytes_;
+    config::Encoding encoding_ = config::Encoding::Utf16Le;
 };
 
 } // namespace bf

@@ -20,7 +20,7 @@ bool alreadyListed(const TaskRows& rows, const QString& path)
 {
     const int count = rows.rowCount();
     for (int i = 1; i <= count; ++i)
-        if (rows.sourceFileName(i).compare(path, Qt::CaseInsensitive) == 0)
+        if (rows.sourceFileName(i) == path) // file names tell letter case apart
             return true;
     return false;
 }

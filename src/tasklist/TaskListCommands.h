@@ -20,7 +20,7 @@ std::int32_t RoundHalfEven(double value);
 void AdjustColumnWidth(const platform::Seams& seams, TaskRows& rows, std::int16_t column, const QString& text);
 
 // Appends one row per worksheet of the workbook at WorkbookPath unless a row already holds that
-// path (letter case ignored). Shows the hourglass while it works and reports every failure
+// path (letter case counts, as in file names). Shows the hourglass while it works and reports every failure
 // itself (the file error report), so callers simply go on.
 void UpdateListView(const AppContext& context, TaskRows& rows, const QString& WorkbookPath);
 

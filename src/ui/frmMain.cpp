@@ -217,7 +217,9 @@ void frmMain::buildLayout()
     lvwTask->layoutWidthTwips = 6975;
     connect(lvwTask, &TaskListWidget::keyDown, this, &frmMain::lvwTask_KeyDown);
     connect(lvwTask, &TaskListWidget::mouseUp, this, &frmMain::lvwTask_MouseUp);
-    connect(lvwTask, &TaskListWidget::pathsDropped, this, &frmMain::lvwTask_OLEDragDrop);
+    // Queued: the drop is taken and ended first, so the program dragging never waits for the
+    // listing or for a report box it shows.
+    connect(lvwTask, &TaskListWidget::pathsDropped, this, &frmMain::lvwTask_OLEDragDrop, Qt::QueuedConnection);
 
     // Tab order as stored: the list, the bar, the toolbar.
     setTabOrder(lvwTask, prgSplit);

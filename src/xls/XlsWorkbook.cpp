@@ -1,5 +1,7 @@
 #include "xls/XlsWorkbook.h"
 
+#include "core/Error.h"
+#include "platform/InputFile.h"
 #include "platform/NewFile.h"
 #include "xls/FileKind.h"
 #include "xls/WorkbookData.h"
@@ -7,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <functional>
+#include <optional>
 
 namespace bf::xls {
 
@@ -43,12 +46,16 @@ std::unique_ptr<XlsWorkbook> XlsWorkbook::open(const QString& path)
         throw XlsError(XlsStatus::FileNotFound, QStringLiteral("'%1' was not found").arg(path));
     if (info.isDir())
         wb->fail(XlsStatus::NotAFile);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        wb->fail(XlsStatus::Unreadable, QStringLiteral("%1 (%2)").arg(toText(XlsStatus::Unreadable), file.errorString()));
-    const QByteArray head = file.read(512);
-    file.close();
-    openContainer(*wb, head, [&](QString* reason) { return CfbFile::openPath(path, reason); });
+    // A FIFO or a device under a workbook's name is refused at once, never waited on; the
+    // container is then read from the very file checked.
+    std::optional<platform::InputFile> file;
+    try {
+        file.emplace(path);
+    } catch (const Error& e) {
+        wb->fail(XlsStatus::Unreadable, e.description());
+    }
+    const QByteArray head = file->readHead(512);
+    openContainer(*wb, head, [&](QString* reason) { return CfbFile::openPath(file->descriptorPath(), reason); });
     return std::unique_ptr<XlsWorkbook>(new XlsWorkbook(readWorkbook(std::move(wb))));
 }
 

@@ -25,6 +25,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
+#include <sys/stat.h>
 
 namespace bf::test {
 
@@ -253,6 +254,13 @@ TEST_P(SpreadsheetContract, RefusesWhatTheTableSaysAndOpensTheRest)
     EXPECT_GE(opened, 30);
     EXPECT_EQ(contractError([&] { app->workbooks().Open(corpusFile(QStringLiteral("xls/no-such-file.xls"))); }).number(),
               err::FileNotFound);
+    // A FIFO under a workbook's name is refused at once, never waited on.
+    TempDir dir;
+    const QString fifo = dir.file(QStringLiteral("pipe.xls"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const Error e = contractError([&] { app->workbooks().Open(fifo); });
+    EXPECT_EQ(e.number(), err::SpreadsheetFailure);
+    EXPECT_TRUE(e.description().contains(QStringLiteral("is a FIFO"))) << e.description().toStdString();
     app->Quit();
 }
 

@@ -30,6 +30,7 @@ TEST(NativeBackend, AFailedSaveLeavesNothingAndQuitEndsTheApplication)
     const Error e = contractError([&] { copy->SaveAs(dir.file(QStringLiteral("out.xls"))); });
     seams.writeFault = {};
     EXPECT_EQ(e.number(), err::SpreadsheetFailure);
+    EXPECT_TRUE(e.description().endsWith(QStringLiteral("No space left on device"))) << e.description().toStdString();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
     // Saving to a folder that does not exist fails the same way.
     EXPECT_EQ(contractError([&] { copy->SaveAs(dir.file(QStringLiteral("no/such/out.xls"))); }).number(),
@@ -43,6 +44,34 @@ TEST(NativeBackend, AFailedSaveLeavesNothingAndQuitEndsTheApplication)
     EXPECT_EQ(contractError([&] { copy->Worksheets(); }).number(), err::SpreadsheetFailure);
     EXPECT_EQ(contractError([&] { automation::Backends().create(QStringLiteral("nonesuch"), seams); }).number(),
               err::SpreadsheetFailure);
+}
+
+TEST(NativeBackend, EveryNameTheFileSystemTakesIsWrittenAndAFullDiskIsNamedAsSuch)
+{
+    FakeSeams seams;
+    TempDir dir;
+    auto app = automation::Backends().create(QString(), seams);
+    app->workbooks().Open(corpusFile(QStringLiteral("xls/xlrd--ragged.xls")))->WorksheetByName(QStringLiteral("Sheet1"))->Copy();
+    auto copy = app->ActiveWorkbook();
+    const QString longest = dir.file(QString(251, QLatin1Char('a')) + QStringLiteral(".xls")); // 255 bytes
+    copy->SaveAs(longest);
+    seams.messageBox.answers = {platform::MsgResult::Yes};
+    copy->SaveAs(longest); // replaced
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(longest).fileName()});
+
+    SmallTmpfs disk(16);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    const QString old = disk.file(QStringLiteral("old.xls"));
+    QFile::copy(longest, old);
+    disk.fill();
+    for (const QString& target : {disk.file(QStringLiteral("new.xls")), old}) {
+        seams.messageBox.answers = {platform::MsgResult::Yes};
+        const Error e = contractError([&] { copy->SaveAs(target); });
+        EXPECT_TRUE(e.description().endsWith(QStringLiteral("No space left on device"))) << e.description().toStdString();
+    }
+    EXPECT_EQ(QDir(QFileInfo(old).path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "old.xls"}));
+    EXPECT_TRUE(xlrdSummary(old).startsWith(QStringLiteral("Sheet1 "))) << xlrdSummary(old).toStdString();
 }
 
 TEST(NativeBackend, HandlesOutliveTheApplication)

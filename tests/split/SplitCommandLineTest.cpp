@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace bf;
 
@@ -132,7 +133,8 @@ TEST(SplitCommandLine, DefaultOutputIsTheCurrentDirectoryAndHelpDocumentsTheRun)
                                     QStringList{QStringLiteral("-o"), QStringLiteral("."), QStringLiteral("--help")}}) {
         o = runTool(args, here.path());
         EXPECT_EQ(o.exitCode, 0);
-        EXPECT_TRUE(o.out.contains(QStringLiteral("[-o FOLDER] WORKBOOK|FOLDER...")));
+        EXPECT_TRUE(o.out.contains(QStringLiteral("[-o FOLDER] [--keep-going] WORKBOOK|FOLDER...")));
+        EXPECT_EQ(o.out.contains(QStringLiteral("a line feed \\n")), args.size() == 1); // the --list escapes
         EXPECT_TRUE(o.out.contains(QStringLiteral("Exit status: 0")));
     }
     // A wrong command line: 2, and nothing is written.
@@ -198,4 +200,49 @@ TEST(SplitCommandLine, WholeCorpusFoldersSplitEverySoundWorkbookAndReportOnlyThe
     EXPECT_GE(soundSheets, 200);
     EXPECT_GE(reported.size(), 15);
     EXPECT_TRUE(o.err.endsWith(QStringLiteral("Mission complete!\n")));
+}
+
+TEST(SplitCommandLine, KeepGoingListsEveryFailureAndOtherwiseTheRunStopsAtTheFirst)
+{
+    test::TempDir in;
+    const QString ragged = corpus("xlrd--ragged.xls"), other = corpus("gnumeric--array-intersection.xls");
+    const QString bad = in.file(QStringLiteral("xls")); // nothing is left once "xls" is dropped
+    ASSERT_TRUE(QFile::link(corpus("poi--twosheetsonehidden.xls"), bad));
+    for (const bool keepGoing : {false, true}) {
+        test::TempDir out;
+        QStringList args{QStringLiteral("-o"), out.path(), ragged, bad, other};
+        if (keepGoing)
+            args.prepend(QStringLiteral("--keep-going"));
+        const Outcome o = runTool(args, in.path());
+        EXPECT_EQ(o.exitCode, 1) << o.err.toStdString();
+        EXPECT_EQ(o.err.count(QStringLiteral("Err Description: the workbook \"xls\"")), keepGoing ? 2 : 1) << o.err.toStdString();
+        EXPECT_EQ(filesUnder(out.path()).size(), keepGoing ? 6 : 3);
+        EXPECT_EQ(o.err.contains(QStringLiteral("2 of 8 worksheets could not be split:\n") + bad + ": Sheet1: Err 5: "), keepGoing);
+        EXPECT_FALSE(o.err.contains(QStringLiteral("Mission complete!")));
+        EXPECT_EQ(o.outLines().size(), keepGoing ? 1 : 0); // the run folder, for a run that went to its end
+    }
+}
+
+TEST(SplitCommandLine, FifosAreRefusedAtOnceAndListedNamesAreEscaped)
+{
+    test::TempDir in, out;
+    const QString fifo = in.file(QStringLiteral("x.xls"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QStringList& args : {QStringList{QStringLiteral("--list"), fifo},
+                                    QStringList{QStringLiteral("--extract"), fifo, QStringLiteral("S"), out.file("o.xls")},
+                                    QStringList{QStringLiteral("-o"), out.path(), fifo}}) {
+        const Outcome o = runTool(args, in.path());
+        EXPECT_NE(o.exitCode, 0) << args.join(' ').toStdString();
+        EXPECT_TRUE(o.err.contains(fifo + QStringLiteral("' is a FIFO, not a regular file"))) << o.err.toStdString();
+    }
+    EXPECT_TRUE(filesUnder(out.path()).isEmpty());
+
+    // A sheet named "S", tab, backslash, line feed, "1x" is one line, and can be read back.
+    QFile source(corpus("xlrd--ragged.xls"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+    QByteArray bytes = source.readAll();
+    bytes.replace(QByteArray("\x06\x00Sheet1", 8), QByteArray("\x06\x00S\t\\\n1x", 8));
+    const QString odd = in.write(QStringLiteral("odd.xls"), bytes);
+    const Outcome o = runTool({QStringLiteral("--list"), odd}, in.path());
+    EXPECT_EQ(o.out, odd + QStringLiteral("\tS\\t\\\\\\n1x\n") + odd + "\tSheet2\n" + odd + "\tSheet3\n");
 }

@@ -123,38 +123,33 @@ TEST(SplitEndToEnd, EveryCorpusWorkbookSplitsInOneRunAndEachOutputMatchesItsShee
     EXPECT_TRUE(outputsMatchSources(jobs, scratch));
 }
 
-TEST(SplitEndToEnd, TwoWorkbooksOfOneNameNeverOverwriteEachOther)
+TEST(SplitEndToEnd, WorkbooksOfOneNameOrOfNamesDifferingInCaseKeepTheirOwnFolderAndSheets)
 {
     RealRun r;
     test::TempDir sources;
-    const QString corpus = test::corpusFile(QStringLiteral("xls/xlrd--ragged.xls"));
     QDir().mkpath(sources.file(QStringLiteral("one")));
     QDir().mkpath(sources.file(QStringLiteral("two")));
-    const QString first = sources.file(QStringLiteral("one/Same.xls"));
-    const QString second = sources.file(QStringLiteral("two/Same.xls"));
-    ASSERT_TRUE(QFile::link(corpus, first));
-    ASSERT_TRUE(QFile::link(test::corpusFile(QStringLiteral("xls/poi--simplewithcomments.xls")), second));
-    tasklist::UpdateListView(r.context, r.rows, first);
-    tasklist::UpdateListView(r.context, r.rows, second);
-    ASSERT_EQ(r.rows.rowCount(), 6);
-
-    EXPECT_EQ(split::RunSplit(r.context, r.rows, r.view), QString());
-    ASSERT_EQ(r.seams.messageBox.shown.size(), 1u);
-    const QString report = r.seams.messageBox.shown[0].text;
-    EXPECT_TRUE(report.startsWith(QStringLiteral("Err Number: 1004\r\n"))) << report.toStdString();
-    EXPECT_TRUE(report.endsWith(QStringLiteral("\r\nErr Proc: mnuSplit_Click")));
-
-    // The first workbook's three sheets are written and still hold its data.
-    const QStringList runFolders = QDir(r.out.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    ASSERT_EQ(runFolders.size(), 1);
-    const QString runFolder = r.out.path() + '/' + runFolders[0] + '/';
-    QStringList jobs, expected;
-    for (int i = 1; i <= 3; ++i) {
-        expected << outputFileOf(runFolder, first, r.rows.worksheetName(i));
-        jobs << first + '\t' + r.rows.worksheetName(i) + '\t' + expected.back();
+    // Three workbooks with sheets of the same names: two of one file name, and a case twin.
+    const std::pair<const char*, const char*> books[] = {{"one/Same.xls", "xlrd--ragged.xls"},
+                                                         {"two/Same.xls", "poi--simplewithcomments.xls"},
+                                                         {"one/same.xls", "poi--twosheetsonehidden.xls"}};
+    for (const auto& [name, corpus] : books) {
+        ASSERT_TRUE(QFile::link(test::corpusFile(QStringLiteral("xls/") + corpus), sources.file(name)));
+        tasklist::UpdateListView(r.context, r.rows, sources.file(name));
     }
+    ASSERT_EQ(r.rows.rowCount(), 8);
+
+    const QString runFolder = split::RunSplit(r.context, r.rows, r.view);
+    ASSERT_FALSE(runFolder.isEmpty()) << r.seams.messageBox.texts().join('\n').toStdString();
+    const QString stamp = stampOf(runFolder);
+    QStringList jobs, expected;
+    for (int i = 1; i <= r.rows.rowCount(); ++i) {
+        const QString folder = QStringList{"Same", "Same (2)", "same"}[(i - 1) / 3];
+        expected << runFolder + folder + '/' + r.rows.worksheetName(i) + "_Splitted_at_" + stamp + ".xls";
+        jobs << r.rows.sourceFileName(i) + '\t' + r.rows.worksheetName(i) + '\t' + expected.back();
+    }
+    expected.sort();
     EXPECT_EQ(filesUnder(r.out.path()), expected);
     test::TempDir scratch;
-    EXPECT_TRUE(outputsMatchSources(jobs, scratch));
-    EXPECT_FALSE(r.view.visible || r.view.busy);
+    EXPECT_TRUE(outputsMatchSources(jobs, scratch)); // each output holds its own workbook's sheet
 }

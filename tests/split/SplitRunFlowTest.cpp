@@ -316,19 +316,36 @@ TEST(SplitRunFailures, NamesThatWouldLeaveTheRunFolderAreRefusedBeforeTheSave)
     EXPECT_TRUE(f.messages()[0].endsWith(QStringLiteral("Err Proc: mnuSplit_Click")));
     EXPECT_EQ(f.tree(), QStringList{kStamp});
 
-    // A four-character name has an empty short name: its output lands in the run folder itself,
-    // and a shorter one is reported by the short-name routine, then does the same.
-    Fixture g;
-    g.app.addWorkbook(QStringLiteral("/data/.xls"), {"S"});
-    g.app.addWorkbook(QStringLiteral("/data/x"), {"T"});
-    g.rows.addRow(QStringLiteral("/data/.xls"), QStringLiteral("S"));
-    g.rows.addRow(QStringLiteral("/data/x"), QStringLiteral("T"));
-    EXPECT_EQ(RunSplit(g.context, g.rows, g.view), g.runFolder());
-    EXPECT_EQ(g.savedFiles(), (QStringList{g.runFolder() + "S_Splitted_at_" + kStamp + ".xls",
-                                           g.runFolder() + "T_Splitted_at_" + kStamp + ".xls"}));
-    ASSERT_EQ(g.messages().size(), 2);
-    EXPECT_TRUE(g.messages()[0].endsWith(QStringLiteral("Err Proc: GetWorkbookShortName")));
-    EXPECT_EQ(g.messages()[1], QStringLiteral("Mission complete!"));
+    // Nothing left once the last four characters go: the row fails with one report and the run
+    // stops; nothing is written into the run folder itself.
+    for (const QString& name : {QStringLiteral(".xls"), QStringLiteral("xls"), QStringLiteral("axls")}) {
+        Fixture g;
+        g.app.addWorkbook("/data/" + name, {"S"});
+        g.app.addWorkbook(QStringLiteral("/data/Good.xls"), {"S"});
+        g.rows.addRow("/data/" + name, QStringLiteral("S"));
+        g.rows.addRow(QStringLiteral("/data/Good.xls"), QStringLiteral("S"));
+        EXPECT_EQ(RunSplit(g.context, g.rows, g.view), QString());
+        EXPECT_TRUE(g.app.saves.empty());
+        ASSERT_EQ(g.messages().size(), 1) << name.toStdString();
+        EXPECT_TRUE(g.messages()[0].startsWith("Err Number: 5\r\nErr Description: the workbook \"" + name + "\""));
+        EXPECT_TRUE(g.messages()[0].endsWith(QStringLiteral("Err Proc: mnuSplit_Click")));
+        EXPECT_EQ(g.tree(), QStringList{kStamp});
+    }
+}
+
+TEST(SplitRunFlow, WorkbooksOfOneShortNameGetAFolderEach)
+{
+    Fixture f;
+    for (const char* path : {"/a/book.xls", "/b/book.xls", "/c/book.xls"})
+        f.app.addWorkbook(QString::fromLatin1(path), {"S", "T"});
+    f.rows.addRow(QStringLiteral("/a/book.xls"), QStringLiteral("S"));
+    f.rows.addRow(QStringLiteral("/b/book.xls"), QStringLiteral("S"));
+    f.rows.addRow(QStringLiteral("/a/book.xls"), QStringLiteral("T")); // its folder again
+    f.rows.addRow(QStringLiteral("/c/book.xls"), QStringLiteral("S"));
+    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.runFolder());
+    EXPECT_EQ(f.savedFiles(), (QStringList{f.outputFile("book", "S"), f.outputFile("book (2)", "S"),
+                                           f.outputFile("book", "T"), f.outputFile("book (3)", "S")}));
+    EXPECT_EQ(f.messages(), QStringList{QStringLiteral("Mission complete!")});
 }
 
 TEST(SplitRunFailures, AFileManagerThatCannotStartIsReportedAfterTheRun)

@@ -125,7 +125,7 @@ TEST_F(MainTest, StartsConfiguresShowsTheWindowAndShutsDownInOrder)
                                   "main window shown", "main window released",
                                   "Workbooks.Close(config written)", "Quit"}));
     EXPECT_EQ(readFile(g_configPath),
-              utf16("DisplayExcel=0\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n"));
+              utf16("DisplayExcel=0\r\n\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n"));
 }
 
 TEST_F(MainTest, SecondInstanceIsRefusedBeforeAnythingIsCreated)
@@ -142,21 +142,26 @@ TEST_F(MainTest, SecondInstanceIsRefusedBeforeAnythingIsCreated)
 TEST_F(MainTest, MissingConfigShowsTheStartupReportOnly)
 {
     runMain();
-    EXPECT_EQ(seams.messageBox.texts(), QStringList{"Err Number: 53\r\nErr Description: File not found"});
+    EXPECT_EQ(seams.messageBox.texts(),
+              QStringList{"Err Number: 53\r\nErr Description: File not found: " + dir.path() + "/Config/Config.cfg"});
     EXPECT_EQ(g_created, 0);
     EXPECT_TRUE(g_log.isEmpty());
 }
 
 TEST_F(MainTest, ValuesThatAreNoBooleanEndStartupButQuitTheApplication)
 {
-    for (const QString& config : {QStringLiteral("DisplayExcel=yes\r\nDisplayExcelAlerts=0\r\n"),
-                                  QStringLiteral("DisplayExcelAlerts=0\r\n"),
-                                  QStringLiteral("DisplayExcel=1\r\nDisplayExcelAlerts=\r\n")}) {
+    // Each report names the file and the key.
+    const QString in = " in " + dir.path() + "/Config/Config.cfg";
+    const std::pair<QString, QString> cases[] = {
+        {"DisplayExcel=yes\r\nDisplayExcelAlerts=0\r\n", "the value \"yes\" of the key \"DisplayExcel\"" + in + " is no Boolean (1 or 0)"},
+        {"DisplayExcelAlerts=0\r\n", "the key \"DisplayExcel\" is missing from " + dir.path() + "/Config/Config.cfg"},
+        {"DisplayExcel=1\r\nDisplayExcelAlerts=\r\n", "the value \"\" of the key \"DisplayExcelAlerts\"" + in + " is no Boolean (1 or 0)"}};
+    for (const auto& [config, why] : cases) {
         g_log.clear();
         seams.messageBox.shown.clear();
         writeConfig(config + "SpreadsheetApplication=recording\r\n");
         runMain();
-        EXPECT_EQ(seams.messageBox.texts(), QStringList{"Err Number: 13\r\nErr Description: Type mismatch"})
+        EXPECT_EQ(seams.messageBox.texts(), QStringList{"Err Number: 13\r\nErr Description: Type mismatch: " + why})
             << config.toStdString();
         EXPECT_FALSE(g_log.contains("main window shown"));
         // No spreadsheet process is left behind.

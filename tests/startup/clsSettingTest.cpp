@@ -8,7 +8,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using bf::clsSetting;
 
@@ -72,9 +74,49 @@ TEST_F(StoreTest, ReadsKeysExactlyAndWritesThemBackInOrder)
         // ... but on disk only after the release.
         EXPECT_EQ(readAll(path), original);
     }
+    // Only the value that was set changes: empty lines and the earlier A stay.
     EXPECT_EQ(readAll(path), utf16(QStringLiteral(
-        "A=2\r\nK=a=b\r\n DisplayExcel = 1 \r\ndisplayexcel=0\r\nUnused=changed\r\n=empty key\r\nNoValue=\r\n")));
+        "A=1\r\n\r\nK=a=b\r\n DisplayExcel = 1 \r\ndisplayexcel=0\r\nUnused=changed\r\n=empty key\r\nNoValue=\r\nA=2\r\n")));
     EXPECT_TRUE(seams.messageBox.shown.empty());
+}
+
+TEST_F(StoreTest, EachEncodingIsReadAndWrittenBackAsItWasWithOnlyTheSetValuesChanged)
+{
+    struct Case {
+        const char* what;
+        QByteArray before, after; // the file, and the file once A is set to "é"
+    };
+    const QByteArray e8 = QString::fromUtf8("é").toUtf8();
+    const QByteArray u16 = utf16(QString::fromUtf8("A=1\nB=é=\r\n\r\nA=2"), false);
+    const std::vector<Case> cases = {
+        {"UTF-8 as a Linux editor saves it", "A=1\nB=" + e8 + "=\n\nA=2\n", "A=1\nB=" + e8 + "=\n\nA=" + e8 + "\n"},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" "A=1\r\nB=" + e8 + "=\r\nA=2", "\xEF\xBB\xBF" "A=1\r\nB=" + e8 + "=\r\nA=" + e8},
+        {"UTF-16 without mark, odd last byte", u16 + "\x01", u16.left(u16.size() - 2) + utf16(QString::fromUtf8("é"), false) + "\x01"},
+    };
+    for (const Case& c : cases) {
+        const QString path = write(c.before);
+        {
+            clsSetting s(path, seams);
+            EXPECT_EQ(value(s, "A"), "2") << c.what;
+            EXPECT_EQ(value(s, "B"), QString::fromUtf8("é=")) << c.what;
+            s.SetSetting("A", QString::fromUtf8("é"));
+        }
+        EXPECT_EQ(readAll(path), c.after) << c.what;
+    }
+    EXPECT_TRUE(seams.messageBox.shown.empty()) << seams.messageBox.texts().join('|').toStdString();
+}
+
+TEST_F(StoreTest, ManyKeysAreReadInLinearTime)
+{
+    // 300,000 keys: a store that looked each key up by walking the table ran for half an hour.
+    QString text;
+    for (int i = 0; i < 300000; ++i)
+        text += QStringLiteral("Key%1=%1\r\n").arg(i);
+    const QString path = write(utf16(text + QStringLiteral("Key7=last\r\n")));
+    clsSetting s(path, seams);
+    EXPECT_EQ(s.entries().size(), 300000u);
+    EXPECT_EQ(value(s, "Key7"), "last");
+    EXPECT_EQ(value(s, "Key299999"), "299999");
 }
 
 TEST_F(StoreTest, EmptyFileAndFileWithoutBomAndLoneLineFeeds)
@@ -82,7 +124,7 @@ TEST_F(StoreTest, EmptyFileAndFileWithoutBomAndLoneLineFeeds)
     {
         const QString path = write(QByteArray());
         { clsSetting s(path, seams); EXPECT_TRUE(s.entries().empty()); }
-        EXPECT_EQ(readAll(path), QByteArray("\xFF\xFE", 2));
+        EXPECT_EQ(readAll(path), QByteArray());
     }
     {
         const QString path = write(utf16(QStringLiteral("X=1\nY=2\r\nZ=3"), false));
@@ -106,8 +148,8 @@ TEST_F(StoreTest, MalformedLineStopsReadingAndNoLineIsLost)
         EXPECT_EQ(value(s, "B"), "<untouched>"); // not read
         EXPECT_EQ(s.SetSetting("A", "5"), clsSetting::kDone);
     }
-    // The table, then every original line from the offending one on, byte for byte.
-    EXPECT_EQ(readAll(path), utf16(QStringLiteral("A=5\r\n")) + tail);
+    // The file as it was, with the value in effect changed; the lines after it byte for byte.
+    EXPECT_EQ(readAll(path), utf16(QStringLiteral("A=1\r\nA=5\r\n")) + tail);
     EXPECT_EQ(seams.messageBox.shown.size(), 1u);
 }
 
@@ -118,7 +160,19 @@ TEST_F(StoreTest, MissingFileIsFileNotFoundForTheCaller)
         FAIL() << "a missing file must fail the creation";
     } catch (const bf::Error& e) {
         EXPECT_EQ(e.number(), 53);
-        EXPECT_EQ(e.description(), "File not found");
+        EXPECT_EQ(e.description(), "File not found: " + dir.file("absent.cfg"));
+    }
+    // Anything but a regular file is refused at once; a FIFO would block the start for ever.
+    for (const char* name : {"fifo.cfg", "folder.cfg"}) {
+        const QString path = dir.file(name);
+        ASSERT_EQ(QByteArray(name) == "fifo.cfg" ? ::mkfifo(QFile::encodeName(path), 0600) : ::mkdir(QFile::encodeName(path), 0700), 0);
+        try {
+            clsSetting s(path, seams);
+            ADD_FAILURE() << name;
+        } catch (const bf::Error& e) {
+            EXPECT_EQ(e.number(), 75);
+            EXPECT_TRUE(e.description().contains(path + "' is a ")) << e.description().toStdString();
+        }
     }
     EXPECT_TRUE(seams.messageBox.shown.empty());
 }
@@ -163,6 +217,22 @@ TEST_F(StoreTest, WriteBackFailuresLeaveTheFileAsItWas)
         EXPECT_EQ(seams.messageBox.texts(), QStringList{"Can't Write Setting to config file"});
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Config.cfg"});
     }
+    seams.messageBox.shown.clear();
+    // A real full disk: the same.
+    bf::test::SmallTmpfs disk(16);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.why().toStdString();
+    QFile file(disk.file("Config.cfg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(original) == original.size());
+    file.close();
+    disk.fill();
+    {
+        clsSetting s(file.fileName(), seams);
+        s.SetSetting("A", "3");
+    }
+    EXPECT_EQ(readAll(file.fileName()), original);
+    EXPECT_EQ(seams.messageBox.texts(), QStringList{"Can't Write Setting to config file"});
+    EXPECT_EQ(QDir(QFileInfo(file).path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"Config.cfg", "filler"}));
 }
 
 TEST_F(StoreTest, WriteBackKeepsTheFileMode)

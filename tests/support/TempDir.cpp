@@ -3,7 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <sys/mount.h>
 
 namespace bf::test {
 TempDir::TempDir() : dir_(QDir::tempPath() + "/brakenfold-test-XXXXXX")
@@ -20,5 +23,28 @@ QString TempDir::write(const QString& name, const QByteArray& bytes) const
     if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
         throw std::runtime_error("cannot write test file");
     return path;
+}
+
+SmallTmpfs::SmallTmpfs(int kilobytes)
+{
+    const QByteArray options = "size=" + QByteArray::number(kilobytes) + "k";
+    if (::mount("tmpfs", QFile::encodeName(dir_.path()).constData(), "tmpfs", 0, options.constData()) != 0)
+        why_ = QStringLiteral("cannot mount a tmpfs: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+SmallTmpfs::~SmallTmpfs()
+{
+    if (mounted())
+        ::umount2(QFile::encodeName(dir_.path()).constData(), MNT_DETACH);
+}
+
+void SmallTmpfs::fill() const
+{
+    QFile filler(file(QStringLiteral("filler")));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return;
+    const QByteArray block(512, 'f');
+    while (filler.write(block) == block.size()) {
+    }
 }
 } // namespace bf::test

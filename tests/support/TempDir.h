@@ -15,4 +15,23 @@ public:
 private:
     QTemporaryDir dir_;
 };
+
+// A real small file system for one test, mounted on a fresh folder (the tests run as root) and
+// unmounted afterwards. Where mounting is not possible, mounted() is false and why() says why.
+class SmallTmpfs {
+public:
+    explicit SmallTmpfs(int kilobytes);
+    ~SmallTmpfs();
+    SmallTmpfs(const SmallTmpfs&) = delete;
+    SmallTmpfs& operator=(const SmallTmpfs&) = delete;
+    bool mounted() const { return why_.isEmpty(); }
+    const QString& why() const { return why_; }
+    QString file(const QString& name) const { return dir_.file(name); }
+    // Takes every byte that is left with the file "filler".
+    void fill() const;
+
+private:
+    TempDir dir_;
+    QString why_;
+};
 } // namespace bf::test

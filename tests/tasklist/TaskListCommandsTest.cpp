@@ -64,10 +64,15 @@ TEST(UpdateListView, ListsEverySheetInOrderUnderOnePathAndClosesTheWorkbook)
     EXPECT_EQ(f.app.openWorkbookCount(), 0);
     EXPECT_TRUE(f.seams.messageBox.shown.empty());
 
-    // The same path in other letter case is already listed: nothing is opened or shown.
-    UpdateListView(f.context, f.rows, QStringLiteral("/DATA/three.XLS"));
+    // The same path again is already listed: nothing is opened or shown. In other letter case
+    // it names another file, which is listed.
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/Three.xls"));
     EXPECT_EQ(f.app.openCount(), 1);
     EXPECT_EQ(f.rows.rowCount(), 3);
+    f.app.addWorkbook(QStringLiteral("/data/three.xls"), {"Other"});
+    UpdateListView(f.context, f.rows, QStringLiteral("/data/three.xls"));
+    EXPECT_EQ(f.rows.rowCount(), 4);
+    EXPECT_EQ(f.rows.worksheetName(4), QStringLiteral("Other"));
     EXPECT_TRUE(f.seams.messageBox.shown.empty());
 }
 

@@ -253,12 +253,13 @@ TEST(MainWindowList, DroppedFilesAndFoldersAreAdded)
     frmMain w(env.context);
     test::TempDir dir;
     const QString file = dir.write(QStringLiteral("one.xls"), "x");
+    const QString bad = dir.write(QStringLiteral("bad.xls"), "x"); // no workbook the application knows
     dir.write(QStringLiteral("sub/two.XLS"), "x");
     env.spreadsheet.addWorkbook(file, {"One"});
     env.spreadsheet.addWorkbook(dir.path() + QStringLiteral("/sub/two.XLS"), {"Two"});
 
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(dir.path() + QStringLiteral("/sub"))});
+    mime.setUrls({QUrl::fromLocalFile(file), QUrl::fromLocalFile(dir.path() + QStringLiteral("/sub")), QUrl::fromLocalFile(bad)});
     // As the desktop delivers a drag: it enters over the list, then drops.
     QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w.lvwTask->viewport(), &enter);
@@ -279,11 +280,17 @@ TEST(MainWindowList, DroppedFilesAndFoldersAreAdded)
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(w.lvwTask->viewport(), &drop);
 
+    // The drop is taken and over before anything is listed or any report shown, so the program
+    // dragging does not wait for the report box.
     EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(w.rows().rowCount(), 0);
+    EXPECT_TRUE(env.seams.messageBox.shown.empty());
+    QCoreApplication::processEvents();
     ASSERT_EQ(w.rows().rowCount(), 2);
     EXPECT_EQ(w.rows().worksheetName(1), QStringLiteral("One"));
     EXPECT_EQ(w.rows().worksheetName(2), QStringLiteral("Two"));
-    EXPECT_TRUE(env.seams.messageBox.shown.empty());
+    ASSERT_EQ(env.seams.messageBox.shown.size(), 1u);
+    EXPECT_TRUE(env.seams.messageBox.shown[0].text.endsWith("Error File Name: " + bad));
 }
 
 TEST(MainWindowSplitView, ProgressAndPointerAsTheRunSetsThem)

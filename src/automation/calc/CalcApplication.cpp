@@ -4,6 +4,7 @@
 
 #include "automation/ApplicationFactory.h"
 #include "automation/calc/OfficeProcess.h"
+#include "platform/InputFile.h"
 #include "platform/Seams.h"
 #include "core/Error.h"
 #include "xls/XlsWorkbook.h"
@@ -529,6 +530,12 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
         throw Error(err::FileNotFound, QStringLiteral("'%1' could not be found").arg(path));
     if (info.isDir())
         fail(QStringLiteral("'%1' is a folder, not a workbook").arg(path));
+    // The office would wait for ever on a FIFO: anything but a regular file is refused here.
+    try {
+        platform::refuseUnlessRegularFile(path);
+    } catch (const Error& e) {
+        fail(e.description());
+    }
     // The office makes an empty workbook of an empty file.
     if (info.size() == 0)
         fail(QStringLiteral("'%1' is not a workbook: the file is empty").arg(path));

@@ -1,0 +1,102 @@
+#include "platform/InputFile.h"
+
+#include "core/Error.h"
+
+#include <QFile>
+
+#include <algorithm>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace bf::platform {
+
+namespace {
+
+QString kindOf(mode_t mode)
+{
+    if (S_ISREG(mode))
+        return QString();
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO");
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("not a file");
+}
+
+QString systemReason(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+
+[[noreturn]] void refuse(const QString& path, const QString& kind)
+{
+    throw Error(err::PathFileAccessError, QStringLiteral("'%1' is %2, not a regular file").arg(path, kind));
+}
+
+} // namespace
+
+void refuseUnlessRegularFile(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        refuse(path, kindOf(st.st_mode));
+}
+
+InputFile::InputFile(const QString& path) : path_(path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw Error(err::FileNotFound, standardDescription(err::FileNotFound) + QStringLiteral(": ") + path);
+        throw Error(err::PathFileAccessError, QStringLiteral("'%1' cannot be opened: %2").arg(path, systemReason(errno)));
+    }
+    if (!S_ISREG(st.st_mode))
+        refuse(path, kindOf(st.st_mode));
+    // Non-blocking, so a FIFO put in its place since the look above cannot hold the open.
+    fd_ = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        throw Error(errno == EACCES ? err::PermissionDenied : err::PathFileAccessError,
+                    QStringLiteral("'%1' cannot be opened: %2").arg(path, systemReason(errno)));
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        refuse(path, kindOf(st.st_mode));
+    }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+}
+
+InputFile::~InputFile()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+QByteArray InputFile::readHead(qint64 size)
+{
+    QByteArray data;
+    char buffer[65536];
+    while (size < 0 || data.size() < size) {
+        const qint64 want = size < 0 ? qint64(sizeof buffer) : std::min<qint64>(sizeof buffer, size - data.size());
+        const ssize_t n = ::pread(fd_, buffer, static_cast<size_t>(want), data.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw Error(err::PathFileAccessError, QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
+        if (n == 0)
+            break;
+        data.append(buffer, n);
+    }
+    return data;
+}
+
+QByteArray InputFile::readAll() { return readHead(-1); }
+
+QString InputFile::descriptorPath() const { return QStringLiteral("/proc/self/fd/%1").arg(fd_); }
+
+} // namespace bf::platform
