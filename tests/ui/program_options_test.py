@@ -47,12 +47,7 @@ def toggle_alerts_and_exit(session, config_before_exit):
     if config_before_exit() is not None:
         raise Failure("a configuration file changed before the program ended")
     session.close_box(main_window)
-    try:
-        code = session.program.wait(timeout=30)
-    except Exception:
-        raise Failure("the program did not end after its close box was used (a message box left open?)")
-    if code != 0:
-        raise Failure("the program ended with status %d" % code)
+    session.wait_exit("its close box was used (a message box left open?)")
 
 
 def run_copy(app_dir, shipped):

@@ -77,6 +77,15 @@ class Session:
             self.server.wait()
         shutil.rmtree(self.work, ignore_errors=True)
 
+    def wait_exit(self, after, timeout=30):
+        """Waits for the program to end after the step named by after; it must end with status 0."""
+        try:
+            code = self.program.wait(timeout=timeout)
+        except Exception:
+            raise Failure("the program did not end after %s" % after)
+        if code != 0:
+            raise Failure("the program ended with status %d" % code)
+
     def config_text(self):
         with open(self.config, "rb") as f:
             data = f.read()
