@@ -1,18 +1,15 @@
-// The split run's flow on the scripted spreadsheet application: checks before anything is
-// written, the order of opens and closes, progress, the names saved, and every way a run ends.
+// The names a split run writes, and its flow on the scripted spreadsheet application: the checks
+// before anything is written, one opening per run of rows, progress, and every way a run fails.
 #include "split/SplitNaming.h"
 #include "split/SplitRun.h"
 #include "tasklist/InMemoryTaskRows.h"
 #include "tasklist/TaskListTestSupport.h"
 
-#include "split/SplitTestSupport.h"
 #include "support/FakeSeams.h"
 #include "support/FakeSpreadsheet.h"
 #include "support/TempDir.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFileInfo>
 #include <gtest/gtest.h>
 
 using namespace bf;
@@ -23,365 +20,235 @@ namespace {
 
 const QString kStamp = QStringLiteral("2008723957");
 
+// What a window would have shown at each repaint.
+class RecordingSplitView : public split::SplitView {
+public:
+    struct Frame {
+        bool visible, busy;
+        float minimum, maximum, value;
+    };
+    void setCaption(const QString&) override {}
+    void setProgressVisible(bool v) override { now.visible = v; }
+    void setProgressMinimum(float v) override { now.minimum = v; }
+    void setProgressMaximum(float v) override { now.maximum = v; }
+    void setProgressValue(float v) override { now.value = v; }
+    float progressMinimum() const override { return now.minimum; }
+    float progressMaximum() const override { return now.maximum; }
+    float progressValue() const override { return now.value; }
+    bool progressVisible() const override { return now.visible; }
+    void setBusyPointer(bool b) override { now.busy = b; }
+    void repaintNow() override { frames.push_back(now); }
+
+    Frame now{false, false, 0.0f, 100.0f, 0.0f}; // idle, as the window starts
+    std::vector<Frame> frames;
+};
+
 struct Fixture {
     Fixture()
     {
         context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); };
+        context.application = &app;
         seams.folderChooser.answers = {out.path()};
     }
-
     QString runFolder() const { return out.path() + '/' + kStamp + '/'; }
-    QString outputFile(const QString& shortName, const QString& sheet) const
+    QString output(const QString& folder, const QString& sheet) const
     {
-        return runFolder() + shortName + '/' + sheet + QStringLiteral("_Splitted_at_") + kStamp + QStringLiteral(".xls");
+        return runFolder() + folder + '/' + sheet + "_Splitted_at_" + kStamp + ".xls";
     }
-    void addRows(const QString& path, const QStringList& sheets)
+    void add(const QString& path, const QStringList& sheets)
     {
+        app.addWorkbook(path, sheets);
         for (const QString& s : sheets)
             rows.addRow(path, s);
     }
-    QStringList savedFiles() const
+    QString run() { return RunSplit(context, rows, view); }
+    // Every file under the chosen output folder, sorted.
+    QStringList files() const
     {
         QStringList names;
-        for (const auto& s : app.saves)
-            names << s.fileName;
+        for (QDirIterator it(out.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+            names << it.next();
+        names.sort();
         return names;
     }
-    // Every file and folder under the chosen output folder, relative to it, sorted.
-    QStringList tree() const
-    {
-        QStringList entries;
-        QDirIterator it(out.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
-        while (it.hasNext())
-            entries << QDir(out.path()).relativeFilePath(it.next());
-        entries.sort();
-        return entries;
-    }
     QStringList messages() const { return seams.messageBox.texts(); }
+    void expectIdle() const
+    {
+        EXPECT_FALSE(view.now.visible || view.now.busy);
+        EXPECT_EQ(view.now.value, view.now.minimum);
+        EXPECT_TRUE(app.EnableEvents());
+        ASSERT_FALSE(view.frames.empty()); // the last frame painted, the one behind any report
+        EXPECT_FALSE(view.frames.back().visible || view.frames.back().busy);
+    }
 
     test::FakeSeams seams;
     AppContext context{seams};
     test::InstalledConfig config{context, test::standardConfigLines()};
     test::FakeSpreadsheet app;
-    test::InstalledApplication installed{context, app};
     tasklist::InMemoryTaskRows rows;
-    test::RecordingSplitView view;
+    RecordingSplitView view;
     test::TempDir out;
 };
 
-void expectIdle(const test::RecordingSplitView& view, const test::FakeSpreadsheet& app)
-{
-    EXPECT_FALSE(view.visible);
-    EXPECT_FALSE(view.busy);
-    EXPECT_EQ(view.value, view.minimum);
-    EXPECT_TRUE(app.EnableEvents());
-}
-
 } // namespace
+
+TEST(SplitNaming, TimeStampRunFolderAndShortName)
+{
+    test::FakeSeams seams;
+    const std::pair<QDateTime, const char*> stamps[] = {
+        {QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)), "2008723957"}, // no leading zeros
+        {QDateTime(QDate(2008, 12, 31), QTime(23, 59, 59)), "20081231235959"},
+        {QDateTime(QDate(2010, 10, 1), QTime(10, 0, 0)), "20101011000"}, // zeros inside a field stay
+        {QDateTime(QDate(2008, 1, 11), QTime(1, 2, 3)), "2008111123"},   // as 1 November 01:02:03
+        {QDateTime(), ""},                                               // a clock that fails
+    };
+    for (const auto& [moment, stamp] : stamps) {
+        AppContext context(seams);
+        context.clock = [&] { return moment; };
+        EXPECT_EQ(GetNowString(context), QString::fromLatin1(stamp));
+    }
+    const char* folders[][3] = {{"/out", "2008723957", "/out/2008723957/"},
+                                {"/out/", "2008723957", "/out/2008723957/"},
+                                {"/", "2008723957", "/2008723957/"},
+                                {"/out", "", "/out/"}}; // no stamp: the chosen folder itself
+    for (const auto& [chosen, stamp, runFolder] : folders)
+        EXPECT_EQ(PrepareOutputFolder(seams, chosen, stamp), QString::fromUtf8(runFolder));
+    const char* names[][2] = {{"Sales.xls", "Sales"}, {"Report.xlsx", "Report."}, {"Доходы.XLS", "Доходы"},
+                              {"...xls", ".."},       {"a.xl", ""},               {"abc", ""}};
+    for (const auto& [name, shortName] : names)
+        EXPECT_EQ(GetWorkbookShortName(seams, QString::fromUtf8(name)), QString::fromUtf8(shortName));
+
+    // The failing clock and the name too short to shorten, each reported under its routine's name.
+    ASSERT_EQ(seams.messageBox.shown.size(), 2u);
+    EXPECT_TRUE(seams.messageBox.shown[0].text.startsWith(QStringLiteral("Err Number: 5\r\nErr Description: ")));
+    EXPECT_TRUE(seams.messageBox.shown[0].text.endsWith(QStringLiteral("\r\nErr Proc: GetNowString")));
+    EXPECT_TRUE(seams.messageBox.shown[1].text.contains(QStringLiteral("\"abc\"")));
+    EXPECT_TRUE(seams.messageBox.shown[1].text.endsWith(QStringLiteral("\r\nErr Proc: GetWorkbookShortName")));
+}
 
 TEST(SplitRunChecks, EmptyListOrNoFolderEndsTheRunBeforeAnythingIsWritten)
 {
     Fixture f;
-    // Empty list: the caption is refreshed, the message shown, the folder never asked for.
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    EXPECT_EQ(f.view.caption, QStringLiteral("Brakenfold 1.0.5"));
-    EXPECT_EQ(f.messages(), QStringList{QStringLiteral("Please select some Excel workbook at first")});
-    EXPECT_TRUE(f.seams.folderChooser.prompts.isEmpty());
-
-    // Cancelled chooser, then a folder that does not exist.
-    f.addRows(QStringLiteral("/data/A.xls"), {"S1"});
-    f.seams.folderChooser.answers = {QString(), f.out.file(QStringLiteral("missing"))};
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    EXPECT_EQ(f.seams.folderChooser.prompts, QStringList(2, QStringLiteral("Please select output folder")));
-    EXPECT_EQ(f.messages().mid(1), QStringList(2, QStringLiteral("Please select a output folder and try again")));
-
-    EXPECT_TRUE(f.tree().isEmpty());
+    EXPECT_EQ(f.run(), QString());
+    f.add("/data/A.xls", {"S1"});
+    f.seams.folderChooser.answers = {QString(), f.out.file("missing")}; // cancelled; no such folder
+    EXPECT_EQ(f.run(), QString());
+    EXPECT_EQ(f.run(), QString());
+    EXPECT_EQ(f.messages(), (QStringList{"Please select some Excel workbook at first",
+                                         "Please select a output folder and try again",
+                                         "Please select a output folder and try again"}));
+    EXPECT_TRUE(QDir(f.out.path()).isEmpty());
     EXPECT_EQ(f.app.openCount(), 0);
-    EXPECT_TRUE(f.view.frames.empty()); // the split state was never entered
-    EXPECT_TRUE(f.seams.shell.foldersShown.isEmpty());
+    EXPECT_TRUE(f.view.frames.empty());
 }
 
-TEST(SplitRunFlow, ConsecutiveRowsShareOneOpeningAndEveryRowIsSavedUnderItsName)
+TEST(SplitRunFlow, ConsecutiveRowsShareOneOpeningAndTheBarCountsTheRows)
 {
     Fixture f;
-    f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1", "S2", "S3"});
-    f.app.addWorkbook(QStringLiteral("/other/B.xls"), {"T1", "T2", "T3"});
-    f.addRows(QStringLiteral("/data/A.xls"), {"S1", "S2", "S3"});
-    f.addRows(QStringLiteral("/other/B.xls"), {"T1", "T2", "T3"});
+    f.add("/data/A.xls", {"S1", "S2"});
+    f.app.addWorkbook("/other/B.xls", {"T1", "T2"});
+    f.rows.addRow("/other/./B.xls", "T1"); // not as the application names it: reopened at every row
+    f.rows.addRow("/other/./B.xls", "T2");
     bool eventsOffWhileSaving = true;
-    f.app.beforeOp = [&](FakeOp op, const QString&) {
-        if (op == FakeOp::SaveAs)
-            eventsOffWhileSaving = eventsOffWhileSaving && !f.app.EnableEvents();
-    };
+    f.app.beforeOp = [&](FakeOp op, const QString&) { eventsOffWhileSaving &= op != FakeOp::SaveAs || !f.app.EnableEvents(); };
+    EXPECT_EQ(f.run(), f.runFolder());
 
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.runFolder());
-
-    // A opened once and closed when row 4 came; B opened once and closed by the final close-all.
-    EXPECT_EQ(f.app.opened, (QStringList{"/data/A.xls", "/other/B.xls"}));
-    EXPECT_EQ(f.app.closed.count(QStringLiteral("/data/A.xls")), 1);
-    EXPECT_EQ(f.app.closeAllCount, 1);
-    EXPECT_EQ(f.app.openWorkbookCount(), 0);
-    EXPECT_EQ(f.savedFiles(),
-              (QStringList{f.outputFile("A", "S1"), f.outputFile("A", "S2"), f.outputFile("A", "S3"),
-                           f.outputFile("B", "T1"), f.outputFile("B", "T2"), f.outputFile("B", "T3")}));
-    EXPECT_EQ(f.app.saves[4].sourceFile, QStringLiteral("/other/B.xls"));
-    EXPECT_EQ(f.app.saves[4].sheetName, QStringLiteral("T2"));
+    // A opened once and closed when row 3 came; B closed at row 4, and by the final close-all.
+    EXPECT_EQ(f.app.opened, (QStringList{"/data/A.xls", "/other/./B.xls", "/other/./B.xls"}));
+    const QStringList outputs{f.output("A", "S1"), f.output("A", "S2"), f.output("B", "T1"), f.output("B", "T2")};
+    EXPECT_EQ(f.app.closed, (QStringList{outputs[0], outputs[1], "/data/A.xls", outputs[2], "/other/B.xls", outputs[3],
+                                         "/other/B.xls"}));
+    EXPECT_EQ(f.files(), outputs);
+    EXPECT_EQ(f.app.saves[1].sourceFile + '|' + f.app.saves[1].sheetName, QStringLiteral("/data/A.xls|S2"));
     EXPECT_TRUE(eventsOffWhileSaving);
-    EXPECT_EQ(f.tree(), (QStringList{kStamp, kStamp + "/A", kStamp + "/B"}));
 
-    // Each row selected as it was written, row 1 at the end; then the message and the folder.
-    EXPECT_EQ(f.rows.selectionHistory(), (std::vector<int>{1, 2, 3, 4, 5, 6, 1}));
+    // Each row selected as it was written, row 1 at the end; the bar from 1 to twice the rows.
+    EXPECT_EQ(f.rows.selectionHistory(), (std::vector<int>{1, 2, 3, 4, 1}));
+    ASSERT_EQ(f.view.frames.size(), 6u);
+    for (int i = 0; i < 5; ++i) {
+        const auto& frame = f.view.frames[i];
+        EXPECT_TRUE(frame.visible && frame.busy && frame.minimum == 1.0f && frame.maximum == 8.0f);
+        EXPECT_EQ(frame.value, i == 0 ? 1.0f : 2.0f * i);
+    }
     EXPECT_EQ(f.messages(), QStringList{QStringLiteral("Mission complete!")});
     EXPECT_EQ(f.seams.shell.foldersShown, QStringList{f.runFolder()});
-    expectIdle(f.view, f.app);
+    f.expectIdle();
 }
 
-TEST(SplitRunFlow, PathsThatDifferFromTheFullNameReopenTheWorkbookAtEveryRow)
+TEST(SplitRunFailures, ARowThatCannotBeWrittenStopsTheRunWithItsReportAndTheNextRunGoesOn)
 {
-    Fixture f;
-    // Letter case counts: on this file system these are two workbooks.
-    f.app.addWorkbook(QStringLiteral("/data/Book.xls"), {"S"});
-    f.app.addWorkbook(QStringLiteral("/data/BOOK.xls"), {"S"});
-    f.rows.addRow(QStringLiteral("/data/Book.xls"), QStringLiteral("S"));
-    f.rows.addRow(QStringLiteral("/data/BOOK.xls"), QStringLiteral("S"));
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.runFolder());
-    EXPECT_EQ(f.app.opened, (QStringList{"/data/Book.xls", "/data/BOOK.xls"}));
-    ASSERT_EQ(f.app.saves.size(), 2u);
-    EXPECT_EQ(f.app.saves[0].sourceFile, QStringLiteral("/data/Book.xls"));
-    EXPECT_EQ(f.app.saves[1].sourceFile, QStringLiteral("/data/BOOK.xls"));
-    EXPECT_EQ(f.savedFiles(), (QStringList{f.outputFile("Book", "S"), f.outputFile("BOOK", "S")}));
-
-    // A row path written otherwise than the application reports it: closed and reopened at
-    // every row, the output unchanged.
-    Fixture g;
-    g.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1", "S2", "S3"});
-    g.addRows(QStringLiteral("/data/./A.xls"), {"S1", "S2", "S3"});
-    EXPECT_EQ(RunSplit(g.context, g.rows, g.view), g.runFolder());
-    EXPECT_EQ(g.app.openCount(), 4); // the first row opens it twice: Count 0, then a name mismatch
-    EXPECT_EQ(g.savedFiles(), (QStringList{g.outputFile("A", "S1"), g.outputFile("A", "S2"), g.outputFile("A", "S3")}));
-    EXPECT_EQ(g.messages(), QStringList{QStringLiteral("Mission complete!")});
-}
-
-TEST(SplitRunFlow, ProgressRunsFromOneToTwiceTheRowCount)
-{
-    {
+    const QString nul = QString::fromUtf16(u"nul\0x", 5);
+    const struct {
+        QString path, sheet;
+        int number;
+        QString shown; // in the report
+    } cases[] = {
+        {"/data/A.xls", "../x", 75, "worksheet \"../x\""}, // would be written beside the workbook folders
+        {"/data/A.xls", nul, 75, "worksheet \"nul\\0x\""},
+        {"/data/...xls", "S", 75, "the workbook \"...xls\""}, // its short name ".." names the output folder
+        {"/data/.xls", "S", 5, "the workbook \".xls\""},      // no short name at all
+        {"/data/axls", "S", 5, "the workbook \"axls\""},
+        {"/data/A.xls", "Locked", 70, "disk says no"},
+        {"/data/A.xls", "Gone", 9, ""},
+        {"/data/Deleted.xls", "S", 1004, "/data/Deleted.xls"},
+    };
+    for (const auto& c : cases) {
         Fixture f;
-        f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"Only"});
-        f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("Only"));
-        RunSplit(f.context, f.rows, f.view);
-        ASSERT_EQ(f.view.frames.size(), 3u); // split state entered, the row, restored
-        const auto& start = f.view.frames[0];
-        EXPECT_TRUE(start.visible && start.busy);
-        EXPECT_EQ(start.minimum, 1.0f);
-        EXPECT_EQ(start.maximum, 2.0f);
-        EXPECT_EQ(start.value, 1.0f);
-        EXPECT_EQ(f.view.frames[1].value, 2.0f);
-        EXPECT_TRUE(f.view.frames[1].busy);
-        EXPECT_FALSE(f.view.frames[2].visible);
-        EXPECT_EQ(f.view.value, 1.0f);
-        EXPECT_EQ(f.view.maximum, 2.0f); // the maximum stays as the run left it
-        expectIdle(f.view, f.app);
-    }
-    {
-        Fixture f;
-        QStringList sheets;
-        for (int i = 1; i <= 50; ++i)
-            sheets << QStringLiteral("S%1").arg(i);
-        f.app.addWorkbook(QStringLiteral("/data/A.xls"), sheets);
-        f.addRows(QStringLiteral("/data/A.xls"), sheets);
-        RunSplit(f.context, f.rows, f.view);
-        ASSERT_EQ(f.view.frames.size(), 52u);
-        EXPECT_EQ(f.view.frames[0].maximum, 100.0f);
-        EXPECT_EQ(f.view.frames[20].value, 40.0f); // after row 20
-        EXPECT_EQ(f.view.frames[50].value, 100.0f);
-        EXPECT_EQ(f.app.openCount(), 1);
-        EXPECT_EQ(f.app.saves.size(), 50u);
-    }
-}
-
-TEST(SplitRunFailures, AnExistingRunFolderFailsTheSecondRunBeforeTheSplitState)
-{
-    Fixture f;
-    f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1"});
-    f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S1"));
-    ASSERT_EQ(RunSplit(f.context, f.rows, f.view), f.runFolder());
-    const std::size_t framesAfterFirst = f.view.frames.size();
-    const QString captionBefore = f.view.caption;
-
-    // Same second again; and 1 November 01:02:03 after 11 January 01:02:03, which share a stamp.
-    f.seams.folderChooser.answers = {f.out.path()};
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    f.context.clock = [] { return QDateTime(QDate(2008, 1, 11), QTime(1, 2, 3)); };
-    f.seams.folderChooser.answers = {f.out.path()};
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.out.path() + QStringLiteral("/2008111123/"));
-    f.context.clock = [] { return QDateTime(QDate(2008, 11, 1), QTime(1, 2, 3)); };
-    f.seams.folderChooser.answers = {f.out.path()};
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-
-    const QStringList m = f.messages();
-    ASSERT_EQ(m.size(), 4);
-    for (int i : {1, 3}) {
-        EXPECT_TRUE(m[i].startsWith(QStringLiteral("Err Number: 58\r\nErr Description: "))) << m[i].toStdString();
-        EXPECT_TRUE(m[i].endsWith(QStringLiteral("\r\nErr Proc: mnuSplit_Click")));
-    }
-    EXPECT_TRUE(m[1].contains(f.runFolder()));
-    EXPECT_EQ(f.app.saves.size(), 2u);                                // nothing more written
-    EXPECT_EQ(f.view.frames.size(), framesAfterFirst + 3);            // only the one good run painted
-    EXPECT_EQ(f.view.caption, captionBefore);
-    EXPECT_EQ(f.seams.shell.foldersShown.size(), 2);
-}
-
-TEST(SplitRunFailures, AFailureAtOneRowKeepsEarlierOutputReportsAndReturnsToIdle)
-{
-    Fixture f;
-    f.app.writeFilesOnSave = true;
-    f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1", "S2"});
-    f.app.addWorkbook(QStringLiteral("/data/B.xls"), {"T1", "T2"});
-    f.addRows(QStringLiteral("/data/A.xls"), {"S1", "S2"});
-    f.addRows(QStringLiteral("/data/B.xls"), {"T1", "T2"});
-    f.app.failOn(FakeOp::SaveAs, QString(), err::PermissionDenied, QStringLiteral("disk says no"), 2, 1);
-
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    EXPECT_EQ(f.savedFiles(), (QStringList{f.outputFile("A", "S1"), f.outputFile("A", "S2")}));
-    EXPECT_TRUE(QFileInfo::exists(f.outputFile("A", "S2")));
-    EXPECT_EQ(f.messages(), QStringList{QStringLiteral("Err Number: 70\r\nErr Description: disk says no\r\n"
-                                                       "Err Proc: mnuSplit_Click")});
-    EXPECT_EQ(f.rows.selectionHistory(), (std::vector<int>{1, 2}));
-    EXPECT_TRUE(f.seams.shell.foldersShown.isEmpty());
-    // Not left busy, yet the workbooks stay open for the next run to close.
-    expectIdle(f.view, f.app);
-    EXPECT_EQ(f.app.openWorkbookCount(), 2); // B and the unsaved copy
-
-    // The next run (a second later) finds the copy active, closes it, and goes on normally.
-    f.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); };
-    f.seams.folderChooser.answers = {f.out.path()};
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.out.path() + QStringLiteral("/2008723958/"));
-    EXPECT_EQ(f.app.openWorkbookCount(), 0);
-    EXPECT_EQ(f.app.saves.size(), 6u);
-    EXPECT_EQ(f.messages().back(), QStringLiteral("Mission complete!"));
-}
-
-TEST(SplitRunFailures, MissingSheetOrWorkbookEndsTheRunWithItsReport)
-{
-    Fixture f;
-    f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1"});
-    f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S1"));
-    f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("Gone"));
-    f.rows.addRow(QStringLiteral("/data/Deleted.xls"), QStringLiteral("S1"));
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    EXPECT_EQ(f.app.saves.size(), 1u);
-    ASSERT_EQ(f.messages().size(), 1);
-    EXPECT_TRUE(f.messages()[0].startsWith(QStringLiteral("Err Number: 9\r\n")));
-
-    f.rows.removeRow(2);
-    f.seams.folderChooser.answers = {f.out.path()};
-    f.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); };
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    ASSERT_EQ(f.messages().size(), 2);
-    EXPECT_TRUE(f.messages()[1].startsWith(QStringLiteral("Err Number: 1004\r\n")));
-    EXPECT_TRUE(f.messages()[1].contains(QStringLiteral("/data/Deleted.xls")));
-    expectIdle(f.view, f.app);
-}
-
-TEST(SplitRunFailures, NamesThatWouldLeaveTheRunFolderAreRefusedBeforeTheSave)
-{
-    // A worksheet named "../x" (and one holding a NUL) would be saved beside the run folder.
-    for (const QString& sheet : {QStringLiteral("../x"), QStringLiteral("a/b"), QString::fromUtf16(u"nul\0x", 5)}) {
-        Fixture f;
-        f.app.writeFilesOnSave = true;
-        f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"Good", sheet});
-        f.addRows(QStringLiteral("/data/A.xls"), {"Good", sheet});
-        EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-        EXPECT_EQ(f.savedFiles(), QStringList{f.outputFile("A", "Good")});
-        EXPECT_TRUE(f.app.copies.size() == 1);
-        ASSERT_EQ(f.messages().size(), 1);
+        f.app.beforeOp = [](FakeOp op, const QString& target) {
+            if (op == FakeOp::SaveAs && target.contains("/Locked_"))
+                throw Error(err::PermissionDenied, "disk says no");
+        };
+        f.app.addWorkbook("/data/Good.xls", {"S", "T"});
+        if (!c.path.contains("Deleted"))
+            f.app.addWorkbook(c.path, {c.sheet == "Gone" ? "S" : c.sheet});
+        f.rows.addRow("/data/Good.xls", "S");
+        f.rows.addRow(c.path, c.sheet);
+        f.rows.addRow("/data/Good.xls", "T");
+        EXPECT_EQ(f.run(), QString());
+        EXPECT_EQ(f.files(), QStringList{f.output("Good", "S")});
+        ASSERT_EQ(f.messages().size(), 1) << c.path.toStdString();
         const QString report = f.messages()[0];
-        EXPECT_TRUE(report.startsWith(QStringLiteral("Err Number: 75\r\n")));
-        EXPECT_TRUE(report.contains(QStringLiteral("worksheet \"") + QString(sheet).replace(QChar(u'\0'), "\\0")))
+        EXPECT_TRUE(report.startsWith(QStringLiteral("Err Number: %1\r\n").arg(c.number)) && report.contains(c.shown) &&
+                    report.endsWith("\r\nErr Proc: mnuSplit_Click"))
             << report.toStdString();
-        EXPECT_TRUE(report.endsWith(QStringLiteral("Err Proc: mnuSplit_Click")));
-        EXPECT_EQ(f.tree(), (QStringList{kStamp, kStamp + "/A", kStamp + "/A/Good_Splitted_at_" + kStamp + ".xls"}));
-        expectIdle(f.view, f.app);
-    }
+        EXPECT_TRUE(f.seams.shell.foldersShown.isEmpty());
+        f.expectIdle();
 
-    // A workbook named "...xls" has the short name "..": its folder would be the output folder.
-    Fixture f;
-    f.app.addWorkbook(QStringLiteral("/data/...xls"), {"S"});
-    f.rows.addRow(QStringLiteral("/data/...xls"), QStringLiteral("S"));
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    EXPECT_TRUE(f.app.saves.empty());
-    ASSERT_EQ(f.messages().size(), 1);
-    EXPECT_TRUE(f.messages()[0].contains(QStringLiteral("\"...xls\"")));
-    EXPECT_TRUE(f.messages()[0].endsWith(QStringLiteral("Err Proc: mnuSplit_Click")));
-    EXPECT_EQ(f.tree(), QStringList{kStamp});
-
-    // Nothing left once the last four characters go: the row fails with one report and the run
-    // stops; nothing is written into the run folder itself.
-    for (const QString& name : {QStringLiteral(".xls"), QStringLiteral("xls"), QStringLiteral("axls")}) {
-        Fixture g;
-        g.app.addWorkbook("/data/" + name, {"S"});
-        g.app.addWorkbook(QStringLiteral("/data/Good.xls"), {"S"});
-        g.rows.addRow("/data/" + name, QStringLiteral("S"));
-        g.rows.addRow(QStringLiteral("/data/Good.xls"), QStringLiteral("S"));
-        EXPECT_EQ(RunSplit(g.context, g.rows, g.view), QString());
-        EXPECT_TRUE(g.app.saves.empty());
-        ASSERT_EQ(g.messages().size(), 1) << name.toStdString();
-        EXPECT_TRUE(g.messages()[0].startsWith("Err Number: 5\r\nErr Description: the workbook \"" + name + "\""));
-        EXPECT_TRUE(g.messages()[0].endsWith(QStringLiteral("Err Proc: mnuSplit_Click")));
-        EXPECT_EQ(g.tree(), QStringList{kStamp});
+        // A second later, without the row: what the failed run left open is closed, and all goes well.
+        f.rows.removeRow(2);
+        f.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); };
+        f.seams.folderChooser.answers = {f.out.path()};
+        EXPECT_EQ(f.run(), f.out.path() + QStringLiteral("/2008723958/"));
+        EXPECT_EQ(f.messages().value(1), QStringLiteral("Mission complete!"));
+        EXPECT_EQ(f.app.openWorkbookCount(), 0);
     }
 }
 
-TEST(SplitRunFlow, WorkbooksOfOneShortNameGetAFolderEach)
+TEST(SplitRunFailures, AnExistingRunFolderFailsTheRunBeforeAnythingIsWrittenOrShown)
 {
     Fixture f;
-    for (const char* path : {"/a/book.xls", "/b/book.xls", "/c/book.xls"})
-        f.app.addWorkbook(QString::fromLatin1(path), {"S", "T"});
-    f.rows.addRow(QStringLiteral("/a/book.xls"), QStringLiteral("S"));
-    f.rows.addRow(QStringLiteral("/b/book.xls"), QStringLiteral("S"));
-    f.rows.addRow(QStringLiteral("/a/book.xls"), QStringLiteral("T")); // its folder again
-    f.rows.addRow(QStringLiteral("/c/book.xls"), QStringLiteral("S"));
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), f.runFolder());
-    EXPECT_EQ(f.savedFiles(), (QStringList{f.outputFile("book", "S"), f.outputFile("book (2)", "S"),
-                                           f.outputFile("book", "T"), f.outputFile("book (3)", "S")}));
-    EXPECT_EQ(f.messages(), QStringList{QStringLiteral("Mission complete!")});
-}
-
-TEST(SplitRunFailures, AFileManagerThatCannotStartIsReportedAfterTheRun)
-{
-    struct NoFileManager : test::FakeShell {
-        bool openFolder(const QString& folder) override
-        {
-            foldersShown << folder;
-            return false;
-        }
-    } shell;
-    Fixture f;
-    f.seams.Seams::shell = &shell;
-    f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S1"});
-    f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S1"));
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
+    f.add("/data/A.xls", {"S1"});
+    f.seams.folderChooser.answers = {f.out.path(), f.out.path()};
+    ASSERT_EQ(f.run(), f.runFolder());
+    const std::size_t framesAfterFirst = f.view.frames.size();
+    // The same second again (or a moment of the same stamp, as 11 January and 1 November 01:02:03).
+    EXPECT_EQ(f.run(), QString());
+    const QString report = f.messages().value(1);
+    EXPECT_TRUE(report.startsWith("Err Number: 58\r\n") && report.contains(f.runFolder()) &&
+                report.endsWith("\r\nErr Proc: mnuSplit_Click"))
+        << report.toStdString();
     EXPECT_EQ(f.app.saves.size(), 1u);
-    EXPECT_EQ(shell.foldersShown, QStringList{f.runFolder()});
-    const QStringList m = f.messages();
-    ASSERT_EQ(m.size(), 2);
-    EXPECT_EQ(m[0], QStringLiteral("Mission complete!"));
-    EXPECT_TRUE(m[1].startsWith(QStringLiteral("Err Number: 53\r\n")));
-    EXPECT_TRUE(m[1].endsWith(QStringLiteral("Err Proc: mnuSplit_Click")));
-    expectIdle(f.view, f.app);
+    EXPECT_EQ(f.view.frames.size(), framesAfterFirst); // never in the split state
 }
 
-TEST(SplitRunFailures, MoreRowsThanASixteenBitCountOverflow)
+TEST(SplitRunFailures, MoreRowsThanASixteenBitCountHoldsFailBeforeAnyRowIsWritten)
 {
     Fixture f;
-    f.app.addWorkbook(QStringLiteral("/data/A.xls"), {"S"});
-    for (int i = 0; i < 32768; ++i)
-        f.rows.addRow(QStringLiteral("/data/A.xls"), QStringLiteral("S"));
-    EXPECT_EQ(RunSplit(f.context, f.rows, f.view), QString());
-    ASSERT_EQ(f.messages().size(), 1);
-    EXPECT_TRUE(f.messages()[0].startsWith(QStringLiteral("Err Number: 6\r\n")));
+    f.add("/data/A.xls", {"S"});
+    for (int i = 1; i < 32768; ++i)
+        f.rows.addRow("/data/A.xls", "S");
+    EXPECT_EQ(f.run(), QString());
+    EXPECT_TRUE(f.messages().value(0).startsWith(QStringLiteral("Err Number: 6\r\n")));
     EXPECT_TRUE(f.app.saves.empty());
-    EXPECT_EQ(f.tree(), QStringList{kStamp}); // the run folder was made before the count was taken
-    expectIdle(f.view, f.app);
+    f.expectIdle();
 }
