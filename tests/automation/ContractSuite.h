@@ -59,8 +59,7 @@ protected:
         }
         return app;
     }
-    // Canonical: a workbook is named by the absolute path it was opened by, and a relative path
-    // is made absolute from the working folder, which the system hands back resolved.
+    // Canonical, as the working folder a relative path is made absolute from is handed back.
     static QString sample() { return QFileInfo(corpusFile("xls/sheetjs--sheet_visibility.xls")).canonicalFilePath(); }
     static QString other() { return corpusFile(QStringLiteral("xls/poi--simplewithcomments.xls")); }
     FakeSeams seams_;

@@ -4,13 +4,12 @@
 namespace bf::test {
 
 // Excel 5.0, encrypted, HTML, a looping container and an empty file.
-INSTANTIATE_TEST_SUITE_P(Native, SpreadsheetContract,
-                         ::testing::Values(ContractParams{"native",
-                                                          {{"xls/sheetjs--sheet_visibility5.xls", err::SpreadsheetFailure},
-                                                           {"xls/sheetjs--password_2002_40_xor.xls", err::SpreadsheetFailure},
-                                                           {"xls/sheetjs--sized_boxen.htm.xls", err::SpreadsheetFailure},
-                                                           {"xls/phpspreadsheet--oleloop.xls", err::SpreadsheetFailure},
-                                                           {"bad/corrupt-truncated-zero-bytes.xls", err::SpreadsheetFailure}}}));
+INSTANTIATE_TEST_SUITE_P(Native, SpreadsheetContract, ::testing::Values(ContractParams{"native", {
+    {"xls/sheetjs--sheet_visibility5.xls", err::SpreadsheetFailure},
+    {"xls/sheetjs--password_2002_40_xor.xls", err::SpreadsheetFailure},
+    {"xls/sheetjs--sized_boxen.htm.xls", err::SpreadsheetFailure},
+    {"xls/phpspreadsheet--oleloop.xls", err::SpreadsheetFailure},
+    {"bad/corrupt-truncated-zero-bytes.xls", err::SpreadsheetFailure}}}));
 
 TEST(NativeBackend, AFailedSaveLeavesNothingAndASaveNeverGoesThroughALink)
 {

@@ -109,7 +109,6 @@ TEST(SplitCommandLine, ExitStatusTellsAFailedRunFromAnInputThatWasNotListedAndKe
         {{"--keep-going", "-o", "@", ragged, bare, other}, 1,
          {stopped, "2 of 8 worksheets could not be split:\n" + bare + ": Sheet1: Err 5: "}, 6, true},
         {{"-o", "@", "--bogus", ragged}, 2, {"--help"}, 0, false},
-        {{"-o"}, 2, {"--help"}, 0, false},
     };
     for (const auto& c : cases) {
         test::TempDir out;
@@ -132,8 +131,9 @@ TEST(SplitCommandLine, OnATerminalEachRowIsShownOnOneProgressLine)
 {
     // script(1) gives the program a terminal of its own and copies what it shows.
     test::TempDir out;
-    const QString command = "'" + test::appDir() + "/brakenfold-split' -o '" + out.path() + "' '" + corpus("xlrd--ragged.xls") + "'";
+    const QString command = "'" + test::appDir() + "/brakenfold-split' '" + corpus("xlrd--ragged.xls") + "'";
     QProcess p;
+    p.setWorkingDirectory(out.path());
     p.start("script", {"-qec", command, "/dev/null"});
     ASSERT_TRUE(p.waitForFinished(60000));
     EXPECT_EQ(p.exitCode(), 0);

@@ -1,8 +1,7 @@
 #pragma once
-// A scripted stand-in for the spreadsheet application, for tests that must make it fail or that
-// want no real workbooks: workbooks are scripted by path with their worksheet names; opens,
-// closes and saves are recorded (a save writes a small file); beforeOp may throw a bf::Error to
-// fail an operation. A closed workbook's handle fails with 1004, as a real one does.
+// A scripted stand-in for the spreadsheet application, for tests that must make it fail: workbooks
+// are scripted by path with their worksheet names; opens, closes and saves (an empty file) are
+// recorded; beforeOp may throw a bf::Error to fail an operation. A closed workbook's handle fails.
 #include "automation/Switches.h"
 #include "core/Error.h"
 
@@ -20,15 +19,11 @@ enum class FakeOp { Open, WorksheetName, SaveAs };
 
 class FakeSpreadsheet : public automation::SwitchedApplication {
 public:
-    struct Save {
-        QString fileName, sourceFile, sheetName; // trailing blanks trimmed; where the sheet came from
-    };
     void addWorkbook(const QString& path, const QStringList& sheets) { scripts_[normal(path)] = sheets; }
-    std::function<void(FakeOp, const QString& subject)> beforeOp; // subject: path or sheet name
+    std::function<void(FakeOp, const QString& subject)> beforeOp = [](FakeOp, const QString&) {}; // path or sheet
 
     QStringList opened, closed; // every Open argument; the FullName of every workbook closed
-    std::vector<Save> saves;
-    int openCount() const { return static_cast<int>(opened.size()); }
+    QStringList saved;          // "<source workbook>|<sheet>" of every copy saved
     int openWorkbookCount() const { return static_cast<int>(open_.size()); }
 
     automation::Workbooks& workbooks() override { return books_; }
@@ -37,21 +32,12 @@ public:
 
 private:
     static QString normal(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
-    void check(FakeOp op, const QString& subject) const
-    {
-        if (beforeOp)
-            beforeOp(op, subject);
-    }
     automation::Switches& switches() const override { return switches_; }
 
     struct Sheet : automation::Worksheet {
         Sheet(FakeSpreadsheet& a, QString b, QString n) : app(a), book(std::move(b)), name(std::move(n)) {}
-        QString Name() const override { return app.check(FakeOp::WorksheetName, name), name; }
-        void Copy() override
-        {
-            const QString newName = QStringLiteral("Book%1").arg(++app.newBooks_);
-            app.open_.push_back(std::make_shared<Book>(app, newName, QStringList{name}, book));
-        }
+        QString Name() const override { return app.beforeOp(FakeOp::WorksheetName, name), name; }
+        void Copy() override { app.open_.push_back(std::make_shared<Book>(app, "Book1", QStringList{name}, book)); }
         FakeSpreadsheet& app;
         QString book, name;
     };
@@ -83,10 +69,10 @@ private:
             QString target = fileName;
             while (target.endsWith(' '))
                 target.chop(1);
-            app.check(FakeOp::SaveAs, target);
+            app.beforeOp(FakeOp::SaveAs, target);
             if (QFile file(target); !file.open(QIODevice::NewOnly))
                 throw Error(err::SpreadsheetFailure, "'" + target + "' cannot be saved");
-            app.saves.push_back({target, copiedFrom, sheets.value(0)});
+            app.saved << copiedFrom + '|' + sheets.value(0);
             full = target;
         }
         void Close(bool) override
@@ -110,13 +96,8 @@ private:
         std::shared_ptr<automation::Workbook> Open(const QString& fileName) override
         {
             app.opened << fileName;
-            app.check(FakeOp::Open, fileName);
+            app.beforeOp(FakeOp::Open, fileName);
             const QString path = normal(fileName);
-            for (auto b : app.open_)
-                if (b->copiedFrom.isEmpty() && b->full == path) { // already open: it becomes active
-                    std::erase(app.open_, b);
-                    return app.open_.emplace_back(b);
-                }
             if (!app.scripts_.count(path))
                 throw Error(err::SpreadsheetFailure, "'" + fileName + "' could not be found");
             return app.open_.emplace_back(std::make_shared<Book>(app, path, app.scripts_[path]));
@@ -134,7 +115,6 @@ private:
     Books books_{*this};
     std::map<QString, QStringList> scripts_;
     std::vector<std::shared_ptr<Book>> open_; // in activation order: the last is the active one
-    int newBooks_ = 0;
     mutable automation::Switches switches_;
 };
 

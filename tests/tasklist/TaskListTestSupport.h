@@ -16,8 +16,6 @@ public:
         context.setting = &setting_;
     }
     ~InstalledConfig() { context_.setting = previous_; }
-    InstalledConfig(const InstalledConfig&) = delete;
-    InstalledConfig& operator=(const InstalledConfig&) = delete;
     clsSetting& setting() { return setting_; }
     QString value(const QString& key) const
     {
