@@ -1,5 +1,5 @@
-// The names a split run writes, and its flow on the scripted spreadsheet application: the checks
-// before anything is written, one opening per run of rows, progress, and every way a run fails.
+// The names a split run writes, and its flow on the scripted spreadsheet application: one opening
+// per run of rows, progress, and every way a run fails.
 #include "split/SplitNaming.h"
 #include "split/SplitRun.h"
 #include "tasklist/InMemoryTaskRows.h"
