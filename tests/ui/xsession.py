@@ -1,13 +1,8 @@
-"""A private X server with the built program on it, driven as a user drives it: keys and mouse
-clicks through the XTEST extension, the close box through WM_DELETE_WINDOW, screenshots of the
-root window. Shared by the program run test and the README screenshot script."""
-import os
-import shutil
-import struct
-import subprocess
-import tempfile
-import time
-import zlib
+#!/usr/bin/env python3
+"""The built program on a private X server, used as a user uses it: keys and clicks through XTEST,
+the close box through WM_DELETE_WINDOW. A module (Session, for the README screenshot too) and the
+program tests, run as: xsession.py copy|installed|args APP_DIR BUILD_DIR SOURCE_DIR CORPUS_DIR"""
+import os, shutil, subprocess, sys, tempfile, time  # noqa: E401
 
 from Xlib import X, XK, display, protocol
 from Xlib.ext import xtest
@@ -17,51 +12,43 @@ class Failure(Exception):
     pass
 
 
-def start_xvfb(cwd, size="1280x1024x24"):
-    read_fd, write_fd = os.pipe()
-    server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
-        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=cwd)
-    os.close(write_fd)
-    number = b""
-    with os.fdopen(read_fd, "rb") as pipe:
-        while not number.endswith(b"\n"):
-            chunk = pipe.read(1)
-            if not chunk:
-                break
-            number += chunk
-    if not number.strip():
-        server.kill()
-        raise Failure("Xvfb did not start")
-    return server, ":" + number.decode().strip()
+def wait_for(what, test, timeout=30):
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        found = test()
+        if found:
+            time.sleep(0.4)  # let it finish painting and take the focus
+            return found
+        time.sleep(0.1)
+    raise Failure(what)
 
 
 class Session:
-    """The program started from a private copy of app_dir (or from app_dir itself when installed)
-    on a private X server, with program arguments args, as user uid when given (home then
-    belongs to that user)."""
+    """The program on a private X server with args: from a private copy of app_dir, or as user uid
+    from app_dir itself (home then belongs to that user)."""
+    started = []  # for the tests to close them all however they end
 
-    def __init__(self, app_dir, config_text=None, args=(), installed=False, home=None, uid=None):
+    def __init__(self, app_dir, config_text=None, args=(), home=None, uid=None):
+        Session.started.append(self)
         self.work = tempfile.mkdtemp(prefix="brakenfold-ui-")
         os.chmod(self.work, 0o755)
-        self.server = None
-        self.program = None
-        self.app = app_dir if installed else os.path.join(self.work, "app")
-        if not installed:
-            shutil.copytree(app_dir, self.app, symlinks=True)
+        self.app = app_dir if uid is not None else shutil.copytree(app_dir, os.path.join(self.work, "app"), symlinks=True)
         self.config = os.path.join(self.app, "Config", "Config.cfg")
         if config_text is not None:
             with open(self.config, "wb") as f:
                 f.write(b"\xff\xfe" + config_text.encode("utf-16-le"))
-        runtime = os.path.join(self.work, "runtime")
-        home = home or os.path.join(self.work, "home")
+        runtime, home = os.path.join(self.work, "runtime"), home or os.path.join(self.work, "home")
         os.makedirs(runtime, mode=0o700)
         os.makedirs(home, exist_ok=True)
         command = [os.path.join(self.app, "brakenfold")] + list(args)
         if uid is not None:
             os.chown(runtime, uid, uid)
             command = ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups"] + command
-        self.server, self.display_name = start_xvfb(self.work)
+        read_fd, write_fd = os.pipe()
+        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten",
+                                        "tcp"], pass_fds=(write_fd,), stderr=subprocess.DEVNULL, cwd=self.work)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe: self.display_name = ":" + pipe.readline().strip()  # noqa: E701
         env = dict(os.environ, DISPLAY=self.display_name, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime,
                    HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_SCALE_FACTOR="1")
         env.pop("QT_QPA_PLATFORMTHEME", None)
@@ -69,180 +56,178 @@ class Session:
         self.dpy = display.Display(self.display_name)
 
     def close(self):
-        if self.program is not None and self.program.poll() is None:
-            self.program.kill()
-            self.program.wait()
-        if self.server is not None:
-            self.server.terminate()
-            self.server.wait()
+        for process in (self.program, self.server):
+            process.kill()
+            process.wait()
         shutil.rmtree(self.work, ignore_errors=True)
 
-    def wait_exit(self, after, timeout=30):
-        """Waits for the program to end after the step named by after; it must end with status 0."""
+    def wait_exit(self, after):
         try:
-            code = self.program.wait(timeout=timeout)
-        except Exception:
-            raise Failure("the program did not end after %s" % after)
+            code = self.program.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            code = "none: it did not end"
         if code != 0:
-            raise Failure("the program ended with status %d" % code)
+            raise Failure("the program's exit status after %s: %s" % (after, code))
 
-    def config_text(self):
-        with open(self.config, "rb") as f:
-            data = f.read()
-        return data[2:].decode("utf-16-le")
+    def windows(self, title, window=None):
+        window = window or self.dpy.screen().root
+        try:
+            name, attrs, children = window.get_wm_name(), window.get_attributes(), window.query_tree().children
+        except Exception:
+            return []
+        name = name.decode("utf-8", "replace") if isinstance(name, bytes) else name
+        found = [window] if name and name.startswith(title) and attrs.map_state == X.IsViewable else []
+        return found + [w for child in children for w in self.windows(title, child)]
 
-    # ---- windows ----
-    def find_window(self, title):
-        def walk(window):
-            try:
-                name = window.get_wm_name()
-                attrs = window.get_attributes()
-            except Exception:
-                return None
-            if isinstance(name, bytes):
-                name = name.decode("utf-8", "replace")
-            if name and name.startswith(title) and attrs.map_state == X.IsViewable:
-                return window
-            try:
-                children = window.query_tree().children
-            except Exception:
-                return None
-            for child in children:
-                found = walk(child)
-                if found is not None:
-                    return found
-            return None
-        return walk(self.dpy.screen().root)
-
-    def find_windows(self, title):
-        found = []
-
-        def walk(window):
-            try:
-                name = window.get_wm_name()
-                attrs = window.get_attributes()
-                children = window.query_tree().children
-            except Exception:
-                return
-            if isinstance(name, bytes):
-                name = name.decode("utf-8", "replace")
-            if name and name.startswith(title) and attrs.map_state == X.IsViewable:
-                found.append(window)
-            for child in children:
-                walk(child)
-        walk(self.dpy.screen().root)
-        return found
-
-    def wait_other_window(self, title, known, timeout=15):
-        """A window titled title other than known (a message box over the main window)."""
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            for window in self.find_windows(title):
-                if window.id != known.id:
-                    time.sleep(0.4)
-                    return window
-            time.sleep(0.1)
-        raise Failure("no second window titled %r appeared" % title)
-
-    def wait_window(self, title, timeout=30):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
+    def wait_window(self, title, other_than=None, timeout=30):
+        def found():
             if self.program.poll() is not None:
-                raise Failure("the program ended (status %s) while waiting for %r" % (self.program.returncode, title))
-            window = self.find_window(title)
-            if window is not None:
-                time.sleep(0.4)  # let it finish painting and take the focus
-                return window
-            time.sleep(0.1)
-        raise Failure("no window titled %r appeared" % title)
-
-    def wait_gone(self, title, timeout=15):
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            if self.find_window(title) is None:
-                return
-            time.sleep(0.1)
-        raise Failure("the window %r stayed open" % title)
+                raise Failure("the program ended (status %s) waiting for %r" % (self.program.returncode, title))
+            return next((w for w in self.windows(title) if other_than is None or w.id != other_than.id), None)
+        return wait_for("no window titled %r appeared" % title, found, timeout)
 
     def origin(self, window):
         pos = window.translate_coords(self.dpy.screen().root, 0, 0)
         return -pos.x, -pos.y
 
     def close_box(self, window):
-        wm_protocols = self.dpy.intern_atom("WM_PROTOCOLS")
-        wm_delete = self.dpy.intern_atom("WM_DELETE_WINDOW")
-        event = protocol.event.ClientMessage(window=window, client_type=wm_protocols,
-                                             data=(32, [wm_delete, X.CurrentTime, 0, 0, 0]))
-        window.send_event(event)
+        protocols, delete = self.dpy.intern_atom("WM_PROTOCOLS"), self.dpy.intern_atom("WM_DELETE_WINDOW")
+        window.send_event(protocol.event.ClientMessage(window=window, client_type=protocols,
+                                                       data=(32, [delete, X.CurrentTime, 0, 0, 0])))
         self.dpy.flush()
 
-    # ---- input ----
-    def click(self, window, x, y, button=1):
+    def click(self, window, x, y):
         ox, oy = self.origin(window)
-        xtest.fake_input(self.dpy, X.MotionNotify, x=ox + x, y=oy + y)
-        self.dpy.sync()
-        time.sleep(0.1)
-        xtest.fake_input(self.dpy, X.ButtonPress, button)
-        self.dpy.sync()
-        time.sleep(0.05)
-        xtest.fake_input(self.dpy, X.ButtonRelease, button)
-        self.dpy.sync()
-        time.sleep(0.3)
+        for kind, detail, pause in ((X.MotionNotify, 0, 0.1), (X.ButtonPress, 1, 0.05), (X.ButtonRelease, 1, 0.3)):
+            xtest.fake_input(self.dpy, kind, detail, x=ox + x, y=oy + y)
+            self.dpy.sync()
+            time.sleep(pause)
 
-    def _keycode(self, name):
-        keysym = XK.string_to_keysym(name)
-        code = self.dpy.keysym_to_keycode(keysym)
-        if not code:
-            raise Failure("no key for %r" % name)
-        shifted = self.dpy.keycode_to_keysym(code, 0) != keysym
-        return code, shifted
-
-    def key(self, name, modifiers=()):
-        codes = [self._keycode(m)[0] for m in modifiers]
-        code, shifted = self._keycode(name)
-        if shifted:
-            codes.append(self._keycode("Shift_L")[0])
-        for c in codes:
-            xtest.fake_input(self.dpy, X.KeyPress, c)
-        xtest.fake_input(self.dpy, X.KeyPress, code)
-        xtest.fake_input(self.dpy, X.KeyRelease, code)
-        for c in reversed(codes):
-            xtest.fake_input(self.dpy, X.KeyRelease, c)
+    def key(self, name, modifier=None):
+        def code(key_name):
+            keysym = XK.string_to_keysym(key_name)
+            found = self.dpy.keysym_to_keycode(keysym)
+            return found, self.dpy.keycode_to_keysym(found, 0) != keysym
+        main, shifted = code(name)
+        held = [code(m)[0] for m in [modifier] if m] + ([code("Shift_L")[0]] if shifted else [])
+        for kind, c in [(X.KeyPress, c) for c in held + [main]] + [(X.KeyRelease, c) for c in reversed(held + [main])]:
+            xtest.fake_input(self.dpy, kind, c)
         self.dpy.sync()
         time.sleep(0.05)
 
     def type_text(self, text):
-        names = {"/": "slash", ".": "period", "-": "minus", "_": "underscore", " ": "space", "~": "asciitilde"}
         for ch in text:
-            self.key(names.get(ch, ch))
+            self.key({"/": "slash", ".": "period", "-": "minus", "_": "underscore"}.get(ch, ch))
 
-    # ---- screenshot ----
-    def screenshot_png(self, path, window=None, margin=0):
-        root = self.dpy.screen().root
-        if window is not None:
-            geo = window.get_geometry()
-            ox, oy = self.origin(window)
-            x, y, w, h = ox - margin, oy - margin, geo.width + 2 * margin, geo.height + 2 * margin
-        else:
-            geo = root.get_geometry()
-            x, y, w, h = 0, 0, geo.width, geo.height
-        image = root.get_image(max(x, 0), max(y, 0), w, h, X.ZPixmap, 0xFFFFFFFF)
-        data = image.data
-        rows = []
-        stride = len(data) // h
-        for row in range(h):
-            line = data[row * stride: row * stride + w * 4]
-            rgb = bytearray()
-            for i in range(0, len(line), 4):
-                b, g, r = line[i], line[i + 1], line[i + 2]
-                rgb += bytes((r, g, b))
-            rows.append(b"\x00" + bytes(rgb))
-        raw = b"".join(rows)
 
-        def chunk(kind, body):
-            return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
+# ---- the program tests ----
+def read_config(path):
+    with open(path, "rb") as f:
+        return f.read()[2:].decode("utf-16-le")
 
-        png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, 8, 2, 0, 0, 0))
-        png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
-        with open(path, "wb") as f:
-            f.write(png)
+
+def main_window(session):
+    """The main window, given the keyboard by a click on the list's empty space (twips 2000, 3800)."""
+    window = session.wait_window("Brakenfold")
+    scale = window.get_geometry().width / 7455
+    session.click(window, int(2000 * scale), int(3800 * scale))
+    return window
+
+
+def tick_alerts(session):
+    """Options > Settings with the keyboard, a click on "Display Excel Alerts", a click on OK."""
+    session.key("o", "Alt_L")
+    session.key("Return")
+    dialog = session.wait_window("Options")
+    scale = dialog.get_geometry().width / 5055  # the dialog's layout, in twips
+    session.click(dialog, int(960 * scale) + 8, int(1747 * scale))
+    session.click(dialog, int(1477 * scale), int(3082 * scale))
+    wait_for("the options dialog stayed open", lambda: not session.windows("Options"))
+
+
+def copy(app, build, shipped, corpus, work):
+    """A workbook listed, the alerts option ticked: the close box asks, Enter (No) keeps the program,
+    Alt+Y ends it cleanly, and only then is Config.cfg written, with that one change."""
+    session = Session(app, shipped, args=[os.path.join(corpus, "xls", "poi--simplewithcomments.xls")])
+    window = main_window(session)
+    tick_alerts(session)
+    for answer, modifier in (("Return", None), ("y", "Alt_L")):
+        session.close_box(window)
+        question = session.wait_window("Brakenfold", other_than=window, timeout=15)
+        session.key(answer, modifier)
+        time.sleep(1.0)
+        if modifier is None and (session.program.poll() is not None or question.id in [w.id for w in session.windows("Brakenfold")]):
+            raise Failure("after No the program ended or the question stayed open")
+        if modifier is None and read_config(session.config) != shipped:
+            raise Failure("Config.cfg changed before the program ended")
+    session.wait_exit("Yes")
+    if read_config(session.config) != shipped.replace("Alerts=0", "Alerts=1"):
+        raise Failure("Config.cfg after exit:\n%r" % read_config(session.config))
+    return "option stored at exit; No kept the program open, Yes ended it cleanly"
+
+
+def installed(app, build, shipped, corpus, work):
+    """Installed into a root-owned folder, run twice by a user who cannot write it: the option goes
+    to the user's own Config.cfg and is read from there (the second run turns it off again)."""
+    home, app = os.path.join(work, "home"), os.path.join(work, "root", "opt", "brakenfold")
+    subprocess.run(["cmake", "--install", build, "--prefix", "/opt/brakenfold"], check=True,
+                   stdout=subprocess.DEVNULL, env=dict(os.environ, DESTDIR=os.path.join(work, "root")))
+    os.makedirs(home)
+    os.chown(home, 65534, 65534)  # nobody
+    for alerts in ("1", "0"):
+        session = Session(app, home=home, uid=65534)
+        window = main_window(session)
+        tick_alerts(session)
+        session.close_box(window)
+        session.wait_exit("its close box was used")
+        if read_config(os.path.join(app, "Config", "Config.cfg")) != shipped:
+            raise Failure("the installed Config.cfg changed")
+        mine = os.path.join(home, ".config", "brakenfold", "Config.cfg")
+        if not os.path.isfile(mine) or read_config(mine) != shipped.replace("Alerts=0", "Alerts=" + alerts):
+            raise Failure("the user's own Config.cfg does not hold DisplayExcelAlerts=%s" % alerts)
+    return "option kept in the user's own Config.cfg and read from there at the next start"
+
+
+def args(app, build, shipped, corpus, work):
+    """Two workbooks and a folder on the command line are listed once the window shows, which a
+    split proves: one workbook per worksheet, the folder's text file not taken."""
+    books = [os.path.join(corpus, "xls", n) for n in ("poi--57925.xls", "poi--27394.xls", "poi--simplewithcomments.xls")]
+    folder, output = os.path.join(work, "folder"), os.path.join(work, "out")
+    os.makedirs(output)
+    os.makedirs(folder)
+    os.symlink(books[2], os.path.join(folder, "third.xls"))
+    open(os.path.join(folder, "notes.txt"), "w").close()
+    sheets = len(subprocess.run([os.path.join(app, "brakenfold-split"), "--list"] + books, capture_output=True,
+                                text=True, check=True).stdout.splitlines())
+    session = Session(app, args=books[:2] + [folder])
+    window = main_window(session)
+    time.sleep(1.0)
+    session.key("a", "Alt_L")
+    session.key("Return")
+    session.wait_window("Please select output folder")
+    session.key("a", "Control_L")
+    session.type_text(output)
+    session.key("Return")
+    session.wait_window("Brakenfold", other_than=window, timeout=60)  # "Mission complete!"
+    written = sum(len([n for n in names if n.endswith(".xls")]) for _, _, names in os.walk(output))
+    if written != sheets:
+        raise Failure("the split wrote %d workbooks; the three books hold %d worksheets" % (written, sheets))
+    return "%d rows listed from the command line and split" % written
+
+
+if __name__ == "__main__":
+    scenario, app, build, source, corpus = sys.argv[1:6]
+    work = tempfile.mkdtemp(prefix="brakenfold-test-", dir="/tmp")
+    os.chmod(work, 0o755)
+    shipped = read_config(os.path.join(source, "assets", "Config", "Config.cfg"))
+    try:
+        if "DisplayExcelAlerts=0\r\n" not in shipped:
+            raise Failure("the shipped configuration does not start with the alerts off")
+        run = {"copy": copy, "installed": installed, "args": args}[scenario]
+        print(run(app, build, shipped, corpus, work) + "\n1 passed, 0 failed")
+    except Failure as failure:
+        sys.exit("FAIL: %s" % failure)
+    finally:
+        for session in Session.started:
+            session.close()
+        shutil.rmtree(work, ignore_errors=True)
