@@ -9,9 +9,7 @@ for program in brakenfold brakenfold-split; do
     echo "FAIL: $program links the office"; exit 1
   fi
 done
-readelf --dyn-syms -W "$app/plugins/libbrakenfold-calc.so" | awk '$5 == "GLOBAL" && $7 != "UND" {print $8}' \
-  | sort > "${TMPDIR:-/tmp}/plugin-exports.$$"
-exports=$(cat "${TMPDIR:-/tmp}/plugin-exports.$$"); rm -f "${TMPDIR:-/tmp}/plugin-exports.$$"
+exports=$(readelf --dyn-syms -W "$app/plugins/libbrakenfold-calc.so" | awk '$5 == "GLOBAL" && $7 != "UND" {print $8}' | sort)
 [ "$exports" = "$(printf 'brakenfold_backend_interface\nbrakenfold_create_application')" ] || {
   echo "FAIL: the plugin shows more than its two entries:"; echo "$exports" | head; exit 1; }
 native=$("$app/brakenfold-split" --list "$book")
