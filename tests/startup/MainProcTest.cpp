@@ -1,83 +1,55 @@
-// The start-up routine's order and its failure paths, with fake seams, a recording spreadsheet
-// application and a real Config.cfg in a temporary application folder.
-#include "automation/ApplicationFactory.h"
+// Main's start and shutdown order and the starts that fail, with fake seams, a recording
+// spreadsheet application, the test backend plugins and a real Config.cfg in a private
+// application folder.
 #include "automation/BackendPlugin.h"
 #include "startup/MainProc.h"
+#include "support/ConfigFixture.h"
 #include "support/FakeSeams.h"
-#include "support/TempDir.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
 
 using namespace bf;
+using test::readFile;
 
 namespace {
 
-QByteArray utf16(const QString& text)
-{
-    QByteArray out("\xFF\xFE", 2);
-    for (QChar c : text) {
-        out.append(static_cast<char>(c.unicode() & 0xFF));
-        out.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return out;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// What happened, in order, across the fakes.
-QStringList g_log;
-QString g_configPath;
+QStringList g_log; // what happened, in order, across the fakes
+QString g_config;
 QByteArray g_configAtStart;
-int g_created = 0;
 
-class RecordingWorkbooks : public automation::Workbooks {
+class RecordingApplication : public automation::SpreadsheetApplication, automation::Workbooks {
+    static void log(const char* what, bool on) { g_log << QStringLiteral("%1=%2").arg(what).arg(on); }
+
 public:
+    automation::Workbooks& workbooks() override { return *this; }
     std::shared_ptr<automation::Workbook> Open(const QString&) override { return nullptr; }
     int Count() const override { return 0; }
-    void Close() override
-    {
-        g_log << (readFile(g_configPath) == g_configAtStart ? "Workbooks.Close(config not yet written)"
-                                                             : "Workbooks.Close(config written)");
-    }
-};
-
-class RecordingApplication : public automation::SpreadsheetApplication {
-public:
-    automation::Workbooks& workbooks() override { return books_; }
+    void Close() override { g_log << (readFile(g_config) == g_configAtStart ? "Close, config unwritten" : "Close"); }
     std::shared_ptr<automation::Workbook> ActiveWorkbook() override { return nullptr; }
-    void setVisible(bool on) override { g_log << QStringLiteral("Visible=%1").arg(on); }
-    bool Visible() const override { return false; }
-    void setDisplayAlerts(bool on) override { g_log << QStringLiteral("DisplayAlerts=%1").arg(on); }
-    bool DisplayAlerts() const override { return false; }
-    void setScreenUpdating(bool on) override { g_log << QStringLiteral("ScreenUpdating=%1").arg(on); }
-    bool ScreenUpdating() const override { return true; }
-    void setAskToUpdateLinks(bool on) override { g_log << QStringLiteral("AskToUpdateLinks=%1").arg(on); }
-    bool AskToUpdateLinks() const override { return false; }
+    void setVisible(bool on) override { log("Visible", on); }
+    void setDisplayAlerts(bool on) override { log("DisplayAlerts", on); }
+    void setScreenUpdating(bool on) override { log("ScreenUpdating", on); }
+    void setAskToUpdateLinks(bool on) override { log("AskToUpdateLinks", on); }
     void setEnableEvents(bool) override {}
+    bool Visible() const override { return false; }
+    bool DisplayAlerts() const override { return false; }
+    bool ScreenUpdating() const override { return true; }
+    bool AskToUpdateLinks() const override { return false; }
     bool EnableEvents() const override { return true; }
     void Quit() override { g_log << "Quit"; }
-
-private:
-    RecordingWorkbooks books_;
 };
 
+// While it is open, the window's commands reach the store and the application.
 class FakeMainWindow : public MainWindowHandle {
 public:
     explicit FakeMainWindow(AppContext& context) : context_(context) {}
     void showModal() override
     {
-        g_log << "main window shown";
-        // The window's commands reach the store and the application while it is open.
-        EXPECT_NE(context_.application, nullptr);
-        ASSERT_NE(context_.setting, nullptr);
-        context_.setting->SetSetting("DisplayExcel", "0");
+        g_log << (context_.application ? "window shown" : "window shown without application");
+        context_.store().SetSetting("DisplayExcel", "0");
     }
-    ~FakeMainWindow() override { g_log << "main window released"; }
+    ~FakeMainWindow() override { g_log << "window released"; }
 
 private:
     AppContext& context_;
@@ -90,26 +62,22 @@ struct MainTest : ::testing::Test {
 
     void SetUp() override
     {
-        g_log.clear();
-        g_created = 0;
         backends.add("recording", [](const platform::Seams&) {
-            ++g_created;
+            g_log << "created";
             return std::make_unique<RecordingApplication>();
         });
-        backends.add("broken", [](const platform::Seams&) -> std::unique_ptr<automation::SpreadsheetApplication> {
-            throw std::runtime_error("cannot start");
-        });
         seams.appInfo.folder = dir.path();
-        g_configPath = dir.path() + "/Config/Config.cfg";
+        g_config = dir.file("Config/Config.cfg");
     }
-    void writeConfig(const QString& text)
+    void runMain(const QString& config) // "": no Config.cfg
     {
-        g_configAtStart = utf16(text);
-        dir.write("Config/Config.cfg", g_configAtStart);
-    }
-    void runMain()
-    {
-        MainProc::Main(seams, backends, [](AppContext& context) { return std::make_unique<FakeMainWindow>(context); });
+        QFile::remove(g_config);
+        g_configAtStart = config.isEmpty() ? QByteArray() : test::utf16le(config + "\r\n");
+        if (!config.isEmpty())
+            dir.write("Config/Config.cfg", g_configAtStart);
+        g_log.clear();
+        seams.messageBox.shown.clear();
+        MainProc::Main(seams, backends, [](AppContext& c) { return std::make_unique<FakeMainWindow>(c); });
     }
 };
 
@@ -117,86 +85,57 @@ struct MainTest : ::testing::Test {
 
 TEST_F(MainTest, StartsConfiguresShowsTheWindowAndShutsDownInOrder)
 {
-    writeConfig("DisplayExcel=1\r\n\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n");
-    runMain();
+    runMain("DisplayExcel=1\r\n\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording");
     EXPECT_TRUE(seams.messageBox.shown.empty()) << seams.messageBox.texts().join("|").toStdString();
-    EXPECT_EQ(seams.appInfo.help, dir.path() + "/help/help.chm");
-    EXPECT_EQ(g_log, (QStringList{"Visible=1", "DisplayAlerts=0", "ScreenUpdating=1", "AskToUpdateLinks=0",
-                                  "main window shown", "main window released",
-                                  "Workbooks.Close(config written)", "Quit"}));
-    EXPECT_EQ(readFile(g_configPath),
-              utf16("DisplayExcel=0\r\n\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n"));
-}
+    EXPECT_EQ(seams.appInfo.helpFile(), dir.path() + "/help/help.chm");
+    // The store is written back before the workbooks are closed and the application quits.
+    EXPECT_EQ(g_log, (QStringList{"created", "Visible=1", "DisplayAlerts=0", "ScreenUpdating=1", "AskToUpdateLinks=0",
+                                  "window shown", "window released", "Close", "Quit"}));
+    EXPECT_EQ(readFile(g_config), test::utf16le("DisplayExcel=0\r\n\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n"));
 
-TEST_F(MainTest, SecondInstanceIsRefusedBeforeAnythingIsCreated)
-{
-    writeConfig("DisplayExcel=1\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording\r\n");
-    seams.instanceLock.otherInstanceRunning = true;
-    runMain();
-    EXPECT_EQ(seams.messageBox.texts(), QStringList{"Application already running!"});
-    EXPECT_EQ(g_created, 0);
-    EXPECT_TRUE(g_log.isEmpty());
-    EXPECT_EQ(readFile(g_configPath), g_configAtStart);
-}
-
-TEST_F(MainTest, MissingConfigShowsTheStartupReportOnly)
-{
-    runMain();
-    EXPECT_EQ(seams.messageBox.texts(),
-              QStringList{"Err Number: 53\r\nErr Description: File not found: " + dir.path() + "/Config/Config.cfg"});
-    EXPECT_EQ(g_created, 0);
-    EXPECT_TRUE(g_log.isEmpty());
-}
-
-TEST_F(MainTest, ValuesThatAreNoBooleanEndStartupButQuitTheApplication)
-{
-    // Each report names the file and the key.
-    const QString in = " in " + dir.path() + "/Config/Config.cfg";
-    const std::pair<QString, QString> cases[] = {
-        {"DisplayExcel=yes\r\nDisplayExcelAlerts=0\r\n", "the value \"yes\" of the key \"DisplayExcel\"" + in + " is no Boolean (1 or 0)"},
-        {"DisplayExcelAlerts=0\r\n", "the key \"DisplayExcel\" is missing from " + dir.path() + "/Config/Config.cfg"},
-        {"DisplayExcel=1\r\nDisplayExcelAlerts=\r\n", "the value \"\" of the key \"DisplayExcelAlerts\"" + in + " is no Boolean (1 or 0)"}};
-    for (const auto& [config, why] : cases) {
-        g_log.clear();
-        seams.messageBox.shown.clear();
-        writeConfig(config + "SpreadsheetApplication=recording\r\n");
-        runMain();
-        EXPECT_EQ(seams.messageBox.texts(), QStringList{"Err Number: 13\r\nErr Description: Type mismatch: " + why})
-            << config.toStdString();
-        EXPECT_FALSE(g_log.contains("main window shown"));
-        // No spreadsheet process is left behind.
-        EXPECT_TRUE(g_log.endsWith("Quit")) << g_log.join(",").toStdString();
-    }
-}
-
-TEST_F(MainTest, BackendThatCannotStartShowsItsFixedMessageOnly)
-{
-    for (const char* backend : {"broken", "no-such-backend"}) {
-        seams.messageBox.shown.clear();
-        writeConfig(QStringLiteral("DisplayExcel=1\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=%1\r\n").arg(backend));
-        runMain();
-        EXPECT_EQ(seams.messageBox.texts(), QStringList{"Please install Microsoft Excel and try again."});
-        EXPECT_TRUE(g_log.isEmpty());
-    }
-}
-
-TEST_F(MainTest, CalcWithoutItsPluginNamesThePackageToInstall)
-{
-    automation::addPluginBackends(backends, dir.path()); // no plugins/ there
-    writeConfig("DisplayExcel=1\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=calc\r\n");
-    runMain();
-    ASSERT_EQ(seams.messageBox.shown.size(), 1u);
-    const QString text = seams.messageBox.texts().first();
-    EXPECT_TRUE(text.contains("Install the package brakenfold-calc")) << text.toStdString();
-    EXPECT_TRUE(text.contains(dir.path() + "/plugins/libbrakenfold-calc.so")) << text.toStdString();
-    EXPECT_FALSE(g_log.contains("main window shown"));
-}
-
-TEST_F(MainTest, MissingBackendKeyMeansTheNativeEngine)
-{
-    writeConfig("DisplayExcel=0\r\nDisplayExcelAlerts=1\r\n");
-    runMain();
+    runMain("DisplayExcel=0\r\nDisplayExcelAlerts=1"); // no backend named: the native engine
     EXPECT_TRUE(seams.messageBox.shown.empty()) << seams.messageBox.texts().join("|").toStdString();
-    EXPECT_EQ(g_created, 0);
-    EXPECT_EQ(g_log, (QStringList{"main window shown", "main window released"}));
+    EXPECT_EQ(g_log, (QStringList{"window shown", "window released"}));
+}
+
+TEST_F(MainTest, FailingStartShowsOneMessageAndLeavesNoApplicationRunning)
+{
+    const QString start = "DisplayExcel=1\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=";
+    const QString mismatch = "Err Number: 13\r\nErr Description: Type mismatch: ";
+    const QString cannotStart = "Please install Microsoft Excel and try again.";
+    const QString plugins = QStringLiteral(TEST_PLUGINS_DIR);
+    const struct {
+        QString config;
+        bool otherInstance;
+        QString programFolder; // where the calc plugin is looked for
+        QString message;       // the message, or a part of it
+        bool created;          // whether the spreadsheet application was created (and must quit)
+    } cases[] = {
+        {start + "recording", true, {}, "Application already running!", false},
+        {"", false, {}, "Err Number: 53\r\nErr Description: File not found: " + g_config, false},
+        {"DisplayExcel=yes\r\nDisplayExcelAlerts=0\r\nSpreadsheetApplication=recording", false, {},
+         mismatch + "the value \"yes\" of the key \"DisplayExcel\" in " + g_config + " is no Boolean (1 or 0)", true},
+        {"DisplayExcelAlerts=0\r\nSpreadsheetApplication=recording", false, {},
+         mismatch + "the key \"DisplayExcel\" is missing from " + g_config, true},
+        {"DisplayExcel=1\r\nDisplayExcelAlerts=\r\nSpreadsheetApplication=recording", false, {},
+         mismatch + "the value \"\" of the key \"DisplayExcelAlerts\"", true},
+        {start + "no-such-backend", false, {}, cannotStart, false},
+        {start + "calc", false, dir.path(),
+         dir.path() + "/plugins/libbrakenfold-calc.so is missing. Install the package brakenfold-calc", false},
+        {start + "calc", false, plugins + "/interface+1", "belongs to another version of the program", false},
+        // Built for this program: loaded and asked for its application, which cannot start.
+        {start + "calc", false, plugins + "/interface+0", cannotStart, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        seams.instanceLock.otherInstanceRunning = c.otherInstance;
+        if (!c.programFolder.isEmpty())
+            automation::addPluginBackends(backends, c.programFolder);
+        runMain(c.config);
+        ASSERT_EQ(seams.messageBox.shown.size(), 1u);
+        EXPECT_TRUE(seams.messageBox.texts()[0].contains(c.message)) << seams.messageBox.texts()[0].toStdString();
+        EXPECT_EQ(g_log.contains("created"), c.created);
+        EXPECT_EQ(g_log.isEmpty() ? QString() : g_log.last(), c.created ? "Quit" : QString());
+        EXPECT_EQ(readFile(g_config), g_configAtStart);
+    }
 }

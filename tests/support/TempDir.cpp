@@ -9,6 +9,12 @@
 #include <sys/mount.h>
 
 namespace bf::test {
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 TempDir::TempDir() : dir_(QDir::tempPath() + "/brakenfold-test-XXXXXX")
 {
     if (!dir_.isValid())
@@ -41,10 +47,9 @@ SmallTmpfs::~SmallTmpfs()
 void SmallTmpfs::fill() const
 {
     QFile filler(file(QStringLiteral("filler")));
-    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return;
     const QByteArray block(512, 'f');
-    while (filler.write(block) == block.size()) {
-    }
+    if (filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        while (filler.write(block) == block.size()) {
+        }
 }
 } // namespace bf::test

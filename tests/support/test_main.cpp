@@ -1,6 +1,5 @@
-// Test entry point shared by every test program: GoogleTest first, then the QApplication the
-// widget tests need. Without a display it falls back to the offscreen platform, so a test
-// program also runs when started by hand.
+// The entry point of every test program: GoogleTest, then the QApplication the widget tests
+// need, offscreen when there is no display (as when a test program is started by hand).
 #include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>

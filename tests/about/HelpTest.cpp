@@ -1,0 +1,74 @@
+// Help: the compiled file beside the program, else the topic's page, else a message naming both;
+// each menu entry's context number leading to its own page; and Application Help's F1 key.
+#include "about/HelpTopics.h"
+#include "about/LinkCommands.h"
+#include "about/frmHelpKeys.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+#include "support/TestPaths.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+using namespace bf;
+
+TEST(Help, OpensTheCompiledFileElseTheTopicsPageElseSaysWhatCouldNotBeOpened)
+{
+    test::FakeSeams fakes;
+    test::TempDir app;
+    fakes.appInfo.folder = app.path();
+    const QString chm = app.write("help/HELP.chm", "ITSF"); // found whatever its letter case
+    const QString page = app.write("help/html/add_file.htm", "<html></html>");
+    const struct {
+        const char* topic;
+        QStringList handled; // the endings a program is registered for
+        bool openSucceeds;
+        QStringList opened; // in the order tried
+    } cases[] = {
+        {"add_file.htm", {"chm", "htm"}, true, {chm}},
+        {"add_file.htm", {"htm"}, true, {page}},
+        {"add_file.htm", {"chm", "htm"}, false, {chm, page}},
+        {"add_file.htm", {"txt"}, true, {}},
+        {"no_such_topic.htm", {"htm"}, true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.handled.join(',').toStdString() + ' ' + c.topic);
+        fakes.shell.handledEndings = c.handled;
+        fakes.shell.openSucceeds = c.openSucceeds;
+        fakes.shell.opened.clear();
+        fakes.messageBox.shown.clear();
+        about::OpenHelp(fakes, c.topic);
+        EXPECT_EQ(fakes.shell.opened, c.opened);
+        const bool told = c.opened.isEmpty() || !c.openSucceeds;
+        ASSERT_EQ(fakes.messageBox.shown.size(), told ? 1u : 0u);
+        if (told) {
+            EXPECT_TRUE(fakes.messageBox.texts()[0].contains(chm) && fakes.messageBox.texts()[0].contains(c.topic));
+        }
+    }
+}
+
+TEST(Help, EachMenuContextNumberLeadsToItsOwnPage)
+{
+    for (const about::MenuHelpTopic& t : about::kMenuHelpTopics) {
+        EXPECT_STREQ(about::HelpPageForContext(t.context), t.page) << t.menuName;
+        EXPECT_TRUE(QFileInfo::exists(test::sourceDir() + "/assets/help/src/" + t.page)) << t.page;
+    }
+    EXPECT_EQ(about::HelpPageForContext(16), nullptr);
+}
+
+TEST(Help, ApplicationHelpQueuesOneF1ForAfterTheCommand)
+{
+    struct KeyRecorder : QWidget {
+        QStringList keys;
+        void keyPressEvent(QKeyEvent* e) override { keys << QStringLiteral("press %1 %2").arg(e->key()).arg(e->modifiers().toInt()); }
+        void keyReleaseEvent(QKeyEvent* e) override { keys << QStringLiteral("release %1").arg(e->key()); }
+    } window; // no window of ours is active: the key goes to the one given
+    about::ApplicationHelp(&window);
+    EXPECT_TRUE(window.keys.empty()); // nothing arrives while the command runs
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.keys, (QStringList{QStringLiteral("press %1 0").arg(Qt::Key_F1), QStringLiteral("release %1").arg(Qt::Key_F1)}));
+    EXPECT_NO_THROW(about::ApplicationHelp(nullptr)); // no window at all: nothing to send to
+}
