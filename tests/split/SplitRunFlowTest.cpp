@@ -3,7 +3,7 @@
 #include "split/SplitNaming.h"
 #include "split/SplitRun.h"
 #include "tasklist/InMemoryTaskRows.h"
-#include "tasklist/TaskListTestSupport.h"
+#include "support/ConfigFixture.h"
 
 #include "support/FakeSeams.h"
 #include "support/FakeSpreadsheet.h"

@@ -2,7 +2,7 @@
 // rules driven without a window, on the scripted spreadsheet fake.
 #include "tasklist/InMemoryTaskRows.h"
 #include "tasklist/TaskListCommands.h"
-#include "tasklist/TaskListTestSupport.h"
+#include "support/ConfigFixture.h"
 
 #include "support/FakeSeams.h"
 #include "support/FakeSpreadsheet.h"

@@ -6,7 +6,7 @@
 #include "support/FakeSpreadsheet.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
-#include "tasklist/TaskListTestSupport.h"
+#include "support/ConfigFixture.h"
 
 #include <QDir>
 #include <QFile>
