@@ -141,13 +141,15 @@ SECRETS = ['SecretAlpha', 'SecretBeta', 'SecretGamma', 'UnreadText', 'privacy.xl
 
 
 def privacy(path):
-    """Three sheets reading each other (SecretBeta also holds a text nobody reads), and one that
-    reads nothing."""
+    """Three sheets reading each other (SecretAlpha reads SecretBeta's A1 and C3, not the text
+    between them), and one that reads nothing."""
     def fill(sheets):
         for i in range(3):
             sheets[i].write(0, 0, 10 + i)
             sheets[i].write(1, 0, xlwt.Formula('%s!A1+1' % SECRETS[(i + 1) % 3]))
-        sheets[1].write(4, 2, 'UnreadText')
+        sheets[0].write(2, 0, xlwt.Formula('SecretBeta!C3'))
+        sheets[1].write(1, 1, 'UnreadText')
+        sheets[1].write(2, 2, 5)
         sheets[3].write(0, 0, 'refers to nothing')
         sheets[3].write(1, 0, xlwt.Formula('1+1'))
     xlwt_book(SECRETS[:3] + ['Lonely'], fill, path)
