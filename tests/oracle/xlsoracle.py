@@ -133,7 +133,7 @@ def compare(src, name, out, exact=True, limit=4):
     if out.nsheets != 1:
         diffs.append('output holds %d sheets: %s' % (out.nsheets, out.sheet_names()))
     if o.name != name or o.visibility != 0:
-        diffs.append('output sheet %r, visibility %d' % (o.name, o.visibility))
+        diffs.append('output sheet %r (visibility %d), not %r shown' % (o.name, o.visibility, name))
     s = src.sheet_by_name(name)
     rs, ro = (Resolver(src), Resolver(out)) if exact else (None, None)
     a, b = cells(s, rs), cells(o, ro)

@@ -1,6 +1,6 @@
-// Extraction of one worksheet: what the written file holds where readers do not look (windows,
-// names, pictures, embedded objects), the refusals, and the safety of writing it. Values and
-// formatting of every corpus worksheet are compared by xls_fidelity.
+// Extraction of one worksheet: what the written file holds where readers do not look (names,
+// pictures, embedded objects), the refusals, and the safety of writing it. Values, formatting
+// and structure of every corpus worksheet's output are checked by xls_fidelity.
 #include "BookBuilder.h"
 #include "platform/NewFile.h"
 #include "support/TempDir.h"
@@ -49,11 +49,6 @@ std::vector<Record> recordsOf(const QByteArray& file)
     return out;
 }
 
-std::unique_ptr<XlsWorkbook> built(const std::vector<test::BuiltSheet>& sheets, const std::vector<std::vector<std::uint8_t>>& globals)
-{
-    return XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), test::buildStream(sheets, globals)}}), QStringLiteral("built"));
-}
-
 std::vector<std::uint8_t> formula(std::vector<std::uint8_t> rgce)
 {
     std::vector<std::uint8_t> d(22, 0);
@@ -63,31 +58,22 @@ std::vector<std::uint8_t> formula(std::vector<std::uint8_t> rgce)
 }
 
 // A defined name of sheet itab (0: of the workbook).
-std::vector<std::uint8_t> lbl(const std::string& name, std::uint16_t itab, std::vector<std::uint8_t> rgce)
+std::vector<std::uint8_t> lbl(const std::string& name, std::uint8_t itab, std::vector<std::uint8_t> rgce)
 {
-    std::vector<std::uint8_t> d = {0, 0, 0, static_cast<std::uint8_t>(name.size()), static_cast<std::uint8_t>(rgce.size()), 0, 0, 0,
-                                   static_cast<std::uint8_t>(itab), 0, 0, 0, 0, 0, 0};
+    std::vector<std::uint8_t> d = {0, 0, 0, static_cast<std::uint8_t>(name.size()), static_cast<std::uint8_t>(rgce.size()), 0, 0, 0, itab, 0, 0, 0, 0, 0, 0};
     d.insert(d.end(), name.begin(), name.end());
     d.insert(d.end(), rgce.begin(), rgce.end());
     return test::rec(rt::Lbl, d);
 }
 
-// The workbook's own link and a reference table of the given (first, last) sheet ranges.
-std::vector<std::vector<std::uint8_t>> linkTable(const std::vector<std::pair<int, int>>& entries)
+// Sheets First (with these records) and Second; the globals hold the workbook's own link, a
+// reference table whose one entry is Second, and these names.
+std::unique_ptr<XlsWorkbook> twoSheets(std::vector<std::vector<std::uint8_t>> records, std::vector<std::vector<std::uint8_t>> names)
 {
-    std::vector<std::uint8_t> es = {static_cast<std::uint8_t>(entries.size()), 0};
-    for (auto [first, last] : entries)
-        es.insert(es.end(), {0, 0, static_cast<std::uint8_t>(first), 0, static_cast<std::uint8_t>(last), 0});
-    return {test::rec(rt::SupBook, {1, 0, 1, 4}), test::rec(rt::ExternSheet, es)};
-}
-
-std::vector<test::BuiltSheet> twoSheets(std::vector<std::vector<std::uint8_t>> firstRecords = {})
-{
-    std::vector<test::BuiltSheet> sheets(2);
-    sheets[0].name = "First";
-    sheets[0].records = std::move(firstRecords);
-    sheets[1].name = "Second";
-    return sheets;
+    std::vector<test::BuiltSheet> sheets = {{"First"}, {"Second"}};
+    sheets[0].records = std::move(records);
+    names.insert(names.begin(), {test::rec(rt::SupBook, {1, 0, 1, 4}), test::rec(rt::ExternSheet, {1, 0, 0, 0, 1, 0, 1, 0})});
+    return XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), test::buildStream(sheets, names)}}), QStringLiteral("built"));
 }
 } // namespace
 
@@ -169,13 +155,10 @@ TEST(Extraction, NamesNothingKeptUsesGoAndReferencesToKeptNamesAreRenumbered)
     // Name 1 belongs to the second sheet; Rate, a workbook name, is used by a cell formula and
     // a conditional format of the first sheet; Far reads the second sheet and Alias reads Far,
     // and nothing uses either. Only Rate goes along, so both references must now say 1.
-    std::vector<std::uint8_t> cf = {1, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0}; // cce1 5, cce2 0, format
-    cf.insert(cf.end(), {0x43, 2, 0, 0, 0});                      // PtgName, value class
-    auto globals = linkTable({{1, 1}});
-    for (auto name : {lbl("Other", 2, {0x1E, 5, 0}), lbl("Rate", 0, {0x1E, 5, 0}), lbl("Far", 0, {0x3A, 0, 0, 0, 0, 0, 0}),
-                      lbl("Alias", 0, {0x23, 3, 0, 0, 0})})
-        globals.push_back(name);
-    const auto wb = built(twoSheets({formula({0x23, 2, 0, 0, 0}), test::rec(rt::CF, cf)}), globals);
+    std::vector<std::uint8_t> cf = {1, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x43, 2, 0, 0, 0}; // cce1 5, cce2 0, format; =Rate
+    const auto wb = twoSheets({formula({0x23, 2, 0, 0, 0}), test::rec(rt::CF, cf)},
+                              {lbl("Other", 2, {0x1E, 5, 0}), lbl("Rate", 0, {0x1E, 5, 0}), lbl("Far", 0, {0x3A, 0, 0, 0, 0, 0, 0}),
+                               lbl("Alias", 0, {0x23, 3, 0, 0, 0})});
     QStringList names;
     int checked = 0;
     for (const auto& r : recordsOf(wb->extract(0))) {
@@ -192,11 +175,8 @@ TEST(Extraction, NamesNothingKeptUsesGoAndReferencesToKeptNamesAreRenumbered)
 
 TEST(Extraction, SheetsThatCannotBeCopiedFaithfullyAreRefused)
 {
-    // Names Mine (of the second sheet) and Lost (of a third sheet the workbook does not have);
-    // one reference table entry, the second sheet.
-    auto globals = linkTable({{1, 1}});
-    globals.push_back(lbl("Mine", 2, {0x1E, 5, 0}));
-    globals.push_back(lbl("Lost", 3, {0x1E, 5, 0}));
+    // Names Mine (of the second sheet) and Lost (of a third sheet the workbook does not have).
+    const std::vector<std::vector<std::uint8_t>> names = {lbl("Mine", 2, {0x1E, 5, 0}), lbl("Lost", 3, {0x1E, 5, 0})};
     const struct {
         std::vector<std::uint8_t> record; // in the first sheet
         std::optional<XlsStatus> status;
@@ -211,7 +191,7 @@ TEST(Extraction, SheetsThatCannotBeCopiedFaithfullyAreRefused)
     };
     for (const auto& c : cases) {
         const auto e = refusalOf([&] {
-            const QByteArray out = built(twoSheets({c.record}), globals)->extract(0);
+            const QByteArray out = twoSheets({c.record}, names)->extract(0);
             EXPECT_FALSE(out.contains("Second")) << "the other sheet's name rides along";
         });
         EXPECT_EQ(e ? std::optional(e->status()) : std::nullopt, c.status) << c.says;
