@@ -1,6 +1,8 @@
 // Record framing and string decoding on hand-built bytes: shared strings split across
-// CONTINUE records, the string table writer, sheet-name encodings and the formula walker.
+// CONTINUE records, the string table writer, sheet-name encodings, the formula walker and the
+// picture uses of a drawing.
 #include "xls/BiffString.h"
+#include "xls/Drawing.h"
 #include "xls/RecordIds.h"
 #include "xls/Sst.h"
 #include "xls/Formula.h"
@@ -183,4 +185,17 @@ TEST(FormulaWalk, StepsOverEveryTokenAndReportsNamesAndSheetReferences)
     EXPECT_FALSE(walkFormula(unknown.data(), unknown.size(), [](TokenKind, const std::uint8_t*, bool) {}));
     auto hugeStr = bytes({0x17, 200, 0, 'a'});
     EXPECT_FALSE(walkFormula(hugeStr.data(), hugeStr.size(), [](TokenKind, const std::uint8_t*, bool) {}));
+}
+
+TEST(DrawingUse, PicturesAreCountedFromSimplePropertiesOnly)
+{
+    // A shape's FOPT: picture 2 (pib, fBid), then a complex shape name whose 6 bytes of data,
+    // read as a property, would say picture 1.
+    const auto fopt = bytes({0x23, 0x00, 0x0B, 0xF0, 18, 0, 0, 0, // 2 properties, version 3
+                             0x04, 0x41, 2, 0, 0, 0,             // pib, fBid: picture 2
+                             0x80, 0x83, 6, 0, 0, 0,             // shape name, complex: 6 bytes
+                             0x04, 0x41, 1, 0, 0, 0});           // the name's data
+    DrawingUse use;
+    ASSERT_TRUE(collectDrawingUse(fopt.data(), fopt.size(), &use));
+    EXPECT_EQ(use.blipRefs, (std::vector<std::uint32_t>{0, 0, 1}));
 }

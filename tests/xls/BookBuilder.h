@@ -12,10 +12,15 @@
 namespace bf::test {
 
 struct BuiltSheet {
-    std::string name;      // Latin-1
-    std::uint8_t dt = 0;   // BoundSheet8 kind: 0 worksheet/dialog, 1 macro, 2 chart
-    std::uint8_t hidden = 0;
-    bool dialog = false;   // WsBool.fDialog
+    BuiltSheet(std::string n = {}, std::uint8_t kind = 0, std::uint8_t hide = 0, bool dialogSheet = false, bool bareSheet = false)
+        : name(std::move(n)), dt(kind), hidden(hide), dialog(dialogSheet), bare(bareSheet)
+    {
+    }
+    std::string name;    // Latin-1
+    std::uint8_t dt;     // BoundSheet8 kind: 0 worksheet/dialog, 1 macro, 2 chart
+    std::uint8_t hidden;
+    bool dialog;         // WsBool.fDialog
+    bool bare;           // BOF and EOF only
     std::vector<std::vector<std::uint8_t>> records; // extra sheet records (type+size+data)
 };
 
@@ -55,11 +60,13 @@ inline std::vector<std::uint8_t> buildStream(const std::vector<BuiltSheet>& shee
         xls::wr32(g.bytes.data() + offsetAt[i], static_cast<std::uint32_t>(g.size()));
         const auto sb = bof(sheets[i].dt == 2 ? 0x0020 : sheets[i].dt == 1 ? 0x0040 : 0x0010);
         g.put(sb.data(), sb.size());
-        g.record(0x0081, std::vector<std::uint8_t>{static_cast<std::uint8_t>(sheets[i].dialog ? 0x11 : 0x01), 0x04});
-        for (const auto& r : sheets[i].records)
-            g.put(r.data(), r.size());
-        g.record(0x0200, std::vector<std::uint8_t>(14, 0));
-        g.record(0x023E, std::vector<std::uint8_t>{0xB6, 0x06, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        if (!sheets[i].bare) {
+            g.record(0x0081, std::vector<std::uint8_t>{static_cast<std::uint8_t>(sheets[i].dialog ? 0x11 : 0x01), 0x04});
+            for (const auto& r : sheets[i].records)
+                g.put(r.data(), r.size());
+            g.record(0x0200, std::vector<std::uint8_t>(14, 0));
+            g.record(0x023E, std::vector<std::uint8_t>{0xB6, 0x06, 0, 0, 0, 0, 0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        }
         g.record(0x000A, nullptr, 0);
     }
     return g.bytes;
