@@ -8,7 +8,7 @@ if(TARGET brakenfold_calc AND NOT BRAKENFOLD_SANITIZE)
   target_include_directories(test_calc PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}/automation")
   target_link_libraries(test_calc PRIVATE test_support brakenfold_calc)
   target_compile_definitions(test_calc PRIVATE
-    BRAKENFOLD_CALC_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/calc/check_split.py")
+    BRAKENFOLD_CALC_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/oracle/check_split.py")
   # Offices are heavy: the cases run in one process, and no other test runs beside them.
   add_test(NAME calc COMMAND test_calc)
   add_test(NAME calc.Plugin COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/calc/plugin_check.sh"

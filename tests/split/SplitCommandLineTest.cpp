@@ -74,7 +74,7 @@ TEST(SplitCommandLine, WorkbooksOfOneNameOrDifferingInCaseKeepTheirOwnFolderAndS
     // Each output holds its own workbook's sheet, as xlrd reads it.
     QProcess check;
     check.setProcessChannelMode(QProcess::MergedChannels);
-    check.start(test::python(), {test::sourceDir() + "/tests/split/check_split_output.py",
+    check.start(test::python(), {test::sourceDir() + "/tests/oracle/check_split.py",
                                  scratch.write("jobs.tsv", (jobs.join('\n') + '\n').toUtf8())});
     ASSERT_TRUE(check.waitForFinished(120000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAll().toStdString();
