@@ -1,16 +1,12 @@
 // Help: the compiled file beside the program, else the topic's page, else a message naming both;
-// each menu entry's context number leading to its own page; and Application Help's F1 key.
+// and each menu entry's context number leading to its own page.
 #include "about/HelpTopics.h"
 #include "about/LinkCommands.h"
-#include "about/frmHelpKeys.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QKeyEvent>
-#include <QWidget>
 #include <gtest/gtest.h>
 
 using namespace bf;
@@ -57,18 +53,4 @@ TEST(Help, EachMenuContextNumberLeadsToItsOwnPage)
         EXPECT_TRUE(QFileInfo::exists(test::sourceDir() + "/assets/help/src/" + t.page)) << t.page;
     }
     EXPECT_EQ(about::HelpPageForContext(16), nullptr);
-}
-
-TEST(Help, ApplicationHelpQueuesOneF1ForAfterTheCommand)
-{
-    struct KeyRecorder : QWidget {
-        QStringList keys;
-        void keyPressEvent(QKeyEvent* e) override { keys << QStringLiteral("press %1 %2").arg(e->key()).arg(e->modifiers().toInt()); }
-        void keyReleaseEvent(QKeyEvent* e) override { keys << QStringLiteral("release %1").arg(e->key()); }
-    } window; // no window of ours is active: the key goes to the one given
-    about::ApplicationHelp(&window);
-    EXPECT_TRUE(window.keys.empty()); // nothing arrives while the command runs
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window.keys, (QStringList{QStringLiteral("press %1 0").arg(Qt::Key_F1), QStringLiteral("release %1").arg(Qt::Key_F1)}));
-    EXPECT_NO_THROW(about::ApplicationHelp(nullptr)); // no window at all: nothing to send to
 }

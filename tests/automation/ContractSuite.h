@@ -8,10 +8,10 @@
 #include "support/Corpus.h"
 #include "support/FakeSeams.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -25,17 +25,6 @@ struct ContractParams {
 };
 
 inline void PrintTo(const ContractParams& p, std::ostream* os) { *os << p.backend; }
-
-// The error a call gives; number 0 when it succeeds.
-inline Error contractError(const std::function<void()>& call)
-{
-    try {
-        call();
-    } catch (const Error& e) {
-        return e;
-    }
-    return Error(0, QString());
-}
 
 inline QStringList sheetNamesOf(automation::Workbook& book)
 {
@@ -79,7 +68,7 @@ TEST_P(SpreadsheetContract, OpenCopySaveAsAndCloseFollowTheActiveWorkbookAndNeve
     auto source = app->workbooks().Open(sample());
     EXPECT_EQ(source->Name(), QStringLiteral("sheetjs--sheet_visibility.xls"));
     EXPECT_EQ(sheetNamesOf(*source), (QStringList{"Visible", "Hidden", "VeryHidden"}));
-    EXPECT_EQ(contractError([&] { source->WorksheetByName(QStringLiteral("hidden ")); }).number(), err::SubscriptOutOfRange);
+    EXPECT_EQ(errorOf([&] { source->WorksheetByName(QStringLiteral("hidden ")); }).number(), err::SubscriptOutOfRange);
     auto second = app->workbooks().Open(other());
     EXPECT_EQ(app->ActiveWorkbook()->FullName(), other());
     // The same file again, named relative to the working folder: no second copy, it is active.
@@ -97,12 +86,12 @@ TEST_P(SpreadsheetContract, OpenCopySaveAsAndCloseFollowTheActiveWorkbookAndNeve
     EXPECT_NE(copy->FullName(), source->FullName());
     EXPECT_EQ(sheetNamesOf(*copy), QStringList{"VeryHidden"});
     // Alerts off: refused, nothing asked. Alerts on: asked Yes/No, No the default; No refuses.
-    const Error e = contractError([&] { copy->SaveAs(taken); });
+    const Error e = errorOf([&] { copy->SaveAs(taken); });
     EXPECT_EQ(e.number(), err::SpreadsheetFailure);
     EXPECT_TRUE(e.description().contains(QStringLiteral("Taken.xls"))) << e.description().toStdString();
     EXPECT_TRUE(seams_.messageBox.shown.empty());
     app->setDisplayAlerts(true);
-    EXPECT_EQ(contractError([&] { copy->SaveAs(taken); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(errorOf([&] { copy->SaveAs(taken); }).number(), err::SpreadsheetFailure);
     ASSERT_EQ(seams_.messageBox.shown.size(), 1u);
     const ShownMessage& asked = seams_.messageBox.shown[0];
     EXPECT_TRUE(asked.buttons == platform::MsgButtons::YesNo && asked.defaultButton == platform::MsgDefault::Second &&
@@ -118,7 +107,7 @@ TEST_P(SpreadsheetContract, OpenCopySaveAsAndCloseFollowTheActiveWorkbookAndNeve
     EXPECT_EQ(app->ActiveWorkbook()->FullName(), sample());
     source->Close(false);
     EXPECT_EQ(app->ActiveWorkbook()->FullName(), other());
-    EXPECT_EQ(contractError([&] { source->Worksheets(); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(errorOf([&] { source->Worksheets(); }).number(), err::SpreadsheetFailure);
     app->workbooks().Close();
     EXPECT_EQ(app->workbooks().Count(), 0);
     EXPECT_EQ(app->ActiveWorkbook(), nullptr);
@@ -140,17 +129,17 @@ TEST_P(SpreadsheetContract, RefusesWhatTheTableSaysAndOpensSoundWorkbooks)
         }
     EXPECT_EQ(listed, 2) << "no corpus manifest at " << corpusDir().toStdString();
     for (const auto& [file, number] : GetParam().refusals) {
-        const Error e = contractError([&] { app->workbooks().Open(corpusFile(file)); });
+        const Error e = errorOf([&] { app->workbooks().Open(corpusFile(file)); });
         EXPECT_EQ(e.number(), number) << file.toStdString() << ": " << e.description().toStdString();
         EXPECT_TRUE(e.description().contains(QFileInfo(file).fileName())) << e.description().toStdString();
     }
     EXPECT_EQ(app->workbooks().Count(), 0);
-    EXPECT_EQ(contractError([&] { app->workbooks().Open(corpusFile("xls/no-such-file.xls")); }).number(), err::FileNotFound);
+    EXPECT_EQ(errorOf([&] { app->workbooks().Open(corpusFile("xls/no-such-file.xls")); }).number(), err::FileNotFound);
     // A FIFO under a workbook's name is refused at once, never waited on.
     TempDir dir;
     const QString fifo = dir.file(QStringLiteral("pipe.xls"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const Error e = contractError([&] { app->workbooks().Open(fifo); });
+    const Error e = errorOf([&] { app->workbooks().Open(fifo); });
     EXPECT_EQ(e.number(), err::SpreadsheetFailure);
     EXPECT_TRUE(e.description().contains(QStringLiteral("is a FIFO"))) << e.description().toStdString();
     app->Quit();

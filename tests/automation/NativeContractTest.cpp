@@ -21,23 +21,23 @@ TEST(NativeBackend, AFailedSaveLeavesNothingAndASaveNeverGoesThroughALink)
     auto copy = app->ActiveWorkbook();
     EXPECT_EQ(copy->Name(), QStringLiteral("Book1"));
     seams.writeFault.afterBytes = 1000;
-    const Error e = contractError([&] { copy->SaveAs(dir.file("out.xls")); });
+    const Error e = errorOf([&] { copy->SaveAs(dir.file("out.xls")); });
     seams.writeFault = {};
     EXPECT_EQ(e.number(), err::SpreadsheetFailure);
     EXPECT_TRUE(e.description().endsWith("No space left on device")) << e.description().toStdString();
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-    EXPECT_EQ(contractError([&] { copy->SaveAs(dir.file("no/such/out.xls")); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(errorOf([&] { copy->SaveAs(dir.file("no/such/out.xls")); }).number(), err::SpreadsheetFailure);
 
     // A link under the name, pointing at no file yet: refused, nothing written where it points.
     ASSERT_TRUE(QFile::link(dir.file("elsewhere.xls"), dir.file("linked.xls")));
-    EXPECT_EQ(contractError([&] { copy->SaveAs(dir.file("linked.xls")); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(errorOf([&] { copy->SaveAs(dir.file("linked.xls")); }).number(), err::SpreadsheetFailure);
     EXPECT_FALSE(QFileInfo::exists(dir.file("elsewhere.xls")));
 
     copy->SaveAs(dir.file("out.xls"));
     EXPECT_EQ(copy->Name() + ' ' + copy->FullName(), "out.xls " + dir.file("out.xls"));
     app->Quit();
-    EXPECT_EQ(contractError([&] { app->workbooks(); }).number(), err::SpreadsheetFailure);
-    EXPECT_EQ(contractError([&] { copy->Worksheets(); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(errorOf([&] { app->workbooks(); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(errorOf([&] { copy->Worksheets(); }).number(), err::SpreadsheetFailure);
 }
 
 TEST(NativeBackend, EveryNameTheFileSystemTakesIsWrittenAndAFullDiskIsNamedAsSuch)
@@ -61,7 +61,7 @@ TEST(NativeBackend, EveryNameTheFileSystemTakesIsWrittenAndAFullDiskIsNamedAsSuc
     disk.fill();
     for (const QString& target : {disk.file("new.xls"), old}) {
         seams.messageBox.answers = {platform::MsgResult::Yes};
-        const Error e = contractError([&] { copy->SaveAs(target); });
+        const Error e = errorOf([&] { copy->SaveAs(target); });
         EXPECT_TRUE(e.description().endsWith("No space left on device")) << e.description().toStdString();
     }
     EXPECT_EQ(QDir(QFileInfo(old).path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "old.xls"}));
@@ -80,8 +80,8 @@ TEST(NativeBackend, HandlesOutliveTheApplication)
         ws = wb->Worksheets().at(0);
         ws->Copy();
     }
-    EXPECT_EQ(contractError([&] { ws->Copy(); }).number(), err::SpreadsheetFailure);
-    EXPECT_EQ(contractError([&] { wb->FullName(); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(errorOf([&] { ws->Copy(); }).number(), err::SpreadsheetFailure);
+    EXPECT_EQ(errorOf([&] { wb->FullName(); }).number(), err::SpreadsheetFailure);
 }
 
 } // namespace bf::test

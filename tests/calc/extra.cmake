@@ -7,11 +7,9 @@ if(TARGET brakenfold_calc AND NOT BRAKENFOLD_SANITIZE)
   # The contract suite of tests/automation/ is instantiated here for this backend.
   target_include_directories(test_calc PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}/automation")
   target_link_libraries(test_calc PRIVATE test_support brakenfold_calc)
-  target_compile_definitions(test_calc PRIVATE
-    BRAKENFOLD_CALC_CHECK_SCRIPT="${CMAKE_CURRENT_SOURCE_DIR}/oracle/check_split.py")
   # Offices are heavy: the cases run in one process, and no other test runs beside them.
   add_test(NAME calc COMMAND test_calc)
-  add_test(NAME calc.Plugin COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/calc/plugin_check.sh"
-           "${BRAKENFOLD_APP_DIR}" "${BRAKENFOLD_CORPUS_DIR}/xls/poi--27394.xls")
+  add_test(NAME calc.Plugin COMMAND sh "${CMAKE_CURRENT_SOURCE_DIR}/calc/plugin_check.sh" "${BRAKENFOLD_APP_DIR}"
+           "${BRAKENFOLD_CORPUS_DIR}" "${PYTHON_FOR_TESTS}" "${CMAKE_CURRENT_SOURCE_DIR}/oracle/check_split.py")
   set_tests_properties(calc calc.Plugin PROPERTIES ENVIRONMENT "${TEST_ENV}" LABELS "calc" TIMEOUT 900 RUN_SERIAL TRUE)
 endif()

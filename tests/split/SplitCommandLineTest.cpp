@@ -1,5 +1,5 @@
-// The command-line split run, started as the real program on a few small workbooks: what it
-// lists, where it writes, what it prints on which stream, and its exit status.
+// The command-line program, started as the real program on a few small workbooks: what its split
+// run, listing and extraction write, what they print on which stream, and their exit status.
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 
@@ -127,23 +127,6 @@ TEST(SplitCommandLine, ExitStatusTellsAFailedRunFromAnInputThatWasNotListedAndKe
     }
 }
 
-TEST(SplitCommandLine, OnATerminalEachRowIsShownOnOneProgressLine)
-{
-    // script(1) gives the program a terminal of its own and copies what it shows.
-    test::TempDir out;
-    const QString command = "'" + test::appDir() + "/brakenfold-split' '" + corpus("xlrd--ragged.xls") + "'";
-    QProcess p;
-    p.setWorkingDirectory(out.path());
-    p.start("script", {"-qec", command, "/dev/null"});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), 0);
-    const QString shown = QString::fromLocal8Bit(p.readAllStandardOutput());
-    for (int row = 1; row <= 3; ++row)
-        EXPECT_TRUE(shown.contains(QStringLiteral("\r\x1b[KSplitting: %1 of 3 (xlrd--ragged.xls: Sheet%1)").arg(row)))
-            << shown.toStdString();
-    EXPECT_TRUE(shown.contains("Sheet3)\r\nMission complete!")) << shown.toStdString(); // the line ended first
-}
-
 TEST(SplitCommandLine, ListedNamesAreEscapedOneWorksheetALine)
 {
     // A sheet named tab, backslash, line feed, carriage return, escape and the C1 control U+0085.
@@ -155,4 +138,31 @@ TEST(SplitCommandLine, ListedNamesAreEscapedOneWorksheetALine)
     const QString odd = in.write(QStringLiteral("odd.xls"), bytes);
     const Outcome o = runTool({QStringLiteral("--list"), odd}, in.path());
     EXPECT_EQ(o.out, odd + QStringLiteral("\t\\t\\\\\\n\\r\\x1b\\x85\n") + odd + "\tSheet2\n" + odd + "\tSheet3\n");
+}
+
+TEST(SplitCommandLine, ListAndExtractNameEachFailureByNumberAndReplaceNothing)
+{
+    test::TempDir dir;
+    const QString good = corpus("calamine--any_sheets.xls"), locked = corpus("sheetjs--password_2002_40_972000.xls");
+    const QString taken = dir.write("taken.xls", "keep me");
+    const struct {
+        QStringList args;
+        int status;
+        QString out, err;
+    } cases[] = {
+        {{"--list", good, locked}, 1, good + "\tVisible\n" + good + "\tHidden\n" + good + "\tVeryHidden\n",
+         "error 1004: '" + locked + "' cannot be opened: the workbook is password-protected"},
+        {{"--list", dir.file("absent.xls")}, 1, "", "error 53: '"},
+        {{"--extract", good}, 2, "", "--help"},
+        {{"--extract", good, "Nope", dir.file("n.xls")}, 1, "", "error 9: "},
+        {{"--extract", good, "Visible", taken}, 1, "", "error 58: '" + taken + "' already exists"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = runTool(c.args, dir.path());
+        EXPECT_EQ(o.exitCode, c.status) << o.err.toStdString();
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_TRUE(o.err.contains(c.err)) << o.err.toStdString();
+    }
+    EXPECT_EQ(test::readFile(taken), "keep me");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"taken.xls"});
 }

@@ -63,17 +63,6 @@ TEST_F(StoreTest, ReadsKeysExactlyAndWritesBackOnlyTheValuesSetAsTheFileWas)
     EXPECT_TRUE(seams.messageBox.shown.empty()) << seams.messageBox.texts().join('|').toStdString();
 }
 
-TEST_F(StoreTest, ManyKeysAreReadInLinearTime)
-{
-    // A store that looked each key up by walking the table ran for half an hour on these.
-    QString text;
-    for (int i = 0; i < 300000; ++i)
-        text += QStringLiteral("Key%1=%1\r\n").arg(i);
-    clsSetting s(write(utf16le(text + "Key7=last\r\n")), seams);
-    EXPECT_EQ(s.entries().size(), 300000u);
-    EXPECT_EQ(value(s, "Key7"), "last");
-}
-
 TEST_F(StoreTest, MalformedLineStopsReadingAndNoLineIsLost)
 {
     const QByteArray tail = utf16le("[section]\r\nB=2\r\n   \r\nC=3\r\n", false);

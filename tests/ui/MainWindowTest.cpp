@@ -132,19 +132,17 @@ TEST(MainWindow, TheFilePopupHidesExitOnlyWhileItIsShownEvenWhenItFails)
     EXPECT_EQ(entries(*w.mnuFile), (QStringList{"Add File", "Add Folder", "-", "Exit"}));
 }
 
-TEST(MainWindow, ClosingAsksWhileRowsRemainAndWhenTheSessionEndsIfItMay)
+TEST(MainWindow, TheSessionsEndAsksWhileRowsRemainIfItMay)
 {
     test::WindowEnvironment env;
     frmMain w(env.context);
     w.show();
     addRows(env, w, {"only"});
-    EXPECT_FALSE(w.close()); // the close box; No, the default, keeps everything
-    EXPECT_FALSE(w.EndSession(true));
-    EXPECT_EQ(env.seams.messageBox.texts(), QStringList(2, "Do you really want to exit?"));
-    EXPECT_EQ(env.seams.messageBox.shown[0].defaultButton, platform::MsgDefault::Second);
+    EXPECT_FALSE(w.EndSession(true)); // No, the default, keeps everything
+    EXPECT_EQ(env.seams.messageBox.texts(), QStringList{"Do you really want to exit?"});
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.EndSession(false)); // nobody may be asked: it ends without a question
-    EXPECT_EQ(env.seams.messageBox.shown.size(), 2u);
+    EXPECT_EQ(env.seams.messageBox.shown.size(), 1u);
     EXPECT_FALSE(w.isVisible());
 }
 

@@ -1,7 +1,5 @@
 // Record framing and string decoding on hand-built bytes: shared strings split across
-// CONTINUE records, the string table writer, sheet-name encodings, the formula walker and the
-// picture uses of a drawing.
-#include "xls/BiffString.h"
+// CONTINUE records, the string table writer, the formula walker and the picture uses of a drawing.
 #include "xls/Drawing.h"
 #include "xls/RecordIds.h"
 #include "xls/Sst.h"
@@ -137,24 +135,6 @@ TEST(SharedStrings, WriterSplitsLongTablesReadablyAndIndexesBuckets)
         EXPECT_TRUE(type == rt::Sst || type == rt::Continue) << b;
         EXPECT_EQ(rd16(&stream[ib]), strings[b * dsst].cch) << b;
     }
-}
-
-TEST(Strings, DecodesBothEncodingsAndRefusesShortInput)
-{
-    QString s;
-    std::size_t used = 0;
-    const auto latin = bytes({3, 0, 'S', 0xE9, 'x'});
-    ASSERT_TRUE(decodeShortXLUnicodeString(latin.data(), latin.size(), &s, &used));
-    EXPECT_EQ(s, QString::fromUtf8("Séx"));
-    EXPECT_EQ(used, 5u);
-    const auto wide = bytes({2, 1, 0x1B, 0x04, 0x38, 0x04});
-    ASSERT_TRUE(decodeShortXLUnicodeString(wide.data(), wide.size(), &s, &used));
-    EXPECT_EQ(s, QString::fromUtf8("Ли"));
-    EXPECT_FALSE(decodeShortXLUnicodeString(wide.data(), wide.size() - 1, &s, &used));
-    EXPECT_FALSE(decodeShortXLUnicodeString(wide.data(), 1, &s, &used));
-    const auto longer = bytes({2, 0, 1, 'a', 0, 'b', 0});
-    ASSERT_TRUE(decodeXLUnicodeString(longer.data(), longer.size(), &s, &used));
-    EXPECT_EQ(s, QStringLiteral("ab"));
 }
 
 TEST(FormulaWalk, StepsOverEveryTokenAndReportsNamesAndSheetReferences)

@@ -3,6 +3,7 @@
 #include "BookBuilder.h"
 #include "support/Corpus.h"
 #include "support/TempDir.h"
+#include "support/Thrown.h"
 #include "xls/XlsWorkbook.h"
 
 #include <optional>
@@ -20,20 +21,9 @@ QStringList names(const XlsWorkbook& wb)
     return list;
 }
 
-// The refusal an open gives, or nothing when it opens.
-std::optional<XlsError> openError(const std::function<void()>& open)
-{
-    try {
-        open();
-    } catch (const XlsError& e) {
-        return e;
-    }
-    return std::nullopt;
-}
-
 std::optional<XlsError> openStreams(const std::vector<test::BuiltStream>& streams)
 {
-    return openError([&] { XlsWorkbook::openBytes(test::buildFile(streams), QStringLiteral("built")); });
+    return test::thrown<XlsError>([&] { XlsWorkbook::openBytes(test::buildFile(streams), QStringLiteral("built")); });
 }
 } // namespace
 
@@ -44,7 +34,7 @@ TEST(Listing, EveryCorpusFileListsItsManifestWorksheetsOrIsRefusedWithItsReason)
         const QString path = test::corpusFile(row.file);
         const std::string file = row.file.toStdString();
         std::unique_ptr<XlsWorkbook> wb;
-        const auto e = openError([&] { wb = XlsWorkbook::open(path); });
+        const auto e = test::thrown<XlsError>([&] { wb = XlsWorkbook::open(path); });
         if (row.kind == QLatin1String("biff8")) {
             ++sound;
             ASSERT_FALSE(e) << file << ": " << e->what();
@@ -95,7 +85,7 @@ TEST(Listing, MissingFileFolderAndRenamedFilesGiveClearErrors)
                  {dir.write(QStringLiteral("book.xls"), QByteArray("PK\x03\x04", 4) + QByteArray(100, 'x')), XlsStatus::NotCompoundFile, "zip"},
                  {dir.write(QStringLiteral("data.xls"), "a,b,c\n1,2,3\n"), XlsStatus::NotCompoundFile, "not an Excel 97-2003 workbook"}};
     for (const auto& c : cases) {
-        const auto e = openError([&] { XlsWorkbook::open(c.path); });
+        const auto e = test::thrown<XlsError>([&] { XlsWorkbook::open(c.path); });
         ASSERT_TRUE(e) << c.path.toStdString();
         EXPECT_EQ(e->status(), c.status) << e->what();
         EXPECT_TRUE(e->detail().contains(c.path) && e->detail().contains(QLatin1String(c.says))) << e->what();

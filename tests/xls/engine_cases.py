@@ -2,10 +2,9 @@
 """Workbooks of the kinds the engine once failed on, made here (xlwt, raw records, LibreOffice
 through python3-uno), split by the command-line tool and checked by the oracle (tests/oracle).
 
-usage: engine_cases.py --app BRAKENFOLD-SPLIT [--keep DIR]       exit 0 when every case holds
+usage: engine_cases.py --app BRAKENFOLD-SPLIT       exit 0 when every case holds
 """
 import argparse
-import glob
 import os
 import shutil
 import struct
@@ -306,10 +305,6 @@ def with_office(profile, work):
             proc.kill()
 
 
-def split(app, *args):
-    return subprocess.run([app] + list(args), capture_output=True, text=True, timeout=300)
-
-
 def run(app, work):
     books, outs, profile = (os.path.join(work, d) for d in ('books', 'out', 'profile'))
     os.makedirs(books)
@@ -323,7 +318,7 @@ def run(app, work):
     failures, done = [], []
     for n, (book, _, sheet, error, check, mode) in enumerate(with_office(profile, make)):
         src, out = os.path.join(books, book), os.path.join(outs, '%02d-%s.xls' % (n, sheet))
-        r = split(app, '--extract', src, sheet, out)
+        r = subprocess.run([app, '--extract', src, sheet, out], capture_output=True, text=True, timeout=300)
         try:
             assert r.returncode == (1 if error else 0) and (error or '') in r.stderr, r.stderr.strip()
             if mode != 'own' and not error:
@@ -343,31 +338,18 @@ def run(app, work):
         got = xo.read_csv(csv[out][sheet]) if sheet in csv.get(out, {}) else None
         if got != want:
             failures.append('%s / %s: LibreOffice shows %r, the source %r' % (book, sheet, got and got[:3], want[:3]))
-    # Every sound workbook of the set split at once: exit 0 and one file per worksheet.
-    sound = [f for f in glob.glob(os.path.join(books, '*.xls')) if os.path.basename(f) not in ('no-eof.xls', 'bad-name.xls')]
-    os.makedirs(os.path.join(work, 'sound'))
-    for f in sound:
-        shutil.copy(f, os.path.join(work, 'sound'))
-    r = split(app, '-o', outs, os.path.join(work, 'sound'))
-    made = glob.glob(os.path.join(outs, '*', '*', '*.xls'))
-    worksheets = sum(len(xo.open_book(f, False).sheet_names()) for f in sound)
-    if r.returncode != 0 or len(made) != worksheets:
-        failures.append('folder split: exit %d, %d outputs for %d worksheets: %s'
-                        % (r.returncode, len(made), worksheets, r.stderr.strip()[-400:]))
     return failures
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument('--app', required=True)
-    ap.add_argument('--keep', help='make everything in this folder and leave it there')
     args = ap.parse_args()
-    work = args.keep or tempfile.mkdtemp(prefix='engine-cases-')
+    work = tempfile.mkdtemp(prefix='engine-cases-')
     try:
-        failures = run(os.path.abspath(args.app), os.path.abspath(work))
+        failures = run(os.path.abspath(args.app), work)
     finally:
-        if not args.keep:
-            shutil.rmtree(work, ignore_errors=True)
+        shutil.rmtree(work, ignore_errors=True)
     for f in failures:
         print('FAIL', f)
     print('%d failure(s)' % len(failures))

@@ -17,6 +17,7 @@ when xlrd, LibreOffice or the program is missing (never a skip).
 """
 import argparse
 import concurrent.futures as cf
+import functools
 import os
 import re
 import shutil
@@ -167,22 +168,9 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split('\n\n')[0])
     ap.add_argument('--app', required=True, help='the brakenfold-split program')
     ap.add_argument('--corpus', required=True, help='corpus folder with MANIFEST.tsv')
-    ap.add_argument('--report', help='also write the printout to this file')
     ap.add_argument('--only', default='', help='only workbooks whose path holds this text')
-    ap.add_argument('--keep', action='store_true', help='keep the temporary folder')
     args = ap.parse_args()
-    lines = []
-
-    def say(line=''):
-        print(line, flush=True)
-        lines.append(line)
-
-    def finish(code):
-        if args.report:
-            with open(args.report, 'w', encoding='utf-8') as f:
-                f.write('\n'.join(lines) + '\n')
-        sys.exit(code)
-
+    say = functools.partial(print, flush=True)
     soffice = shutil.which('soffice') or '/usr/lib/libreoffice/program/soffice'
     books = [(f, n) for f, n in xo.manifest(args.corpus) if args.only in f]
     for missing, what in ((not os.access(soffice, os.X_OK), 'LibreOffice (soffice)'),
@@ -190,7 +178,7 @@ def main():
                           (not books, 'biff8 workbooks in ' + args.corpus)):
         if missing:
             say('FAIL: no %s' % what)
-            finish(2)
+            sys.exit(2)
     started = time.time()
     run = Run(args, soffice)
     os.environ.update(HOME=os.path.join(run.work, 'home'), XDG_RUNTIME_DIR=os.path.join(run.work, 'home'))
@@ -229,11 +217,8 @@ def main():
         for (key, src, name, _), texts in rows:
             say('  %s [%s]:' % (os.path.relpath(src, args.corpus), name))
             say('\n'.join('      ' + t for t in texts[:8]))
-    if args.keep:
-        say('kept ' + run.work)
-    else:
-        shutil.rmtree(run.work, ignore_errors=True)
-    finish(1 if run.problems else 0)
+    shutil.rmtree(run.work, ignore_errors=True)
+    sys.exit(1 if run.problems else 0)
 
 
 if __name__ == '__main__':
