@@ -71,7 +71,8 @@ TEST(SplitNaming, ShortNameDropsTheLastFourCharactersWhateverTheyAre)
 {
     test::FakeSeams seams;
     EXPECT_EQ(GetWorkbookShortName(seams, QStringLiteral("Sales.xls")), QStringLiteral("Sales"));
-    EXPECT_EQ(GetWorkbookShortName(seams, QStringLiteral("Report.xlsx")), QStringLiteral("Report."));
+    EXPECT_EQ(GetWorkbookShortName(seams, QStringLiteral("Report.xlsx")), QStringLiteral("Report"));
+    EXPECT_EQ(GetWorkbookShortName(seams, QStringLiteral("Macros.XLSM")), QStringLiteral("Macros"));
     EXPECT_EQ(GetWorkbookShortName(seams, QStringLiteral("Sales.XLS")), QStringLiteral("Sales"));
     EXPECT_EQ(GetWorkbookShortName(seams, QStringLiteral("Доходы.xls")), QStringLiteral("Доходы"));
     EXPECT_EQ(GetWorkbookShortName(seams, QStringLiteral("...xls")), QStringLiteral(".."));

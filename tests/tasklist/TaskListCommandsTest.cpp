@@ -182,8 +182,8 @@ TEST(AddFile, CancelOtherEndingsAndTheLastThreeLettersRule)
     f.app.addWorkbook(QStringLiteral("/d/fooxls"), {"S2"});
 
     AddFile(f.context, f.rows); // cancelled
-    EXPECT_EQ(f.seams.fileOpenDialog.filters, QStringList{"Excel Files (*.xls)"});
-    f.seams.fileOpenDialog.answers = {QStringLiteral("/d/book1.xlsx"), QStringLiteral("/d/Book1.XLS"),
+    EXPECT_EQ(f.seams.fileOpenDialog.filters, QStringList{"Excel Files (*.xls;*.xlsx;*.xlsm)"});
+    f.seams.fileOpenDialog.answers = {QStringLiteral("/d/book1.xlsb"), QStringLiteral("/d/Book1.XLS"),
                                       QStringLiteral("/d/fooxls"), QStringLiteral("/d/gone.xls")};
     for (int i = 0; i < 4; ++i)
         AddFile(f.context, f.rows);
@@ -198,7 +198,7 @@ TEST(AddFolder, ListsVisibleXlsFilesOnlyAndGoesOnPastAFailingWorkbook)
 {
     Fixture f;
     test::TempDir dir;
-    for (const char* name : {"a.xls", "B.XLS", "c.Xls", "d.xlsx", "e.txt", ".hidden.xls", "fxls"})
+    for (const char* name : {"a.xls", "B.XLS", "c.Xls", "D.XLSX", "e.txt", ".hidden.xls", "fxls", "g.xlsb"})
         dir.write(QString::fromLatin1(name), "x");
     QDir(dir.path()).mkdir(QStringLiteral("sub.xls"));
     dir.write(QStringLiteral("sub.xls/inner.xls"), "x");
@@ -207,6 +207,7 @@ TEST(AddFolder, ListsVisibleXlsFilesOnlyAndGoesOnPastAFailingWorkbook)
     f.app.addWorkbook(folder + "a.xls", {"A1", "A2"});
     // B.XLS is not scripted: it cannot be opened.
     f.app.addWorkbook(folder + "c.Xls", {"C1"});
+    f.app.addWorkbook(folder + "D.XLSX", {"D1"});
 
     f.seams.folderChooser.answers = {dir.path()};
     AddFolder(f.context, f.rows);
@@ -214,7 +215,7 @@ TEST(AddFolder, ListsVisibleXlsFilesOnlyAndGoesOnPastAFailingWorkbook)
     EXPECT_EQ(f.seams.folderChooser.prompts, QStringList{"Add all Excel files in the folder"});
     QStringList opened = f.app.opened;
     opened.sort();
-    EXPECT_EQ(opened, (QStringList{folder + "B.XLS", folder + "a.xls", folder + "c.Xls"}));
+    EXPECT_EQ(opened, (QStringList{folder + "B.XLS", folder + "D.XLSX", folder + "a.xls", folder + "c.Xls"}));
     // Rows of one workbook stand together, in the order the files were opened.
     QStringList expectedPaths;
     for (const QString& p : f.app.opened)
@@ -228,7 +229,7 @@ TEST(AddFolder, ListsVisibleXlsFilesOnlyAndGoesOnPastAFailingWorkbook)
     f.seams.messageBox.shown.clear();
     f.seams.folderChooser.answers = {folder};
     AddFolder(f.context, f.rows);
-    EXPECT_EQ(f.rows.rowCount(), 3);
+    EXPECT_EQ(f.rows.rowCount(), 4);
     EXPECT_EQ(f.seams.messageBox.shown.size(), 1u);
 
     // Cancel: nothing.

@@ -1,5 +1,9 @@
-// What the Open XML engine refuses, and why: the bad files of the corpus and small hostile
-// packages built here. Each is refused with its own reason and nothing is returned.
+// What the Open XML engine refuses, and why: the bad files of the corpus (through the native
+// backend, as the program opens them) and small hostile packages built here. Each is refused
+// with its own reason and nothing is returned.
+#include "automation/ApplicationFactory.h"
+#include "core/Error.h"
+#include "support/FakeSeams.h"
 #include "support/TestPaths.h"
 #include "xlsx/Package.h"
 #include "xlsx/XlsxStatus.h"
@@ -109,8 +113,10 @@ std::optional<XlsxStatus> refusal(const std::function<std::unique_ptr<XlsxWorkbo
 
 } // namespace
 
-TEST(XlsxRefusal, BadCorpusFilesAreRefusedWithTheirReason)
+TEST(XlsxRefusal, BadCorpusFilesAreRefusedByTheProgramWithTheFileAndTheReason)
 {
+    bf::test::FakeSeams seams;
+    auto app = bf::automation::Backends().create(QString(), seams);
     const std::vector<std::pair<const char*, XlsxStatus>> cases{
         {"calamine--pass_protected.xlsx", XlsxStatus::Encrypted},
         {"excelize--encryptaes.xlsx", XlsxStatus::Encrypted},
@@ -126,8 +132,16 @@ TEST(XlsxRefusal, BadCorpusFilesAreRefusedWithTheirReason)
     };
     for (const auto& [file, status] : cases) {
         const QString path = bf::test::corpusFile(QStringLiteral("xlsx/") + QLatin1String(file));
-        EXPECT_EQ(refusal([&] { return XlsxWorkbook::open(path); }), status) << file;
+        try {
+            app->workbooks().Open(path);
+            ADD_FAILURE() << file << " opened";
+        } catch (const bf::Error& e) {
+            EXPECT_EQ(e.number(), status == XlsxStatus::FileNotFound ? bf::err::FileNotFound : bf::err::SpreadsheetFailure) << file;
+            EXPECT_TRUE(e.description().contains(statusText(status)) && e.description().contains(path))
+                << file << ": " << e.description().toStdString();
+        }
     }
+    EXPECT_EQ(app->workbooks().Count(), 0);
 }
 
 TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)

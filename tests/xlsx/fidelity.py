@@ -2,7 +2,7 @@
 """Whole-corpus fidelity of the Open XML one-worksheet extraction.
 
 Every worksheet of every sound .xlsx/.xlsm of the corpus (MANIFEST-xlsx.tsv kinds "xlsx" and
-"xlsm") is extracted by xlsx_split and judged by readers that are not ours:
+"xlsm") is split by the program (brakenfold-split, as the window's Split does) and judged by readers that are not ours:
 
 * openpyxl: values and types, formula text (references into the source file read as references
   to its sheets), cached values, resolved styles, merged ranges, column and row dimensions,
@@ -212,22 +212,35 @@ def other_sheet_strings(src_wb, kept):
     return others - mine
 
 
+def split(app, src, out):
+    """The program's split of every worksheet: [(title, output file or None)], or the refusal."""
+    listed = subprocess.run([app, '--list', src], capture_output=True, text=True)
+    run = subprocess.run([app, '-o', out, src], capture_output=True, text=True)
+    if listed.returncode or run.returncode:
+        return None, (listed.stderr + run.stderr).strip()
+    folder = run.stdout.splitlines()[-1]
+    files = {os.path.basename(f).rsplit('_Splitted_at_', 1)[0]: f
+             for f in glob.glob(os.path.join(folder, '*', '*.xlsx'))}
+    return [(l.split('\t', 1)[1], files.get(l.split('\t', 1)[1])) for l in listed.stdout.splitlines()], None
+
+
 def judge_file(app, corpus, name, work, lo_max, env):
     src = os.path.join(corpus, 'xlsx', name)
     out = os.path.join(work, name)
     os.makedirs(out, exist_ok=True)
-    run = subprocess.run([app, src, out], capture_output=True, text=True)
-    sheets = [l.split('\t', 1) for l in run.stdout.splitlines()]
+    sheets, refusal = split(app, src, out)
     results = {}
-    if run.returncode != 0:
-        return {name + ' (all)': ['extraction refused: ' + run.stderr.strip()]}
+    if sheets is None:
+        return {name + ' (all)': ['split refused: ' + refusal]}
     src_wb, src_vals = load(src), load(src, True)
     lo = len(sheets) <= lo_max
     if lo:
         lo_csv([src], os.path.join(out, 'lo-src'), env)
-        lo_csv([os.path.join(out, i + '.xlsx') for i, _ in sheets], os.path.join(out, 'lo-out'), env)
-    for index, title in sheets:
-        path = os.path.join(out, index + '.xlsx')
+        lo_csv([p for _, p in sheets if p], os.path.join(out, 'lo-out'), env)
+    for title, path in sheets:
+        if path is None:
+            results['%s [%s]' % (name, title)] = ['no output written']
+            continue
         faults, text = check_package(path)
         wb, vals = load(path), load(path, True)
         if isinstance(wb, Exception):
@@ -250,8 +263,9 @@ def judge_file(app, corpus, name, work, lo_max, env):
             a = read_csv(os.path.join(out, 'lo-src', '%s-%s.csv' % (stem, title)))
             if a is None and len(sheets) == 1:
                 a = read_csv(os.path.join(out, 'lo-src', stem + '.csv'))
-            b = read_csv(os.path.join(out, 'lo-out', index + '-' + title + '.csv')) or \
-                read_csv(os.path.join(out, 'lo-out', index + '.csv'))
+            ostem = os.path.splitext(os.path.basename(path))[0]
+            b = read_csv(os.path.join(out, 'lo-out', ostem + '-' + title + '.csv')) or \
+                read_csv(os.path.join(out, 'lo-out', ostem + '.csv'))
             if a is None or b is None:
                 faults.append('LibreOffice exported no CSV')
             elif a != b:
