@@ -12,7 +12,7 @@ namespace bf::xlsx {
 
 namespace {
 
-constexpr std::size_t kFlushBytes = 1 << 20;
+constexpr std::size_t kFlushBytes = 1 << 16; // stays in the cache between flushes
 // Beyond this many cells an external link stops caching (its formulas still work).
 constexpr std::size_t kMaxCachedCells = 1'000'000;
 

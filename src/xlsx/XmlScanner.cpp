@@ -223,7 +223,7 @@ XmlTokenStream::XmlTokenStream(std::function<void(QByteArray&)> refill, QString 
 }
 
 XmlTokenStream::XmlTokenStream(const QByteArray& whole, QString detail)
-    : detail_(std::move(detail)), buffer_(whole.constData(), std::size_t(whole.size())), final_(true)
+    : detail_(std::move(detail)), buffer_(whole), final_(true)
 {
 }
 
@@ -231,14 +231,18 @@ bool XmlTokenStream::refill()
 {
     if (final_)
         return false;
-    buffer_.erase(0, pos_);
+    buffer_.remove(0, qsizetype(pos_));
     pos_ = 0;
     refill_(chunk_);
     if (chunk_.isEmpty()) {
         final_ = true;
     } else {
-        buffer_.append(chunk_.constData(), std::size_t(chunk_.size()));
-        if (buffer_.size() > kMaxTokenBytes + std::size_t(chunk_.size()))
+        // A chunk that starts on a token boundary is shared, not copied.
+        if (buffer_.isEmpty())
+            buffer_ = chunk_;
+        else
+            buffer_.append(chunk_);
+        if (std::size_t(buffer_.size()) > kMaxTokenBytes + std::size_t(chunk_.size()))
             fail(XlsxStatus::MalformedXml, detail_);
     }
     return true;
@@ -259,7 +263,7 @@ bool XmlTokenStream::next(XmlToken& token)
 
 XmlTokenStream::Scan XmlTokenStream::scan(XmlToken& token)
 {
-    const std::string_view data(buffer_);
+    const std::string_view data(buffer_.constData(), std::size_t(buffer_.size()));
     if (pos_ >= data.size())
         return final_ ? Scan::End : Scan::NeedMore;
     if (data[pos_] != '<') {
@@ -274,7 +278,7 @@ XmlTokenStream::Scan XmlTokenStream::scan(XmlToken& token)
 
 XmlTokenStream::Scan XmlTokenStream::scanMarkup(XmlToken& token)
 {
-    const std::string_view data(buffer_);
+    const std::string_view data(buffer_.constData(), std::size_t(buffer_.size()));
     const std::string_view rest = data.substr(pos_);
     auto closedBy = [&](std::string_view open, std::string_view close) -> Scan {
         const std::size_t e = rest.find(close, open.size());

@@ -73,7 +73,7 @@ private:
 
     std::function<void(QByteArray&)> refill_;
     QString detail_;
-    std::string buffer_;
+    QByteArray buffer_; // shares the refill's chunk where it can
     std::size_t pos_ = 0;
     bool final_ = false;
     QByteArray chunk_;
