@@ -24,10 +24,10 @@ const char* const kHelp =
     "      Worksheets only (no chart, macro or dialog sheets), hidden ones included.\n"
     "      In both fields a backslash is written \\\\, a tab \\t, a line feed \\n, a carriage\n"
     "      return \\r and any other control character \\xHH, so each line is one worksheet.\n"
-    "  brakenfold-split [--backend native|calc] --extract WORKBOOK WORKSHEET OUTPUT\n"
-    "      Writes worksheet WORKSHEET of WORKBOOK as a new workbook OUTPUT holding only that\n"
-    "      sheet, in the format of WORKBOOK (.xls, or .xlsx for an .xlsx or .xlsm workbook).\n"
-    "      An existing OUTPUT is never replaced.\n"
+    "  brakenfold-split [--backend native|calc] --extract WORKBOOK WORKSHEET OUTPUT.xls\n"
+    "      Writes worksheet WORKSHEET of WORKBOOK as a new workbook OUTPUT.xls holding only\n"
+    "      that sheet, in the format of WORKBOOK (an .xlsx or .xlsm workbook gives an .xlsx\n"
+    "      file: name OUTPUT accordingly). An existing OUTPUT.xls is never replaced.\n"
     "  brakenfold-split --help\n"
     "      Shows this text.\n"
     "\n"
@@ -123,7 +123,7 @@ int main(int argc, char** argv)
     if (isList && argc - i < 2)
         return usage("--list needs at least one workbook");
     if (isExtract && argc - i != 4)
-        return usage("--extract needs WORKBOOK WORKSHEET OUTPUT");
+        return usage("--extract needs WORKBOOK WORKSHEET OUTPUT.xls");
     try {
         // Nobody is there to ask: the application gets no message box.
         const bf::platform::Seams noSeams;
