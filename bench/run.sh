@@ -17,6 +17,10 @@ mirror="$cache/mirror-200k.xls"
 if [[ ! -s "$mirror" || "$root/scripts/make-mirror-workbook.py" -nt "$mirror" ]]; then
   /usr/bin/python3 "$root/scripts/make-mirror-workbook.py" "$mirror"
 fi
+large_xlsx="$cache/large-50.xlsx"
+if [[ ! -s "$large_xlsx" || "$root/bench/make_large_xlsx.py" -nt "$large_xlsx" ]]; then
+  /usr/bin/python3 "$root/bench/make_large_xlsx.py" "$large_xlsx"
+fi
 cmake --build "$build" --target brakenfold-split $(cd "$root/bench" && ls *.cpp | sed 's/\.cpp$//')
 
 echo "== in-process, corpus"
@@ -24,6 +28,10 @@ echo "== in-process, corpus"
 echo
 echo "== in-process, large workbook and mirror workbook"
 "$build/bench/bench_engine" "$large" "$mirror"
+echo
+echo "== in-process, Open XML corpus and large Open XML workbook"
+"$build/bench/bench_xlsx"
+"$build/bench/bench_xlsx" "$large_xlsx"
 echo
 echo "== command line, one process per worksheet, corpus"
 /usr/bin/python3 "$root/bench/time-cli.py" --app "$build/app/brakenfold-split"

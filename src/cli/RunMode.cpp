@@ -29,12 +29,13 @@ const char* const kRunModeHelp =
     "Splitting (any other command line):\n"
     "  brakenfold-split [--backend native|calc] [-o FOLDER] [--keep-going] WORKBOOK|FOLDER...\n"
     "      Splits workbooks into one workbook per worksheet, as the window's Split command\n"
-    "      does. Each WORKBOOK (a file whose name ends in xls) and every .xls file directly in\n"
-    "      each FOLDER is listed as Add File and Add Folder list it: a workbook already listed\n"
+    "      does. Each WORKBOOK (a file whose name ends in xls, .xlsx or .xlsm) and every .xls,\n"
+    "      .xlsx and .xlsm file directly in each FOLDER is listed as Add File and Add Folder list it: a workbook already listed\n"
     "      is skipped, a worksheet whose name holds \"?\" is left out. The output goes to a new\n"
     "      run folder named by the time stamp under FOLDER given with -o (default: the\n"
     "      current directory): one folder per source workbook, one file per worksheet named\n"
-    "      SHEET_Splitted_at_STAMP.xls. Existing files are never replaced.\n"
+    "      SHEET_Splitted_at_STAMP.xls (.xlsx for an .xlsx or .xlsm source). Existing files\n"
+    "      are never replaced.\n"
     "      Progress is shown on standard error when it is a terminal; reports go to standard\n"
     "      error; the last line on standard output is the run folder.\n"
     "      The run stops at the first worksheet that fails, as the window's does. With\n"
@@ -121,7 +122,7 @@ bool listInput(const AppContext& context, tasklist::TaskRows& rows, const Stderr
         // The window's Add File passes such a name by in silence; here somebody named it.
         const bool exists = QFileInfo::exists(path);
         context.seams.msgBox(fileReportText(exists ? err::SpreadsheetFailure : err::FileNotFound,
-                                        exists ? QStringLiteral("not listed: the name does not end in xls")
+                                        exists ? QStringLiteral("not listed: the name does not end in xls, .xlsx or .xlsm")
                                                : standardDescription(err::FileNotFound),
                                         path));
     }

@@ -12,4 +12,10 @@ QString AppendBackslash(const QString& Path)
     return Path + separator;
 }
 
+bool HasOpenXmlEnding(const QString& fileName)
+{
+    return fileName.endsWith(QLatin1String(".xlsx"), Qt::CaseInsensitive) ||
+           fileName.endsWith(QLatin1String(".xlsm"), Qt::CaseInsensitive);
+}
+
 } // namespace bf

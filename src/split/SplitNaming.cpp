@@ -36,7 +36,7 @@ QString GetWorkbookShortName(const platform::Seams& seams, const QString& inputN
 {
     QString shortName;
     trapProcedure(seams, QStringLiteral("GetWorkbookShortName"), [&] {
-        const qsizetype keep = inputName.size() - 4;
+        const qsizetype keep = inputName.size() - (HasOpenXmlEnding(inputName) ? 5 : 4);
         if (keep < 0)
             throw Error(err::InvalidProcedureCall,
                         QStringLiteral("the workbook name \"%1\" has fewer than four characters to drop")

@@ -19,8 +19,8 @@ QString GetNowString(const AppContext& context);
 // The run folder: OutputFolder with one trailing separator, the time stamp, a separator.
 QString PrepareOutputFolder(const platform::Seams& seams, const QString& OutputFolder, const QString& strTime);
 
-// inputName less its last four characters ("Sales.xls" -> "Sales"); a name of fewer than four
-// characters cannot be shortened.
+// inputName less its last four characters ("Sales.xls" -> "Sales"), or less its whole ".xlsx" or
+// ".xlsm" ("Report.xlsx" -> "Report"); a name of fewer than four characters cannot be shortened.
 QString GetWorkbookShortName(const platform::Seams& seams, const QString& inputName);
 
 // The time stamp of one moment, without the report (GetNowString's arithmetic).

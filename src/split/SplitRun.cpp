@@ -24,6 +24,7 @@ namespace {
 const QString kSplittedAt = QStringLiteral("_Splitted_at_");
 // The blank is handed over as it is; the spreadsheet application trims it when it saves.
 const QString kOutputExtension = QStringLiteral(".xls ");
+const QString kOpenXmlOutputExtension = QStringLiteral(".xlsx ");
 
 bool folderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
 
@@ -111,10 +112,10 @@ struct RunFolder {
 // folder itself, among the other workbooks' folders.
 void refuseNameWithoutShortName(const QString& workbookName)
 {
-    if (workbookName.size() <= 4)
+    if (workbookName.size() <= (HasOpenXmlEnding(workbookName) ? 5 : 4))
         throw Error(err::InvalidProcedureCall,
                     QStringLiteral("the workbook \"%1\" cannot have a folder of its own in the run folder: "
-                                   "nothing of its name is left once its last four characters are dropped")
+                                   "nothing of its name is left once its ending is dropped")
                         .arg(workbookName));
 }
 
@@ -166,7 +167,8 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, RunFol
     refuseUnsafeWorksheetName(sheetName);
     source->WorksheetByName(sheetName)->Copy();
     auto copy = activeWorkbook(app);
-    copy->SaveAs(workbookFolder + sheetName + kSplittedAt + run.stamp + kOutputExtension);
+    copy->SaveAs(workbookFolder + sheetName + kSplittedAt + run.stamp +
+                 (HasOpenXmlEnding(workbookName) ? kOpenXmlOutputExtension : kOutputExtension));
     copy->Close(false);
 }
 

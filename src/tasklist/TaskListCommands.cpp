@@ -120,7 +120,7 @@ void UpdateListView(const AppContext& context, TaskRows& rows, const QString& Wo
 
 bool HasWorkbookEnding(const QString& fileName)
 {
-    return fileName.right(3).toUpper() == QLatin1String("XLS");
+    return fileName.right(3).toUpper() == QLatin1String("XLS") || HasOpenXmlEnding(fileName);
 }
 
 QStringList ListFolderWorkbooks(const QString& folder)
@@ -137,7 +137,8 @@ QStringList ListFolderWorkbooks(const QString& folder)
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         const QString name = QFile::decodeName(QByteArray::fromStdString(it->path().filename().string()));
         // Hidden files (a leading dot) are left out, as the listing asks for ordinary files only.
-        if (name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive))
+        if (name.startsWith(QLatin1Char('.')) ||
+            !(name.endsWith(QLatin1String(".xls"), Qt::CaseInsensitive) || HasOpenXmlEnding(name)))
             continue;
         std::error_code typeError;
         if (!it->is_regular_file(typeError))
@@ -155,7 +156,7 @@ void AddFile(const AppContext& context, TaskRows& rows)
     auto* dialog = context.seams.fileOpenDialog;
     if (!dialog)
         raise(err::ObjectVariableNotSet);
-    const QString fileName = dialog->getOpenFileName(QStringLiteral("Excel Files (*.xls)"));
+    const QString fileName = dialog->getOpenFileName(QStringLiteral("Excel Files (*.xls;*.xlsx;*.xlsm)"));
     if (fileName.isEmpty())
         return;
     if (HasWorkbookEnding(fileName))

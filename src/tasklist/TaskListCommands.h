@@ -24,11 +24,12 @@ void AdjustColumnWidth(const platform::Seams& seams, TaskRows& rows, std::int16_
 // itself (the file error report), so callers simply go on.
 void UpdateListView(const AppContext& context, TaskRows& rows, const QString& WorkbookPath);
 
-// The add-file check: the last three characters, upper-cased, are "XLS".
+// The add-file check: the last three characters, upper-cased, are "XLS", or the name ends in
+// ".xlsx" or ".xlsm" in any letter case.
 bool HasWorkbookEnding(const QString& fileName);
 
 // The names of the ordinary, visible files directly in folder (which ends in a separator) whose
-// names end in ".xls" in any letter case, in the order the file system lists them. Throws
+// names end in ".xls", ".xlsx" or ".xlsm" in any letter case, in the order the file system lists them. Throws
 // bf::Error when the folder cannot be listed.
 QStringList ListFolderWorkbooks(const QString& folder);
 

@@ -113,7 +113,7 @@ TEST(SplitNaming, TimeStampRunFolderAndShortName)
                                 {"/out", "", "/out/"}}; // no stamp: the chosen folder itself
     for (const auto& [chosen, stamp, runFolder] : folders)
         EXPECT_EQ(PrepareOutputFolder(seams, chosen, stamp), QString::fromUtf8(runFolder));
-    const char* names[][2] = {{"Sales.xls", "Sales"}, {"Report.xlsx", "Report."}, {"Доходы.XLS", "Доходы"},
+    const char* names[][2] = {{"Sales.xls", "Sales"}, {"Report.xlsx", "Report"}, {"Macros.XLSM", "Macros"}, {"Доходы.XLS", "Доходы"},
                               {"...xls", ".."},       {"a.xl", ""},               {"abc", ""}};
     for (const auto& [name, shortName] : names)
         EXPECT_EQ(GetWorkbookShortName(seams, QString::fromUtf8(name)), QString::fromUtf8(shortName));

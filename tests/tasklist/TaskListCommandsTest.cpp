@@ -75,15 +75,16 @@ TEST(UpdateListView, ListsEveryNameableSheetUnderOnePathOnceAndReportsFailuresKe
     EXPECT_THROW(RoundHalfEven(1e12), Error);
 }
 
-TEST(AddCommands, OnlyVisibleFilesEndingInXlsAreListedAndAFailingWorkbookDoesNotStopTheRest)
+TEST(AddCommands, OnlyVisibleWorkbookFilesAreListedAndAFailingWorkbookDoesNotStopTheRest)
 {
     Fixture f;
     test::TempDir dir;
-    for (const char* name : {"a.xls", "B.XLS", "c.Xls", "d.xlsx", "e.txt", ".hidden.xls", "fxls", "sub.xls/inner.xls"})
+    for (const char* name : {"a.xls", "B.XLS", "c.Xls", "D.XLSM", "e.txt", ".hidden.xls", "fxls", "g.xlsb", "sub.xls/inner.xls"})
         dir.write(name, "x");
     const QString folder = dir.path() + '/';
     f.app.addWorkbook(folder + "a.xls", {"A1", "A2"}); // B.XLS cannot be opened
     f.app.addWorkbook(folder + "c.Xls", {"C1"});
+    f.app.addWorkbook(folder + "D.XLSM", {"D1"});
     f.app.addWorkbook(folder + "fxls", {"F"});
     f.app.addWorkbook(folder + "sub.xls/inner.xls", {"I"}); // a sub-folder is not searched
 
@@ -93,17 +94,17 @@ TEST(AddCommands, OnlyVisibleFilesEndingInXlsAreListedAndAFailingWorkbookDoesNot
     EXPECT_EQ(f.seams.folderChooser.prompts, QStringList(3, "Add all Excel files in the folder"));
     QStringList opened = f.app.opened;
     opened.sort();
-    EXPECT_EQ(opened, (QStringList{folder + "B.XLS", folder + "B.XLS", folder + "a.xls", folder + "c.Xls"}));
-    EXPECT_EQ(f.rows.rowCount(), 3);
+    EXPECT_EQ(opened, (QStringList{folder + "B.XLS", folder + "B.XLS", folder + "D.XLSM", folder + "a.xls", folder + "c.Xls"}));
+    EXPECT_EQ(f.rows.rowCount(), 4);
     ASSERT_EQ(f.messages().size(), 2);
     EXPECT_TRUE(f.messages()[1].endsWith("Error File Name: " + folder + "B.XLS"));
 
     // A file: by its last three letters; a dropped folder as AddFolder, a file as AddFile.
     f.rows.clearRows();
-    f.seams.fileOpenDialog.answers = {folder + "d.xlsx", folder + "fxls"};
+    f.seams.fileOpenDialog.answers = {folder + "g.xlsb", folder + "fxls"};
     for (int i = 0; i < 3; ++i) // the third time is cancelled
         AddFile(f.context, f.rows);
-    EXPECT_EQ(f.seams.fileOpenDialog.filters, QStringList(3, "Excel Files (*.xls)"));
+    EXPECT_EQ(f.seams.fileOpenDialog.filters, QStringList(3, "Excel Files (*.xls;*.xlsx;*.xlsm)"));
     AddDropped(f.context, f.rows, {folder + "sub.xls", folder + "e.txt", folder + "c.Xls"});
     EXPECT_EQ(column(f.rows, false), (QStringList{"F", "I", "C1"}));
 

@@ -88,7 +88,7 @@ TEST(MainWindow, EachDoorReachesItsHandler)
     const QStringList split{"folder Please select output folder", "msg Please select a output folder and try again"};
     const QStringList settings{"dialog Options"}, help{"open APP/help/help.chm"};
     const QStringList home{"open https://brakenfold.example.org/"}, removed{"rows 2 at 3"}, nothing{};
-    const QStringList exit{"unloaded", "msg Do you really want to exit?"}, addFile{"file Excel Files (*.xls)"};
+    const QStringList exit{"unloaded", "msg Do you really want to exit?"}, addFile{"file Excel Files (*.xls;*.xlsx;*.xlsm)"};
     const QStringList addFolder{"folder Add all Excel files in the folder"}, clear{"msg Do you really want to clear the list", "rows 0 at -"};
     const QStringList popup{"popup Split,-,Add File,Add Folder,Remove Item,Clear List"};
     const QString unknown = "msg Err Number: 438|Err Description: Object doesn't support this property or method: %1|"

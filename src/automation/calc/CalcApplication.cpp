@@ -7,7 +7,9 @@
 #include "platform/InputFile.h"
 #include "platform/Seams.h"
 #include "core/Error.h"
+#include "core/Paths.h"
 #include "xls/XlsWorkbook.h"
+#include "xlsx/XlsxWorkbook.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -132,17 +134,22 @@ bool isChartSheet(const Reference<css::sheet::XSpreadsheet>& sheet)
     return !content.is() || content->getCount() == 0;
 }
 
-// The sheets of a BIFF8 file that are no worksheets (dialog, macro and chart sheets), read from
-// the file's own sheet list: the office turns them all into ordinary sheets. Empty when the file
-// is not one the native reader understands; the chart test then stands alone.
-QSet<QString> sheetsThatAreNoWorksheets(const QString& path)
+// The sheets of a BIFF8 or Open XML file that are no worksheets (dialog, macro and chart
+// sheets), read from the file's own sheet list: the office turns them all into ordinary sheets.
+// Empty when the file is not one the native readers understand; the chart test then stands alone.
+QSet<QString> sheetsThatAreNoWorksheets(const QString& path, const QString& filter)
 {
     QSet<QString> names;
     try {
-        const auto book = xls::XlsWorkbook::open(path);
-        for (const auto& sheet : book->sheets())
-            if (sheet.type != xls::SheetType::Worksheet)
-                names.insert(sheet.name);
+        if (filter == QLatin1String("MS Excel 97")) {
+            for (const auto& sheet : xls::XlsWorkbook::open(path)->sheets())
+                if (sheet.type != xls::SheetType::Worksheet)
+                    names.insert(sheet.name);
+        } else if (filter.startsWith(QLatin1String("Calc MS Excel 2007"))) {
+            for (const auto& sheet : xlsx::XlsxWorkbook::open(path)->sheets())
+                if (sheet.kind != xlsx::SheetKind::Worksheet)
+                    names.insert(sheet.name);
+        }
     } catch (const std::exception&) {
     }
     return names;
@@ -560,8 +567,7 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
         fail(what + QStringLiteral(": not a workbook (read as %1)").arg(filter.isEmpty() ? QStringLiteral("another kind of document") : filter));
     }
     auto book = std::make_shared<CalcWorkbook>(session, document, path, info.fileName(),
-                                               filter == QLatin1String("MS Excel 97") ? sheetsThatAreNoWorksheets(path)
-                                                                                      : QSet<QString>());
+                                               sheetsThatAreNoWorksheets(path, filter));
     session->activate(book);
     return book;
 }
@@ -615,7 +621,9 @@ void CalcWorkbook::SaveAs(const QString& fileName)
         Reference<css::frame::XStorable> storable(document_, UNO_QUERY_THROW);
         // A copy written to the file, not the document moved onto it: the office then keeps no
         // lock file beside the output.
-        storable->storeToURL(fileUrl(path), properties({property("FilterName", css::uno::Any(OUString("MS Excel 97"))),
+        // The format follows the name: an .xlsx file is written as Open XML, anything else as .xls.
+        const OUString format = HasOpenXmlEnding(path) ? OUString("Calc MS Excel 2007 XML") : OUString("MS Excel 97");
+        storable->storeToURL(fileUrl(path), properties({property("FilterName", css::uno::Any(format)),
                                                         // a file that appeared meanwhile is not replaced
                                                         property("Overwrite", css::uno::Any(saveTarget.replace))}));
     });

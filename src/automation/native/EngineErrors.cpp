@@ -22,8 +22,19 @@ std::int32_t numberOf(xls::XlsStatus status)
     }
     return err::SpreadsheetFailure;
 }
+// Every refusal of a package is the spreadsheet application's failure (1004), except these.
+std::int32_t numberOf(xlsx::XlsxStatus status)
+{
+    switch (status) {
+    case xlsx::XlsxStatus::FileNotFound: return err::FileNotFound;
+    case xlsx::XlsxStatus::NoSuchWorksheet: return err::SubscriptOutOfRange;
+    default: return err::SpreadsheetFailure;
+    }
+}
 } // namespace
 
 Error toError(const xls::XlsError& e) { return Error(numberOf(e.status()), e.detail()); }
+
+Error toError(const xlsx::XlsxError& e) { return Error(numberOf(e.status()), e.detail()); }
 
 } // namespace bf::automation::native

@@ -3,12 +3,14 @@
 // program reports for it, and keeps the engine's description (the file and the reason).
 #include "core/Error.h"
 #include "xls/XlsStatus.h"
+#include "xlsx/XlsxStatus.h"
 
 #include <utility>
 
 namespace bf::automation::native {
 
 Error toError(const xls::XlsError& e);
+Error toError(const xlsx::XlsxError& e);
 
 // Runs an engine call; a refusal comes out as the program's error.
 template <class Call>
@@ -17,6 +19,8 @@ auto engineCall(Call&& call) -> decltype(call())
     try {
         return std::forward<Call>(call)();
     } catch (const xls::XlsError& e) {
+        throw toError(e);
+    } catch (const xlsx::XlsxError& e) {
         throw toError(e);
     }
 }

@@ -1,12 +1,11 @@
 #include "automation/native/NativeApplication.h"
 
 #include "automation/SaveAsTarget.h"
-#include "automation/native/EngineErrors.h"
+#include "automation/native/EngineBook.h"
 
 #include "platform/NewFile.h"
 #include "platform/Seams.h"
 #include "core/Error.h"
-#include "xls/XlsWorkbook.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,7 +45,7 @@ QString absoluteOf(const QString& fileName) { return QDir::cleanPath(QFileInfo(f
 
 class NativeWorkbook : public Workbook, public std::enable_shared_from_this<NativeWorkbook> {
 public:
-    NativeWorkbook(std::shared_ptr<NativeState> state, std::unique_ptr<xls::XlsWorkbook> book, QString fullName,
+    NativeWorkbook(std::shared_ptr<NativeState> state, std::unique_ptr<EngineBook> book, QString fullName,
                    QByteArray unsavedBytes)
         : state_(std::move(state)), book_(std::move(book)), fullName_(std::move(fullName)),
           bytes_(std::move(unsavedBytes))
@@ -80,7 +79,7 @@ public:
 
 private:
     std::shared_ptr<NativeState> state_;
-    std::unique_ptr<xls::XlsWorkbook> book_;
+    std::unique_ptr<EngineBook> book_;
     QString fullName_;
     QByteArray bytes_; // the content of a new workbook not read from a file
     bool saved_ = false;
@@ -135,9 +134,9 @@ std::shared_ptr<Worksheet> NativeWorkbook::WorksheetByName(const QString& name)
 
 void NativeWorkbook::copySheet(int index)
 {
-    const QByteArray bytes = engineCall([&] { return book_->extract(index, fullName_); });
+    const QByteArray bytes = book_->extract(index, fullName_);
     const QString name = QStringLiteral("Book%1").arg(++state_->newBooks);
-    auto parsed = engineCall([&] { return xls::XlsWorkbook::openBytes(bytes, name); });
+    auto parsed = openEngineBookBytes(bytes, name);
     auto wb = std::make_shared<NativeWorkbook>(state_, std::move(parsed), name, bytes);
     state_->open.push_back(wb);
 }
@@ -187,7 +186,7 @@ public:
                 return wb;
             }
         }
-        auto book = engineCall([&] { return xls::XlsWorkbook::open(full); });
+        auto book = openEngineBook(full);
         auto wb = std::make_shared<NativeWorkbook>(state_, std::move(book), full, QByteArray());
         state_->open.push_back(wb);
         return wb;

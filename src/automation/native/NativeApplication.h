@@ -1,5 +1,6 @@
 #pragma once
-// The native backend: the spreadsheet application in-process, on the BIFF8 engine of xls/.
+// The native backend: the spreadsheet application in-process, on the engines of xls/ (.xls)
+// and xlsx/ (.xlsx, .xlsm).
 #include "automation/Switches.h"
 #include "platform/Seams.h"
 

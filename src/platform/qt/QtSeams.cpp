@@ -56,7 +56,8 @@ std::unique_ptr<QFileDialog> QtFileOpenDialog::makeDialog(const QString& filter,
     // desktop's may not.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFilter(dialog->filter() & ~QDir::CaseSensitive);
-    dialog->setNameFilters({filter, QStringLiteral("All Files (*)")});
+    // The dialog separates patterns by blanks, the program's filters by semicolons.
+    dialog->setNameFilters({QString(filter).replace(QLatin1Char(';'), QLatin1Char(' ')), QStringLiteral("All Files (*)")});
     return dialog;
 }
 

@@ -1,0 +1,391 @@
+// One worksheet of an Open XML workbook as a new package: plan which parts go and under which
+// names, then write them, copying compressed bytes where nothing changes.
+#include "xlsx/ExternalLink.h"
+#include "xlsx/Formula.h"
+#include "xlsx/Package.h"
+#include "xlsx/Packager.h"
+#include "xlsx/SharedStrings.h"
+#include "xlsx/Workbook.h"
+#include "xlsx/Worksheet.h"
+#include "xlsx/XlsxStatus.h"
+#include "xlsx/XlsxWorkbook.h"
+
+#include <map>
+#include <utility>
+#include <set>
+
+namespace bf::xlsx {
+
+namespace {
+
+// The in-memory window of a rewritten part before it is deflated as a stream.
+constexpr std::uint64_t kMinWindow = 4u << 20;
+constexpr std::uint64_t kMaxWindow = 64u << 20;
+
+enum class Action { Copy, Worksheet, Formulas, Workbook, AppProperties, SharedStrings };
+
+bool isSheetKind(const QString& kind)
+{
+    return kind == QLatin1String("worksheet") || kind == QLatin1String("chartsheet")
+        || kind == QLatin1String("dialogsheet") || kind.endsWith(QLatin1String("acrosheet"));
+}
+
+// Workbook relationships a one-sheet copy does not carry (pivot caches come back when the
+// sheet's pivot tables use them).
+bool droppedWorkbookKind(const QString& kind)
+{
+    static const char* const dropped[] = {"calcChain", "vbaProject", "pivotCacheDefinition",
+                                          "slicerCache", "timelineCache", "sharedStrings"};
+    for (const char* d : dropped)
+        if (kind == QLatin1String(d))
+            return true;
+    return false;
+}
+
+QString defaultType(const QString& name)
+{
+    return name.endsWith(QLatin1String(".xml"), Qt::CaseInsensitive)
+        ? QStringLiteral("application/xml") : QStringLiteral("application/octet-stream");
+}
+
+class Extraction {
+public:
+    Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath);
+    QByteArray run();
+
+private:
+    struct Planned {
+        QString source;
+        QString name;
+        Action action = Action::Copy;
+        std::vector<Relationship> rels; // as read from the source
+    };
+    void planPackage();
+    void planSheet();
+    Planned& include(const QString& source, const QString& name, Action action);
+    void includeTree(const QString& source, bool renamed);
+    QString renamed(const QString& source);
+    Action actionFor(const QString& source) const;
+
+    void writeWorksheet(const Planned& p);
+    void writePart(const Planned& p);
+    void writeLinkAndWorkbook(const Planned& workbook);
+    void writeRelationships();
+    void writeContentTypes();
+    std::vector<Relationship> outputRels(const Planned& p) const;
+    QString nameOf(const QString& source) const;
+    ChunkSource chunksOf(const QString& part) const;
+    // How much of a part is held in memory at once: about the input's size, so that memory
+    // stays within a few times the input whatever a part inflates to.
+    std::uint64_t window() const
+    {
+        return std::clamp(std::uint64_t(pkg_.inputSize()), kMinWindow, kMaxWindow);
+    }
+
+    const XlsxWorkbook& wb_;
+    const Package& pkg_;
+    const SheetInfo& sheet_;
+    QString sourcePath_;
+    std::vector<Planned> planned_;
+    std::map<QString, std::size_t> bySource_; // folded source name -> planned_
+    std::set<QString> taken_;                 // folded output names
+    std::set<QString> keptWorkbookRels_;
+    std::vector<Relationship> addedWorkbookRels_;
+    std::map<QString, QString> typeByPart_;
+    std::vector<std::pair<QString, std::vector<Relationship>>> newRels_;
+    FormulaRewriter formulas_;
+    StringRemap strings_;
+    ZipWriter zip_;
+};
+
+int externalLinkCount(const XlsxWorkbook& wb)
+{
+    int n = 0;
+    for (const Relationship& r : wb.workbookRels())
+        n += r.kind() == QLatin1String("externalLink");
+    return n;
+}
+
+std::vector<QString> sheetNames(const XlsxWorkbook& wb)
+{
+    std::vector<QString> names;
+    for (const SheetInfo& s : wb.sheets())
+        names.push_back(s.name);
+    return names;
+}
+
+Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath)
+    : wb_(wb), pkg_(wb.package()), sheet_(sheet), sourcePath_(std::move(sourcePath)),
+      formulas_(sheetNames(wb), sheet.index, externalLinkCount(wb) + 1)
+{
+}
+
+Extraction::Planned& Extraction::include(const QString& source, const QString& name, Action action)
+{
+    bySource_[source.toCaseFolded()] = planned_.size();
+    taken_.insert(name.toCaseFolded());
+    planned_.push_back({source, name, action, readRelationships(pkg_, source)});
+    return planned_.back();
+}
+
+Action Extraction::actionFor(const QString& source) const
+{
+    const QString type = wb_.contentTypes().typeOf(source);
+    if (type.contains(QLatin1String("drawingml.chart+xml")) || type.contains(QLatin1String("spreadsheetml.table+xml")))
+        return Action::Formulas;
+    return Action::Copy;
+}
+
+// A part and every part it reaches, under their own names or renumbered (the kept sheet's).
+void Extraction::includeTree(const QString& source, bool rename)
+{
+    std::vector<QString> pending{source};
+    while (!pending.empty()) {
+        const QString part = pending.back();
+        pending.pop_back();
+        if (bySource_.count(part.toCaseFolded()))
+            continue;
+        bool keepName = !rename;
+        for (const Relationship& r : wb_.workbookRels()) {
+            if (!r.external && r.part.compare(part, Qt::CaseInsensitive) == 0
+                && r.kind() == QLatin1String("pivotCacheDefinition")) {
+                keptWorkbookRels_.insert(r.id); // a pivot table's cache goes with it
+                keepName = true;
+            }
+        }
+        const Planned& p = include(part, keepName ? part : renamed(part), actionFor(part));
+        for (const Relationship& r : p.rels)
+            if (!r.external && pkg_.find(r.part))
+                pending.push_back(r.part);
+    }
+}
+
+QString Extraction::renamed(const QString& source)
+{
+    const qsizetype slash = source.lastIndexOf('/');
+    const QString folder = source.left(slash + 1);
+    QString file = source.mid(slash + 1);
+    const qsizetype dot = file.lastIndexOf('.');
+    const QString ext = dot > 0 ? file.mid(dot) : QString();
+    QString stem = dot > 0 ? file.left(dot) : file;
+    while (!stem.isEmpty() && stem.back().isDigit())
+        stem.chop(1);
+    for (int n = 1;; ++n) {
+        const QString candidate = folder + stem + QString::number(n) + ext;
+        if (!taken_.count(candidate.toCaseFolded()))
+            return candidate;
+    }
+}
+
+void Extraction::planPackage()
+{
+    include(wb_.workbookPart(), wb_.workbookPart(), Action::Workbook);
+    for (const Relationship& r : wb_.packageRels()) {
+        if (r.external || !pkg_.find(r.part) || r.kind() == QLatin1String("officeDocument")
+            || r.kind() == QLatin1String("thumbnail"))
+            continue;
+        if (r.kind() == QLatin1String("extended-properties"))
+            include(r.part, r.part, Action::AppProperties);
+        else
+            includeTree(r.part, false);
+    }
+    for (const Relationship& r : wb_.workbookRels()) {
+        if (r.kind() == QLatin1String("sharedStrings") && !r.external && pkg_.find(r.part)) {
+            keptWorkbookRels_.insert(r.id);
+            include(r.part, r.part, Action::SharedStrings);
+        }
+        if (isSheetKind(r.kind()) || droppedWorkbookKind(r.kind()))
+            continue;
+        keptWorkbookRels_.insert(r.id);
+        if (!r.external && pkg_.find(r.part))
+            includeTree(r.part, false);
+    }
+}
+
+void Extraction::planSheet()
+{
+    keptWorkbookRels_.insert(sheet_.relId);
+    taken_.insert(sheet_.part.toCaseFolded()); // never reuse the name of a dropped sheet
+    const QString folder = wb_.workbookPart().left(wb_.workbookPart().lastIndexOf('/') + 1);
+    taken_.erase(sheet_.part.toCaseFolded());
+    QString name = folder + QStringLiteral("worksheets/sheet1.xml");
+    if (taken_.count(name.toCaseFolded()))
+        name = renamed(name);
+    Planned& p = include(sheet_.part, name, Action::Worksheet);
+    std::vector<QString> children;
+    for (const Relationship& r : p.rels)
+        if (!r.external && pkg_.find(r.part))
+            children.push_back(r.part);
+    for (const QString& c : children)
+        includeTree(c, true);
+}
+
+QString Extraction::nameOf(const QString& source) const
+{
+    const auto it = bySource_.find(source.toCaseFolded());
+    return it == bySource_.end() ? QString() : planned_[it->second].name;
+}
+
+ChunkSource Extraction::chunksOf(const QString& part) const
+{
+    const PartEntry* entry = pkg_.find(part);
+    if (!entry)
+        fail(XlsxStatus::MissingPart, wb_.detail(part));
+    if (entry->size <= window()) {
+        // Small enough to hold: inflated in one call, handed over as one chunk.
+        auto whole = std::make_shared<QByteArray>(pkg_.read(*entry));
+        return [whole](QByteArray& chunk) { chunk = std::exchange(*whole, QByteArray()); };
+    }
+    std::shared_ptr<PartReader> reader = pkg_.stream(*entry);
+    return [reader](QByteArray& chunk) { reader->read(chunk, 1 << 20); };
+}
+
+void Extraction::writeWorksheet(const Planned& p)
+{
+    PartDeflater out(window());
+    if (const PartEntry* entry = pkg_.find(p.source))
+        out.reserve(entry->size + entry->size / 16);
+    rewriteWorksheet(chunksOf(p.source), out, formulas_, strings_, wb_.detail(p.source));
+    zip_.addDeflated(p.name, out);
+}
+
+void Extraction::writePart(const Planned& p)
+{
+    const PartEntry* entry = pkg_.find(p.source);
+    if (p.action == Action::Formulas) {
+        const QByteArray before = pkg_.read(*entry);
+        const QByteArray after = rewriteFormulaPart(before, formulas_, wb_.detail(p.source));
+        if (after != before) {
+            zip_.addDeflated(p.name, after);
+            return;
+        }
+    }
+    zip_.addCopied(p.name, *entry, pkg_.readCompressed(*entry));
+}
+
+std::vector<Relationship> Extraction::outputRels(const Planned& p) const
+{
+    std::vector<Relationship> out;
+    const bool isWorkbook = p.action == Action::Workbook;
+    for (Relationship r : p.rels) {
+        if (isWorkbook && !keptWorkbookRels_.count(r.id))
+            continue;
+        if (!r.external) {
+            const QString target = nameOf(r.part);
+            if (target.isEmpty())
+                continue; // a part the source lacks or the copy does not carry
+            if (target != r.part || p.name != p.source)
+                r.target = relativeTarget(p.name, target);
+        }
+        out.push_back(r);
+    }
+    if (isWorkbook)
+        out.insert(out.end(), addedWorkbookRels_.begin(), addedWorkbookRels_.end());
+    return out;
+}
+
+void Extraction::writeLinkAndWorkbook(const Planned& workbook)
+{
+    WorkbookEdit edit{&sheet_, keptWorkbookRels_};
+    QByteArray xml = rewriteWorkbook(pkg_.read(workbook.source), edit, formulas_, wb_.detail(workbook.source));
+    QByteArray entry;
+    if (formulas_.used()) {
+        std::vector<LinkedSheet> linked;
+        for (const auto& [index, areas] : formulas_.references()) {
+            const SheetInfo& s = wb_.sheets()[std::size_t(index)];
+            LinkedSheet l{s.name, {}};
+            if (s.kind == SheetKind::Worksheet && !areas.empty())
+                l.cells = readCachedCells(chunksOf(s.part), areas, wb_.sharedStrings(), wb_.detail(s.part));
+            linked.push_back(std::move(l));
+        }
+        const QString folder = workbook.name.left(workbook.name.lastIndexOf('/') + 1);
+        const QString name = renamed(folder + QStringLiteral("externalLinks/externalLink")
+                                     + QString::number(formulas_.externalIndex()) + QStringLiteral(".xml"));
+        taken_.insert(name.toCaseFolded());
+        zip_.addDeflated(name, externalLinkPart(linked, QStringLiteral("rId1")));
+        typeByPart_[name] = QString::fromLatin1(ctype::kExternalLink);
+        Relationship path{QStringLiteral("rId1"),
+                          QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/externalLinkPath"),
+                          externalLinkTarget(sourcePath_), true, {}};
+        newRels_.push_back({name, {path}});
+        QString id;
+        for (int n = 1; id.isEmpty() || findById(workbook.rels, id); ++n)
+            id = QStringLiteral("rIdLink%1").arg(n);
+        addedWorkbookRels_.push_back({id,
+            QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/externalLink"),
+            relativeTarget(workbook.name, name), false, name});
+        entry = "<externalReference r:id=\"" + id.toUtf8() + "\"/>";
+    }
+    xml.replace(kExternalEntryMark, entry);
+    xml.replace(kExternalBlockMark, entry.isEmpty() ? QByteArray() : "<externalReferences>" + entry + "</externalReferences>");
+    zip_.addDeflated(workbook.name, xml);
+}
+
+void Extraction::writeRelationships()
+{
+    for (const Planned& p : planned_) {
+        const std::vector<Relationship> rels = outputRels(p);
+        if (!rels.empty() || pkg_.find(relsPartName(p.source)))
+            newRels_.push_back({p.name, rels});
+    }
+    std::vector<Relationship> root;
+    for (const Relationship& r : wb_.packageRels()) {
+        if (r.external || !nameOf(r.part).isEmpty())
+            root.push_back(r);
+    }
+    newRels_.push_back({QString(), root});
+    for (const auto& [part, rels] : newRels_) {
+        const QString name = relsPartName(part);
+        zip_.addDeflated(name, bf::xlsx::writeRelationships(rels));
+        typeByPart_[name] = QString::fromLatin1(ctype::kRelationships);
+    }
+}
+
+void Extraction::writeContentTypes()
+{
+    for (const Planned& p : planned_) {
+        QString type = wb_.contentTypes().typeOf(p.source);
+        if (p.action == Action::Workbook)
+            type = QString::fromLatin1(ctype::kWorkbook);
+        else if (p.action == Action::SharedStrings)
+            type = QString::fromLatin1(ctype::kSharedStrings);
+        typeByPart_[p.name] = type.isEmpty() ? defaultType(p.name) : type;
+    }
+    zip_.addDeflated(QStringLiteral("[Content_Types].xml"), ContentTypes::write(typeByPart_));
+}
+
+QByteArray Extraction::run()
+{
+    planPackage();
+    planSheet();
+    for (const Planned& p : planned_)
+        if (p.action == Action::Worksheet)
+            writeWorksheet(p);
+    for (const Planned& p : planned_)
+        if (p.action == Action::Copy || p.action == Action::Formulas)
+            writePart(p);
+    for (const Planned& p : planned_) {
+        if (p.action == Action::Workbook)
+            writeLinkAndWorkbook(p);
+        else if (p.action == Action::SharedStrings)
+            zip_.addDeflated(p.name, wb_.sharedStrings().rebuild(strings_.used(), strings_.references()));
+        else if (p.action == Action::AppProperties)
+            zip_.addDeflated(p.name, rewriteAppProperties(pkg_.read(p.source), sheet_.name, wb_.detail(p.source)));
+    }
+    writeRelationships();
+    writeContentTypes();
+    return zip_.finish();
+}
+
+} // namespace
+
+QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath) const
+{
+    if (index < 0 || std::size_t(index) >= sheets_.size()
+        || sheets_[std::size_t(index)].kind != SheetKind::Worksheet)
+        fail(XlsxStatus::NoSuchWorksheet, package_->displayName() + QStringLiteral(", sheet ") + QString::number(index));
+    Extraction extraction(*this, sheets_[std::size_t(index)], sourcePath.isEmpty() ? path_ : sourcePath);
+    return extraction.run();
+}
+
+} // namespace bf::xlsx

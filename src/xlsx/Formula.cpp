@@ -1,0 +1,205 @@
+#include "xlsx/Formula.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace bf::xlsx {
+
+namespace {
+
+constexpr std::uint32_t kMaxRow = 1048575;
+constexpr std::uint32_t kMaxCol = 16383;
+
+bool isNameByte(char c)
+{
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x80 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
+        || c == '_' || c == '.' || c == '\\' || c == '$' || c == ':';
+}
+
+// End of the bracket group opening at f[i] == '['.
+std::size_t bracketEnd(std::string_view f, std::size_t i)
+{
+    int depth = 0;
+    for (; i < f.size(); ++i) {
+        if (f[i] == '[')
+            ++depth;
+        else if (f[i] == ']' && --depth == 0)
+            return i + 1;
+    }
+    return f.size();
+}
+
+// End of the quoted run opening at f[i] (the quote doubled inside).
+std::size_t quotedEnd(std::string_view f, std::size_t i, char quote)
+{
+    for (++i; i < f.size(); ++i) {
+        if (f[i] == quote) {
+            if (i + 1 < f.size() && f[i + 1] == quote)
+                ++i;
+            else
+                return i + 1;
+        }
+    }
+    return f.size();
+}
+
+} // namespace
+
+bool parseCellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col)
+{
+    std::size_t i = 0;
+    if (i < ref.size() && ref[i] == '$')
+        ++i;
+    std::uint64_t c = 0;
+    const std::size_t colStart = i;
+    while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])) && i - colStart < 3)
+        c = c * 26 + std::uint64_t(std::toupper(static_cast<unsigned char>(ref[i++])) - 'A' + 1);
+    if (i == colStart)
+        return false;
+    if (i < ref.size() && ref[i] == '$')
+        ++i;
+    std::uint64_t r = 0;
+    const std::size_t rowStart = i;
+    while (i < ref.size() && std::isdigit(static_cast<unsigned char>(ref[i])) && i - rowStart < 8)
+        r = r * 10 + std::uint64_t(ref[i++] - '0');
+    if (i == rowStart || i != ref.size() || r == 0 || r - 1 > kMaxRow || c - 1 > kMaxCol)
+        return false;
+    row = std::uint32_t(r - 1);
+    col = std::uint32_t(c - 1);
+    return true;
+}
+
+std::optional<CellArea> parseArea(std::string_view text)
+{
+    const std::size_t colon = text.find(':');
+    const std::string_view a = text.substr(0, colon);
+    const std::string_view b = colon == text.npos ? a : text.substr(colon + 1);
+    CellArea area;
+    if (parseCellRef(a, area.firstRow, area.firstCol) && parseCellRef(b, area.lastRow, area.lastCol)) {
+    } else if (parseCellRef(std::string(a) + "1", area.firstRow, area.firstCol)
+               && parseCellRef(std::string(b) + "1", area.lastRow, area.lastCol)) {
+        area.firstRow = 0; // whole columns
+        area.lastRow = kMaxRow;
+    } else if (parseCellRef("A" + std::string(a), area.firstRow, area.firstCol)
+               && parseCellRef("A" + std::string(b), area.lastRow, area.lastCol)) {
+        area.firstCol = 0; // whole rows
+        area.lastCol = kMaxCol;
+    } else {
+        return std::nullopt;
+    }
+    if (area.firstRow > area.lastRow)
+        std::swap(area.firstRow, area.lastRow);
+    if (area.firstCol > area.lastCol)
+        std::swap(area.firstCol, area.lastCol);
+    return area;
+}
+
+std::string cellName(std::uint32_t row, std::uint32_t col)
+{
+    std::string letters;
+    for (std::uint32_t c = col + 1; c > 0; c = (c - 1) / 26)
+        letters.insert(letters.begin(), char('A' + (c - 1) % 26));
+    return letters + std::to_string(row + 1);
+}
+
+FormulaRewriter::FormulaRewriter(std::vector<QString> sheetNames, int kept, int externalIndex)
+    : names_(std::move(sheetNames)), kept_(kept), externalIndex_(externalIndex)
+{
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        indexByFolded_.emplace(names_[i].toCaseFolded(), int(i));
+}
+
+int FormulaRewriter::sheetIndex(const QString& name) const
+{
+    const auto it = indexByFolded_.find(name.toCaseFolded());
+    return it == indexByFolded_.end() ? -1 : it->second;
+}
+
+std::optional<std::string> FormulaRewriter::rewrite(std::string_view f)
+{
+    if (f.find('!') == f.npos)
+        return std::nullopt;
+    std::string out;
+    out.reserve(f.size() + 8);
+    bool changed = false;
+    std::size_t i = 0;
+    while (i < f.size()) {
+        const char c = f[i];
+        std::size_t j = i + 1;
+        if (c == '"') {
+            j = quotedEnd(f, i, '"');
+        } else if (c == '[') {
+            // An external book index ("[1]Sheet!A1") or a structured reference: as it stands.
+            j = bracketEnd(f, i);
+            while (j < f.size() && isNameByte(f[j]))
+                ++j;
+            if (j < f.size() && f[j] == '!')
+                ++j;
+        } else if (c == '\'') {
+            j = quotedEnd(f, i, '\'');
+            if (j < f.size() && f[j] == '!') {
+                const std::size_t next = sheetReference(f, i, j, true, out);
+                changed = changed || next != 0;
+                if (next) {
+                    i = next;
+                    continue;
+                }
+            }
+        } else if (isNameByte(c)) {
+            while (j < f.size() && isNameByte(f[j]))
+                ++j;
+            if (j < f.size() && f[j] == '!') {
+                const std::size_t next = sheetReference(f, i, j, false, out);
+                changed = changed || next != 0;
+                if (next) {
+                    i = next;
+                    continue;
+                }
+            }
+        }
+        out.append(f.substr(i, j - i));
+        i = j;
+    }
+    if (!changed)
+        return std::nullopt;
+    return out;
+}
+
+// f[start, bang) names the sheet (quoted or not), f[bang] == '!'. Appends the external form and
+// returns where the reference ends; 0 when it names no other sheet of this workbook.
+std::size_t FormulaRewriter::sheetReference(std::string_view f, std::size_t start, std::size_t bang,
+                                            bool quoted, std::string& out)
+{
+    std::string_view inner = f.substr(start, bang - start);
+    std::string name(inner);
+    if (quoted) {
+        name = std::string(inner.substr(1, inner.size() - 2));
+        for (std::size_t p = name.find("''"); p != name.npos; p = name.find("''", p + 1))
+            name.erase(p, 1);
+    }
+    const std::size_t colon = name.find(':');
+    const int first = sheetIndex(QString::fromStdString(name.substr(0, colon)));
+    const int last = colon == name.npos ? first : sheetIndex(QString::fromStdString(name.substr(colon + 1)));
+    if (first < 0 || last < 0 || (first == kept_ && last == kept_))
+        return 0;
+    const std::string index = "[" + std::to_string(externalIndex_) + "]";
+    if (quoted)
+        out += "'" + index + std::string(inner.substr(1));
+    else
+        out += index + std::string(inner);
+    out += '!';
+    std::size_t end = bang + 1;
+    while (end < f.size() && (isNameByte(f[end]) || f[end] == '#'))
+        ++end;
+    const std::optional<CellArea> area = parseArea(f.substr(bang + 1, end - bang - 1));
+    for (int s = std::min(first, last); s <= std::max(first, last); ++s) {
+        auto& areas = references_[s];
+        if (area)
+            areas.push_back(*area);
+    }
+    out.append(f.substr(bang + 1, end - bang - 1));
+    return end;
+}
+
+} // namespace bf::xlsx

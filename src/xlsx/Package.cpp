@@ -1,0 +1,199 @@
+#include "xlsx/Package.h"
+
+#include "xlsx/XlsxStatus.h"
+
+#include <libdeflate.h>
+#include <zip.h>
+
+#include <algorithm>
+
+namespace bf::xlsx {
+
+namespace {
+
+// Parts read whole: at least this much, more for large inputs (a shared-string table can be
+// several times its compressed size).
+constexpr std::uint64_t kMinMemoryLimit = 64ull << 20;
+// Parts streamed (a worksheet): beyond this a part is a decompression bomb, not a workbook.
+constexpr std::uint64_t kMinStreamLimit = 256ull << 20;
+constexpr std::uint64_t kStreamRatio = 100;
+constexpr std::uint64_t kMaxStreamLimit = 4ull << 30;
+
+// A file that starts like a zip but has no readable directory is a damaged zip.
+XlsxStatus statusOfZipError(int code, const QByteArray& bytes)
+{
+    return code == ZIP_ER_NOZIP && !bytes.startsWith("PK") ? XlsxStatus::NotZip : XlsxStatus::DamagedZip;
+}
+
+QString folded(const QString& name)
+{
+    return name.toCaseFolded();
+}
+
+} // namespace
+
+PartReader::PartReader(zip_file* file, QString detail, std::uint64_t limit, std::uint64_t declared)
+    : file_(file), detail_(std::move(detail)), limit_(limit), declared_(declared)
+{
+}
+
+PartReader::~PartReader()
+{
+    zip_fclose(file_);
+}
+
+void PartReader::read(QByteArray& out, qsizetype max)
+{
+    out.resize(max);
+    const zip_int64_t n = zip_fread(file_, out.data(), zip_uint64_t(max));
+    if (n < 0)
+        fail(XlsxStatus::DamagedZip, detail_ + QStringLiteral(" (") +
+                                     QString::fromUtf8(zip_file_strerror(file_)) + ')');
+    total_ += std::uint64_t(n);
+    if (total_ > limit_)
+        fail(XlsxStatus::PartTooLarge, detail_);
+    if (total_ > declared_)
+        fail(XlsxStatus::DamagedZip, detail_);
+    out.resize(qsizetype(n));
+}
+
+Package::Package(QByteArray bytes, QString displayName)
+    : bytes_(std::move(bytes)), displayName_(std::move(displayName))
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes_.constData(), zip_uint64_t(bytes_.size()),
+                                                    0, &error);
+    if (source)
+        archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!archive_) {
+        const int code = zip_error_code_zip(&error);
+        if (source)
+            zip_source_free(source);
+        zip_error_fini(&error);
+        fail(statusOfZipError(code, bytes_), displayName_);
+    }
+    zip_error_fini(&error);
+    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(archive_, zip_uint64_t(i), 0, &st) != 0 || !(st.valid & ZIP_STAT_NAME))
+            fail(XlsxStatus::DamagedZip, displayName_);
+        PartEntry e;
+        e.name = QString::fromUtf8(st.name);
+        if (e.name.endsWith('/'))
+            continue; // a folder entry holds no part
+        e.index = zip_uint64_t(i);
+        e.size = st.size;
+        e.compressedSize = st.comp_size;
+        e.crc = st.crc;
+        e.method = std::uint16_t(st.comp_method);
+        if (!byFoldedName_.emplace(folded(e.name), entries_.size()).second)
+            fail(XlsxStatus::DuplicatePartName, displayName_ + QStringLiteral(", part ") + e.name);
+        entries_.push_back(std::move(e));
+    }
+}
+
+Package::~Package()
+{
+    if (archive_)
+        zip_discard(archive_);
+}
+
+const PartEntry* Package::find(const QString& name) const
+{
+    const auto it = byFoldedName_.find(folded(name));
+    return it == byFoldedName_.end() ? nullptr : &entries_[it->second];
+}
+
+std::uint64_t Package::memoryLimit() const
+{
+    return std::max(kMinMemoryLimit, 3 * std::uint64_t(bytes_.size()));
+}
+
+std::uint64_t Package::streamLimit() const
+{
+    return std::min(kMaxStreamLimit,
+                    std::max(kMinStreamLimit, kStreamRatio * std::uint64_t(bytes_.size())));
+}
+
+zip_file* Package::openEntry(const PartEntry& entry, bool compressed) const
+{
+    zip_file* f = zip_fopen_index(archive_, entry.index, compressed ? ZIP_FL_COMPRESSED : 0);
+    if (!f)
+        fail(XlsxStatus::DamagedZip, displayName_ + QStringLiteral(", part ") + entry.name);
+    return f;
+}
+
+QByteArray Package::read(const PartEntry& entry) const
+{
+    const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
+    if (entry.size > memoryLimit())
+        fail(XlsxStatus::PartTooLarge, detail);
+    if (entry.method == ZIP_CM_DEFLATE)
+        return inflateWhole(entry, detail);
+    PartReader reader(openEntry(entry, false), detail, memoryLimit(), entry.size);
+    QByteArray all;
+    all.reserve(qsizetype(entry.size));
+    QByteArray chunk;
+    for (;;) {
+        reader.read(chunk, 1 << 20);
+        if (chunk.isEmpty())
+            break;
+        all.append(chunk);
+    }
+    if (std::uint64_t(all.size()) != entry.size)
+        fail(XlsxStatus::DamagedZip, detail);
+    return all;
+}
+
+// A deflated part inflated in one call (libdeflate, several times zlib's speed): its declared
+// size must be exact and its CRC must match, or the package is damaged.
+QByteArray Package::inflateWhole(const PartEntry& entry, const QString& detail) const
+{
+    const QByteArray raw = readCompressed(entry);
+    QByteArray out(qsizetype(entry.size), Qt::Uninitialized);
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    if (!d)
+        throw std::bad_alloc();
+    const libdeflate_result rc = libdeflate_deflate_decompress(d, raw.constData(), std::size_t(raw.size()),
+                                                               out.data(), std::size_t(out.size()), nullptr);
+    libdeflate_free_decompressor(d);
+    if (rc != LIBDEFLATE_SUCCESS
+        || std::uint32_t(libdeflate_crc32(0, out.constData(), std::size_t(out.size()))) != entry.crc)
+        fail(XlsxStatus::DamagedZip, detail);
+    return out;
+}
+
+QByteArray Package::read(const QString& name) const
+{
+    const PartEntry* e = find(name);
+    if (!e)
+        fail(XlsxStatus::MissingPart, displayName_ + QStringLiteral(", part ") + name);
+    return read(*e);
+}
+
+QByteArray Package::readCompressed(const PartEntry& entry) const
+{
+    const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
+    if (entry.compressedSize > std::uint64_t(bytes_.size()))
+        fail(XlsxStatus::DamagedZip, detail);
+    zip_file* f = openEntry(entry, true);
+    QByteArray raw(qsizetype(entry.compressedSize), Qt::Uninitialized);
+    const zip_int64_t n = zip_fread(f, raw.data(), entry.compressedSize);
+    zip_fclose(f);
+    if (n < 0 || std::uint64_t(n) != entry.compressedSize)
+        fail(XlsxStatus::DamagedZip, detail);
+    return raw;
+}
+
+std::unique_ptr<PartReader> Package::stream(const PartEntry& entry) const
+{
+    const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
+    if (entry.size > streamLimit())
+        fail(XlsxStatus::PartTooLarge, detail);
+    return std::make_unique<PartReader>(openEntry(entry, false), detail, streamLimit(), entry.size);
+}
+
+} // namespace bf::xlsx

@@ -1,0 +1,92 @@
+#pragma once
+// The zip container of an Open XML package, read through libzip.
+//
+// libzip rather than libgsf's zip: libzip hands out an entry's compressed bytes unchanged
+// (ZIP_FL_COMPRESSED), so a part that is not rewritten is copied into the new package without
+// being inflated and deflated again, and it checks each entry's CRC while reading. (Its
+// stricter open-time check, ZIP_CHECKCONS, refuses sound packages whose entries carry data
+// descriptors, so it is not used.)
+//
+// Part names are case-insensitive; two entries whose names differ only in case are refused.
+// Every inflation is bounded: a declared or actual size beyond the limit is refused.
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+struct zip;
+struct zip_file;
+
+namespace bf::xlsx {
+
+struct PartEntry {
+    QString name;                 // part name without the leading '/', as in the zip
+    std::uint64_t index = 0;      // zip entry index
+    std::uint64_t size = 0;       // declared uncompressed size
+    std::uint64_t compressedSize = 0;
+    std::uint32_t crc = 0;
+    std::uint16_t method = 0;     // 0 stored, 8 deflated
+};
+
+// Streams one part's inflated bytes; every read counts against the bound.
+class PartReader {
+public:
+    // declared: the size the zip directory gives; inflating past it is damage.
+    PartReader(zip_file* file, QString detail, std::uint64_t limit, std::uint64_t declared);
+    ~PartReader();
+    PartReader(const PartReader&) = delete;
+    PartReader& operator=(const PartReader&) = delete;
+    // Up to `max` bytes into `out` (replaced); empty at the end. Throws XlsxError.
+    void read(QByteArray& out, qsizetype max);
+
+private:
+    zip_file* file_;
+    QString detail_;
+    std::uint64_t limit_;
+    std::uint64_t declared_;
+    std::uint64_t total_ = 0;
+};
+
+class Package {
+public:
+    // Opens the zip held in `bytes` (kept alive by the package). displayName names the file in
+    // failures. Throws XlsxError: DamagedZip, DuplicatePartName, NotZip.
+    Package(QByteArray bytes, QString displayName);
+    ~Package();
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+
+    const QString& displayName() const { return displayName_; }
+    qsizetype inputSize() const { return bytes_.size(); }
+    const std::vector<PartEntry>& entries() const { return entries_; }
+    // The entry of a part (name without leading '/', any letter case), or nullptr.
+    const PartEntry* find(const QString& name) const;
+
+    // The whole inflated part; bounded by the in-memory limit. Throws XlsxError.
+    QByteArray read(const PartEntry& entry) const;
+    QByteArray read(const QString& name) const;
+    // The part's compressed bytes as stored.
+    QByteArray readCompressed(const PartEntry& entry) const;
+    // A streaming reader of the part, bounded by the streaming limit.
+    std::unique_ptr<PartReader> stream(const PartEntry& entry) const;
+
+    // Largest part read whole into memory, and largest part streamed.
+    std::uint64_t memoryLimit() const;
+    std::uint64_t streamLimit() const;
+
+private:
+    QByteArray inflateWhole(const PartEntry& entry, const QString& detail) const;
+    zip_file* openEntry(const PartEntry& entry, bool compressed) const;
+
+    QByteArray bytes_;
+    QString displayName_;
+    zip* archive_ = nullptr;
+    std::vector<PartEntry> entries_;
+    std::map<QString, std::size_t> byFoldedName_;
+};
+
+} // namespace bf::xlsx

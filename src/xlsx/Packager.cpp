@@ -1,0 +1,206 @@
+#include "xlsx/Packager.h"
+
+#include "xlsx/XlsxStatus.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace bf::xlsx {
+
+namespace {
+
+constexpr std::uint16_t kDeflated = 8;
+constexpr std::uint16_t kUtf8Names = 1u << 11;
+constexpr std::uint16_t kVersion = 20;
+constexpr std::uint16_t kDosDate = (0 << 9) | (1 << 5) | 1; // 1980-01-01: outputs are reproducible
+constexpr std::uint64_t kMax32 = std::numeric_limits<std::uint32_t>::max();
+
+void put16(QByteArray& out, std::uint16_t v)
+{
+    out.append(char(v & 0xFF)).append(char(v >> 8));
+}
+
+void put32(QByteArray& out, std::uint32_t v)
+{
+    put16(out, std::uint16_t(v & 0xFFFF));
+    put16(out, std::uint16_t(v >> 16));
+}
+
+bool isAscii(const QByteArray& s)
+{
+    for (const char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+QByteArray deflateWhole(const std::string& data)
+{
+    libdeflate_compressor* c = libdeflate_alloc_compressor(kDeflateLevel);
+    if (!c)
+        throw std::bad_alloc();
+    QByteArray out(qsizetype(libdeflate_deflate_compress_bound(c, data.size())), Qt::Uninitialized);
+    const std::size_t n = libdeflate_deflate_compress(c, data.data(), data.size(), out.data(),
+                                                      std::size_t(out.size()));
+    libdeflate_free_compressor(c);
+    out.resize(qsizetype(n));
+    return out;
+}
+
+} // namespace
+
+PartDeflater::PartDeflater(std::uint64_t window) : window_(window) {}
+
+PartDeflater::~PartDeflater()
+{
+    if (z_)
+        deflateEnd(z_.get());
+}
+
+void PartDeflater::reserve(std::uint64_t bytes)
+{
+    pending_.reserve(std::size_t(std::min(bytes, window_)));
+}
+
+void PartDeflater::write(std::string_view bytes)
+{
+    if (bytes.empty())
+        return;
+    crc_ = std::uint32_t(libdeflate_crc32(crc_, bytes.data(), bytes.size()));
+    size_ += bytes.size();
+    if (z_) {
+        deflateChunk(bytes.data(), bytes.size(), false);
+        return;
+    }
+    pending_.append(bytes);
+    if (pending_.size() > window_)
+        startStreaming();
+}
+
+void PartDeflater::startStreaming()
+{
+    z_ = std::make_unique<z_stream_s>();
+    // Level 6 and raw deflate (negative window bits): the zip entry holds no zlib header.
+    if (deflateInit2(z_.get(), 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        z_.reset();
+        throw std::bad_alloc();
+    }
+    deflateChunk(pending_.data(), pending_.size(), false);
+    std::string().swap(pending_);
+}
+
+void PartDeflater::deflateChunk(const char* data, std::size_t n, bool last)
+{
+    z_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    z_->avail_in = uInt(n);
+    char buffer[1 << 16];
+    int rc = Z_OK;
+    do {
+        z_->next_out = reinterpret_cast<Bytef*>(buffer);
+        z_->avail_out = sizeof buffer;
+        rc = deflate(z_.get(), last ? Z_FINISH : Z_NO_FLUSH);
+        compressed_.append(buffer, qsizetype(sizeof buffer - z_->avail_out));
+    } while (z_->avail_out == 0 || (last && rc != Z_STREAM_END));
+}
+
+QByteArray PartDeflater::finish()
+{
+    if (z_) {
+        deflateChunk(nullptr, 0, true);
+        return std::move(compressed_);
+    }
+    return deflateWhole(pending_);
+}
+
+void ZipWriter::add(const QString& name, std::uint16_t method, std::uint32_t crc,
+                    std::uint64_t size, const QByteArray& data)
+{
+    if (size > kMax32 || std::uint64_t(data.size()) > kMax32 || written_.size() >= 0xFFFF)
+        fail(XlsxStatus::PartTooLarge, name);
+    written_.push_back({name.toUtf8(), data, method, crc, std::uint64_t(data.size()), size});
+}
+
+void ZipWriter::writeLocal(Written& w)
+{
+    w.offset = std::uint64_t(out_.size());
+    if (w.offset > kMax32)
+        fail(XlsxStatus::PartTooLarge, QStringLiteral("the new package"));
+    put32(out_, 0x04034b50);
+    put16(out_, kVersion);
+    put16(out_, isAscii(w.name) ? 0 : kUtf8Names);
+    put16(out_, w.method);
+    put16(out_, 0);
+    put16(out_, kDosDate);
+    put32(out_, w.crc);
+    put32(out_, std::uint32_t(w.compressedSize));
+    put32(out_, std::uint32_t(w.size));
+    put16(out_, std::uint16_t(w.name.size()));
+    put16(out_, 0);
+    out_.append(w.name).append(w.data);
+    w.data = QByteArray();
+}
+
+void ZipWriter::addCopied(const QString& name, const PartEntry& entry, const QByteArray& compressed)
+{
+    add(name, entry.method, entry.crc, entry.size, compressed);
+}
+
+void ZipWriter::addDeflated(const QString& name, const QByteArray& content)
+{
+    PartDeflater d(std::numeric_limits<std::uint64_t>::max());
+    d.write(content);
+    addDeflated(name, d);
+}
+
+void ZipWriter::addDeflated(const QString& name, PartDeflater& deflater)
+{
+    const QByteArray data = deflater.finish();
+    add(name, kDeflated, deflater.crc(), deflater.size(), data);
+}
+
+QByteArray ZipWriter::finish()
+{
+    std::stable_partition(written_.begin(), written_.end(),
+                          [](const Written& w) { return w.name == "[Content_Types].xml"; });
+    qsizetype total = 0;
+    for (const Written& w : written_)
+        total += w.data.size() + 2 * w.name.size() + 80;
+    out_.reserve(total + 22);
+    for (Written& w : written_)
+        writeLocal(w);
+    const std::uint64_t start = std::uint64_t(out_.size());
+    for (const Written& w : written_) {
+        put32(out_, 0x02014b50);
+        put16(out_, kVersion);
+        put16(out_, kVersion);
+        put16(out_, isAscii(w.name) ? 0 : kUtf8Names);
+        put16(out_, w.method);
+        put16(out_, 0);
+        put16(out_, kDosDate);
+        put32(out_, w.crc);
+        put32(out_, std::uint32_t(w.compressedSize));
+        put32(out_, std::uint32_t(w.size));
+        put16(out_, std::uint16_t(w.name.size()));
+        put32(out_, 0); // extra and comment lengths
+        put32(out_, 0); // disk number and internal attributes
+        put32(out_, 0); // external attributes
+        put32(out_, std::uint32_t(w.offset));
+        out_.append(w.name);
+    }
+    const std::uint64_t size = std::uint64_t(out_.size()) - start;
+    if (std::uint64_t(out_.size()) > kMax32)
+        fail(XlsxStatus::PartTooLarge, QStringLiteral("the new package"));
+    put32(out_, 0x06054b50);
+    put32(out_, 0);
+    put16(out_, std::uint16_t(written_.size()));
+    put16(out_, std::uint16_t(written_.size()));
+    put32(out_, std::uint32_t(size));
+    put32(out_, std::uint32_t(start));
+    put16(out_, 0);
+    return std::move(out_);
+}
+
+} // namespace bf::xlsx

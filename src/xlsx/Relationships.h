@@ -1,0 +1,36 @@
+#pragma once
+// Relationship parts (`_rels/*.rels`): reading, resolving targets to part names, writing.
+#include <QByteArray>
+#include <QString>
+
+#include <vector>
+
+namespace bf::xlsx {
+
+class Package;
+
+struct Relationship {
+    QString id;
+    QString type;    // full type URI
+    QString target;  // as written
+    bool external = false;
+    QString part;    // the part it names (internal targets only), without leading '/'
+    // The last segment of the type ("worksheet", "sharedStrings", ...).
+    QString kind() const;
+};
+
+// "xl/worksheets/sheet1.xml" -> "xl/worksheets/_rels/sheet1.xml.rels"; "" -> "_rels/.rels".
+QString relsPartName(const QString& part);
+// A target relative to `sourcePart` (or absolute) as a part name. Throws XlsxError
+// (RelationshipOutside) when it climbs above the package root.
+QString resolveTarget(const QString& sourcePart, const QString& target, const QString& detail);
+// The target that names `toPart` from `fromPart`, relative to its folder.
+QString relativeTarget(const QString& fromPart, const QString& toPart);
+
+// The relationships of a part (empty when it has no relationship part).
+std::vector<Relationship> readRelationships(const Package& package, const QString& sourcePart);
+QByteArray writeRelationships(const std::vector<Relationship>& rels);
+
+const Relationship* findById(const std::vector<Relationship>& rels, const QString& id);
+
+} // namespace bf::xlsx

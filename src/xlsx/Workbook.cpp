@@ -1,0 +1,208 @@
+#include "xlsx/Workbook.h"
+
+#include "xlsx/Formula.h"
+#include "xlsx/XlsxWorkbook.h"
+#include "xlsx/XmlScanner.h"
+
+#include <string>
+#include <vector>
+
+namespace bf::xlsx {
+
+namespace {
+
+// Elements that follow externalReferences in a workbook part.
+bool followsExternalReferences(std::string_view local)
+{
+    static const std::string_view after[] = {
+        "definedNames", "calcPr", "oleSize", "customWorkbookViews", "pivotCaches", "smartTagPr",
+        "smartTagTypes", "webPublishing", "fileRecoveryPr", "webPublishObjects", "extLst"};
+    for (const std::string_view a : after)
+        if (local == a)
+            return true;
+    return false;
+}
+
+bool referencesOnly(const std::string& xml, const std::set<QString>& kept)
+{
+    for (std::size_t p = xml.find(":id=\""); p != xml.npos; p = xml.find(":id=\"", p + 1)) {
+        const std::size_t close = xml.find('"', p + 5);
+        if (close == xml.npos || !kept.count(QString::fromStdString(xml.substr(p + 5, close - p - 5))))
+            return false;
+    }
+    return true;
+}
+
+class WorkbookRewriter {
+public:
+    WorkbookRewriter(const WorkbookEdit& edit, FormulaRewriter& formulas)
+        : edit_(edit), formulas_(formulas) {}
+    void token(const XmlToken& t);
+    std::string out;
+
+private:
+    struct Frame {
+        std::string start;
+        std::string body;
+        int kept = 0;
+    };
+    void put(std::string_view s) { (frames_.empty() ? out : frames_.back().body).append(s); }
+    void start(const XmlToken& t);
+    void end(const XmlToken& t);
+    bool skipping(const XmlToken& t);
+
+    const WorkbookEdit& edit_;
+    FormulaRewriter& formulas_;
+    std::vector<Frame> frames_;
+    int depth_ = 0;
+    int skipDepth_ = -1;
+    bool externalPlaced_ = false;
+    bool capture_ = false;
+    std::string captured_;
+};
+
+bool WorkbookRewriter::skipping(const XmlToken& t)
+{
+    if (skipDepth_ < 0)
+        return false;
+    if (t.kind == TokenKind::StartTag)
+        ++depth_;
+    else if (t.kind == TokenKind::EndTag && --depth_ == skipDepth_)
+        skipDepth_ = -1;
+    return true;
+}
+
+void WorkbookRewriter::start(const XmlToken& t)
+{
+    const std::string_view local = t.localName();
+    const bool open = t.kind == TokenKind::StartTag;
+    auto skip = [&] {
+        if (open)
+            skipDepth_ = depth_++;
+    };
+    if (depth_ == 1 && !externalPlaced_ && followsExternalReferences(local)) {
+        put(kExternalBlockMark);
+        externalPlaced_ = true;
+    }
+    if (local == "workbookView") {
+        put(editTag(t, {{"activeTab", std::nullopt}, {"firstSheet", std::nullopt}}));
+    } else if (local == "sheet" && depth_ == 2) {
+        if (attribute(t.attrs, "id", true).value_or("") != edit_.kept->relId.toStdString())
+            return skip();
+        put(withAttribute(t, "state", std::nullopt));
+    } else if (local == "customWorkbookViews" && depth_ == 1) {
+        return skip();
+    } else if (local == "definedName") {
+        const auto scope = attribute(t.attrs, "localSheetId");
+        if (scope && *scope != std::to_string(edit_.kept->index))
+            return skip();
+        put(scope ? withAttribute(t, "localSheetId", "0") : std::string(t.raw));
+        if (!frames_.empty())
+            ++frames_.back().kept;
+        capture_ = open;
+        captured_.clear();
+    } else if (local == "pivotCache") {
+        if (!edit_.keptRelIds.count(QString::fromStdString(std::string(attribute(t.attrs, "id", true).value_or("")))))
+            return skip();
+        put(t.raw);
+        if (!frames_.empty())
+            ++frames_.back().kept;
+    } else if (open && (local == "definedNames" || local == "pivotCaches" || local == "ext")) {
+        frames_.push_back({std::string(t.raw), {}, 0});
+    } else {
+        put(t.raw);
+    }
+    if (open)
+        ++depth_;
+}
+
+void WorkbookRewriter::end(const XmlToken& t)
+{
+    --depth_;
+    const std::string_view local = t.localName();
+    if (capture_) {
+        const std::optional<std::string> changed = formulas_.rewrite(unescapeXml(captured_));
+        put(changed ? escapeXml(*changed, false) : captured_);
+        capture_ = false;
+    }
+    if (local == "externalReferences") {
+        put(kExternalEntryMark);
+        externalPlaced_ = true;
+    } else if (depth_ == 0 && !externalPlaced_) {
+        put(kExternalBlockMark);
+        externalPlaced_ = true;
+    }
+    if (!frames_.empty() && (local == "definedNames" || local == "pivotCaches" || local == "ext")) {
+        Frame f = std::move(frames_.back());
+        frames_.pop_back();
+        const bool keep = local == "ext" ? referencesOnly(f.body, edit_.keptRelIds) : f.kept > 0;
+        if (keep) {
+            put(f.start);
+            put(f.body);
+            put(t.raw);
+        }
+        return;
+    }
+    put(t.raw);
+}
+
+void WorkbookRewriter::token(const XmlToken& t)
+{
+    if (skipping(t))
+        return;
+    if (capture_ && t.kind != TokenKind::EndTag) {
+        captured_.append(t.raw);
+        return;
+    }
+    if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag)
+        start(t);
+    else if (t.kind == TokenKind::EndTag)
+        end(t);
+    else
+        put(t.raw);
+}
+
+} // namespace
+
+QByteArray rewriteWorkbook(const QByteArray& part, const WorkbookEdit& edit,
+                           FormulaRewriter& formulas, const QString& detail)
+{
+    XmlTokenStream tokens(part, detail);
+    WorkbookRewriter rewriter(edit, formulas);
+    XmlToken t;
+    while (tokens.next(t))
+        rewriter.token(t);
+    return QByteArray::fromStdString(rewriter.out);
+}
+
+QByteArray rewriteAppProperties(const QByteArray& part, const QString& sheetName, const QString& detail)
+{
+    static const std::string vt = "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\"";
+    XmlTokenStream tokens(part, detail);
+    std::string out;
+    XmlToken t;
+    int skipDepth = 0;
+    while (tokens.next(t)) {
+        if (skipDepth > 0) {
+            skipDepth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
+            continue;
+        }
+        const std::string_view local = t.localName();
+        if (t.isTag() && (local == "HeadingPairs" || local == "TitlesOfParts")) {
+            const std::string name(t.name);
+            if (local == "HeadingPairs")
+                out += "<" + name + "><vt:vector " + vt + " size=\"2\" baseType=\"variant\"><vt:variant>"
+                    "<vt:lpstr>Worksheets</vt:lpstr></vt:variant><vt:variant><vt:i4>1</vt:i4>"
+                    "</vt:variant></vt:vector></" + name + ">";
+            else
+                out += "<" + name + "><vt:vector " + vt + " size=\"1\" baseType=\"lpstr\"><vt:lpstr>"
+                    + escapeXml(sheetName.toStdString(), false) + "</vt:lpstr></vt:vector></" + name + ">";
+            skipDepth = t.kind == TokenKind::StartTag ? 1 : 0;
+            continue;
+        }
+        out.append(t.raw);
+    }
+    return QByteArray::fromStdString(out);
+}
+
+} // namespace bf::xlsx

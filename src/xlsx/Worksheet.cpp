@@ -1,0 +1,272 @@
+#include "xlsx/Worksheet.h"
+
+#include "xlsx/Packager.h"
+#include "xlsx/SharedStrings.h"
+#include "xlsx/XlsxStatus.h"
+#include "xlsx/XmlScanner.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace bf::xlsx {
+
+namespace {
+
+constexpr std::size_t kFlushBytes = 1 << 16; // stays in the cache between flushes
+// Beyond this many cells an external link stops caching (its formulas still work).
+constexpr std::size_t kMaxCachedCells = 1'000'000;
+
+bool isFormulaElement(std::string_view local)
+{
+    return local == "f" || local == "formula" || local == "formula1" || local == "formula2"
+        || local == "calculatedColumnFormula" || local == "totalsRowFormula";
+}
+
+// The value of attribute `name` (unprefixed) without building the whole attribute list: the
+// hot path reads one attribute of every cell.
+std::string_view quickAttribute(std::string_view attrs, std::string_view name)
+{
+    for (std::size_t p = attrs.find(name); p != attrs.npos; p = attrs.find(name, p + 1)) {
+        const std::size_t eq = p + name.size();
+        if (p == 0 || (attrs[p - 1] != ' ' && attrs[p - 1] != '\t' && attrs[p - 1] != '\n'
+                       && attrs[p - 1] != '\r'))
+            continue;
+        if (eq + 1 >= attrs.size() || attrs[eq] != '=' || (attrs[eq + 1] != '"' && attrs[eq + 1] != '\''))
+            continue;
+        const std::size_t close = attrs.find(attrs[eq + 1], eq + 2);
+        if (close == attrs.npos)
+            return {};
+        return attrs.substr(eq + 2, close - eq - 2);
+    }
+    return {};
+}
+
+class Output {
+public:
+    explicit Output(PartDeflater& d) : deflater_(d) {}
+    void put(std::string_view s)
+    {
+        buffer_.append(s);
+        if (buffer_.size() >= kFlushBytes)
+            flush();
+    }
+    void flush()
+    {
+        deflater_.write(buffer_);
+        buffer_.clear();
+    }
+
+private:
+    PartDeflater& deflater_;
+    std::string buffer_;
+};
+
+// Elements whose text is captured, then written back changed or as it stood.
+enum class Capture { None, StringIndex, Formula };
+
+std::string capturedFormula(const std::string& raw, FormulaRewriter& formulas)
+{
+    if (raw.find('!') == raw.npos)
+        return raw;
+    const std::optional<std::string> changed = formulas.rewrite(unescapeXml(raw));
+    return changed ? escapeXml(*changed, false) : raw;
+}
+
+std::string capturedIndex(const std::string& raw, StringRemap& strings)
+{
+    const std::string text = unescapeXml(raw);
+    std::uint32_t old = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), old);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return raw; // not an index: left for the reader to judge
+    return std::to_string(strings.map(old));
+}
+
+} // namespace
+
+std::uint32_t StringRemap::map(std::uint32_t old)
+{
+    ++references_;
+    const auto [it, inserted] = newIndex_.emplace(old, std::uint32_t(used_.size()));
+    if (inserted)
+        used_.push_back(old);
+    return it->second;
+}
+
+void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewriter& formulas,
+                      StringRemap& strings, const QString& detail)
+{
+    XmlTokenStream tokens(in, detail);
+    Output out(deflater);
+    XmlToken t;
+    bool sharedCell = false;
+    bool viewSelected = false;
+    Capture capture = Capture::None;
+    std::string captured;
+    while (tokens.next(t)) {
+        if (capture != Capture::None) {
+            if (t.kind != TokenKind::EndTag) {
+                captured.append(t.raw);
+                continue;
+            }
+            out.put(capture == Capture::Formula ? capturedFormula(captured, formulas)
+                                                : capturedIndex(captured, strings));
+            capture = Capture::None;
+            out.put(t.raw);
+            continue;
+        }
+        if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag) {
+            const std::string_view local = t.localName();
+            if (local == "c") {
+                sharedCell = quickAttribute(t.attrs, "t") == "s";
+            } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
+                capture = Capture::StringIndex;
+            } else if (t.kind == TokenKind::StartTag && isFormulaElement(local)) {
+                capture = Capture::Formula;
+            } else if (local == "sheetView" && !viewSelected) {
+                viewSelected = true;
+                out.put(withAttribute(t, "tabSelected", "1"));
+                continue;
+            }
+            if (capture != Capture::None)
+                captured.clear();
+        }
+        out.put(t.raw);
+    }
+    out.flush();
+}
+
+QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail)
+{
+    if (!part.contains('!'))
+        return part;
+    XmlTokenStream tokens(part, detail);
+    std::string out;
+    out.reserve(std::size_t(part.size()) + 64);
+    XmlToken t;
+    bool capture = false;
+    std::string captured;
+    while (tokens.next(t)) {
+        if (capture) {
+            if (t.kind != TokenKind::EndTag) {
+                captured.append(t.raw);
+                continue;
+            }
+            out += capturedFormula(captured, formulas);
+            capture = false;
+        } else if (t.kind == TokenKind::StartTag && isFormulaElement(t.localName())) {
+            capture = true;
+            captured.clear();
+        }
+        out.append(t.raw);
+    }
+    return QByteArray::fromStdString(out);
+}
+
+namespace {
+
+// Reads one worksheet's cells, tracking positions where the part leaves them implicit.
+class CellCollector {
+public:
+    CellCollector(const std::vector<CellArea>& areas, const SharedStrings& strings)
+        : areas_(areas), strings_(strings)
+    {
+        for (const CellArea& a : areas)
+            lastRow_ = std::max(lastRow_, a.lastRow);
+    }
+    void token(const XmlToken& t);
+    // Past the last row any area names: the rest of the sheet can go unread.
+    bool done() const { return !firstRow_ && row_ > lastRow_ && !inCell_; }
+    std::vector<CachedCell> cells;
+
+private:
+    bool wanted(std::uint32_t row, std::uint32_t col) const
+    {
+        for (const CellArea& a : areas_)
+            if (a.contains(row, col))
+                return true;
+        return false;
+    }
+    void startCell(const XmlToken& t);
+    void endCell();
+
+    const std::vector<CellArea>& areas_;
+    const SharedStrings& strings_;
+    std::uint32_t row_ = 0;
+    std::uint32_t col_ = 0;
+    std::uint32_t lastRow_ = 0;
+    bool firstRow_ = true;
+    bool inCell_ = false, inValue_ = false, wanted_ = false;
+    std::string type_, text_;
+};
+
+void CellCollector::startCell(const XmlToken& t)
+{
+    std::uint32_t r = row_, c = col_ + 1;
+    const std::string_view ref = quickAttribute(t.attrs, "r");
+    if (!ref.empty() && parseCellRef(ref, r, c))
+        row_ = r;
+    col_ = c;
+    wanted_ = cells.size() < kMaxCachedCells && wanted(row_, col_);
+    type_ = std::string(quickAttribute(t.attrs, "t"));
+    text_.clear();
+    inCell_ = t.kind == TokenKind::StartTag;
+}
+
+void CellCollector::endCell()
+{
+    inCell_ = false;
+    if (!wanted_ || (text_.empty() && type_ != "str" && type_ != "inlineStr"))
+        return;
+    CachedCell cell{row_, col_, type_, unescapeXml(text_)};
+    if (type_ == "s") {
+        std::uint32_t index = 0;
+        const auto [end, ec] = std::from_chars(cell.value.data(), cell.value.data() + cell.value.size(), index);
+        cell.value = ec == std::errc() ? strings_.text(index) : std::string();
+    } else if (type_ == "str" || type_ == "inlineStr") {
+        cell.type.assign(1, 's');
+    } else if (type_ == "n" || type_ == "d") {
+        cell.type.clear();
+    }
+    cells.push_back(std::move(cell));
+}
+
+void CellCollector::token(const XmlToken& t)
+{
+    const bool start = t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag;
+    if (start && t.localName() == "row") {
+        const std::string_view r = quickAttribute(t.attrs, "r");
+        std::uint32_t n = 0;
+        const bool given = !r.empty() && std::from_chars(r.data(), r.data() + r.size(), n).ec == std::errc() && n > 0;
+        row_ = given ? n - 1 : (firstRow_ ? 0 : row_ + 1);
+        firstRow_ = false;
+        col_ = std::uint32_t(-1);
+    } else if (start && t.localName() == "c") {
+        startCell(t);
+        if (t.kind == TokenKind::EmptyTag)
+            endCell();
+    } else if (inCell_ && t.kind == TokenKind::StartTag && (t.localName() == "v" || t.localName() == "t")) {
+        inValue_ = true;
+    } else if (inCell_ && t.kind == TokenKind::EndTag) {
+        if (t.localName() == "c")
+            endCell();
+        inValue_ = false;
+    } else if (inValue_ && t.kind == TokenKind::Text) {
+        text_.append(t.raw);
+    }
+}
+
+} // namespace
+
+std::vector<CachedCell> readCachedCells(const ChunkSource& in, const std::vector<CellArea>& areas,
+                                        const SharedStrings& strings, const QString& detail)
+{
+    XmlTokenStream tokens(in, detail);
+    CellCollector collector(areas, strings);
+    XmlToken t;
+    while (!collector.done() && tokens.next(t))
+        collector.token(t);
+    return std::move(collector.cells);
+}
+
+} // namespace bf::xlsx

@@ -1,0 +1,56 @@
+#pragma once
+// Worksheet parts: the kept sheet copied token by token with its shared-string indices
+// renumbered, its references to other sheets made external and its view selected; and the
+// cached values of the cells another sheet's references name.
+#include "xlsx/Formula.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace bf::xlsx {
+
+class PartDeflater;
+class SharedStrings;
+
+// The new order of the shared strings a worksheet uses: first use first.
+class StringRemap {
+public:
+    std::uint32_t map(std::uint32_t old);
+    const std::vector<std::uint32_t>& used() const { return used_; }
+    std::uint64_t references() const { return references_; }
+
+private:
+    std::unordered_map<std::uint32_t, std::uint32_t> newIndex_;
+    std::vector<std::uint32_t> used_;
+    std::uint64_t references_ = 0;
+};
+
+using ChunkSource = std::function<void(QByteArray&)>;
+
+// Copies the kept worksheet from `in` into `out`. Throws XlsxError.
+void rewriteWorksheet(const ChunkSource& in, PartDeflater& out, FormulaRewriter& formulas,
+                      StringRemap& strings, const QString& detail);
+
+// A part whose formulas name sheets (chart series, table columns): the formula elements
+// rewritten, the rest as it stands. Unchanged when it names no other sheet.
+QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail);
+
+struct CachedCell {
+    std::uint32_t row = 0, col = 0;
+    std::string type;  // "", "b", "e", "s" (text), "str"
+    std::string value; // plain text
+};
+
+// The values of the cells of `areas` on a worksheet streamed from `in`, in sheet order.
+std::vector<CachedCell> readCachedCells(const ChunkSource& in, const std::vector<CellArea>& areas,
+                                        const SharedStrings& strings, const QString& detail);
+
+} // namespace bf::xlsx

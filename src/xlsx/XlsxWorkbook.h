@@ -1,0 +1,89 @@
+#pragma once
+// An Office Open XML workbook (.xlsx, .xlsm) opened for listing and extraction.
+//
+//   auto wb = XlsxWorkbook::open(path);        // XlsxError with the reason
+//   for (const SheetInfo& s : wb->worksheets()) ... s.name
+//   QByteArray file = wb->extract(s.index);    // a complete .xlsx holding that one worksheet
+//
+// Opening reads the package directory, the package and workbook relationships, the content
+// types and the workbook part, never a sheet part. Extraction copies the one worksheet's part
+// and the parts it owns, rewriting only what must change.
+#include "xlsx/ContentTypes.h"
+#include "xlsx/Relationships.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace bf::xlsx {
+
+class Package;
+class SharedStrings;
+
+enum class SheetKind : std::uint8_t { Worksheet, Chartsheet, Dialogsheet, Macrosheet, Other };
+
+struct SheetInfo {
+    QString name;
+    int index = 0;               // position among all sheets of the workbook
+    std::uint8_t visibility = 0; // 0 visible, 1 hidden, 2 very hidden
+    SheetKind kind = SheetKind::Worksheet;
+    QString relId;               // the workbook relationship naming its part
+    QString part;                // its part name
+};
+
+class XlsxWorkbook {
+public:
+    ~XlsxWorkbook();
+    XlsxWorkbook(const XlsxWorkbook&) = delete;
+    XlsxWorkbook& operator=(const XlsxWorkbook&) = delete;
+
+    // Throws XlsxError: FileNotFound, ReadFailed, or the reason the file is refused.
+    static std::unique_ptr<XlsxWorkbook> open(const QString& path);
+    // The same on bytes in memory; displayName stands for the file in messages.
+    static std::unique_ptr<XlsxWorkbook> openBytes(const QByteArray& bytes, const QString& displayName);
+
+    const QString& path() const { return path_; }
+    // Every sheet of the workbook, in order.
+    const std::vector<SheetInfo>& sheets() const { return sheets_; }
+    // Worksheets only (hidden ones included), in order.
+    std::vector<SheetInfo> worksheets() const;
+
+    // A complete .xlsx holding only sheet `index` (an index into sheets() naming a worksheet).
+    // sourcePath is the path the links to the other sheets name (default: this workbook's).
+    // Throws XlsxError naming the reason. Not safe to call from two threads at once.
+    QByteArray extract(int index, const QString& sourcePath = QString()) const;
+
+    // Internal, shared with the extraction.
+    const Package& package() const { return *package_; }
+    const ContentTypes& contentTypes() const { return contentTypes_; }
+    const QString& workbookPart() const { return workbookPart_; }
+    const std::vector<Relationship>& packageRels() const { return packageRels_; }
+    const std::vector<Relationship>& workbookRels() const { return workbookRels_; }
+    // The shared-string table, read on first use (empty when the workbook has none).
+    const SharedStrings& sharedStrings() const;
+    QString detail(const QString& part) const;
+
+private:
+    XlsxWorkbook();
+    void readPackage();
+    void readSheets();
+
+    QString path_;
+    std::unique_ptr<Package> package_;
+    ContentTypes contentTypes_;
+    QString workbookPart_;
+    std::vector<Relationship> packageRels_;
+    std::vector<Relationship> workbookRels_;
+    std::vector<SheetInfo> sheets_;
+    mutable std::unique_ptr<SharedStrings> sharedStrings_;
+};
+
+// Whether bytes (at least the first eight of a file) or a file look like a zip package or a
+// password-protected Open XML workbook. Detection only: opening decides.
+bool looksLikeOpenXml(const QByteArray& head);
+bool looksLikeOpenXml(const QString& path);
+
+} // namespace bf::xlsx

@@ -1,0 +1,82 @@
+#pragma once
+// A byte-preserving tokenizer of the XML in package parts: it splits a part into text, tags and
+// everything else (comments, processing instructions, CDATA) and hands each token back with its
+// exact bytes, so that a rewriter copies what it does not change as it stands. It streams: a
+// worksheet of any size passes through a window of a few megabytes.
+//
+// It never expands an entity: a document type declaration is refused outright, so no entity
+// can be declared, and nothing outside the part is ever read.
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace bf::xlsx {
+
+enum class TokenKind { Text, StartTag, EmptyTag, EndTag, Other };
+
+struct XmlToken {
+    TokenKind kind = TokenKind::Other;
+    std::string_view raw;   // the token's bytes as they stand in the part
+    std::string_view name;  // qualified name of a tag
+    std::string_view attrs; // attribute text of a start or empty tag
+    bool isTag() const { return kind == TokenKind::StartTag || kind == TokenKind::EmptyTag; }
+    // The name without its namespace prefix.
+    std::string_view localName() const;
+};
+
+std::string_view localNameOf(std::string_view qualified);
+
+// Attributes of a tag: (qualified name, raw value without quotes), in order.
+using XmlAttributes = std::vector<std::pair<std::string_view, std::string_view>>;
+XmlAttributes parseAttributes(std::string_view attrs);
+// The raw value of the attribute whose qualified name is `name` (or, for a name without
+// prefix given with prefixAny, whose local name is `name`).
+std::optional<std::string_view> attribute(std::string_view attrs, std::string_view name,
+                                          bool prefixAny = false);
+// A start or empty tag rebuilt with attribute `name` set to `escapedValue` (added when absent)
+// or removed (nullopt).
+std::string withAttribute(const XmlToken& tag, std::string_view name,
+                          std::optional<std::string_view> escapedValue);
+// The same for several attributes at once.
+using AttributeEdits = std::vector<std::pair<std::string_view, std::optional<std::string>>>;
+std::string editTag(const XmlToken& tag, const AttributeEdits& edits);
+
+// Text of a part decoded from XML escapes, and back.
+std::string unescapeXml(std::string_view raw);
+std::string escapeXml(std::string_view text, bool forAttribute);
+
+// Refuses a part that declares a document type (in UTF-8 or UTF-16). Throws XlsxError.
+void refuseDoctype(const QByteArray& part, const QString& detail);
+
+class XmlTokenStream {
+public:
+    // refill replaces its argument with the next chunk of the part, empty at the end.
+    XmlTokenStream(std::function<void(QByteArray&)> refill, QString detail);
+    // Over a part held whole.
+    XmlTokenStream(const QByteArray& whole, QString detail);
+    // The next token, valid until the next call; false at the end. Throws XlsxError for a
+    // document type, an unfinished token or a token beyond the window.
+    bool next(XmlToken& token);
+    const QString& detail() const { return detail_; }
+
+private:
+    enum class Scan { Token, NeedMore, End };
+    Scan scan(XmlToken& token);
+    Scan scanMarkup(XmlToken& token);
+    bool refill();
+
+    std::function<void(QByteArray&)> refill_;
+    QString detail_;
+    QByteArray buffer_; // shares the refill's chunk where it can
+    std::size_t pos_ = 0;
+    bool final_ = false;
+    QByteArray chunk_;
+};
+
+} // namespace bf::xlsx

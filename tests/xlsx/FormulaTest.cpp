@@ -1,0 +1,43 @@
+// References to other sheets in formula text become external references; everything else in
+// the formula stays as it stands.
+#include "xlsx/Formula.h"
+
+#include <gtest/gtest.h>
+
+using namespace bf::xlsx;
+
+TEST(XlsxFormula, OtherSheetsBecomeExternalAndTheKeptSheetStays)
+{
+    const std::vector<QString> sheets{QStringLiteral("Data"), QStringLiteral("My Sheet"),
+                                      QStringLiteral("Kept"), QStringLiteral("O'Brien"), QStringLiteral("Zeta")};
+    const std::vector<std::pair<const char*, const char*>> cases{
+        {"Data!A1+1", "[3]Data!A1+1"},
+        {"SUM('My Sheet'!$A$1:$B$5)", "SUM('[3]My Sheet'!$A$1:$B$5)"},
+        {"data!A1", "[3]data!A1"},                         // names match in any letter case
+        {"Kept!A1*2", nullptr},                            // the kept sheet itself
+        {"'O''Brien'!C3", "'[3]O''Brien'!C3"},
+        {"SUM(Data:Zeta!A1)", "SUM([3]Data:Zeta!A1)"},     // a 3-D span
+        {"\"Data!A1\"&Data!A1", "\"Data!A1\"&[3]Data!A1"}, // text stays text
+        {"[1]Data!A1", nullptr},                           // already external
+        {"Table1[[#This Row],[Col]]", nullptr},
+        {"Unknown!A1", nullptr},                           // no such sheet: left for the reader
+        {"A1:B2", nullptr},
+    };
+    for (const auto& [in, out] : cases) {
+        FormulaRewriter f(sheets, 2, 3);
+        const auto got = f.rewrite(in);
+        EXPECT_EQ(got.value_or("(unchanged)"), out ? std::string(out) : std::string("(unchanged)")) << in;
+    }
+}
+
+TEST(XlsxFormula, RecordsTheAreasNamedOnEachSheet)
+{
+    FormulaRewriter f({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}, 0, 1);
+    f.rewrite("B!$C$2:D4+SUM(B:C!E:E)");
+    ASSERT_EQ(f.references().size(), 2u);
+    const auto& onB = f.references().at(1);
+    ASSERT_EQ(onB.size(), 2u);
+    EXPECT_TRUE(onB[0].contains(1, 2) && onB[0].contains(3, 3) && !onB[0].contains(4, 3));
+    EXPECT_TRUE(onB[1].contains(1048575, 4) && !onB[1].contains(0, 5)); // whole column E
+    EXPECT_EQ(f.references().at(2).size(), 1u);
+}

@@ -1,0 +1,299 @@
+#!/usr/bin/python3
+"""Whole-corpus fidelity of the Open XML one-worksheet extraction.
+
+Every worksheet of every sound .xlsx/.xlsm of the corpus (MANIFEST-xlsx.tsv kinds "xlsx" and
+"xlsm") is split by the program (brakenfold-split, as the window's Split does) and judged by readers that are not ours:
+
+* openpyxl: values and types, formula text (references into the source file read as references
+  to its sheets), cached values, resolved styles, merged ranges, column and row dimensions,
+  comments, hyperlinks, data validation, conditional formats, frozen panes, page setup, print
+  titles and area, tables, the count and anchors of pictures and charts and the bytes of images.
+* LibreOffice's CSV export of the source sheet and of the extracted workbook (workbooks of at
+  most --lo-max sheets, to keep the run short).
+* The package itself: every relationship target exists, every part has a content type, every
+  part is reached by a relationship, and no text of a sheet not kept (a string of another
+  sheet's cells that the kept sheet does not show and no link caches) is in it.
+
+Prints "N of M worksheets identical" and each difference; exits non-zero unless M of M.
+"""
+import argparse, csv, glob, io, os, posixpath, re, subprocess, sys, tempfile, zipfile
+from urllib.parse import unquote
+import xml.etree.ElementTree as ET
+
+import openpyxl
+
+CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
+REL_NS = '{http://schemas.openxmlformats.org/package/2006/relationships}'
+CT_NS = '{http://schemas.openxmlformats.org/package/2006/content-types}'
+
+
+def manifest(corpus):
+    with open(os.path.join(corpus, 'xlsx', 'MANIFEST-xlsx.tsv'), encoding='utf-8', newline='') as f:
+        return [r['file'] for r in csv.DictReader(f, delimiter='\t') if r['kind'] in ('xlsx', 'xlsm')]
+
+
+def load(path, data_only=False):
+    try:
+        return openpyxl.load_workbook(path, data_only=data_only)
+    except Exception as e:  # a source openpyxl cannot read is judged by the other readers
+        return e
+
+
+# ---- the package structure ----
+
+def rels_source(name):
+    folder, file = posixpath.split(name)
+    return posixpath.join(posixpath.dirname(folder), file[:-len('.rels')])
+
+
+def check_package(path):
+    faults = []
+    with zipfile.ZipFile(path) as z:
+        names = {n for n in z.namelist() if not n.endswith('/')}
+        ct = ET.fromstring(z.read('[Content_Types].xml'))
+        defaults = {e.get('Extension').lower() for e in ct.iter(CT_NS + 'Default')}
+        overrides = {unquote(e.get('PartName')).lstrip('/').lower() for e in ct.iter(CT_NS + 'Override')}
+        reached = set()
+        for rels in (n for n in names if n.endswith('.rels')):
+            src = rels_source(rels)
+            if src and src not in names:
+                faults.append('relationships of a missing part: ' + rels)
+            base = posixpath.dirname(src)
+            for r in ET.fromstring(z.read(rels)).iter(REL_NS + 'Relationship'):
+                if r.get('TargetMode') == 'External':
+                    continue
+                t = unquote(r.get('Target'))
+                t = t.lstrip('/') if t.startswith('/') else posixpath.normpath(posixpath.join(base, t))
+                reached.add(t)
+                if t not in names:
+                    faults.append('relationship target missing: %s -> %s' % (rels, t))
+        for n in names:
+            if n == '[Content_Types].xml' or n.endswith('.rels'):
+                continue
+            if n.lower() not in overrides and n.rsplit('.', 1)[-1].lower() not in defaults:
+                faults.append('no content type: ' + n)
+            if n not in reached:
+                faults.append('orphan part: ' + n)
+        # Text a reader shows: chart caches hold what their series show, which is no leak.
+        text = b''.join(z.read(n) for n in names if n.endswith(('.xml', '.vml'))
+                        and not n.startswith(('xl/charts/', 'xl/externalLinks/')))
+    return faults, text.decode('utf-8', 'replace')
+
+
+# ---- openpyxl comparison ----
+
+def link_indices(wb, source):
+    """Indices of the output's external links that name the source file."""
+    out = set()
+    for i, link in enumerate(getattr(wb, '_external_links', []), 1):
+        target = unquote(link.file_link.Target or '') if link.file_link else ''
+        if os.path.basename(target) == os.path.basename(source):
+            out.add(i)
+    return out
+
+
+def resolve(text, indices):
+    if not isinstance(text, str):
+        return text
+    for i in indices:
+        text = text.replace("'[%d]" % i, "'").replace('[%d]' % i, '')
+    return text
+
+
+def style_of(c):
+    return repr((c.font, c.fill, c.border, c.alignment, c.number_format, c.protection))
+
+
+def cell_faults(a, b, idx, va, vb):
+    faults = []
+    for row in a.iter_rows():
+        for ca in row:
+            cb = b[ca.coordinate]
+            if resolve(ca.value, ()) != resolve(cb.value, idx) or ca.data_type != cb.data_type:
+                faults.append('%s: %r != %r' % (ca.coordinate, ca.value, cb.value))
+            elif style_of(ca) != style_of(cb):
+                faults.append('%s: style differs' % ca.coordinate)
+            elif (ca.comment and ca.comment.text) != (cb.comment and cb.comment.text):
+                faults.append('%s: comment differs' % ca.coordinate)
+            elif (ca.hyperlink and (ca.hyperlink.target, ca.hyperlink.location)) != \
+                 (cb.hyperlink and (cb.hyperlink.target, cb.hyperlink.location)):
+                faults.append('%s: hyperlink differs' % ca.coordinate)
+            elif va is not None and va[ca.coordinate].value != vb[ca.coordinate].value:
+                faults.append('%s: cached value %r != %r' % (ca.coordinate, va[ca.coordinate].value,
+                                                              vb[ca.coordinate].value))
+            if len(faults) > 5:
+                return faults
+    if b.max_row > a.max_row or b.max_column > a.max_column:
+        faults.append('extent %s != %s' % (a.dimensions, b.dimensions))
+    return faults
+
+
+def dims(d):
+    return {k: (getattr(v, 'width', None), v.hidden, v.outlineLevel, getattr(v, 'height', None))
+            for k, v in d.items()}
+
+
+def rules(ws, idx):
+    out = []
+    for cf in ws.conditional_formatting:
+        for r in cf.rules:
+            out.append((str(cf.sqref), r.type, r.operator, [resolve(f, idx) for f in r.formula], r.dxfId))
+    return sorted(out, key=repr)
+
+
+def validations(ws, idx):
+    return sorted(((str(v.sqref), v.type, resolve(v.formula1, idx), resolve(v.formula2, idx))
+                   for v in ws.data_validations.dataValidation), key=repr)
+
+
+def anchor(obj):
+    a = obj.anchor
+    m = getattr(a, '_from', None)
+    return (m.col, m.row) if m is not None else repr(a)
+
+
+def sheet_faults(a, b, idx, va, vb):
+    faults = cell_faults(a, b, idx, va, vb)
+    checks = [
+        ('merged cells', lambda w: sorted(str(r) for r in w.merged_cells.ranges)),
+        ('columns', lambda w: dims(w.column_dimensions)),
+        ('rows', lambda w: dims(w.row_dimensions)),
+        ('frozen panes', lambda w: w.freeze_panes),
+        ('page setup', lambda w: [ET.tostring(o.to_tree()) for o in
+                                  (w.page_setup, w.page_margins, w.print_options, w.HeaderFooter)]),
+        ('print titles', lambda w: (w.print_title_rows, w.print_title_cols)),
+        ('print area', lambda w: w.print_area),
+        ('tables', lambda w: sorted((t.name, t.ref) for t in w.tables.values())),
+        ('images', lambda w: [(anchor(i), i._data()) for i in w._images]),
+        ('charts', lambda w: [anchor(c) for c in w._charts]),
+    ]
+    for what, get in checks:
+        try:
+            if get(a) != get(b):
+                faults.append(what + ' differ')
+        except Exception as e:
+            faults.append('%s unreadable: %s' % (what, e))
+    if rules(a, ()) != rules(b, idx):
+        faults.append('conditional formats differ')
+    if validations(a, ()) != validations(b, idx):
+        faults.append('data validation differs')
+    return faults
+
+
+# ---- LibreOffice ----
+
+def lo_csv(files, outdir, env):
+    os.makedirs(outdir, exist_ok=True)
+    subprocess.run(['soffice', '--headless', '--norestore', '--convert-to', CSV_FILTER,
+                    '--outdir', outdir] + files, env=env, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=900, check=False)
+
+
+def read_csv(path):
+    if not os.path.exists(path):
+        return None
+    with open(path, encoding='utf-8', errors='replace', newline='') as f:
+        rows = [r for r in csv.reader(f)]
+    while rows and not any(rows[-1]):
+        rows.pop()
+    return [tuple(r) for r in rows]
+
+
+# ---- the run ----
+
+def other_sheet_strings(src_wb, kept):
+    mine, others = set(), set()
+    for ws in src_wb.worksheets:
+        bucket = mine if ws.title == kept else others
+        for row in ws.iter_rows():
+            for c in row:
+                if isinstance(c.value, str) and len(c.value) >= 6 and not c.value.startswith('='):
+                    bucket.add(c.value)
+    return others - mine
+
+
+def split(app, src, out):
+    """The program's split of every worksheet: [(title, output file or None)], or the refusal."""
+    listed = subprocess.run([app, '--list', src], capture_output=True, text=True)
+    run = subprocess.run([app, '-o', out, src], capture_output=True, text=True)
+    if listed.returncode or run.returncode:
+        return None, (listed.stderr + run.stderr).strip()
+    folder = run.stdout.splitlines()[-1]
+    files = {os.path.basename(f).rsplit('_Splitted_at_', 1)[0]: f
+             for f in glob.glob(os.path.join(folder, '*', '*.xlsx'))}
+    return [(l.split('\t', 1)[1], files.get(l.split('\t', 1)[1])) for l in listed.stdout.splitlines()], None
+
+
+def judge_file(app, corpus, name, work, lo_max, env):
+    src = os.path.join(corpus, 'xlsx', name)
+    out = os.path.join(work, name)
+    os.makedirs(out, exist_ok=True)
+    sheets, refusal = split(app, src, out)
+    results = {}
+    if sheets is None:
+        return {name + ' (all)': ['split refused: ' + refusal]}
+    src_wb, src_vals = load(src), load(src, True)
+    lo = len(sheets) <= lo_max
+    if lo:
+        lo_csv([src], os.path.join(out, 'lo-src'), env)
+        lo_csv([p for _, p in sheets if p], os.path.join(out, 'lo-out'), env)
+    for title, path in sheets:
+        if path is None:
+            results['%s [%s]' % (name, title)] = ['no output written']
+            continue
+        faults, text = check_package(path)
+        wb, vals = load(path), load(path, True)
+        if isinstance(wb, Exception):
+            # Styles are kept whole: a source openpyxl cannot read gives an output it cannot
+            # read for the same reason; both are then judged by LibreOffice and the structure.
+            if not (isinstance(src_wb, Exception) and str(src_wb) == str(wb)):
+                faults.append('openpyxl cannot read the output: %s' % wb)
+        elif [w.title for w in wb.worksheets] != [title]:
+            faults.append('worksheets %r' % [w.title for w in wb.worksheets])
+        elif not isinstance(src_wb, Exception):
+            idx = link_indices(wb, src)
+            va = src_vals[title] if not isinstance(src_vals, Exception) else None
+            faults += sheet_faults(src_wb[title], wb[title], idx, va, vals[title] if va else None)
+            leaked = [s for s in other_sheet_strings(src_wb, title)
+                      if '>%s<' % s.replace('&', '&amp;').replace('<', '&lt;') in text]
+            if leaked:
+                faults.append('text of other sheets: %r' % leaked[:3])
+        if lo:
+            stem = os.path.splitext(name)[0]
+            a = read_csv(os.path.join(out, 'lo-src', '%s-%s.csv' % (stem, title)))
+            if a is None and len(sheets) == 1:
+                a = read_csv(os.path.join(out, 'lo-src', stem + '.csv'))
+            ostem = os.path.splitext(os.path.basename(path))[0]
+            b = read_csv(os.path.join(out, 'lo-out', ostem + '-' + title + '.csv')) or \
+                read_csv(os.path.join(out, 'lo-out', ostem + '.csv'))
+            if a is None or b is None:
+                faults.append('LibreOffice exported no CSV')
+            elif a != b:
+                faults.append('LibreOffice CSV differs')
+        results['%s [%s]' % (name, title)] = faults
+    return results
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument('--app', required=True)
+    ap.add_argument('--corpus', required=True)
+    ap.add_argument('--lo-max', type=int, default=20)
+    ap.add_argument('--only', default='')
+    args = ap.parse_args()
+    with tempfile.TemporaryDirectory() as work:
+        env = dict(os.environ, HOME=os.path.join(work, 'home'))
+        results = {}
+        for name in manifest(args.corpus):
+            if args.only in name:
+                print('..', name, file=sys.stderr, flush=True)
+                results.update(judge_file(args.app, args.corpus, name, work, args.lo_max, env))
+    bad = {k: v for k, v in results.items() if v}
+    for k, v in bad.items():
+        print('DIFFERS %s: %s' % (k, '; '.join(v[:6])))
+    print('%d of %d worksheets identical' % (len(results) - len(bad), len(results)))
+    return 0 if not bad else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main())
