@@ -38,9 +38,9 @@ export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp:print_suppressions=0"
 status=0
 for t in "${targets[@]}"; do
   mkdir -p "$new/$t"
-  echo "== $t for $seconds s (seeds: $corpus/xls, $corpus/bad; new inputs: $new/$t)"
+  echo "== $t for $seconds s (seeds: $corpus/xls, $corpus/xlsx, $corpus/bad; new inputs: $new/$t)"
   # The first folder receives new inputs; the corpus folders are only read.
-  if ! "$build/fuzz/$t" "$new/$t" "$corpus/xls" "$corpus/bad" \
+  if ! "$build/fuzz/$t" "$new/$t" "$corpus/xls" "$corpus/xlsx" "$corpus/bad" \
         -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 -max_len="${FUZZ_MAX_LEN:-1048576}" \
         -artifact_prefix="$artifacts/$t-" -print_final_stats=1 2>"$build/fuzz-$t.log"; then
     status=1

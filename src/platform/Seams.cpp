@@ -28,32 +28,39 @@ QString Seams::browseFolder(const QString& title) const
     return need(folderChooser, "folder chooser").browseForFolder(title);
 }
 
+namespace {
+// The first existing path that continues base with parts[from...], each part matched in any letter
+// case (its exact spelling tried first, then every other spelling the folder holds); empty if none.
+QString findIgnoringCase(const QString& base, const QStringList& parts, int from)
+{
+    if (from == parts.size())
+        return base;
+    const QString& part = parts[from];
+    if (part.isEmpty())
+        return findIgnoringCase(base, parts, from + 1);
+    const QString prefix = base.isEmpty() || base.endsWith('/') ? base : base + '/';
+    QStringList spellings{part};
+    const QDir dir(base.isEmpty() ? QStringLiteral(".") : base);
+    for (const QString& entry : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        if (entry != part && entry.compare(part, Qt::CaseInsensitive) == 0)
+            spellings << entry;
+    for (const QString& spelling : spellings)
+        if (QFileInfo::exists(prefix + spelling))
+            if (const QString found = findIgnoringCase(prefix + spelling, parts, from + 1); !found.isEmpty())
+                return found;
+    return {};
+}
+} // namespace
+
 QString resolveCaseInsensitive(const QString& path)
 {
     if (path.isEmpty() || QFileInfo::exists(path))
         return path;
     QString normalized = QDir::fromNativeSeparators(path);
     normalized.replace('\\', '/');
-    const QStringList parts = normalized.split('/', Qt::KeepEmptyParts);
-    QString current = normalized.startsWith('/') ? QStringLiteral("/") : QString();
-    for (int i = 0; i < parts.size(); ++i) {
-        const QString& part = parts[i];
-        if (part.isEmpty())
-            continue;
-        QString candidate = current.isEmpty() || current.endsWith('/') ? current + part : current + '/' + part;
-        if (!QFileInfo::exists(candidate)) {
-            const QDir dir(current.isEmpty() ? QStringLiteral(".") : current);
-            const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-            for (const QString& entry : entries) {
-                if (entry.compare(part, Qt::CaseInsensitive) == 0) {
-                    candidate = current.isEmpty() || current.endsWith('/') ? current + entry : current + '/' + entry;
-                    break;
-                }
-            }
-        }
-        current = candidate;
-    }
-    return QFileInfo::exists(current) ? current : normalized;
+    const QString found = findIgnoringCase(normalized.startsWith('/') ? QStringLiteral("/") : QString(),
+                                           normalized.split('/', Qt::KeepEmptyParts), 0);
+    return found.isEmpty() ? normalized : found;
 }
 
 QString resolveBesideProgram(const Seams& seams, const QString& relative)

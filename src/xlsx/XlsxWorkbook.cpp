@@ -1,4 +1,6 @@
 #include "xlsx/XlsxWorkbook.h"
+#include "core/Error.h"
+#include "platform/InputFile.h"
 
 #include "xlsx/Package.h"
 #include "xlsx/SharedStrings.h"
@@ -66,14 +68,15 @@ XlsxWorkbook::~XlsxWorkbook() = default;
 
 std::unique_ptr<XlsxWorkbook> XlsxWorkbook::open(const QString& path)
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile())
+    if (!QFileInfo::exists(path))
         fail(XlsxStatus::FileNotFound, path);
-    if (!file.open(QIODevice::ReadOnly))
-        fail(XlsxStatus::ReadFailed, path);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        fail(XlsxStatus::ReadFailed, path);
+    QByteArray bytes;
+    try {
+        // A FIFO, a device or a folder under a workbook's name is refused at once, never waited on.
+        bytes = platform::InputFile(path).readAll();
+    } catch (const Error& e) {
+        fail(XlsxStatus::ReadFailed, e.description());
+    }
     auto wb = openBytes(bytes, path);
     wb->path_ = path;
     return wb;

@@ -16,7 +16,7 @@ TEST(Help, OpensTheCompiledFileElseTheTopicsPageElseSaysWhatCouldNotBeOpened)
     test::FakeSeams fakes;
     test::TempDir app;
     fakes.appInfo.folder = app.path();
-    const QString chm = app.write("help/HELP.chm", "ITSF"); // found whatever its letter case
+    const QString chm = app.write("Help/HELP.chm", "ITSF"); // found whatever its letter case, beside help/
     const QString page = app.write("help/html/add_file.htm", "<html></html>");
     const struct {
         const char* topic;

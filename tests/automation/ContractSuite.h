@@ -22,6 +22,9 @@ struct ContractParams {
     const char* backend;
     std::map<QString, std::int32_t> refusals; // corpus file -> expected error number
     void (*addBackend)(automation::Backends&) = nullptr; // for a backend other than the native one
+    // A workbook of the worksheets Visible, Hidden and VeryHidden, and another one, of the format tried.
+    const char* sample = "xls/sheetjs--sheet_visibility.xls";
+    const char* other = "xls/poi--simplewithcomments.xls";
 };
 
 inline void PrintTo(const ContractParams& p, std::ostream* os) { *os << p.backend; }
@@ -49,15 +52,16 @@ protected:
         return app;
     }
     // Canonical, as the working folder a relative path is made absolute from is handed back.
-    static QString sample() { return QFileInfo(corpusFile("xls/sheetjs--sheet_visibility.xls")).canonicalFilePath(); }
-    static QString other() { return corpusFile(QStringLiteral("xls/poi--simplewithcomments.xls")); }
+    static QString sample() { return QFileInfo(corpusFile(QLatin1String(GetParam().sample))).canonicalFilePath(); }
+    static QString other() { return corpusFile(QLatin1String(GetParam().other)); }
+    static QString named(const char* stem) { return QLatin1String(stem) + '.' + QFileInfo(sample()).suffix(); }
     FakeSeams seams_;
 };
 
 TEST_P(SpreadsheetContract, OpenCopySaveAsAndCloseFollowTheActiveWorkbookAndNeverReplaceAFileSilently)
 {
     TempDir dir;
-    const QString taken = dir.write(QStringLiteral("Taken.xls"), "keep me");
+    const QString taken = dir.write(named("Taken"), "keep me");
     // A fresh application is hidden and asks before it replaces a file: the command-line tool
     // sets no more than the alerts.
     auto app = make(false);
@@ -66,7 +70,7 @@ TEST_P(SpreadsheetContract, OpenCopySaveAsAndCloseFollowTheActiveWorkbookAndNeve
     app->setDisplayAlerts(false);
     EXPECT_EQ(app->ActiveWorkbook(), nullptr);
     auto source = app->workbooks().Open(sample());
-    EXPECT_EQ(source->Name(), QStringLiteral("sheetjs--sheet_visibility.xls"));
+    EXPECT_EQ(source->Name(), QFileInfo(sample()).fileName());
     EXPECT_EQ(sheetNamesOf(*source), (QStringList{"Visible", "Hidden", "VeryHidden"}));
     EXPECT_EQ(errorOf([&] { source->WorksheetByName(QStringLiteral("hidden ")); }).number(), err::SubscriptOutOfRange);
     auto second = app->workbooks().Open(other());
@@ -74,7 +78,7 @@ TEST_P(SpreadsheetContract, OpenCopySaveAsAndCloseFollowTheActiveWorkbookAndNeve
     // The same file again, named relative to the working folder: no second copy, it is active.
     const QString cwd = QDir::currentPath();
     QDir::setCurrent(QFileInfo(sample()).absolutePath());
-    auto again = app->workbooks().Open(QStringLiteral("sheetjs--sheet_visibility.xls"));
+    auto again = app->workbooks().Open(QFileInfo(sample()).fileName());
     QDir::setCurrent(cwd);
     EXPECT_EQ(again->FullName(), sample());
     EXPECT_EQ(app->ActiveWorkbook()->FullName(), sample());
@@ -88,19 +92,19 @@ TEST_P(SpreadsheetContract, OpenCopySaveAsAndCloseFollowTheActiveWorkbookAndNeve
     // Alerts off: refused, nothing asked. Alerts on: asked Yes/No, No the default; No refuses.
     const Error e = errorOf([&] { copy->SaveAs(taken); });
     EXPECT_EQ(e.number(), err::SpreadsheetFailure);
-    EXPECT_TRUE(e.description().contains(QStringLiteral("Taken.xls"))) << e.description().toStdString();
+    EXPECT_TRUE(e.description().contains(named("Taken"))) << e.description().toStdString();
     EXPECT_TRUE(seams_.messageBox.shown.empty());
     app->setDisplayAlerts(true);
     EXPECT_EQ(errorOf([&] { copy->SaveAs(taken); }).number(), err::SpreadsheetFailure);
     ASSERT_EQ(seams_.messageBox.shown.size(), 1u);
     const ShownMessage& asked = seams_.messageBox.shown[0];
     EXPECT_TRUE(asked.buttons == platform::MsgButtons::YesNo && asked.defaultButton == platform::MsgDefault::Second &&
-                asked.text.contains(QStringLiteral("Taken.xls")));
+                asked.text.contains(named("Taken")));
     EXPECT_EQ(QFileInfo(taken).size(), 7); // "keep me", untouched
     // Yes replaces it; the blanks that end a file name go; no temporary file is left.
     seams_.messageBox.answers = {platform::MsgResult::Yes};
     copy->SaveAs(taken + QStringLiteral("  "));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Taken.xls"});
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{named("Taken")});
 
     // Closing a workbook activates the one before it; a closed one's handles fail cleanly.
     copy->Close(false);
@@ -137,7 +141,7 @@ TEST_P(SpreadsheetContract, RefusesWhatTheTableSaysAndOpensSoundWorkbooks)
     EXPECT_EQ(errorOf([&] { app->workbooks().Open(corpusFile("xls/no-such-file.xls")); }).number(), err::FileNotFound);
     // A FIFO under a workbook's name is refused at once, never waited on.
     TempDir dir;
-    const QString fifo = dir.file(QStringLiteral("pipe.xls"));
+    const QString fifo = dir.file(named("pipe"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const Error e = errorOf([&] { app->workbooks().Open(fifo); });
     EXPECT_EQ(e.number(), err::SpreadsheetFailure);

@@ -11,6 +11,14 @@ INSTANTIATE_TEST_SUITE_P(Native, SpreadsheetContract, ::testing::Values(Contract
     {"xls/phpspreadsheet--oleloop.xls", err::SpreadsheetFailure},
     {"bad/corrupt-truncated-zero-bytes.xls", err::SpreadsheetFailure}}}));
 
+// The same contract on Open XML workbooks: password-protected, strict, binary and damaged packages.
+INSTANTIATE_TEST_SUITE_P(OpenXml, SpreadsheetContract, ::testing::Values(ContractParams{"native", {
+    {"xlsx/calamine--pass_protected.xlsx", err::SpreadsheetFailure},
+    {"xlsx/poi--sampless.strict.xlsx", err::SpreadsheetFailure},
+    {"xlsx/poi--simple.xlsb", err::SpreadsheetFailure},
+    {"xlsx/corrupt-truncated-half-poi--withthreecharts.xlsx", err::SpreadsheetFailure}},
+    nullptr, "xlsx/sheetjs--sheet_visibility.xlsx", "xlsx/poi--commenttest.xlsx"}));
+
 TEST(NativeBackend, AFailedSaveLeavesNothingAndASaveNeverGoesThroughALink)
 {
     FakeSeams seams;

@@ -9,7 +9,7 @@ Every worksheet of every sound .xlsx/.xlsm of the corpus (MANIFEST-xlsx.tsv kind
   comments, hyperlinks, data validation, conditional formats, frozen panes, page setup, print
   titles and area, tables, the count and anchors of pictures and charts and the bytes of images.
 * LibreOffice's CSV export of the source sheet and of the extracted workbook (workbooks of at
-  most --lo-max sheets, to keep the run short).
+  most --lo-max sheets and --lo-max-bytes, to keep the run short: one office run a workbook).
 * The package itself: every relationship target exists, every part has a content type, every
   part is reached by a relationship, and no text of a sheet not kept (a string of another
   sheet's cells that the kept sheet does not show and no link caches) is in it.
@@ -225,6 +225,7 @@ def split(app, src, out):
 
 
 def judge_file(app, corpus, name, work, lo_max, env):
+    """{'file [sheet]': [faults]} of one workbook; lo_max: (sheets, bytes) LibreOffice is asked for."""
     src = os.path.join(corpus, 'xlsx', name)
     out = os.path.join(work, name)
     os.makedirs(out, exist_ok=True)
@@ -233,10 +234,9 @@ def judge_file(app, corpus, name, work, lo_max, env):
     if sheets is None:
         return {name + ' (all)': ['split refused: ' + refusal]}
     src_wb, src_vals = load(src), load(src, True)
-    lo = len(sheets) <= lo_max
+    lo = len(sheets) <= lo_max[0] and os.path.getsize(src) <= lo_max[1]
     if lo:
-        lo_csv([src], os.path.join(out, 'lo-src'), env)
-        lo_csv([p for _, p in sheets if p], os.path.join(out, 'lo-out'), env)
+        lo_csv([src] + [p for _, p in sheets if p], os.path.join(out, 'lo'), env)
     for title, path in sheets:
         if path is None:
             results['%s [%s]' % (name, title)] = ['no output written']
@@ -260,12 +260,12 @@ def judge_file(app, corpus, name, work, lo_max, env):
                 faults.append('text of other sheets: %r' % leaked[:3])
         if lo:
             stem = os.path.splitext(name)[0]
-            a = read_csv(os.path.join(out, 'lo-src', '%s-%s.csv' % (stem, title)))
+            a = read_csv(os.path.join(out, 'lo', '%s-%s.csv' % (stem, title)))
             if a is None and len(sheets) == 1:
-                a = read_csv(os.path.join(out, 'lo-src', stem + '.csv'))
+                a = read_csv(os.path.join(out, 'lo', stem + '.csv'))
             ostem = os.path.splitext(os.path.basename(path))[0]
-            b = read_csv(os.path.join(out, 'lo-out', ostem + '-' + title + '.csv')) or \
-                read_csv(os.path.join(out, 'lo-out', ostem + '.csv'))
+            b = read_csv(os.path.join(out, 'lo', ostem + '-' + title + '.csv')) or \
+                read_csv(os.path.join(out, 'lo', ostem + '.csv'))
             if a is None or b is None:
                 faults.append('LibreOffice exported no CSV')
             elif a != b:
@@ -279,6 +279,7 @@ def main():
     ap.add_argument('--app', required=True)
     ap.add_argument('--corpus', required=True)
     ap.add_argument('--lo-max', type=int, default=20)
+    ap.add_argument('--lo-max-bytes', type=int, default=600000)
     ap.add_argument('--only', default='')
     args = ap.parse_args()
     with tempfile.TemporaryDirectory() as work:
@@ -287,7 +288,7 @@ def main():
         for name in manifest(args.corpus):
             if args.only in name:
                 print('..', name, file=sys.stderr, flush=True)
-                results.update(judge_file(args.app, args.corpus, name, work, args.lo_max, env))
+                results.update(judge_file(args.app, args.corpus, name, work, (args.lo_max, args.lo_max_bytes), env))
     bad = {k: v for k, v in results.items() if v}
     for k, v in bad.items():
         print('DIFFERS %s: %s' % (k, '; '.join(v[:6])))
