@@ -16,7 +16,7 @@ Every worksheet of every sound .xlsx/.xlsm of the corpus (MANIFEST-xlsx.tsv kind
 
 Prints "N of M worksheets identical" and each difference; exits non-zero unless M of M.
 """
-import argparse, csv, glob, io, os, posixpath, re, subprocess, sys, tempfile, zipfile
+import argparse, csv, glob, html, io, os, posixpath, re, subprocess, sys, tempfile, zipfile
 from urllib.parse import unquote
 import xml.etree.ElementTree as ET
 
@@ -254,8 +254,8 @@ def judge_file(app, corpus, name, work, lo_max, env):
             idx = link_indices(wb, src)
             va = src_vals[title] if not isinstance(src_vals, Exception) else None
             faults += sheet_faults(src_wb[title], wb[title], idx, va, vals[title] if va else None)
-            leaked = [s for s in other_sheet_strings(src_wb, title)
-                      if '>%s<' % s.replace('&', '&amp;').replace('<', '&lt;') in text]
+            shown = {html.unescape(t) for t in re.findall(r'>([^<]+)<', text)}
+            leaked = [s for s in other_sheet_strings(src_wb, title) if s in shown]
             if leaked:
                 faults.append('text of other sheets: %r' % leaked[:3])
         if lo:
