@@ -5,6 +5,7 @@
 #include "xlsx/Package.h"
 #include "xlsx/Packager.h"
 #include "xlsx/SharedStrings.h"
+#include "xlsx/Tables.h"
 #include "xlsx/Workbook.h"
 #include "xlsx/Worksheet.h"
 #include "xlsx/XlsxStatus.h"
@@ -118,6 +119,8 @@ Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString s
     : wb_(wb), pkg_(wb.package()), sheet_(sheet), sourcePath_(std::move(sourcePath)),
       formulas_(sheetNames(wb), sheet.index, externalLinkCount(wb) + 1)
 {
+    for (TableInfo& t : tablesOfOtherSheets(wb, sheet.index))
+        formulas_.addTable(std::move(t));
 }
 
 Extraction::Planned& Extraction::include(const QString& source, const QString& name, Action action)

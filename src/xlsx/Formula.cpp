@@ -1,5 +1,7 @@
 #include "xlsx/Formula.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cctype>
 
@@ -44,6 +46,47 @@ std::size_t quotedEnd(std::string_view f, std::size_t i, char quote)
     return f.size();
 }
 
+
+// "$A$2" for row 1, column 0.
+std::string absoluteName(std::uint32_t row, std::uint32_t col);
+
+// The items of a structured reference's brackets: "[#Headers],[A]:[B]" -> "#Headers", "A:B".
+std::vector<std::string> structuredItems(std::string_view inner)
+{
+    std::vector<std::string> items;
+    if (inner.empty())
+        return items; // Table[]: the data
+    if (inner.front() != '[')
+        return {std::string(inner)}; // Table[Column]
+    std::string item;
+    for (std::size_t i = 0; i < inner.size();) {
+        if (inner[i] == '[') {
+            const std::size_t end = bracketEnd(inner, i);
+            item += std::string(inner.substr(i + 1, end - i - 2));
+            i = end;
+        } else if (inner[i] == ':') {
+            item += ':';
+            ++i;
+        } else {
+            if (inner[i] == ',' && !item.empty())
+                items.push_back(std::move(item)), item.clear();
+            ++i;
+        }
+    }
+    if (!item.empty())
+        items.push_back(std::move(item));
+    return items;
+}
+
+int columnIndex(const TableInfo& t, const std::string& name)
+{
+    QString wanted = QString::fromStdString(name).trimmed();
+    wanted.remove(QRegularExpression(QStringLiteral("'(?=.)")));
+    for (std::size_t i = 0; i < t.columns.size(); ++i)
+        if (t.columns[i].compare(wanted, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
 } // namespace
 
 bool parseCellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col)
@@ -103,11 +146,64 @@ std::string cellName(std::uint32_t row, std::uint32_t col)
     return letters + std::to_string(row + 1);
 }
 
+namespace {
+std::string absoluteName(std::uint32_t row, std::uint32_t col)
+{
+    std::string name = cellName(row, col);
+    const std::size_t digits = name.find_first_of("0123456789");
+    return "$" + name.substr(0, digits) + "$" + name.substr(digits);
+}
+} // namespace
+
+std::optional<CellArea> structuredArea(const TableInfo& t, std::string_view inner)
+{
+    const std::uint32_t dataFirst = t.area.firstRow + t.headerRows;
+    const std::uint32_t dataLast = t.area.lastRow - std::min(t.totalsRows, t.area.lastRow);
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> rows, cols;
+    const auto widen = [](auto& range, std::uint32_t first, std::uint32_t last) {
+        range = range ? std::pair(std::min(range->first, first), std::max(range->second, last)) : std::pair(first, last);
+    };
+    for (const std::string& item : structuredItems(inner)) {
+        QString special = QString::fromStdString(item).simplified().toLower();
+        if (special == QLatin1String("#all"))
+            widen(rows, t.area.firstRow, t.area.lastRow);
+        else if (special == QLatin1String("#data"))
+            widen(rows, dataFirst, dataLast);
+        else if (special == QLatin1String("#headers") && t.headerRows > 0)
+            widen(rows, t.area.firstRow, dataFirst - 1);
+        else if (special == QLatin1String("#totals") && t.totalsRows > 0)
+            widen(rows, dataLast + 1, t.area.lastRow);
+        else if (special.startsWith('#'))
+            return std::nullopt; // this row, or a part the table lacks
+        else {
+            const std::size_t colon = item.find(':');
+            const int a = columnIndex(t, item.substr(0, colon));
+            const int b = colon == item.npos ? a : columnIndex(t, item.substr(colon + 1));
+            if (a < 0 || b < 0)
+                return std::nullopt;
+            widen(cols, t.area.firstCol + std::uint32_t(std::min(a, b)), t.area.firstCol + std::uint32_t(std::max(a, b)));
+        }
+    }
+    if (!rows)
+        rows = std::pair(dataFirst, dataLast);
+    if (!cols)
+        cols = std::pair(t.area.firstCol, t.area.lastCol);
+    if (rows->first > rows->second)
+        return std::nullopt; // no data rows
+    return CellArea{rows->first, cols->first, rows->second, cols->second};
+}
+
 FormulaRewriter::FormulaRewriter(std::vector<QString> sheetNames, int kept, int externalIndex)
     : names_(std::move(sheetNames)), kept_(kept), externalIndex_(externalIndex)
 {
     for (std::size_t i = 0; i < names_.size(); ++i)
         indexByFolded_.emplace(names_[i].toCaseFolded(), int(i));
+}
+
+void FormulaRewriter::addTable(TableInfo table)
+{
+    if (table.sheet != kept_ && table.sheet >= 0 && std::size_t(table.sheet) < names_.size())
+        tables_[table.name.toCaseFolded()] = std::move(table);
 }
 
 int FormulaRewriter::sheetIndex(const QString& name) const
@@ -118,7 +214,7 @@ int FormulaRewriter::sheetIndex(const QString& name) const
 
 std::optional<std::string> FormulaRewriter::rewrite(std::string_view f)
 {
-    if (f.find('!') == f.npos)
+    if (f.find('!') == f.npos && (tables_.empty() || f.find('[') == f.npos))
         return std::nullopt;
     std::string out;
     out.reserve(f.size() + 8);
@@ -149,7 +245,15 @@ std::optional<std::string> FormulaRewriter::rewrite(std::string_view f)
         } else if (isNameByte(c)) {
             while (j < f.size() && isNameByte(f[j]))
                 ++j;
-            if (j < f.size() && f[j] == '!') {
+            if (j < f.size() && f[j] == '[' && !tables_.empty()) {
+                const std::size_t next = tableReference(f, i, j, out);
+                changed = changed || next != 0;
+                if (next) {
+                    i = next;
+                    continue;
+                }
+                j = bracketEnd(f, j); // a table of the kept sheet goes along
+            } else if (j < f.size() && f[j] == '!') {
                 const std::size_t next = sheetReference(f, i, j, false, out);
                 changed = changed || next != 0;
                 if (next) {
@@ -199,6 +303,29 @@ std::size_t FormulaRewriter::sheetReference(std::string_view f, std::size_t star
             areas.push_back(*area);
     }
     out.append(f.substr(bang + 1, end - bang - 1));
+    return end;
+}
+
+// f[start, open) may name a table of another sheet, f[open] == '['. Appends the external reference
+// to the cells the structured reference names and returns where it ends; 0 when it names no such
+// table or no fixed cells (a reference to the formula's own row is left as written).
+std::size_t FormulaRewriter::tableReference(std::string_view f, std::size_t start, std::size_t open, std::string& out)
+{
+    const auto it = tables_.find(QString::fromUtf8(f.data() + start, qsizetype(open - start)).toCaseFolded());
+    if (it == tables_.end())
+        return 0;
+    const std::size_t end = bracketEnd(f, open);
+    if (end > f.size() || f[end - 1] != ']')
+        return 0;
+    const std::optional<CellArea> area = structuredArea(it->second, f.substr(open + 1, end - open - 2));
+    if (!area)
+        return 0;
+    const int sheet = it->second.sheet;
+    QString quoted = names_[std::size_t(sheet)];
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    out += "'[" + std::to_string(externalIndex_) + "]" + quoted.toStdString() + "'!"
+        + absoluteName(area->firstRow, area->firstCol) + ":" + absoluteName(area->lastRow, area->lastCol);
+    references_[sheet].push_back(*area);
     return end;
 }
 

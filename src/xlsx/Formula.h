@@ -27,12 +27,28 @@ bool parseCellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col);
 std::optional<CellArea> parseArea(std::string_view text);
 std::string cellName(std::uint32_t row, std::uint32_t col);
 
+// A table of another sheet, for the structured references that name it.
+struct TableInfo {
+    QString name;          // its display name, the one formulas use
+    int sheet = 0;         // workbook position of its sheet
+    CellArea area;         // its whole range
+    std::uint32_t headerRows = 1, totalsRows = 0;
+    std::vector<QString> columns;
+};
+
+// The cells a structured reference's brackets name in table t ("" the data, "[#All]", "[Col]",
+// "[#Headers],[ColA]:[ColB]", ...); nullopt when they depend on the formula's row or name no
+// column of t.
+std::optional<CellArea> structuredArea(const TableInfo& t, std::string_view inner);
+
 class FormulaRewriter {
 public:
     // sheetNames: every sheet of the workbook in order; kept: the one sheet kept;
     // externalIndex: the number the new workbook gives the link to the source.
     FormulaRewriter(std::vector<QString> sheetNames, int kept, int externalIndex);
 
+    // A table of another sheet: structured references to it become external references to its cells.
+    void addTable(TableInfo table);
     // The formula with its references to other sheets made external; nullopt when unchanged.
     std::optional<std::string> rewrite(std::string_view formula);
     // Sheets referenced (workbook positions) and the areas named on each.
@@ -43,6 +59,7 @@ public:
 private:
     std::size_t sheetReference(std::string_view f, std::size_t start, std::size_t bang,
                                bool quoted, std::string& out);
+    std::size_t tableReference(std::string_view f, std::size_t start, std::size_t open, std::string& out);
     int sheetIndex(const QString& name) const;
 
     std::vector<QString> names_;
@@ -50,6 +67,7 @@ private:
     int kept_;
     int externalIndex_;
     std::map<int, std::vector<CellArea>> references_;
+    std::map<QString, TableInfo> tables_; // by folded name
 };
 
 } // namespace bf::xlsx

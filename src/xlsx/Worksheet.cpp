@@ -66,7 +66,7 @@ enum class Capture { None, StringIndex, Formula };
 
 std::string capturedFormula(const std::string& raw, FormulaRewriter& formulas)
 {
-    if (raw.find('!') == raw.npos)
+    if (raw.find('!') == raw.npos && raw.find('[') == raw.npos)
         return raw;
     const std::optional<std::string> changed = formulas.rewrite(unescapeXml(raw));
     return changed ? escapeXml(*changed, false) : raw;

@@ -41,3 +41,28 @@ TEST(XlsxFormula, RecordsTheAreasNamedOnEachSheet)
     EXPECT_TRUE(onB[1].contains(1048575, 4) && !onB[1].contains(0, 5)); // whole column E
     EXPECT_EQ(f.references().at(2).size(), 1u);
 }
+
+TEST(XlsxFormula, StructuredReferencesToATableOfAnotherSheetNameItsCells)
+{
+    // Sales on Data, B2:D6: a header row, three data rows, a totals row; Here on the kept sheet.
+    FormulaRewriter f({QStringLiteral("Data"), QStringLiteral("Kept")}, 1, 2);
+    f.addTable({QStringLiteral("Sales"), 0, {1, 1, 5, 3}, 1, 1, {"Region", "Amount", "Note"}});
+    f.addTable({QStringLiteral("Here"), 1, {0, 0, 3, 1}, 1, 0, {"A", "B"}}); // goes along: ignored
+    const std::vector<std::pair<const char*, const char*>> cases{
+        {"SUM(Sales[Amount])", "SUM('[2]Data'!$C$3:$C$5)"},
+        {"VLOOKUP(A1,sales[],2,0)", "VLOOKUP(A1,'[2]Data'!$B$3:$D$5,2,0)"}, // any letter case
+        {"COUNTA(Sales[#All])", "COUNTA('[2]Data'!$B$2:$D$6)"},
+        {"Sales[[#Headers],[Region]:[Amount]]", "'[2]Data'!$B$2:$C$2"},
+        {"Sales[[#Data],[#Totals],[Note]]", "'[2]Data'!$D$3:$D$6"},
+        {"Sales[[#This Row],[Amount]]", nullptr}, // the formula's own row: left as written
+        {"Sales[Nope]", nullptr},
+        {"Here[A]+Data!A1", "Here[A]+[2]Data!A1"},
+    };
+    for (const auto& [in, out] : cases) {
+        FormulaRewriter g = f;
+        EXPECT_EQ(g.rewrite(in).value_or("(unchanged)"), out ? std::string(out) : std::string("(unchanged)")) << in;
+    }
+    f.rewrite("SUM(Sales[Amount])");
+    ASSERT_EQ(f.references().at(0).size(), 1u); // cached by the link
+    EXPECT_TRUE(f.references().at(0)[0].contains(2, 2) && !f.references().at(0)[0].contains(5, 2));
+}
