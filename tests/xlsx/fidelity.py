@@ -19,7 +19,7 @@ Every worksheet of every sound .xlsx/.xlsm of the corpus (MANIFEST-xlsx.tsv kind
 
 Prints "N of M worksheets identical" and each difference; exits non-zero unless M of M.
 """
-import argparse, csv, glob, html, io, os, posixpath, re, subprocess, sys, tempfile, zipfile
+import argparse, concurrent.futures as cf, csv, glob, html, io, os, posixpath, re, subprocess, sys, tempfile, zipfile
 from urllib.parse import unquote
 import xml.etree.ElementTree as ET
 
@@ -283,8 +283,10 @@ def split(app, src, out):
     return [(l.split('\t', 1)[1], files.get(l.split('\t', 1)[1])) for l in listed.stdout.splitlines()], None
 
 
-def judge_file(app, corpus, name, work, lo_max, env):
-    """{'file [sheet]': [faults]} of one workbook; lo_max: (sheets, bytes) LibreOffice is asked for."""
+def judge_file(app, corpus, name, work, lo_max):
+    """{'file [sheet]': [faults]} of one workbook; lo_max: (sheets, bytes) LibreOffice is asked for.
+    Each worker process gives its office a home (and profile) of its own."""
+    env = dict(os.environ, HOME=os.path.join(work, 'home-%d' % os.getpid()))
     src = os.path.join(corpus, 'xlsx', name)
     out = os.path.join(work, name)
     os.makedirs(out, exist_ok=True)
@@ -344,13 +346,12 @@ def main():
     ap.add_argument('--lo-max-bytes', type=int, default=600000)
     ap.add_argument('--only', default='')
     args = ap.parse_args()
-    with tempfile.TemporaryDirectory() as work:
-        env = dict(os.environ, HOME=os.path.join(work, 'home'))
-        results = {}
-        for name in manifest(args.corpus):
-            if args.only in name:
-                print('..', name, file=sys.stderr, flush=True)
-                results.update(judge_file(args.app, args.corpus, name, work, (args.lo_max, args.lo_max_bytes), env))
+    results = {}
+    with tempfile.TemporaryDirectory() as work, cf.ProcessPoolExecutor(2) as pool:
+        names = [n for n in manifest(args.corpus) if args.only in n]
+        for judged in pool.map(judge_file, *zip(*[(args.app, args.corpus, n, work, (args.lo_max, args.lo_max_bytes))
+                                                  for n in names])):
+            results.update(judged)
     bad = {k: v for k, v in results.items() if v}
     for k, v in bad.items():
         print('DIFFERS %s: %s' % (k, '; '.join(v[:6])))
