@@ -74,6 +74,17 @@ Package::Package(QByteArray bytes, QString displayName)
         fail(statusOfZipError(code, bytes_), displayName_);
     }
     zip_error_fini(&error);
+    try {
+        readEntries();
+    } catch (...) {
+        zip_discard(archive_); // the destructor does not run for a constructor that throws
+        archive_ = nullptr;
+        throw;
+    }
+}
+
+void Package::readEntries()
+{
     const zip_int64_t count = zip_get_num_entries(archive_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;

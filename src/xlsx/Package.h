@@ -79,6 +79,7 @@ public:
     std::uint64_t streamLimit() const;
 
 private:
+    void readEntries(); // throws XlsxError (DamagedZip, DuplicatePartName)
     QByteArray inflateWhole(const PartEntry& entry, const QString& detail) const;
     zip_file* openEntry(const PartEntry& entry, bool compressed) const;
 
