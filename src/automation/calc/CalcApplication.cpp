@@ -141,12 +141,15 @@ QSet<QString> sheetsThatAreNoWorksheets(const QString& path, const QString& filt
 {
     QSet<QString> names;
     try {
+        // Each workbook is held while its sheet list is read: the list belongs to it.
         if (filter == QLatin1String("MS Excel 97")) {
-            for (const auto& sheet : xls::XlsWorkbook::open(path)->sheets())
+            const auto book = xls::XlsWorkbook::open(path);
+            for (const auto& sheet : book->sheets())
                 if (sheet.type != xls::SheetType::Worksheet)
                     names.insert(sheet.name);
         } else if (filter.startsWith(QLatin1String("Calc MS Excel 2007"))) {
-            for (const auto& sheet : xlsx::XlsxWorkbook::open(path)->sheets())
+            const auto book = xlsx::XlsxWorkbook::open(path);
+            for (const auto& sheet : book->sheets())
                 if (sheet.kind != xlsx::SheetKind::Worksheet)
                     names.insert(sheet.name);
         }
