@@ -46,10 +46,6 @@ std::size_t quotedEnd(std::string_view f, std::size_t i, char quote)
     return f.size();
 }
 
-
-// "$A$2" for row 1, column 0.
-std::string absoluteName(std::uint32_t row, std::uint32_t col);
-
 // The items of a structured reference's brackets: "[#Headers],[A]:[B]" -> "#Headers", "A:B".
 std::vector<std::string> structuredItems(std::string_view inner)
 {
@@ -147,6 +143,7 @@ std::string cellName(std::uint32_t row, std::uint32_t col)
 }
 
 namespace {
+// "$A$2" for row 1, column 0.
 std::string absoluteName(std::uint32_t row, std::uint32_t col)
 {
     std::string name = cellName(row, col);
