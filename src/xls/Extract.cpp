@@ -63,7 +63,7 @@ QByteArray Extractor::run()
     scanSheet();
     names_.choose(src_, links_, refs_, usedNames_);
     // The link to the source workbook only for what the kept sheet reads.
-    links_.chooseLinkedSheets(refs_.usedXtis(), src_.sheet(), sourcePath_);
+    links_.chooseLinkedSheets(refs_.usedXtis(), src_.sheet(), static_cast<int>(src_.sheets().size()), sourcePath_);
     const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_, pivots_);
     const std::vector<SstString> strings = sheetStrings();
 

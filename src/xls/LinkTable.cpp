@@ -73,7 +73,8 @@ bool LinkTable::reachesOtherSheets(const Xti& x, int kept) const
     return !(x.first == kept && x.last == kept);
 }
 
-void LinkTable::chooseLinkedSheets(const std::set<std::uint16_t>& usedXtis, int kept, const QString& sourcePath)
+void LinkTable::chooseLinkedSheets(const std::set<std::uint16_t>& usedXtis, int kept, int sheetCount,
+                                   const QString& sourcePath)
 {
     usedXtis_ = usedXtis;
     std::set<int> sheets;
@@ -81,7 +82,8 @@ void LinkTable::chooseLinkedSheets(const std::set<std::uint16_t>& usedXtis, int 
         const Xti* x = xti(i);
         if (!x || !reachesOtherSheets(*x, kept))
             continue;
-        for (int s = std::min(x->first, x->last); s <= std::max(x->first, x->last); ++s)
+        // A sheet the workbook does not have is linked to nothing: the reference dangles, as in the source.
+        for (int s = std::min(x->first, x->last); s <= std::max(x->first, x->last) && s < sheetCount; ++s)
             sheets.insert(s);
     }
     linkedSheets_.assign(sheets.begin(), sheets.end());

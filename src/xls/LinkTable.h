@@ -39,7 +39,7 @@ public:
     // Decides the link to the source: it names only the sheets the entries in use reach (with
     // the sheets between the ends of a 3-D range), and is left out when none is reached or
     // when the source path is longer than a link holds (then those entries name no sheet).
-    void chooseLinkedSheets(const std::set<std::uint16_t>& usedXtis, int kept, const QString& sourcePath);
+    void chooseLinkedSheets(const std::set<std::uint16_t>& usedXtis, int kept, int sheetCount, const QString& sourcePath);
     bool sourceLink() const { return !linkedSheets_.empty() && !pathTooLong_; }
     bool pathTooLong() const { return pathTooLong_; }
     // A source sheet's place among the link's sheets; kXtiDeleted when it is not there.

@@ -58,11 +58,12 @@ std::vector<std::uint8_t> lbl(const std::string& name, std::uint8_t itab, std::v
 
 // Sheets First (with these records) and Second; the globals hold the workbook's own link, a
 // reference table whose one entry is Second, and these names.
-std::unique_ptr<XlsWorkbook> twoSheets(std::vector<std::vector<std::uint8_t>> records, std::vector<std::vector<std::uint8_t>> names)
+std::unique_ptr<XlsWorkbook> twoSheets(std::vector<std::vector<std::uint8_t>> records, std::vector<std::vector<std::uint8_t>> names,
+                                       std::uint8_t entrySheet = 1)
 {
     std::vector<test::BuiltSheet> sheets = {{"First"}, {"Second"}};
     sheets[0].records = std::move(records);
-    names.insert(names.begin(), {test::rec(rt::SupBook, {1, 0, 1, 4}), test::rec(rt::ExternSheet, {1, 0, 0, 0, 1, 0, 1, 0})});
+    names.insert(names.begin(), {test::rec(rt::SupBook, {1, 0, 1, 4}), test::rec(rt::ExternSheet, {1, 0, 0, 0, entrySheet, 0, entrySheet, 0})});
     return XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), test::buildStream(sheets, names)}}), QStringLiteral("built"));
 }
 } // namespace
@@ -159,6 +160,7 @@ TEST(Extraction, SheetsThatCannotBeCopiedFaithfullyAreRefused)
         std::vector<std::uint8_t> record; // in the first sheet
         std::optional<XlsStatus> status;
         const char* says;
+        std::uint8_t entrySheet = 1; // the sheet the reference table's one entry names
     } cases[] = {
         {formula({0x23, 1, 0, 0, 0}), XlsStatus::CannotCopy, "the name 'Mine' of worksheet 'Second' without naming the sheet"},
         {formula({0x23, 2, 0, 0, 0}), XlsStatus::CannotCopy, "the name 'Lost' of worksheet '2'"},
@@ -166,10 +168,12 @@ TEST(Extraction, SheetsThatCannotBeCopiedFaithfullyAreRefused)
         {test::rec(rt::LabelSst, std::vector<std::uint8_t>(10, 0)), XlsStatus::Damaged, "string table"},
         // A reference past the end of the table stays dangling, as in the source.
         {formula({0x3A, 1, 0, 0, 0, 0, 0}), std::nullopt, ""},
+        // So does an entry naming a sheet the workbook does not have.
+        {formula({0x3A, 0, 0, 0, 0, 0, 0}), std::nullopt, "", 7},
     };
     for (const auto& c : cases) {
         const auto e = test::thrown<XlsError>([&] {
-            const QByteArray out = twoSheets({c.record}, names)->extract(0);
+            const QByteArray out = twoSheets({c.record}, names, c.entrySheet)->extract(0);
             EXPECT_FALSE(out.contains("Second")) << "the other sheet's name rides along";
         });
         EXPECT_EQ(e ? std::optional(e->status()) : std::nullopt, c.status) << c.says;
