@@ -2,10 +2,13 @@
 // application, and the time to split each worksheet (copy into a new workbook, save, close),
 // driven through the interface exactly as a split run drives it. The outputs are kept, one
 // folder per backend, for the fidelity comparison (bench/backend_fidelity.py).
-// Usage: backend_compare OUTPUT_DIR [WORKBOOK...]   (default: every sound BIFF8 corpus workbook)
-// The calc backend is measured only when the program was built with it.
+// Usage: backend_compare [--sheets N] OUTPUT_DIR [WORKBOOK...]
+//   (default: every sound BIFF8 corpus workbook; --sheets: only the first N worksheets of each)
+// The calc backend is measured only when the program was built with it; then the last line gives
+// how many times faster the native backend is per worksheet (medians).
 #include "automation/ApplicationFactory.h"
 #include "automation/SpreadsheetApplication.h"
+#include "platform/Memory.h"
 #include "platform/Seams.h"
 #ifdef BRAKENFOLD_HAVE_CALC
 #include "automation/calc/CalcApplication.h"
@@ -19,6 +22,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -88,7 +93,8 @@ std::unique_ptr<automation::SpreadsheetApplication> start(const Bench& bench, co
     return app;
 }
 
-Figures run(const Bench& bench, const QString& backend, const QStringList& workbooks, const QString& outBase)
+Figures run(const Bench& bench, const QString& backend, const QStringList& workbooks, const QString& outBase,
+            int sheetLimit)
 {
     Figures fig;
     auto app = start(bench, backend, fig);
@@ -101,8 +107,12 @@ Figures run(const Bench& bench, const QString& backend, const QStringList& workb
         try {
             auto book = app->workbooks().Open(path);
             int s = 0;
+            const QString suffix = QFileInfo(path).suffix().toLower() == QLatin1String("xls")
+                ? QStringLiteral(".xls") : QStringLiteral(".xlsx");
             for (const auto& sheet : book->Worksheets()) {
-                const QString out = QDir(folder).filePath(QStringLiteral("s%1.xls").arg(s++, 2, 10, QLatin1Char('0')));
+                if (s == sheetLimit)
+                    break;
+                const QString out = QDir(folder).filePath(QStringLiteral("s%1").arg(s++, 2, 10, QLatin1Char('0')) + suffix);
                 QElapsedTimer t;
                 t.start();
                 try {
@@ -156,27 +166,36 @@ void print(const char* backend, const Figures& f)
 
 int main(int argc, char** argv)
 {
+    bf::platform::reuseLargeBuffers();
     QCoreApplication qapp(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: backend_compare OUTPUT_DIR [WORKBOOK...]\n");
-        return 2;
-    }
     NoQuestions box;
     Bench bench;
     bench.seams.messageBox = &box;
-    const QString outBase = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
+    int sheetLimit = -1;
+    int first = 1;
+    if (argc > 3 && std::strcmp(argv[1], "--sheets") == 0) {
+        sheetLimit = std::max(1, std::atoi(argv[2]));
+        first = 3;
+    }
+    if (argc <= first) {
+        std::fprintf(stderr, "usage: backend_compare [--sheets N] OUTPUT_DIR [WORKBOOK...]\n");
+        return 2;
+    }
+    const QString outBase = QFileInfo(QString::fromLocal8Bit(argv[first])).absoluteFilePath();
     QStringList workbooks;
-    for (int i = 2; i < argc; ++i)
+    for (int i = first + 1; i < argc; ++i)
         workbooks << QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath();
     if (workbooks.isEmpty())
         workbooks = soundCorpusWorkbooks();
     std::printf("%lld workbooks\n", static_cast<long long>(workbooks.size()));
-    const Figures native = run(bench, QStringLiteral("native"), workbooks, outBase);
+    const Figures native = run(bench, QStringLiteral("native"), workbooks, outBase, sheetLimit);
     print("native", native);
 #ifdef BRAKENFOLD_HAVE_CALC
     automation::calc::addCalcBackend(bench.backends);
-    const Figures calc = run(bench, QStringLiteral("calc"), workbooks, outBase);
+    const Figures calc = run(bench, QStringLiteral("calc"), workbooks, outBase, sheetLimit);
     print("calc", calc);
+    if (median(native.sheetMs) > 0)
+        std::printf("native is %.0f times faster per worksheet (medians)\n", median(calc.sheetMs) / median(native.sheetMs));
 #else
     std::printf("calc    not built\n");
 #endif

@@ -1,6 +1,7 @@
 // The program's entry point: makes the platform seams and the backends and runs the start-up
 // routine, handing it the way to make the main window.
 #include "automation/BackendPlugin.h"
+#include "platform/Memory.h"
 #include "platform/qt/QtSeams.h"
 #include "startup/MainProc.h"
 #include "ui/MainWindowHost.h"
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv)
 {
+    bf::platform::reuseLargeBuffers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brakenfold"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -7,6 +7,7 @@
 #include "cli/RunMode.h"
 #include "cli/TerminalText.h"
 #include "core/Error.h"
+#include "platform/Memory.h"
 #include "platform/Seams.h"
 
 #include <QFileInfo>
@@ -98,6 +99,7 @@ int extract(bf::automation::SpreadsheetApplication& app, const QString& source, 
 
 int main(int argc, char** argv)
 {
+    bf::platform::reuseLargeBuffers();
     bf::automation::Backends backends;
     bf::automation::addPluginBackends(backends, bf::automation::runningProgramFolder());
     QString backend = QStringLiteral("native");

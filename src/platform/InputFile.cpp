@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <algorithm>
+#include <limits>
 
 #include <cerrno>
 #include <cstring>
@@ -79,19 +80,26 @@ InputFile::~InputFile()
 
 QByteArray InputFile::readHead(qint64 size)
 {
-    QByteArray data;
-    char buffer[65536];
-    while (size < 0 || data.size() < size) {
-        const qint64 want = size < 0 ? qint64(sizeof buffer) : std::min<qint64>(sizeof buffer, size - data.size());
-        const ssize_t n = ::pread(fd_, buffer, static_cast<size_t>(want), data.size());
+    // Read straight into a buffer of the file's size, grown only if the file grows meanwhile:
+    // appending in small pieces copies a large workbook many times over.
+    struct stat st {};
+    const qint64 known = ::fstat(fd_, &st) == 0 ? qint64(st.st_size) : 0;
+    const qint64 limit = size < 0 ? std::numeric_limits<qint64>::max() : size;
+    QByteArray data(std::min(limit, std::max<qint64>(known, 0) + 1), Qt::Uninitialized);
+    qint64 filled = 0;
+    while (filled < limit) {
+        if (filled == data.size())
+            data.resize(std::min(limit, std::max<qint64>(2 * filled, 65536)));
+        const ssize_t n = ::pread(fd_, data.data() + filled, static_cast<size_t>(data.size() - filled), filled);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             throw Error(err::PathFileAccessError, QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
         if (n == 0)
             break;
-        data.append(buffer, n);
+        filled += n;
     }
+    data.truncate(filled);
     return data;
 }
 

@@ -165,6 +165,42 @@ QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas,
 
 namespace {
 
+// The areas that reach the current row, found as rows go by: a sheet read for thousands of
+// references would otherwise test every cell against every area.
+class RowAreas {
+public:
+    explicit RowAreas(std::vector<CellArea> areas) : byFirstRow_(std::move(areas))
+    {
+        std::sort(byFirstRow_.begin(), byFirstRow_.end(),
+                  [](const CellArea& a, const CellArea& b) { return a.firstRow < b.firstRow; });
+        enter(0);
+    }
+    void enter(std::uint32_t row)
+    {
+        if (row < row_) { // rows out of order: start over
+            active_.clear();
+            next_ = 0;
+        }
+        row_ = row;
+        while (next_ < byFirstRow_.size() && byFirstRow_[next_].firstRow <= row)
+            active_.push_back(byFirstRow_[next_++]);
+        std::erase_if(active_, [row](const CellArea& a) { return a.lastRow < row; });
+    }
+    bool contains(std::uint32_t col) const
+    {
+        for (const CellArea& a : active_)
+            if (col >= a.firstCol && col <= a.lastCol)
+                return true;
+        return false;
+    }
+
+private:
+    std::vector<CellArea> byFirstRow_;
+    std::vector<CellArea> active_;
+    std::size_t next_ = 0;
+    std::uint32_t row_ = 0;
+};
+
 // Reads one worksheet's cells, tracking positions where the part leaves them implicit.
 class CellCollector {
 public:
@@ -180,17 +216,15 @@ public:
     std::vector<CachedCell> cells;
 
 private:
-    bool wanted(std::uint32_t row, std::uint32_t col) const
+    void setRow(std::uint32_t row)
     {
-        for (const CellArea& a : areas_)
-            if (a.contains(row, col))
-                return true;
-        return false;
+        row_ = row;
+        areas_.enter(row);
     }
     void startCell(const XmlToken& t);
     void endCell();
 
-    const std::vector<CellArea>& areas_;
+    RowAreas areas_;
     const SharedStrings& strings_;
     std::uint32_t row_ = 0;
     std::uint32_t col_ = 0;
@@ -204,10 +238,10 @@ void CellCollector::startCell(const XmlToken& t)
 {
     std::uint32_t r = row_, c = col_ + 1;
     const std::string_view ref = quickAttribute(t.attrs, "r");
-    if (!ref.empty() && parseCellRef(ref, r, c))
-        row_ = r;
+    if (!ref.empty() && parseCellRef(ref, r, c) && r != row_)
+        setRow(r);
     col_ = c;
-    wanted_ = cells.size() < kMaxCachedCells && wanted(row_, col_);
+    wanted_ = cells.size() < kMaxCachedCells && areas_.contains(col_);
     type_ = std::string(quickAttribute(t.attrs, "t"));
     text_.clear();
     inCell_ = t.kind == TokenKind::StartTag;
@@ -238,7 +272,7 @@ void CellCollector::token(const XmlToken& t)
         const std::string_view r = quickAttribute(t.attrs, "r");
         std::uint32_t n = 0;
         const bool given = !r.empty() && std::from_chars(r.data(), r.data() + r.size(), n).ec == std::errc() && n > 0;
-        row_ = given ? n - 1 : (firstRow_ ? 0 : row_ + 1);
+        setRow(given ? n - 1 : (firstRow_ ? 0 : row_ + 1));
         firstRow_ = false;
         col_ = std::uint32_t(-1);
     } else if (start && t.localName() == "c") {

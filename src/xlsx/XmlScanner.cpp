@@ -231,7 +231,10 @@ bool XmlTokenStream::refill()
 {
     if (final_)
         return false;
-    buffer_.remove(0, qsizetype(pos_));
+    // Only the unread tail is kept, copied: removing the head of a buffer shared with the
+    // refill's chunk would copy the whole chunk first.
+    const qsizetype unread = buffer_.size() - qsizetype(pos_);
+    buffer_ = unread > 0 ? QByteArray(buffer_.constData() + pos_, unread) : QByteArray();
     pos_ = 0;
     refill_(chunk_);
     if (chunk_.isEmpty()) {

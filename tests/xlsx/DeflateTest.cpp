@@ -1,0 +1,47 @@
+// A rewritten part is deflated whole while it fits the window and streamed once it outgrows it;
+// either way the zip entry inflates to exactly the bytes written, with their CRC.
+#include "xlsx/Packager.h"
+
+#include <zlib.h>
+
+#include <gtest/gtest.h>
+
+using namespace bf::xlsx;
+
+namespace {
+
+QByteArray rawInflate(const QByteArray& in, qsizetype size)
+{
+    z_stream z{};
+    inflateInit2(&z, -15);
+    QByteArray out(size, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.constData()));
+    z.avail_in = uInt(in.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    const int rc = inflate(&z, Z_FINISH);
+    inflateEnd(&z);
+    return rc == Z_STREAM_END ? out.left(qsizetype(z.total_out)) : QByteArray("(not a whole stream)");
+}
+
+} // namespace
+
+TEST(XlsxDeflate, APartInflatesToItsBytesWhetherHeldWholeOrStreamed)
+{
+    QByteArray content;
+    for (int row = 1; content.size() < 300000; ++row)
+        content += "<row r=\"" + QByteArray::number(row) + "\"><c><v>" + QByteArray::number(row * 7919 % 10007) + "</v></c></row>";
+    const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(content.constData()), uInt(content.size())));
+    // Held whole; streamed from the first piece on; switching to streaming half-way, where a
+    // piece would overflow the window.
+    for (const std::uint64_t window : {std::uint64_t(1) << 30, std::uint64_t(10), std::uint64_t(150001)}) {
+        PartDeflater deflater(window);
+        for (qsizetype at = 0; at < content.size(); at += 4099)
+            deflater.write(content.mid(at, 4099));
+        const QByteArray packed = deflater.finish();
+        EXPECT_EQ(rawInflate(packed, content.size() + 1), content) << window;
+        EXPECT_EQ(deflater.crc(), crc) << window;
+        EXPECT_EQ(deflater.size(), std::uint64_t(content.size())) << window;
+        EXPECT_LT(packed.size(), content.size() / 3) << window;
+    }
+}
