@@ -38,6 +38,9 @@ echo "== in-process, Open XML corpus and large Open XML workbook"
 "$build/bench/bench_xlsx"
 "$build/bench/bench_xlsx" "$large_xlsx" "$big_sheet"
 echo
+echo "== both backends through the interface, large Open XML workbook (the Calc backend when built)"
+"$build/bench/backend_compare" "$cache/compare" "$large_xlsx"
+echo
 echo "== command line, one process per worksheet, corpus"
 /usr/bin/python3 "$root/bench/time-cli.py" --app "$build/app/brakenfold-split"
 echo
