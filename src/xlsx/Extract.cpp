@@ -97,6 +97,7 @@ private:
     FormulaRewriter formulas_;
     StringRemap strings_;
     ZipWriter zip_;
+    std::pair<QString, std::unique_ptr<PartDeflater>> deflatingSheet_; // the kept sheet, being deflated
 };
 
 int externalLinkCount(const XlsxWorkbook& wb)
@@ -245,11 +246,18 @@ ChunkSource Extraction::chunksOf(const QString& part) const
 
 void Extraction::writeWorksheet(const Planned& p)
 {
-    PartDeflater out(window());
+    auto out = std::make_unique<PartDeflater>(window());
     if (const PartEntry* entry = pkg_.find(p.source))
-        out.reserve(entry->size + entry->size / 16);
-    rewriteWorksheet(chunksOf(p.source), out, formulas_, strings_, wb_.detail(p.source));
-    zip_.addDeflated(p.name, out);
+        out->reserve(entry->size + entry->size / 16);
+    rewriteWorksheet(chunksOf(p.source), *out, formulas_, strings_, wb_.detail(p.source));
+    if (out->held() > window() / 4) {
+        zip_.addDeflated(p.name, *out);
+        return;
+    }
+    // A part held whole and small beside the input is deflated on a second thread while the
+    // other parts are written and the other sheets' cells read; memory grows by that part at most.
+    out->finishInBackground();
+    deflatingSheet_ = {p.name, std::move(out)};
 }
 
 void Extraction::writePart(const Planned& p)
@@ -375,6 +383,8 @@ QByteArray Extraction::run()
         else if (p.action == Action::AppProperties)
             zip_.addDeflated(p.name, rewriteAppProperties(pkg_.read(p.source), sheet_.name, wb_.detail(p.source)));
     }
+    if (deflatingSheet_.second)
+        zip_.addDeflated(deflatingSheet_.first, *deflatingSheet_.second);
     writeRelationships();
     writeContentTypes();
     return zip_.finish();

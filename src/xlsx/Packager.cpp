@@ -56,6 +56,8 @@ PartDeflater::PartDeflater(std::uint64_t window) : window_(window) {}
 
 PartDeflater::~PartDeflater()
 {
+    if (background_.valid())
+        background_.wait(); // it may still use the stream below
     if (z_)
         deflateEnd(z_.get());
 }
@@ -108,7 +110,17 @@ void PartDeflater::deflateChunk(const char* data, std::size_t n, bool last)
     } while (z_->avail_out == 0 || (last && rc != Z_STREAM_END));
 }
 
+void PartDeflater::finishInBackground()
+{
+    background_ = std::async(std::launch::async, [this] { return finishNow(); });
+}
+
 QByteArray PartDeflater::finish()
+{
+    return background_.valid() ? background_.get() : finishNow();
+}
+
+QByteArray PartDeflater::finishNow()
 {
     if (z_) {
         deflateChunk(nullptr, 0, true);

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -38,10 +39,15 @@ public:
     void write(const QByteArray& bytes) { write(std::string_view(bytes.constData(), std::size_t(bytes.size()))); }
     // Ends the part: the deflated bytes. Call once.
     QByteArray finish();
+    // Ends the part on a thread of its own; finish() then waits for it and hands over its bytes.
+    void finishInBackground();
+    // Bytes held, not yet deflated.
+    std::uint64_t held() const { return pending_.size(); }
     std::uint32_t crc() const { return crc_; }
     std::uint64_t size() const { return size_; }
 
 private:
+    QByteArray finishNow();
     void startStreaming();
     void deflateChunk(const char* data, std::size_t n, bool last);
 
@@ -51,6 +57,7 @@ private:
     QByteArray compressed_;
     std::uint32_t crc_ = 0;
     std::uint64_t size_ = 0;
+    std::future<QByteArray> background_; // last: waited for before the buffers go
 };
 
 class ZipWriter {

@@ -1,5 +1,6 @@
 // A rewritten part is deflated whole while it fits the window and streamed once it outgrows it;
-// either way the zip entry inflates to exactly the bytes written, with their CRC.
+// either way, and whether finished at once or on a thread of its own, the zip entry inflates
+// to exactly the bytes written, with their CRC.
 #include "xlsx/Packager.h"
 
 #include <zlib.h>
@@ -33,11 +34,14 @@ TEST(XlsxDeflate, APartInflatesToItsBytesWhetherHeldWholeOrStreamed)
         content += "<row r=\"" + QByteArray::number(row) + "\"><c><v>" + QByteArray::number(row * 7919 % 10007) + "</v></c></row>";
     const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(content.constData()), uInt(content.size())));
     // Held whole; streamed from the first piece on; switching to streaming half-way, where a
-    // piece would overflow the window.
-    for (const std::uint64_t window : {std::uint64_t(1) << 30, std::uint64_t(10), std::uint64_t(150001)}) {
+    // piece would overflow the window. Each finished here or on a thread of its own.
+    for (const std::uint64_t window : {std::uint64_t(1) << 30, std::uint64_t(10), std::uint64_t(150001)})
+    for (const bool background : {false, true}) {
         PartDeflater deflater(window);
         for (qsizetype at = 0; at < content.size(); at += 4099)
             deflater.write(content.mid(at, 4099));
+        if (background)
+            deflater.finishInBackground();
         const QByteArray packed = deflater.finish();
         EXPECT_EQ(rawInflate(packed, content.size() + 1), content) << window;
         EXPECT_EQ(deflater.crc(), crc) << window;
