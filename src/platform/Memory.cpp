@@ -12,4 +12,9 @@ void reuseLargeBuffers()
     mallopt(M_TRIM_THRESHOLD, 128 << 20);
 }
 
+void releaseFreeMemory()
+{
+    malloc_trim(0);
+}
+
 } // namespace bf::platform

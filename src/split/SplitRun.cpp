@@ -7,6 +7,7 @@
 #include "core/Paths.h"
 #include "startup/ErrorReports.h"
 #include "automation/SpreadsheetApplication.h"
+#include "platform/Memory.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -233,6 +234,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         automation::SpreadsheetApplication& app = context.spreadsheet();
         if (app.workbooks().Count() > 0)
             app.workbooks().Close();
+        platform::releaseFreeMemory();
         inSplitState = false;
         finishRun(context, rows, view, run.path, failures);
         return run.path;
