@@ -143,6 +143,27 @@ std::string cellName(std::uint32_t row, std::uint32_t col)
 }
 
 namespace {
+// The cells a reference names across a filled range: its relative rows and columns go as far
+// as the fill does ("A1" filled three rows down names A1:A4, "$A$1" still A1).
+CellArea filled(CellArea area, std::string_view reference, FillSpread spread)
+{
+    bool relativeRows = false, relativeCols = false;
+    for (std::size_t from = 0; from <= reference.size();) {
+        const std::size_t colon = std::min(reference.find(':', from), reference.size());
+        const std::string_view end = reference.substr(from, colon - from);
+        const std::size_t digit = end.find_first_of("0123456789");
+        const std::size_t letter = end.find_first_not_of("$0123456789");
+        relativeCols = relativeCols || (letter != end.npos && (letter == 0 || end[letter - 1] != '$'));
+        relativeRows = relativeRows || (digit != end.npos && (digit == 0 || end[digit - 1] != '$'));
+        from = colon + 1;
+    }
+    if (relativeRows)
+        area.lastRow = std::min<std::uint64_t>(std::uint64_t(area.lastRow) + spread.rows, kMaxRow);
+    if (relativeCols)
+        area.lastCol = std::min<std::uint64_t>(std::uint64_t(area.lastCol) + spread.cols, kMaxCol);
+    return area;
+}
+
 // "$A$2" for row 1, column 0.
 std::string absoluteName(std::uint32_t row, std::uint32_t col)
 {
@@ -209,10 +230,11 @@ int FormulaRewriter::sheetIndex(const QString& name) const
     return it == indexByFolded_.end() ? -1 : it->second;
 }
 
-std::optional<std::string> FormulaRewriter::rewrite(std::string_view f)
+std::optional<std::string> FormulaRewriter::rewrite(std::string_view f, FillSpread spread)
 {
     if (f.find('!') == f.npos && (tables_.empty() || f.find('[') == f.npos))
         return std::nullopt;
+    spread_ = spread;
     std::string out;
     out.reserve(f.size() + 8);
     bool changed = false;
@@ -293,7 +315,10 @@ std::size_t FormulaRewriter::sheetReference(std::string_view f, std::size_t star
     std::size_t end = bang + 1;
     while (end < f.size() && (isNameByte(f[end]) || f[end] == '#'))
         ++end;
-    const std::optional<CellArea> area = parseArea(f.substr(bang + 1, end - bang - 1));
+    const std::string_view reference = f.substr(bang + 1, end - bang - 1);
+    std::optional<CellArea> area = parseArea(reference);
+    if (area)
+        *area = filled(*area, reference, spread_);
     for (int s = std::min(first, last); s <= std::max(first, last); ++s) {
         auto& areas = references_[s];
         if (area)

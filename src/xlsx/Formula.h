@@ -27,6 +27,12 @@ bool parseCellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col);
 std::optional<CellArea> parseArea(std::string_view text);
 std::string cellName(std::uint32_t row, std::uint32_t col);
 
+// How far a shared formula is filled beyond the cell that holds its text: its relative
+// references name that much more on each sheet.
+struct FillSpread {
+    std::uint32_t rows = 0, cols = 0;
+};
+
 // A table of another sheet, for the structured references that name it.
 struct TableInfo {
     QString name;          // its display name, the one formulas use
@@ -50,7 +56,8 @@ public:
     // A table of another sheet: structured references to it become external references to its cells.
     void addTable(TableInfo table);
     // The formula with its references to other sheets made external; nullopt when unchanged.
-    std::optional<std::string> rewrite(std::string_view formula);
+    // spread: how far the formula is filled (a shared formula), for the cells to cache.
+    std::optional<std::string> rewrite(std::string_view formula, FillSpread spread = {});
     // Sheets referenced (workbook positions) and the areas named on each.
     const std::map<int, std::vector<CellArea>>& references() const { return references_; }
     bool used() const { return !references_.empty(); }
@@ -66,6 +73,7 @@ private:
     std::map<QString, int> indexByFolded_;
     int kept_;
     int externalIndex_;
+    FillSpread spread_; // of the formula being rewritten
     std::map<int, std::vector<CellArea>> references_;
     std::map<QString, TableInfo> tables_; // by folded name
 };

@@ -64,12 +64,39 @@ private:
 // Elements whose text is captured, then written back changed or as it stood.
 enum class Capture { None, StringIndex, Formula };
 
-std::string capturedFormula(const std::string& raw, FormulaRewriter& formulas)
+std::string capturedFormula(const std::string& raw, FormulaRewriter& formulas, FillSpread spread = {})
 {
     if (raw.find('!') == raw.npos && raw.find('[') == raw.npos)
         return raw;
-    const std::optional<std::string> changed = formulas.rewrite(unescapeXml(raw));
+    const std::optional<std::string> changed = formulas.rewrite(unescapeXml(raw), spread);
     return changed ? escapeXml(*changed, false) : raw;
+}
+
+// The fill of a shared formula's text: its cells beyond the first.
+FillSpread spreadOf(const XmlToken& formula)
+{
+    if (quickAttribute(formula.attrs, "t") != "shared")
+        return {};
+    const std::optional<CellArea> range = parseArea(quickAttribute(formula.attrs, "ref"));
+    return range ? FillSpread{range->lastRow - range->firstRow, range->lastCol - range->firstCol} : FillSpread{};
+}
+
+// The fill of a rule's formulas over the ranges it applies to ("A1:A9 C1"): relative to the
+// first range's first cell, as far as the ranges reach.
+FillSpread spreadOfRanges(std::string_view sqref)
+{
+    std::optional<CellArea> first;
+    std::uint32_t lastRow = 0, lastCol = 0;
+    for (std::size_t from = 0; from < sqref.size();) {
+        const std::size_t space = std::min(sqref.find(' ', from), sqref.size());
+        if (const std::optional<CellArea> range = parseArea(sqref.substr(from, space - from))) {
+            first = first ? first : range;
+            lastRow = std::max(lastRow, range->lastRow);
+            lastCol = std::max(lastCol, range->lastCol);
+        }
+        from = space + 1;
+    }
+    return first ? FillSpread{lastRow - first->firstRow, lastCol - first->firstCol} : FillSpread{};
 }
 
 std::string capturedIndex(const std::string& raw, StringRemap& strings)
@@ -103,13 +130,14 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
     bool viewSelected = false;
     Capture capture = Capture::None;
     std::string captured;
+    FillSpread spread, ruleSpread;
     while (tokens.next(t)) {
         if (capture != Capture::None) {
             if (t.kind != TokenKind::EndTag) {
                 captured.append(t.raw);
                 continue;
             }
-            out.put(capture == Capture::Formula ? capturedFormula(captured, formulas)
+            out.put(capture == Capture::Formula ? capturedFormula(captured, formulas, spread)
                                                 : capturedIndex(captured, strings));
             capture = Capture::None;
             out.put(t.raw);
@@ -121,8 +149,11 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                 sharedCell = quickAttribute(t.attrs, "t") == "s";
             } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
                 capture = Capture::StringIndex;
+            } else if (local == "conditionalFormatting" || local == "dataValidation") {
+                ruleSpread = spreadOfRanges(quickAttribute(t.attrs, "sqref"));
             } else if (t.kind == TokenKind::StartTag && isFormulaElement(local)) {
                 capture = Capture::Formula;
+                spread = local == "f" ? spreadOf(t) : ruleSpread;
             } else if (local == "sheetView" && !viewSelected) {
                 viewSelected = true;
                 out.put(withAttribute(t, "tabSelected", "1"));

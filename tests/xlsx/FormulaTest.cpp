@@ -42,6 +42,32 @@ TEST(XlsxFormula, RecordsTheAreasNamedOnEachSheet)
     EXPECT_EQ(f.references().at(2).size(), 1u);
 }
 
+TEST(XlsxFormula, AFilledFormulaNamesTheCellsItsRelativeReferencesReach)
+{
+    struct Case {
+        const char* formula;
+        FillSpread spread;
+        CellArea onB;
+    };
+    const Case cases[] = {
+        {"B!A1", {3, 0}, {0, 0, 3, 0}},
+        {"B!$A$1", {3, 2}, {0, 0, 0, 0}},
+        {"B!$A1", {2, 4}, {0, 0, 2, 0}},
+        {"B!A$1:B2", {5, 1}, {0, 0, 6, 2}},
+        {"B!C:C", {9, 1}, {0, 2, 1048575, 3}},
+        {"B!A1048570", {20, 0}, {1048569, 0, 1048575, 0}}, // not past the last row
+    };
+    for (const Case& c : cases) {
+        FormulaRewriter f({QStringLiteral("A"), QStringLiteral("B")}, 0, 1);
+        f.rewrite(c.formula, c.spread);
+        ASSERT_EQ(f.references().count(1), 1u) << c.formula;
+        const CellArea got = f.references().at(1).at(0);
+        EXPECT_EQ(std::vector<std::uint32_t>({got.firstRow, got.firstCol, got.lastRow, got.lastCol}),
+                  std::vector<std::uint32_t>({c.onB.firstRow, c.onB.firstCol, c.onB.lastRow, c.onB.lastCol}))
+            << c.formula;
+    }
+}
+
 TEST(XlsxFormula, StructuredReferencesToATableOfAnotherSheetNameItsCells)
 {
     // Sales on Data, B2:D6: a header row, three data rows, a totals row; Here on the kept sheet.
