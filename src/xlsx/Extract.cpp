@@ -10,6 +10,7 @@
 #include "xlsx/Worksheet.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XlsxWorkbook.h"
+#include "xlsx/XmlScanner.h"
 
 #include <map>
 #include <utility>
@@ -63,6 +64,7 @@ private:
     };
     void planPackage();
     void planSheet();
+    void includeFilterCaches(const QString& sheetPart);
     Planned& include(const QString& source, const QString& name, Action action);
     void includeTree(const QString& source, bool renamed);
     QString renamed(const QString& source);
@@ -222,6 +224,36 @@ void Extraction::planSheet()
             children.push_back(r.part);
     for (const QString& c : children)
         includeTree(c, true);
+    includeFilterCaches(sheet_.part);
+}
+
+// The caches of the kept sheet's slicers and timelines: workbook parts, named by the controls.
+void Extraction::includeFilterCaches(const QString& sheetPart)
+{
+    std::set<std::string> names;
+    for (const Relationship& r : planned_[bySource_.at(sheetPart.toCaseFolded())].rels) {
+        if (r.external || (r.kind() != QLatin1String("slicer") && r.kind() != QLatin1String("timeline")) || !pkg_.find(r.part))
+            continue;
+        XmlTokenStream tokens(pkg_.read(r.part), wb_.detail(r.part));
+        for (XmlToken t; tokens.next(t);)
+            if (t.isTag())
+                if (const auto cache = attribute(t.attrs, "cache"))
+                    names.insert(unescapeXml(*cache));
+    }
+    for (const Relationship& r : wb_.workbookRels()) {
+        if (names.empty() || r.external || !pkg_.find(r.part)
+            || (r.kind() != QLatin1String("slicerCache") && r.kind() != QLatin1String("timelineCache")))
+            continue;
+        XmlTokenStream tokens(pkg_.read(r.part), wb_.detail(r.part));
+        XmlToken root;
+        while (tokens.next(root) && !root.isTag()) {
+        }
+        const auto name = root.isTag() ? attribute(root.attrs, "name") : std::nullopt;
+        if (name && names.count(unescapeXml(*name))) {
+            keptWorkbookRels_.insert(r.id);
+            includeTree(r.part, false);
+        }
+    }
 }
 
 QString Extraction::nameOf(const QString& source) const

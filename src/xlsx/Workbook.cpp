@@ -23,14 +23,13 @@ bool followsExternalReferences(std::string_view local)
     return false;
 }
 
-bool referencesOnly(const std::string& xml, const std::set<QString>& kept)
+// The relationship a tag names through a prefixed id attribute ("r:id"), if any.
+std::optional<QString> relationshipOf(const XmlToken& t)
 {
-    for (std::size_t p = xml.find(":id=\""); p != xml.npos; p = xml.find(":id=\"", p + 1)) {
-        const std::size_t close = xml.find('"', p + 5);
-        if (close == xml.npos || !kept.count(QString::fromStdString(xml.substr(p + 5, close - p - 5))))
-            return false;
-    }
-    return true;
+    for (const auto& [name, value] : parseAttributes(t.attrs))
+        if (name.size() > 3 && name.substr(name.size() - 3) == ":id")
+            return QString::fromStdString(unescapeXml(value));
+    return std::nullopt;
 }
 
 class WorkbookRewriter {
@@ -42,9 +41,11 @@ public:
 
 private:
     struct Frame {
+        std::string local;
         std::string start;
         std::string body;
         int kept = 0;
+        int dropped = 0; // entries naming a relationship the copy does not carry
     };
     void put(std::string_view s) { (frames_.empty() ? out : frames_.back().body).append(s); }
     void start(const XmlToken& t);
@@ -84,6 +85,16 @@ void WorkbookRewriter::start(const XmlToken& t)
         put(kExternalBlockMark);
         externalPlaced_ = true;
     }
+    if (!frames_.empty() && frames_.back().local == "ext") {
+        // An extension's entries that name relationships (slicer and timeline caches, ...): only
+        // those the copy carries.
+        if (const std::optional<QString> id = relationshipOf(t)) {
+            const bool keep = edit_.keptRelIds.count(*id) > 0;
+            ++(keep ? frames_.back().kept : frames_.back().dropped);
+            if (!keep)
+                return skip();
+        }
+    }
     if (local == "workbookView") {
         put(editTag(t, {{"activeTab", std::nullopt}, {"firstSheet", std::nullopt}}));
     } else if (local == "sheet" && depth_ == 2) {
@@ -108,7 +119,7 @@ void WorkbookRewriter::start(const XmlToken& t)
         if (!frames_.empty())
             ++frames_.back().kept;
     } else if (open && (local == "definedNames" || local == "pivotCaches" || local == "ext")) {
-        frames_.push_back({std::string(t.raw), {}, 0});
+        frames_.push_back({std::string(local), std::string(t.raw), {}, 0, 0});
     } else {
         put(t.raw);
     }
@@ -135,7 +146,7 @@ void WorkbookRewriter::end(const XmlToken& t)
     if (!frames_.empty() && (local == "definedNames" || local == "pivotCaches" || local == "ext")) {
         Frame f = std::move(frames_.back());
         frames_.pop_back();
-        const bool keep = local == "ext" ? referencesOnly(f.body, edit_.keptRelIds) : f.kept > 0;
+        const bool keep = local == "ext" ? f.dropped == 0 || f.kept > 0 : f.kept > 0;
         if (keep) {
             put(f.start);
             put(f.body);

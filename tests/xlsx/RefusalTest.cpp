@@ -11,6 +11,8 @@
 
 #include <zlib.h>
 
+#include <array>
+
 #include <gtest/gtest.h>
 
 using namespace bf::xlsx;
@@ -191,4 +193,39 @@ TEST(XlsxExtract, ReferenceToAnotherSheetBecomesACachedExternalReference)
     for (const char* cell : {"B2\"><v>3<", "A5\"><v>5<", "B5\"><v>55<", "B6\"><v>7<", "C1\"><v>1<", "C2\"><v>99<", "D1\"><v>98<", "D2\"><v>96<"})
         EXPECT_TRUE(link.contains(QByteArray("<cell r=\"") + cell)) << cell << link.constData();
     EXPECT_FALSE(link.contains("97")) << link.constData();
+}
+
+TEST(XlsxExtract, TheKeptSheetsSlicersTakeTheirCachesAndNoOthers)
+{
+    // Each sheet has a slicer; each slicer's cache is a workbook part listed in an extension.
+    const QByteArray rel = R"(<Relationship Id="%1" Type="http://schemas.microsoft.com/office/2007/relationships/%2" Target="%3"/>)";
+    auto entries = [&](std::initializer_list<std::array<const char*, 3>> list) {
+        QByteArray out;
+        for (const auto& [id, kind, target] : list)
+            out += QString::fromUtf8(rel).arg(QString::fromLatin1(id), QString::fromLatin1(kind), QString::fromLatin1(target)).toUtf8();
+        return out;
+    };
+    auto rels = [&](std::initializer_list<std::array<const char*, 3>> list) {
+        return R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" + entries(list) + "</Relationships>";
+    };
+    const QByteArray ns = R"(xmlns="http://schemas.microsoft.com/office/spreadsheetml/2009/9/main")";
+    const QByteArray workbook = QByteArray(kWorkbook).replace("</sheets>", R"(</sheets><extLst><ext uri="{BBE1A952-AA13-448e-AADC-164F8A28A991}" xmlns:x14="http://schemas.microsoft.com/office/spreadsheetml/2009/9/main"><x14:slicerCaches><x14:slicerCache r:id="rId3"/><x14:slicerCache r:id="rId4"/></x14:slicerCaches></ext></extLst>)");
+    const QByteArray workbookRels = QByteArray(kWorkbookRels).replace("</Relationships>", entries({{"rId3", "slicerCache", "slicerCaches/slicerCache1.xml"}, {"rId4", "slicerCache", "slicerCaches/slicerCache2.xml"}}) + "</Relationships>");
+    const auto wb = XlsxWorkbook::openBytes(zipOf({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels},
+        {"xl/workbook.xml", workbook}, {"xl/_rels/workbook.xml.rels", workbookRels},
+        {"xl/worksheets/sheet1.xml", kSheet}, {"xl/worksheets/sheet2.xml", kSheet2},
+        {"xl/worksheets/_rels/sheet1.xml.rels", rels({{"rId1", "slicer", "../slicers/slicer1.xml"}})},
+        {"xl/worksheets/_rels/sheet2.xml.rels", rels({{"rId1", "slicer", "../slicers/slicer2.xml"}})},
+        {"xl/slicers/slicer1.xml", "<slicers " + ns + R"(><slicer name="A" cache="Slicer_A"/></slicers>)"},
+        {"xl/slicers/slicer2.xml", "<slicers " + ns + R"(><slicer name="B" cache="Slicer_B"/></slicers>)"},
+        {"xl/slicerCaches/slicerCache1.xml", "<slicerCacheDefinition " + ns + R"( name="Slicer_A"/>)"},
+        {"xl/slicerCaches/slicerCache2.xml", "<slicerCacheDefinition " + ns + R"( name="Slicer_B"/>)"}}),
+        QStringLiteral("book.xlsx"));
+    const auto out = XlsxWorkbook::openBytes(wb->extract(0, QStringLiteral("/data/book.xlsx")), QStringLiteral("out.xlsx"));
+    const QByteArray book = out->package().read(out->workbookPart());
+    EXPECT_TRUE(book.contains(R"(<x14:slicerCache r:id="rId3"/>)") && !book.contains("rId4")) << book.constData();
+    EXPECT_TRUE(out->package().find(QStringLiteral("xl/slicerCaches/slicerCache1.xml")));
+    EXPECT_FALSE(out->package().find(QStringLiteral("xl/slicerCaches/slicerCache2.xml")));
+    EXPECT_FALSE(out->package().find(QStringLiteral("xl/slicers/slicer2.xml")));
+    EXPECT_TRUE(findById(out->workbookRels(), QStringLiteral("rId3")));
 }
