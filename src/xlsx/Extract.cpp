@@ -357,10 +357,10 @@ void Extraction::writeLinkAndWorkbook(const Planned& workbook)
         addedWorkbookRels_.push_back({id,
             QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/externalLink"),
             relativeTarget(workbook.name, name), false, name});
-        entry = "<externalReference r:id=\"" + id.toUtf8() + "\"/>";
+        entry = externalReferenceEntry(xml, id);
     }
     xml.replace(kExternalEntryMark, entry);
-    xml.replace(kExternalBlockMark, entry.isEmpty() ? QByteArray() : "<externalReferences>" + entry + "</externalReferences>");
+    xml.replace(kExternalBlockMark, entry.isEmpty() ? QByteArray() : externalReferencesBlock(xml, entry));
     zip_.addDeflated(workbook.name, xml);
 }
 

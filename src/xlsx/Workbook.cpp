@@ -186,6 +186,49 @@ QByteArray rewriteWorkbook(const QByteArray& part, const WorkbookEdit& edit,
     return QByteArray::fromStdString(rewriter.out);
 }
 
+namespace {
+
+constexpr std::string_view kRelationshipsNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
+struct RootPrefixes {
+    std::string element;                       // "" or "x:"
+    std::optional<std::string> relationships; // "r:", nullopt when not declared there
+};
+
+RootPrefixes rootPrefixes(const QByteArray& workbook)
+{
+    XmlTokenStream tokens(workbook, QStringLiteral("workbook"));
+    XmlToken t;
+    while (tokens.next(t) && !t.isTag()) {
+    }
+    RootPrefixes p;
+    if (!t.isTag())
+        return p;
+    const std::size_t colon = t.name.find(':');
+    p.element = colon == t.name.npos ? std::string() : std::string(t.name.substr(0, colon + 1));
+    for (const auto& [name, value] : parseAttributes(t.attrs))
+        if (name.substr(0, 6) == "xmlns:" && value == kRelationshipsNs)
+            p.relationships = std::string(name.substr(6)) + ":";
+    return p;
+}
+
+} // namespace
+
+QByteArray externalReferenceEntry(const QByteArray& workbook, const QString& relId)
+{
+    const RootPrefixes p = rootPrefixes(workbook);
+    const std::string declared = p.relationships ? std::string() : " xmlns:r=\"" + std::string(kRelationshipsNs) + '"';
+    const std::string entry = "<" + p.element + "externalReference" + declared + " " + p.relationships.value_or("r:")
+        + "id=\"" + escapeXml(relId.toStdString(), true) + "\"/>";
+    return QByteArray::fromStdString(entry);
+}
+
+QByteArray externalReferencesBlock(const QByteArray& workbook, const QByteArray& entries)
+{
+    const QByteArray element = QByteArray::fromStdString(rootPrefixes(workbook).element) + "externalReferences";
+    return "<" + element + ">" + entries + "</" + element + ">";
+}
+
 QByteArray rewriteAppProperties(const QByteArray& part, const QString& sheetName, const QString& detail)
 {
     static const std::string vt = "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\"";

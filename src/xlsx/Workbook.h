@@ -21,6 +21,13 @@ struct WorkbookEdit {
     std::set<QString> keptRelIds; // workbook relationships the new workbook keeps
 };
 
+// The workbook's entry for the external link with relationship id `relId`, in the prefixes the
+// workbook part gives the spreadsheet and relationship namespaces (declaring the latter when
+// the part does not).
+QByteArray externalReferenceEntry(const QByteArray& workbook, const QString& relId);
+// The element holding such entries, in the spreadsheet namespace's prefix.
+QByteArray externalReferencesBlock(const QByteArray& workbook, const QByteArray& entries);
+
 QByteArray rewriteWorkbook(const QByteArray& part, const WorkbookEdit& edit,
                            FormulaRewriter& formulas, const QString& detail);
 

@@ -8,6 +8,7 @@
 #include "xlsx/Package.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XlsxWorkbook.h"
+#include "xlsx/XmlReader.h"
 
 #include <zlib.h>
 
@@ -228,4 +229,27 @@ TEST(XlsxExtract, TheKeptSheetsSlicersTakeTheirCachesAndNoOthers)
     EXPECT_FALSE(out->package().find(QStringLiteral("xl/slicerCaches/slicerCache2.xml")));
     EXPECT_FALSE(out->package().find(QStringLiteral("xl/slicers/slicer2.xml")));
     EXPECT_TRUE(findById(out->workbookRels(), QStringLiteral("rId3")));
+}
+
+TEST(XlsxExtract, TheLinkEntryIsInTheWorkbooksOwnNamespacesWhateverItsPrefixes)
+{
+    const QByteArray prefixedBoth = QByteArray(kWorkbook)
+        .replace("<workbook xmlns=", "<x:workbook xmlns:x=").replace("xmlns:r=", "xmlns:rel=").replace("r:id=", "rel:id=")
+        .replace("<sheets>", "<x:sheets>").replace("</sheets>", "</x:sheets>").replace("<sheet ", "<x:sheet ").replace("</workbook>", "</x:workbook>");
+    const QByteArray relationshipsUndeclared = QByteArray(prefixedBoth)
+        .replace(R"( xmlns:rel="http://schemas.openxmlformats.org/officeDocument/2006/relationships")", "")
+        .replace("<x:sheet ", R"(<x:sheet xmlns:rel="http://schemas.openxmlformats.org/officeDocument/2006/relationships" )");
+    for (const QByteArray& workbook : {kWorkbook, prefixedBoth, relationshipsUndeclared}) {
+        const auto wb = XlsxWorkbook::openBytes(packageWith("xl/workbook.xml", workbook), QStringLiteral("book.xlsx"));
+        const auto out = XlsxWorkbook::openBytes(wb->extract(0, QStringLiteral("/data/book.xlsx")), QStringLiteral("out.xlsx"));
+        XmlReader reader(out->package().read(out->workbookPart()), QStringLiteral("workbook"));
+        std::optional<QString> id;
+        while (reader.nextElement())
+            if (reader.localName() == QLatin1String("externalReference")
+                && reader.namespaceUri() == QLatin1String("http://schemas.openxmlformats.org/spreadsheetml/2006/main"))
+                id = reader.attribute("id", "http://schemas.openxmlformats.org/officeDocument/2006/relationships");
+        ASSERT_TRUE(id) << workbook.constData();
+        const Relationship* link = findById(out->workbookRels(), *id);
+        EXPECT_TRUE(link && link->kind() == QLatin1String("externalLink")) << workbook.constData();
+    }
 }
