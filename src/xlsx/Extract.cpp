@@ -64,6 +64,7 @@ private:
     };
     void planPackage();
     void planSheet();
+    std::set<std::string> filterCacheNames(const QString& sheetPart) const;
     void includeFilterCaches(const QString& sheetPart);
     Planned& include(const QString& source, const QString& name, Action action);
     void includeTree(const QString& source, bool renamed);
@@ -227,8 +228,8 @@ void Extraction::planSheet()
     includeFilterCaches(sheet_.part);
 }
 
-// The caches of the kept sheet's slicers and timelines: workbook parts, named by the controls.
-void Extraction::includeFilterCaches(const QString& sheetPart)
+// The names of the caches the kept sheet's slicers and timelines use.
+std::set<std::string> Extraction::filterCacheNames(const QString& sheetPart) const
 {
     std::set<std::string> names;
     for (const Relationship& r : planned_[bySource_.at(sheetPart.toCaseFolded())].rels) {
@@ -236,10 +237,16 @@ void Extraction::includeFilterCaches(const QString& sheetPart)
             continue;
         XmlTokenStream tokens(pkg_.read(r.part), wb_.detail(r.part));
         for (XmlToken t; tokens.next(t);)
-            if (t.isTag())
-                if (const auto cache = attribute(t.attrs, "cache"))
-                    names.insert(unescapeXml(*cache));
+            if (const auto cache = t.isTag() ? attribute(t.attrs, "cache") : std::nullopt)
+                names.insert(unescapeXml(*cache));
     }
+    return names;
+}
+
+// Those caches are workbook parts, each named by its root element: they go along.
+void Extraction::includeFilterCaches(const QString& sheetPart)
+{
+    const std::set<std::string> names = filterCacheNames(sheetPart);
     for (const Relationship& r : wb_.workbookRels()) {
         if (names.empty() || r.external || !pkg_.find(r.part)
             || (r.kind() != QLatin1String("slicerCache") && r.kind() != QLatin1String("timelineCache")))
