@@ -99,6 +99,26 @@ FillSpread spreadOfRanges(std::string_view sqref)
     return first ? FillSpread{lastRow - first->firstRow, lastCol - first->firstCol} : FillSpread{};
 }
 
+// A rule of the sheet's extensions, whose ranges follow its formulas: read whole (it is
+// small), then its formulas rewritten as filled over those ranges.
+std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewriter& formulas)
+{
+    std::string block(t.raw), ranges;
+    bool inRanges = false;
+    for (int depth = 1; depth > 0 && tokens.next(t);) {
+        block.append(t.raw);
+        depth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
+        if (inRanges && t.kind == TokenKind::Text)
+            ranges += unescapeXml(t.raw);
+        inRanges = t.kind == TokenKind::StartTag && t.localName() == "sqref";
+    }
+    if (block.find('!') == block.npos)
+        return block;
+    const QByteArray rewritten = rewriteFormulaPart(QByteArray::fromStdString(block), formulas, tokens.detail(),
+                                                    spreadOfRanges(ranges));
+    return rewritten.toStdString();
+}
+
 std::string capturedIndex(const std::string& raw, StringRemap& strings)
 {
     const std::string text = unescapeXml(raw);
@@ -132,7 +152,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
     std::string captured;
     FillSpread spread, ruleSpread;
     while (tokens.next(t)) {
-        if (capture != Capture::None) {
+        if (capture != Capture::None && !t.isTag()) {
             if (t.kind != TokenKind::EndTag) {
                 captured.append(t.raw);
                 continue;
@@ -143,12 +163,21 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
             out.put(t.raw);
             continue;
         }
+        if (capture != Capture::None) {
+            // An element inside ("<x14:formula1><xm:f>"): the outer one holds no text of its own.
+            out.put(captured);
+            capture = Capture::None;
+        }
         if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag) {
             const std::string_view local = t.localName();
             if (local == "c") {
                 sharedCell = quickAttribute(t.attrs, "t") == "s";
             } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
                 capture = Capture::StringIndex;
+            } else if ((local == "conditionalFormatting" || local == "dataValidation")
+                       && t.kind == TokenKind::StartTag && quickAttribute(t.attrs, "sqref").empty()) {
+                out.put(rewrittenRuleBlock(tokens, t, formulas));
+                continue;
             } else if (local == "conditionalFormatting" || local == "dataValidation") {
                 ruleSpread = spreadOfRanges(quickAttribute(t.attrs, "sqref"));
             } else if (t.kind == TokenKind::StartTag && isFormulaElement(local)) {
@@ -167,7 +196,8 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
     out.flush();
 }
 
-QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail)
+QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail,
+                              FillSpread spread)
 {
     if (!part.contains('!'))
         return part;
@@ -178,12 +208,16 @@ QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas,
     bool capture = false;
     std::string captured;
     while (tokens.next(t)) {
+        if (capture && t.isTag()) { // an element inside: the outer one holds no text of its own
+            out += captured;
+            capture = false;
+        }
         if (capture) {
             if (t.kind != TokenKind::EndTag) {
                 captured.append(t.raw);
                 continue;
             }
-            out += capturedFormula(captured, formulas);
+            out += capturedFormula(captured, formulas, spread);
             capture = false;
         } else if (t.kind == TokenKind::StartTag && isFormulaElement(t.localName())) {
             capture = true;

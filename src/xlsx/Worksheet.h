@@ -41,7 +41,9 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& out, FormulaRewriter&
 
 // A part whose formulas name sheets (chart series, table columns): the formula elements
 // rewritten, the rest as it stands. Unchanged when it names no other sheet.
-QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail);
+// spread: how far every formula of it is filled (rules over ranges).
+QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail,
+                              FillSpread spread = {});
 
 struct CachedCell {
     std::uint32_t row = 0, col = 0;

@@ -172,14 +172,17 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
 TEST(XlsxExtract, ReferenceToAnotherSheetBecomesACachedExternalReference)
 {
     // The other sheet's rows out of order and a cell whose position is implicit: the link caches
-    // exactly the cells the formula names, filled one row down (C1 and C2), and those of a rule
-    // over two rows (D1 and D2), not E1.
+    // exactly the cells the formula names, filled one row down (C1 and C2), and those of rules
+    // over two rows (D1 and D2; F1 and F2 from an extension's rule, whose ranges come last), not E1.
     const QByteArray one = QByteArray(kSheet)
         .replace("<f>Two!B2*2", R"(<f t="shared" ref="A1:A2" si="0">Two!B2*2+SUM(Two!A5:B6)+Two!C1)")
-        .replace("</sheetData>", R"(</sheetData><conditionalFormatting sqref="A1 A2"><cfRule type="expression" priority="1"><formula>Two!D1&gt;0</formula></cfRule></conditionalFormatting>)");
+        .replace("</sheetData>", R"(</sheetData><conditionalFormatting sqref="A1 A2"><cfRule type="expression" priority="1"><formula>Two!D1&gt;0</formula></cfRule></conditionalFormatting>)"
+                                 R"(<extLst><ext uri="{CCE6A557-97BC-4b89-ADB6-D9C93CAAB3DF}" xmlns:x14="http://schemas.microsoft.com/office/spreadsheetml/2009/9/main">)"
+                                 R"(<x14:dataValidations count="1" xmlns:xm="http://schemas.microsoft.com/office/excel/2006/main"><x14:dataValidation type="list">)"
+                                 R"(<x14:formula1><xm:f>Two!F1</xm:f></x14:formula1><xm:sqref>B1:B2</xm:sqref></x14:dataValidation></x14:dataValidations></ext></extLst>)");
     const QByteArray two = R"(<?xml version="1.0"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)"
-        R"(<row r="5"><c r="A5"><v>5</v></c><c><v>55</v></c></row><row r="2"><c r="B2"><v>3</v></c><c r="C2"><v>99</v></c><c r="D2"><v>96</v></c></row>)"
-        R"(<row r="6"><c r="B6"><v>7</v></c></row><row r="1"><c r="C1"><v>1</v></c><c r="D1"><v>98</v></c><c r="E1"><v>97</v></c></row></sheetData></worksheet>)";
+        R"(<row r="5"><c r="A5"><v>5</v></c><c><v>55</v></c></row><row r="2"><c r="B2"><v>3</v></c><c r="C2"><v>99</v></c><c r="D2"><v>96</v></c><c r="F2"><v>94</v></c></row>)"
+        R"(<row r="6"><c r="B6"><v>7</v></c></row><row r="1"><c r="C1"><v>1</v></c><c r="D1"><v>98</v></c><c r="E1"><v>97</v></c><c r="F1"><v>95</v></c></row></sheetData></worksheet>)";
     const auto wb = XlsxWorkbook::openBytes(zipOf({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels},
                                                    {"xl/workbook.xml", kWorkbook}, {"xl/_rels/workbook.xml.rels", kWorkbookRels},
                                                    {"xl/worksheets/sheet1.xml", one}, {"xl/worksheets/sheet2.xml", two}}),
@@ -188,10 +191,11 @@ TEST(XlsxExtract, ReferenceToAnotherSheetBecomesACachedExternalReference)
     ASSERT_EQ(again->worksheets().size(), 1u);
     EXPECT_EQ(again->worksheets()[0].name, QStringLiteral("One"));
     const QByteArray sheet = again->package().read(again->worksheets()[0].part);
-    EXPECT_TRUE(sheet.contains(R"(si="0">[1]Two!B2*2+SUM([1]Two!A5:B6)+[1]Two!C1</f>)")) << sheet.constData();
+    EXPECT_TRUE(sheet.contains(R"(si="0">[1]Two!B2*2+SUM([1]Two!A5:B6)+[1]Two!C1</f>)") && sheet.contains("<xm:f>[1]Two!F1</xm:f>"))
+        << sheet.constData();
     const QByteArray link = again->package().read(QStringLiteral("xl/externalLinks/externalLink1.xml"));
     EXPECT_TRUE(link.contains(R"(<sheetName val="Two"/>)")) << link.constData();
-    for (const char* cell : {"B2\"><v>3<", "A5\"><v>5<", "B5\"><v>55<", "B6\"><v>7<", "C1\"><v>1<", "C2\"><v>99<", "D1\"><v>98<", "D2\"><v>96<"})
+    for (const char* cell : {"B2\"><v>3<", "A5\"><v>5<", "B5\"><v>55<", "B6\"><v>7<", "C1\"><v>1<", "C2\"><v>99<", "D1\"><v>98<", "D2\"><v>96<", "F1\"><v>95<", "F2\"><v>94<"})
         EXPECT_TRUE(link.contains(QByteArray("<cell r=\"") + cell)) << cell << link.constData();
     EXPECT_FALSE(link.contains("97")) << link.constData();
 }
