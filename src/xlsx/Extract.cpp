@@ -138,7 +138,9 @@ Extraction::Planned& Extraction::include(const QString& source, const QString& n
 Action Extraction::actionFor(const QString& source) const
 {
     const QString type = wb_.contentTypes().typeOf(source);
-    if (type.contains(QLatin1String("drawingml.chart+xml")) || type.contains(QLatin1String("spreadsheetml.table+xml")))
+    // Charts (and the newer chart kinds) and tables name cells in formulas.
+    if (type.contains(QLatin1String("drawingml.chart+xml")) || type.contains(QLatin1String("chartex+xml"))
+        || type.contains(QLatin1String("spreadsheetml.table+xml")))
         return Action::Formulas;
     return Action::Copy;
 }
