@@ -301,10 +301,11 @@ def all_accepted(a, b, sheet, stored):
 
 # ---- the run ----
 
-def other_sheet_strings(src_wb, src_vals, kept):
-    """Strings of other sheets' cells that are no part of a text the kept sheet shows (its own
-    strings, whose rich-text runs are pieces of them, and the cached results of its formulas)."""
-    others, shown = set(), []
+def leaked_strings(src_wb, src_vals, kept, shown):
+    """Strings of other sheets' cells the output shows that are no part of a text the kept sheet
+    shows itself (its own strings, whose rich-text runs are pieces of them, and the cached
+    results of its formulas)."""
+    others, mine = set(), []
     for ws in src_wb.worksheets:
         books = [ws] if ws.title != kept or isinstance(src_vals, Exception) else [ws, src_vals[kept]]
         for book in books:
@@ -313,11 +314,11 @@ def other_sheet_strings(src_wb, src_vals, kept):
                     if not isinstance(c.value, str) or c.value.startswith('='):
                         continue
                     if ws.title == kept:
-                        shown.append(c.value)
-                    elif len(c.value) >= 6:
+                        mine.append(c.value)
+                    elif len(c.value) >= 6 and c.value in shown:
                         others.add(c.value)
-    mine = '\0'.join(shown)
-    return {s for s in others if s not in mine}
+    mine = '\0'.join(mine)
+    return [s for s in others if s not in mine]
 
 
 def split(app, src, out):
@@ -366,7 +367,7 @@ def judge_file(app, corpus, name, work, lo_max):
             faults += sheet_faults(src_wb[title], wb[title], idx, va, vals[title] if va else None,
                                    other_tables(src_wb, title))
             shown = {html.unescape(t) for t in re.findall(r'>([^<]+)<', text)}
-            leaked = [s for s in other_sheet_strings(src_wb, src_vals, title) if s in shown]
+            leaked = leaked_strings(src_wb, src_vals, title, shown)
             if leaked:
                 faults.append('text of other sheets: %r' % leaked[:3])
         if lo:
