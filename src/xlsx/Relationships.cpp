@@ -22,7 +22,7 @@ QString relsPartName(const QString& part)
         + QStringLiteral(".rels");
 }
 
-QString resolveTarget(const QString& sourcePart, const QString& target, const QString& detail)
+QString resolveTarget(const QString& sourcePart, const QString& target, const QString& detail, bool& climbed)
 {
     QString path = QUrl::fromPercentEncoding(target.toUtf8());
     const qsizetype hash = path.indexOf('#');
@@ -36,8 +36,9 @@ QString resolveTarget(const QString& sourcePart, const QString& target, const QS
             continue;
         if (s == QLatin1String("..")) {
             if (segments.isEmpty())
-                fail(XlsxStatus::RelationshipOutside, detail + QStringLiteral(", target ") + target);
-            segments.removeLast();
+                climbed = true; // dropped, as URI resolution drops it at the root
+            else
+                segments.removeLast();
             continue;
         }
         segments.append(s);
@@ -78,8 +79,16 @@ std::vector<Relationship> readRelationships(const Package& package, const QStrin
         r.type = reader.attribute("Type").value_or(QString());
         r.target = reader.attribute("Target").value_or(QString());
         r.external = reader.attribute("TargetMode").value_or(QString()) == QLatin1String("External");
+        bool climbed = false;
         if (!r.external)
-            r.part = resolveTarget(sourcePart, r.target, detail);
+            r.part = resolveTarget(sourcePart, r.target, detail, climbed);
+        if (climbed) {
+            // Some writers climb above the root to reach a part at the top ("../customXml/item1.xml"
+            // from the package's own relationships): sound when it names a part, outside otherwise.
+            if (!package.find(r.part))
+                fail(XlsxStatus::RelationshipOutside, detail + QStringLiteral(", target ") + r.target);
+            r.target = relativeTarget(sourcePart, r.part);
+        }
         rels.push_back(std::move(r));
     }
     return rels;

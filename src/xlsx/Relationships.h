@@ -21,9 +21,11 @@ struct Relationship {
 
 // "xl/worksheets/sheet1.xml" -> "xl/worksheets/_rels/sheet1.xml.rels"; "" -> "_rels/.rels".
 QString relsPartName(const QString& part);
-// A target relative to `sourcePart` (or absolute) as a part name. Throws XlsxError
-// (RelationshipOutside) when it climbs above the package root.
-QString resolveTarget(const QString& sourcePart, const QString& target, const QString& detail);
+// A target relative to `sourcePart` (or absolute) as a part name; `climbed` set when it climbs
+// above the package root (the extra ".." dropped). Throws XlsxError (RelationshipOutside) when
+// it names no part at all.
+QString resolveTarget(const QString& sourcePart, const QString& target, const QString& detail,
+                      bool& climbed);
 // The target that names `toPart` from `fromPart`, relative to its folder.
 QString relativeTarget(const QString& fromPart, const QString& toPart);
 

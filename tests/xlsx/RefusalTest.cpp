@@ -151,6 +151,8 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
 {
     const std::vector<std::tuple<const char*, QByteArray, std::optional<XlsxStatus>>> cases{
         {"sound package", packageWith("xl/styles.xml", "<styleSheet/>"), std::nullopt},
+        {"climbing above the root to a part at the top", // some writers do
+         packageWith("_rels/.rels", QByteArray(kRootRels).replace("\"xl/", "\"../xl/")), std::nullopt},
         {"two parts of one name", packageWith("XL/Workbook.xml", kWorkbook), XlsxStatus::DuplicatePartName},
         {"target outside the package",
          packageWith("xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("worksheets/sheet2.xml", "../../../etc/passwd")),

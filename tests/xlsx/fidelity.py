@@ -19,7 +19,7 @@ Every worksheet of every sound .xlsx/.xlsm of the corpus (MANIFEST-xlsx.tsv kind
 
 Prints "N of M worksheets identical" and each difference; exits non-zero unless M of M.
 """
-import argparse, concurrent.futures as cf, csv, glob, html, io, os, posixpath, re, subprocess, sys, tempfile, zipfile
+import argparse, concurrent.futures as cf, csv, datetime, glob, html, io, os, posixpath, re, subprocess, sys, tempfile, zipfile
 from urllib.parse import unquote
 import xml.etree.ElementTree as ET
 
@@ -49,8 +49,15 @@ def rels_source(name):
     return posixpath.join(posixpath.dirname(folder), file[:-len('.rels')])
 
 
-def check_package(path):
+def part_of(path, name):
+    with zipfile.ZipFile(path) as z:
+        return z.read(name) if name in z.namelist() else None
+
+
+def check_package(path, source):
     faults = []
+    # The document's properties (author, title) go whole, as the source has them: no sheet's text.
+    unchanged = {'docProps/core.xml'} if part_of(path, 'docProps/core.xml') == part_of(source, 'docProps/core.xml') else set()
     with zipfile.ZipFile(path) as z:
         names = {n for n in z.namelist() if not n.endswith('/')}
         ct = ET.fromstring(z.read('[Content_Types].xml'))
@@ -78,7 +85,7 @@ def check_package(path):
             if n not in reached:
                 faults.append('orphan part: ' + n)
         # Text a reader shows: chart caches hold what their series show, which is no leak.
-        text = b''.join(z.read(n) for n in names if n.endswith(('.xml', '.vml'))
+        text = b''.join(z.read(n) for n in names if n.endswith(('.xml', '.vml')) and n not in unchanged
                         and not n.startswith(('xl/charts/', 'xl/externalLinks/')))
     return faults, text.decode('utf-8', 'replace')
 
@@ -233,9 +240,44 @@ def read_csv(path):
 
 
 VOLATILE = re.compile(r'\b(RAND|RANDBETWEEN|NOW|TODAY)\s*\(', re.IGNORECASE)
+CELL = re.compile(r"(?<![\w.!'$])\$?([A-Z]{1,3})\$?(\d+)(?![\w(])")
+
+
+def volatile(sheet, coord, seen=()):
+    """Whether a cell's formula changes at each calculation: it calls RAND, NOW, ... or names
+    a cell of its own sheet whose formula does (a few steps deep)."""
+    try:
+        v = sheet[coord].value
+    except ValueError:  # beyond the sheet's last row or column
+        return False
+    if not isinstance(v, str) or not v.startswith('=') or coord in seen or len(seen) > 8:
+        return False
+    if VOLATILE.search(v):
+        return True
+    return '!' not in v and any(volatile(sheet, c + r, seen + (coord,)) for c, r in CELL.findall(v))
+
+
+def shows_moment(text, value):
+    """Whether the CSV text (the office's month/day/year and time of day) is the stored date
+    or time, to the second the text gives."""
+    for form in ('%m/%d/%Y %H:%M:%S', '%m/%d/%Y', '%H:%M:%S'):
+        try:
+            shown = datetime.datetime.strptime(text, form)
+        except ValueError:
+            continue
+        if isinstance(value, datetime.time):
+            value = datetime.datetime.combine(shown.date(), value)
+        elif not isinstance(value, datetime.datetime):
+            value = datetime.datetime.combine(value, datetime.time())
+        return abs((shown - value).total_seconds()) < 1
+    return False
 
 
 def shows(text, value):
+    if isinstance(value, (datetime.date, datetime.time)):
+        return shows_moment(text, value)
+    if isinstance(value, bool):  # a recalculated Boolean may come out as a number
+        return text.upper() in (('TRUE', '1') if value else ('FALSE', '0'))
     try:
         return value is not None and float(text) == float(value)
     except (TypeError, ValueError):
@@ -251,8 +293,7 @@ def all_accepted(a, b, sheet, stored):
         x, y = a[r] if r < len(a) else (), b[r] if r < len(b) else ()
         for c in range(max(len(x), len(y))):
             if (x[c] if c < len(x) else '') != (y[c] if c < len(y) else ''):
-                v = sheet.cell(row=r + 1, column=c + 1).value
-                if not (isinstance(v, str) and VOLATILE.search(v)) and \
+                if not volatile(sheet, sheet.cell(row=r + 1, column=c + 1).coordinate) and \
                         not (stored is not None and shows(y[c] if c < len(y) else '', stored.cell(row=r + 1, column=c + 1).value)):
                     return False
     return True
@@ -260,15 +301,24 @@ def all_accepted(a, b, sheet, stored):
 
 # ---- the run ----
 
-def other_sheet_strings(src_wb, kept):
-    mine, others = set(), set()
+def leaked_strings(src_wb, src_vals, kept, shown):
+    """Strings of other sheets' cells the output shows that are no part of a text the kept sheet
+    shows itself (its own strings, whose rich-text runs are pieces of them, and the cached
+    results of its formulas)."""
+    others, mine = set(), []
     for ws in src_wb.worksheets:
-        bucket = mine if ws.title == kept else others
-        for row in ws.iter_rows():
-            for c in row:
-                if isinstance(c.value, str) and len(c.value) >= 6 and not c.value.startswith('='):
-                    bucket.add(c.value)
-    return others - mine
+        books = [ws] if ws.title != kept or isinstance(src_vals, Exception) else [ws, src_vals[kept]]
+        for book in books:
+            for row in book.iter_rows():
+                for c in row:
+                    if not isinstance(c.value, str) or c.value.startswith('='):
+                        continue
+                    if ws.title == kept:
+                        mine.append(c.value)
+                    elif len(c.value) >= 6 and c.value in shown:
+                        others.add(c.value)
+    mine = '\0'.join(mine)
+    return [s for s in others if s not in mine]
 
 
 def split(app, src, out):
@@ -302,7 +352,7 @@ def judge_file(app, corpus, name, work, lo_max):
         if path is None:
             results['%s [%s]' % (name, title)] = ['no output written']
             continue
-        faults, text = check_package(path)
+        faults, text = check_package(path, src)
         wb, vals = load(path), load(path, True)
         if isinstance(wb, Exception):
             # Styles are kept whole: a source openpyxl cannot read gives an output it cannot
@@ -317,7 +367,7 @@ def judge_file(app, corpus, name, work, lo_max):
             faults += sheet_faults(src_wb[title], wb[title], idx, va, vals[title] if va else None,
                                    other_tables(src_wb, title))
             shown = {html.unescape(t) for t in re.findall(r'>([^<]+)<', text)}
-            leaked = [s for s in other_sheet_strings(src_wb, title) if s in shown]
+            leaked = leaked_strings(src_wb, src_vals, title, shown)
             if leaked:
                 faults.append('text of other sheets: %r' % leaked[:3])
         if lo:
