@@ -22,8 +22,8 @@ struct Relationship {
 // "xl/worksheets/sheet1.xml" -> "xl/worksheets/_rels/sheet1.xml.rels"; "" -> "_rels/.rels".
 QString relsPartName(const QString& part);
 // A target relative to `sourcePart` (or absolute) as a part name; `climbed` set when it climbs
-// above the package root (the extra ".." dropped). Throws XlsxError (RelationshipOutside) when
-// it names no part at all.
+// above the package root (the extra ".." dropped: the caller refuses it unless it names a part).
+// Throws XlsxError (RelationshipOutside) when nothing is left of it.
 QString resolveTarget(const QString& sourcePart, const QString& target, const QString& detail,
                       bool& climbed);
 // The target that names `toPart` from `fromPart`, relative to its folder.
