@@ -15,6 +15,8 @@ namespace {
 constexpr std::size_t kFlushBytes = 1 << 16; // stays in the cache between flushes
 // Beyond this many cells an external link stops caching (its formulas still work).
 constexpr std::size_t kMaxCachedCells = 1'000'000;
+// A rule of the extensions is read whole: one larger than this is no spreadsheet's.
+constexpr std::size_t kMaxRuleBytes = 16u << 20;
 
 bool isFormulaElement(std::string_view local)
 {
@@ -106,6 +108,8 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
     std::string block(t.raw), ranges;
     bool inRanges = false;
     for (int depth = 1; depth > 0 && tokens.next(t);) {
+        if (block.size() > kMaxRuleBytes)
+            fail(XlsxStatus::PartTooLarge, tokens.detail());
         block.append(t.raw);
         depth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
         if (inRanges && t.kind == TokenKind::Text)

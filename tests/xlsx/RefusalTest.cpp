@@ -164,6 +164,9 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
         {"sheet inflating past its declared size", packageWith("xl/worksheets/sheet1.xml", kSheet, 40), XlsxStatus::DamagedZip},
         {"sheet part missing", packageWith("xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("sheet1.xml", "sheet9.xml")), XlsxStatus::MissingPart},
         {"unfinished sheet", packageWith("xl/worksheets/sheet1.xml", kSheet.left(kSheet.size() - 20)), XlsxStatus::MalformedXml},
+        {"an extension's rule of 17 MB", packageWith("xl/worksheets/sheet1.xml", QByteArray(kSheet).replace("</worksheet>",
+             "<extLst><ext><x14:dataValidation>" + QByteArray(17 << 20, ' ') + "<x/></x14:dataValidation></ext></extLst></worksheet>")),
+         XlsxStatus::PartTooLarge},
         {"no package relationships", packageWith("_rels/.rels", "<Relationships/>"), XlsxStatus::NoWorkbookPart},
         {"not a zip", QByteArray("just text, no package"), XlsxStatus::NotZip},
     };
