@@ -15,8 +15,9 @@ namespace {
 constexpr std::size_t kFlushBytes = 1 << 16; // stays in the cache between flushes
 // Beyond this many cells an external link stops caching (its formulas still work).
 constexpr std::size_t kMaxCachedCells = 1'000'000;
-// A rule of the extensions is read whole: one larger than this is no spreadsheet's.
-constexpr std::size_t kMaxRuleBytes = 16u << 20;
+// A formula's text or a rule of the extensions is held whole: one larger than this is no
+// spreadsheet's, and would let a small part that inflates hugely take memory without bound.
+constexpr std::size_t kMaxHeldBytes = 16u << 20;
 
 bool isFormulaElement(std::string_view local)
 {
@@ -108,7 +109,7 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
     std::string block(t.raw), ranges;
     bool inRanges = false;
     for (int depth = 1; depth > 0 && tokens.next(t);) {
-        if (block.size() > kMaxRuleBytes)
+        if (block.size() > kMaxHeldBytes)
             fail(XlsxStatus::PartTooLarge, tokens.detail());
         block.append(t.raw);
         depth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
@@ -159,6 +160,8 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
         if (capture != Capture::None && !t.isTag()) {
             if (t.kind != TokenKind::EndTag) {
                 captured.append(t.raw);
+                if (captured.size() > kMaxHeldBytes)
+                    fail(XlsxStatus::PartTooLarge, detail);
                 continue;
             }
             out.put(capture == Capture::Formula ? capturedFormula(captured, formulas, spread)

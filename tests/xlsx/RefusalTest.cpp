@@ -164,6 +164,8 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
         {"sheet inflating past its declared size", packageWith("xl/worksheets/sheet1.xml", kSheet, 40), XlsxStatus::DamagedZip},
         {"sheet part missing", packageWith("xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("sheet1.xml", "sheet9.xml")), XlsxStatus::MissingPart},
         {"unfinished sheet", packageWith("xl/worksheets/sheet1.xml", kSheet.left(kSheet.size() - 20)), XlsxStatus::MalformedXml},
+        {"a formula of 17 MB", packageWith("xl/worksheets/sheet1.xml", QByteArray(kSheet).replace("Two!B2*2", QByteArray(17 << 20, ' ') + "1")),
+         XlsxStatus::PartTooLarge},
         {"an extension's rule of 17 MB", packageWith("xl/worksheets/sheet1.xml", QByteArray(kSheet).replace("</worksheet>",
              "<extLst><ext><x14:dataValidation>" + QByteArray(17 << 20, ' ') + "<x/></x14:dataValidation></ext></extLst></worksheet>")),
          XlsxStatus::PartTooLarge},
