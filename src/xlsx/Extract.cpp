@@ -10,7 +10,7 @@
 #include "xlsx/Worksheet.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XlsxWorkbook.h"
-#include "xlsx/XmlScanner.h"
+#include "xlsx/XmlReader.h"
 
 #include <map>
 #include <utility>
@@ -64,7 +64,7 @@ private:
     };
     void planPackage();
     void planSheet();
-    std::set<std::string> filterCacheNames(const QString& sheetPart) const;
+    std::set<QString> filterCacheNames(const QString& sheetPart) const;
     void includeFilterCaches(const QString& sheetPart);
     Planned& include(const QString& source, const QString& name, Action action);
     void includeTree(const QString& source, bool renamed);
@@ -231,16 +231,16 @@ void Extraction::planSheet()
 }
 
 // The names of the caches the kept sheet's slicers and timelines use.
-std::set<std::string> Extraction::filterCacheNames(const QString& sheetPart) const
+std::set<QString> Extraction::filterCacheNames(const QString& sheetPart) const
 {
-    std::set<std::string> names;
+    std::set<QString> names;
     for (const Relationship& r : planned_[bySource_.at(sheetPart.toCaseFolded())].rels) {
         if (r.external || (r.kind() != QLatin1String("slicer") && r.kind() != QLatin1String("timeline")) || !pkg_.find(r.part))
             continue;
-        XmlTokenStream tokens(pkg_.read(r.part), wb_.detail(r.part));
-        for (XmlToken t; tokens.next(t);)
-            if (const auto cache = t.isTag() ? attribute(t.attrs, "cache") : std::nullopt)
-                names.insert(unescapeXml(*cache));
+        XmlReader xml(pkg_.read(r.part), wb_.detail(r.part));
+        while (xml.nextElement())
+            if (const std::optional<QString> cache = xml.attribute("cache"))
+                names.insert(*cache);
     }
     return names;
 }
@@ -248,17 +248,13 @@ std::set<std::string> Extraction::filterCacheNames(const QString& sheetPart) con
 // Those caches are workbook parts, each named by its root element: they go along.
 void Extraction::includeFilterCaches(const QString& sheetPart)
 {
-    const std::set<std::string> names = filterCacheNames(sheetPart);
+    const std::set<QString> names = filterCacheNames(sheetPart);
     for (const Relationship& r : wb_.workbookRels()) {
         if (names.empty() || r.external || !pkg_.find(r.part)
             || (r.kind() != QLatin1String("slicerCache") && r.kind() != QLatin1String("timelineCache")))
             continue;
-        XmlTokenStream tokens(pkg_.read(r.part), wb_.detail(r.part));
-        XmlToken root;
-        while (tokens.next(root) && !root.isTag()) {
-        }
-        const auto name = root.isTag() ? attribute(root.attrs, "name") : std::nullopt;
-        if (name && names.count(unescapeXml(*name))) {
+        XmlReader xml(pkg_.read(r.part), wb_.detail(r.part));
+        if (xml.nextElement() && names.count(xml.attribute("name").value_or(QString()))) {
             keptWorkbookRels_.insert(r.id);
             includeTree(r.part, false);
         }

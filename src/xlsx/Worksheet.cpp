@@ -67,7 +67,7 @@ private:
 // Elements whose text is captured, then written back changed or as it stood.
 enum class Capture { None, StringIndex, Formula };
 
-std::string capturedFormula(const std::string& raw, FormulaRewriter& formulas, FillSpread spread = {})
+std::string capturedFormula(const std::string& raw, FormulaRewriter& formulas, FillSpread spread)
 {
     if (raw.find('!') == raw.npos && raw.find('[') == raw.npos)
         return raw;
