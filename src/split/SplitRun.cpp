@@ -29,19 +29,18 @@ const QString kOpenXmlOutputExtension = QStringLiteral(".xlsx ");
 
 bool folderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
 
-// Creates one folder. A folder (or file) that exists already is a failure, never reused, so two
-// runs cannot mix their output in one run folder.
-void createFolder(const QString& path)
+// Creates one folder; false when a folder or file of that name exists already (it is never
+// reused, so two runs cannot mix their output in one folder).
+bool createFolderUnlessTaken(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0777) == 0)
-        return;
+        return true;
     const int code = errno;
+    if (code == EEXIST)
+        return false;
     std::int32_t number = err::PathFileAccessError;
     switch (code) {
-    case EEXIST:
-        number = err::FileAlreadyExists;
-        break;
     case ENOENT:
     case ENOTDIR:
         number = err::PathNotFound;
@@ -56,6 +55,34 @@ void createFolder(const QString& path)
     }
     throw Error(number, QStringLiteral("cannot create the folder \"%1\": %2")
                             .arg(path, QString::fromLocal8Bit(std::strerror(code))));
+}
+
+void createFolder(const QString& path)
+{
+    if (!createFolderUnlessTaken(path))
+        throw Error(err::FileAlreadyExists, QStringLiteral("cannot create the folder \"%1\": %2")
+                                                .arg(path, QString::fromLocal8Bit(std::strerror(EEXIST))));
+}
+
+// Far more runs than one output folder gets in one second, or under one time stamp.
+constexpr int kRunFolderNumbers = 1000;
+
+// The run folder, created: runFolder itself, or when that name is taken "NAME (2)", "NAME (3)",
+// ... as workbook folders are numbered. Each name is claimed by creating it, so two runs in the
+// same second, or at two moments of one time stamp, never share a folder.
+QString createRunFolder(const QString& runFolder)
+{
+    const QString name = runFolder.chopped(1); // without its trailing separator
+    for (int n = 1; n <= kRunFolderNumbers; ++n) {
+        const QString candidate = n == 1 ? runFolder : AppendBackslash(QStringLiteral("%1 (%2)").arg(name).arg(n));
+        if (createFolderUnlessTaken(candidate))
+            return candidate;
+    }
+    throw Error(err::FileAlreadyExists,
+                QStringLiteral("cannot create a run folder: \"%1\" and its numbered alternatives up to \"%1 (%2)\" "
+                               "all exist")
+                    .arg(name)
+                    .arg(kRunFolderNumbers));
 }
 
 // A name that would lead the save out of the run folder (a separator, "." or "..") or that the
@@ -120,7 +147,7 @@ void refuseNameWithoutShortName(const QString& workbookName)
                         .arg(workbookName));
 }
 
-// The caption, the checks, the time stamp and the run folder, created.
+// The caption, the checks, the time stamp and the run folder, created under a free name.
 RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view)
 {
     view.setCaption(context.configured(QStringLiteral("frmMainCaption")) + GetVersionString(context.seams));
@@ -135,8 +162,10 @@ RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitV
     }
     RunFolder run;
     run.stamp = GetNowString(context);
-    run.path = PrepareOutputFolder(context.seams, chosen, run.stamp);
-    createFolder(run.path);
+    const QString runFolder = run.stamp.isEmpty() ? QString() : PrepareOutputFolder(context.seams, chosen, run.stamp);
+    if (runFolder.isEmpty())
+        return {}; // the clock's or the naming's failure has been reported
+    run.path = createRunFolder(runFolder);
     return run;
 }
 
