@@ -9,8 +9,10 @@
 #include "automation/SpreadsheetApplication.h"
 #include "platform/Memory.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 
 #include <cerrno>
@@ -134,7 +136,13 @@ struct RunFolder {
     QString path; // "" when the run ended before it had one (a message was shown)
     QString stamp;
     WorkbookFolders folders;
+    QSet<QString> macrosNoted; // the .xlsm workbooks the view has been told about
 };
+
+bool isMacroEnabledName(const QString& workbookName)
+{
+    return workbookName.endsWith(QLatin1String(".xlsm"), Qt::CaseInsensitive);
+}
 
 // A workbook whose name is no longer than the four characters dropped would write into the run
 // folder itself, among the other workbooks' folders.
@@ -171,7 +179,7 @@ RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitV
 
 // Writes row i's worksheet into its workbook's folder under the run folder. Consecutive rows of
 // one workbook keep it open; the comparison of paths counts letter case.
-void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, RunFolder& run)
+void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, int i, RunFolder& run)
 {
     automation::SpreadsheetApplication& app = context.spreadsheet();
     const QString workbookPath = rows.sourceFileName(i);
@@ -200,6 +208,10 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, RunFol
     copy->SaveAs(workbookFolder + sheetName + kSplittedAt + run.stamp +
                  (HasOpenXmlEnding(workbookName) ? kOpenXmlOutputExtension : kOutputExtension));
     copy->Close(false);
+    if (isMacroEnabledName(workbookName) && !run.macrosNoted.contains(source->FullName())) {
+        run.macrosNoted.insert(source->FullName());
+        view.macrosNotKept(source->FullName());
+    }
 }
 
 // A failed row of a run that goes on, as the closing list names it.
@@ -248,7 +260,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         QStringList failures;
         for (int i = 1; i <= count; ++i) {
             try {
-                splitRow(context, rows, i, run);
+                splitRow(context, rows, view, i, run);
             } catch (...) {
                 if (!keepGoing)
                     throw;
