@@ -24,6 +24,6 @@ int main(int argc, char** argv)
         paths << QFileInfo(argument).absoluteFilePath();
     bf::MainProc::Main(seams.seams(), backends, [&paths](bf::AppContext& context) {
         return std::make_unique<bf::ui::MainWindowHost>(context, paths);
-    });
+    }, paths);
     return 0;
 }

@@ -235,10 +235,15 @@ void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& v
         context.seams.msgBox(QStringLiteral("%1 of %2 worksheets could not be split:\r\n").arg(failures.size()).arg(rows.rowCount()) +
                              failures.join(QStringLiteral("\r\n")));
 
+    // The run is done however this ends: a folder nothing shows is named, to be opened by hand.
+    const platform::OpenFailed sayNotShown = [&seams = context.seams, outputFolder] {
+        seams.msgBox(QStringLiteral("The run folder could not be shown: no program on this computer opens \"%1\".")
+                         .arg(QDir::toNativeSeparators(outputFolder)),
+                     platform::MsgButtons::Ok, platform::MsgIcon::Information);
+    };
     platform::ShellSeam* shell = context.seams.shell;
-    if (!shell || !shell->openFolder(outputFolder))
-        throw Error(err::FileNotFound,
-                    QStringLiteral("the file manager could not be started to show \"%1\"").arg(outputFolder));
+    if (!shell || !shell->openFolder(outputFolder, sayNotShown))
+        sayNotShown();
 }
 
 } // namespace

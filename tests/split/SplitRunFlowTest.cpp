@@ -158,6 +158,19 @@ TEST(SplitRunFlow, ConsecutiveRowsShareOneOpeningAndTheBarCountsTheRows)
     f.expectIdle();
 }
 
+TEST(SplitRunFlow, ARunFolderNoProgramShowsIsNamedAndTheRunStillCompletes)
+{
+    for (const auto outcome : {test::FakeShell::CannotStart, test::FakeShell::OpenerFails}) {
+        Fixture f;
+        f.add("/data/A.xls", {"S1"});
+        f.seams.shell.folderOpens = outcome;
+        EXPECT_EQ(f.run(), f.runFolder());
+        EXPECT_EQ(f.messages(), (QStringList{"Mission complete!", "The run folder could not be shown: no program on this "
+                                                                  "computer opens \"" + f.runFolder() + "\"."}));
+        EXPECT_EQ(f.files(), QStringList{f.output("A", "S1")});
+    }
+}
+
 TEST(SplitRunFailures, ARowThatCannotBeWrittenStopsTheRunWithItsReportAndTheNextRunGoesOn)
 {
     const QString nul = QString::fromUtf16(u"nul\0x", 5);
