@@ -14,6 +14,8 @@ int main(int argc, char** argv)
     bf::platform::reuseLargeBuffers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brakenfold"));
+    // The desktop entry's name (StartupWMClass there is the window class, the application name).
+    QApplication::setDesktopFileName(QStringLiteral("org.example.brakenfold"));
     QApplication::setQuitOnLastWindowClosed(false);
     bf::platform::qt::QtSeams seams;
     bf::automation::Backends backends;
