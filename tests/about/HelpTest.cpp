@@ -35,7 +35,7 @@ TEST(Help, OpensTheCompiledFileElseTheTopicsPageElseSaysWhatCouldNotBeOpened)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.handled.join(',').toStdString() + ' ' + c.topic);
         fakes.shell.handledEndings = c.handled;
-        fakes.shell.openSucceeds = c.opens;
+        fakes.shell.opens = c.opens;
         fakes.shell.opened.clear();
         fakes.messageBox.shown.clear();
         about::OpenHelp(fakes, c.topic);

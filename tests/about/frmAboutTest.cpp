@@ -35,7 +35,7 @@ TEST(frmAbout, LinksAndSystemInfoRunTheirCommandsAndReportFailuresAsTheMenuComma
         QTest::mouseClick(box.lblVisitHomePage, Qt::RightButton); // only the left button follows a link
         QTest::mouseClick(box.lblTechnicalSupport, Qt::LeftButton);
         test::InstalledConfig without(context, {"frmMainCaption=Brakenfold "});
-        fakes.shell.openSucceeds = test::FakeShell::OpenerFails; // said, naming what was handed over
+        fakes.shell.opens = test::FakeShell::OpenerFails; // said, naming what was handed over
         QTest::mouseClick(box.lblTechnicalSupport, Qt::LeftButton);
     }
     EXPECT_EQ(fakes.shell.opened, (QStringList{"https://brakenfold.example.org/?a=1&b=2", " mailto:h@x.org ", ""}));

@@ -67,7 +67,7 @@ public:
     bool open(const QString& target, platform::OpenFailed failed) override
     {
         opened << target;
-        return report(openSucceeds, failed);
+        return report(opens, failed);
     }
     bool openFolder(const QString& folder, platform::OpenFailed failed) override
     {
@@ -82,7 +82,7 @@ public:
     QStringList opened, foldersShown, started;
     QStringList handledEndings; // the file endings a program is registered for; empty: every ending
     enum Outcome { Opens, CannotStart, OpenerFails };
-    Outcome openSucceeds = Opens, folderOpens = Opens;
+    Outcome opens = Opens, folderOpens = Opens;
 
 private:
     static bool report(Outcome outcome, const platform::OpenFailed& failed)

@@ -44,7 +44,7 @@ void addRows(test::WindowEnvironment& env, frmMain& w, const QStringList& sheets
 QStringList whatDoorDoes(const QString& door, test::FakeShell::Outcome opens = test::FakeShell::Opens)
 {
     test::WindowEnvironment env;
-    env.seams.shell.openSucceeds = opens;
+    env.seams.shell.opens = opens;
     frmMain w(env.context);
     QStringList seen;
     w.popupPresenter = [&](QMenu& m) { seen << "popup " + entries(m).join(','); };
