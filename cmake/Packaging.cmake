@@ -106,7 +106,7 @@ endforeach()
 
 # ---- The packages ----
 set(CPACK_PACKAGE_NAME brakenfold)
-set(CPACK_PACKAGE_VENDOR "The Brakenfold authors")
+set(CPACK_PACKAGE_VENDOR "The Brakenfold developers")
 set(CPACK_PACKAGE_CONTACT "${BRAKENFOLD_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${BRAKENFOLD_PACKAGE_PREFIX}")
