@@ -127,8 +127,8 @@ set(CPACK_DEBIAN_MAIN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_MAIN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_MAIN_PACKAGE_SUGGESTS "brakenfold-calc, xchm")
 set(CPACK_DEBIAN_MAIN_DESCRIPTION "split Excel workbooks into one workbook per worksheet
-Brakenfold splits Excel 97-2003 workbooks (.xls files) into separate
-workbooks, one for each worksheet. Workbooks are collected in a task list,
+Brakenfold splits Excel workbooks (.xls, .xlsx and .xlsm files) into
+separate workbooks, one for each worksheet. Workbooks are collected in a task list,
 one row per worksheet; Split writes every worksheet to a workbook of its
 own, in a new folder named by the time the run started.
 
