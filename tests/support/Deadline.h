@@ -1,6 +1,7 @@
 #pragma once
 // A deadline a test sets for the program, scaled by BRAKENFOLD_TEST_TIME_FACTOR: the sanitizer
 // tree's ctest sets it to how many times slower the program runs there (1 when unset).
+#include <QString>
 #include <QtGlobal>
 
 namespace bf::test {
