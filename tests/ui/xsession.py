@@ -217,7 +217,7 @@ def program(build, shipped, corpus, work):
         if not os.path.isfile(mine) or read_config(mine) != shipped.replace("Alerts=0", "Alerts=" + alerts):
             raise Failure("the user's own Config.cfg does not hold DisplayExcelAlerts=%s" % alerts)
     session = Session(app, args=paths[:2] + [folder], home=home, uid=65534)
-    window = main_window(session)  # handled once the command line's workbooks are listed
+    window = main_window(session)  # its click is taken in after the command line's workbooks are listed
     split(session, window, output)
     main_window(session)
     tick_alerts(session)
