@@ -1,5 +1,6 @@
 // The command-line program, started as the real program on a few small workbooks: what its split
 // run, listing and extraction write, what they print on which stream, and their exit status.
+#include "support/Deadline.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 
@@ -25,7 +26,7 @@ Outcome runTool(const QStringList& args, const QString& workingDir)
     QProcess p;
     p.setWorkingDirectory(workingDir);
     p.start(test::appDir() + "/brakenfold-split", args);
-    const bool ended = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit;
+    const bool ended = p.waitForFinished(test::deadlineMs(300000)) && p.exitStatus() == QProcess::NormalExit;
     return {ended ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
 }
