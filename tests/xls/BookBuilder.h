@@ -2,7 +2,7 @@
 // Hand-built workbooks for tests: a BIFF8 record stream with the records a test names, put
 // into a compound file by the engine's own container writer.
 #include "xls/ByteIO.h"
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 
 #include <QByteArray>
 #include <QString>

@@ -6,7 +6,7 @@
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 #include "support/Thrown.h"
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 #include "xls/RecordIds.h"
 #include "xls/XlsWorkbook.h"
 
@@ -30,7 +30,7 @@ std::vector<Record> recordsOf(const QByteArray& file)
 {
     QString reason;
     QByteArray s;
-    auto cfb = CfbFile::openBytes(file, &reason);
+    auto cfb = book::CfbFile::openBytes(file, &reason);
     EXPECT_TRUE(cfb && cfb->readStream(QStringLiteral("Workbook"), &s)) << reason.toStdString();
     std::vector<Record> out;
     const auto* d = reinterpret_cast<const std::uint8_t*>(s.constData());
@@ -110,14 +110,14 @@ TEST(Extraction, PicturesAndEmbeddedObjectsGoOnlyWithTheSheetThatShowsThem)
 
     // The embedded OLE object (a storage of its own) goes with the sheet that shows it, class
     // id and content unchanged, and with no other sheet.
-    CfbNode original;
+    book::CfbNode original;
     QString why;
-    const auto source = CfbFile::openPath(wb->path(), &why);
+    const auto source = book::CfbFile::openPath(wb->path(), &why);
     ASSERT_TRUE(source && source->readStorage(QStringLiteral("MBD000D0788"), &original)) << why.toStdString();
     for (const auto& s : wb->worksheets()) {
-        auto out = CfbFile::openBytes(wb->extract(s.index), &why);
+        auto out = book::CfbFile::openBytes(wb->extract(s.index), &why);
         ASSERT_TRUE(out) << why.toStdString();
-        CfbNode copied;
+        book::CfbNode copied;
         const bool has = out->readStorage(QStringLiteral("MBD000D0788"), &copied);
         EXPECT_EQ(has, s.name == QLatin1String("embedded")) << s.name.toStdString();
         if (has) {

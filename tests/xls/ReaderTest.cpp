@@ -41,8 +41,8 @@ TEST(Listing, EveryCorpusFileListsItsManifestWorksheetsOrIsRefusedWithItsReason)
             EXPECT_EQ(names(*wb), row.worksheets) << file;
             // Hidden and very hidden worksheets are listed; chart and dialog sheets are not.
             for (const auto& s : wb->sheets()) {
-                if (s.type == SheetType::Chart || s.type == SheetType::Dialog) {
-                    EXPECT_TRUE(row.features.contains(QLatin1String(s.type == SheetType::Chart ? "chart-sheet" : "dialog-sheet"))) << file;
+                if (s.kind == SheetKind::Chart || s.kind == SheetKind::Dialog) {
+                    EXPECT_TRUE(row.features.contains(QLatin1String(s.kind == SheetKind::Chart ? "chart-sheet" : "dialog-sheet"))) << file;
                 }
             }
             continue;
@@ -98,7 +98,7 @@ TEST(Listing, SheetKindsVisibilityAndStreamChoiceFromHandBuiltWorkbooks)
     const auto stream = test::buildStream({{"Plain"}, {"Hidden", 0, 1}, {"Chart", 2}, {"Dialog", 0, 0, true}, {"Very", 0, 2}, {"Bare", 0, 0, false, true}});
     auto wb = XlsWorkbook::openBytes(test::buildFile({{QStringLiteral("Workbook"), stream}}), QStringLiteral("built"));
     EXPECT_EQ(names(*wb), (QStringList{"Plain", "Hidden", "Very", "Bare"}));
-    EXPECT_EQ(wb->worksheets()[2].visibility, 2);
+    EXPECT_EQ(wb->worksheets()[2].visibility, book::Visibility::VeryHidden);
     EXPECT_EQ(wb->worksheets()[2].index, 4);
 
     // A dual-format file: the Excel 5.0/95 "Book" is passed over for the BIFF8 "Workbook";
