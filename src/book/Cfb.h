@@ -9,9 +9,6 @@
 
 namespace bf::book {
 
-// The first eight bytes of every compound file.
-inline bool hasCompoundFileSignature(const QByteArray& head) { return head.startsWith("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"); }
-
 // One stream of a compound file, read on demand. Not shareable between threads.
 class CfbStream {
 public:

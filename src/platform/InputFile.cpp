@@ -42,13 +42,6 @@ QString systemReason(int code) { return QString::fromLocal8Bit(std::strerror(cod
 
 } // namespace
 
-void refuseUnlessRegularFile(const QString& path)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        refuse(path, kindOf(st.st_mode));
-}
-
 InputFile::InputFile(const QString& path) : path_(path)
 {
     const QByteArray native = QFile::encodeName(path);

@@ -20,10 +20,6 @@ private:
     Why why_;
 };
 
-// Throws Error 75 naming path when something other than a regular file is there (links
-// followed); nothing when it is a regular file or nothing is there.
-void refuseUnlessRegularFile(const QString& path);
-
 class InputFile {
 public:
     // Throws InputFileError: 53 when nothing is there, 75 when it is no regular file, 70 when it

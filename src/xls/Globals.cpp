@@ -13,8 +13,6 @@ void WorkbookData::fail(XlsStatus status, const QString& reason) const
     throw XlsError(status, QStringLiteral("'%1' cannot be opened: %2").arg(path, reason));
 }
 
-void WorkbookData::fail(XlsStatus status) const { fail(status, toText(status)); }
-
 void WorkbookData::damaged(const QString& what) const
 {
     fail(XlsStatus::Damaged, QStringLiteral("%1 (%2)").arg(toText(XlsStatus::Damaged), what));

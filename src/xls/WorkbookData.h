@@ -27,7 +27,6 @@ struct WorkbookData {
     void checkSheets();
 
     [[noreturn]] void fail(XlsStatus status, const QString& reason) const;
-    [[noreturn]] void fail(XlsStatus status) const;
     [[noreturn]] void damaged(const QString& what) const;
 
 private:
