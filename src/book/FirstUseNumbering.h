@@ -12,7 +12,7 @@ public:
     // The new number of entry `old`, given at its first use; every call counts one use.
     std::uint32_t map(std::uint32_t old);
     // The new number of an entry used before.
-    std::uint32_t newIndex(std::uint32_t old) const { return newIndex_.at(old); }
+    std::uint32_t newIndex(std::uint32_t old) const { return old < dense_.size() ? dense_[old] : sparse_.at(old); }
     // The entries used, in their new order.
     const std::vector<std::uint32_t>& used() const { return used_; }
     bool empty() const { return used_.empty(); }
@@ -20,7 +20,12 @@ public:
     std::uint64_t references() const { return references_; }
 
 private:
-    std::unordered_map<std::uint32_t, std::uint32_t> newIndex_;
+    // Entries below kDense are looked up in a table (text cells are many), the rest in a map
+    // (an index is read from the file and may be anything).
+    static constexpr std::uint32_t kDense = 1u << 20;
+    static constexpr std::uint32_t kUnused = 0xFFFFFFFFu;
+    std::vector<std::uint32_t> dense_;
+    std::unordered_map<std::uint32_t, std::uint32_t> sparse_;
     std::vector<std::uint32_t> used_;
     std::uint64_t references_ = 0;
 };
