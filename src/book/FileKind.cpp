@@ -7,6 +7,7 @@
 #include <zip.h>
 
 #include <functional>
+#include <optional>
 
 namespace bf::book {
 
@@ -36,27 +37,31 @@ bool hasFilePass(CfbStream& stream)
     return false;
 }
 
+// A password-protected package, or a workbook with rights management or a password.
+std::optional<FileKind> encryptionOf(const CfbFile& cfb)
+{
+    std::optional<FileKind> kind;
+    for (const auto& e : cfb.entries()) {
+        if (e.name == QLatin1String("EncryptedPackage"))
+            return FileKind::EncryptedOpenXml;
+        if (e.name == QLatin1String("EncryptionInfo") || e.name == QLatin1String("\x06" "DataSpaces"))
+            kind = FileKind::EncryptedXls;
+    }
+    return kind;
+}
+
 FileKind kindOfCompound(const CfbFile& cfb)
 {
-    bool encryptionInfo = false, encryptedPackage = false;
-    for (const auto& e : cfb.entries()) {
-        encryptedPackage |= e.name == QLatin1String("EncryptedPackage");
-        encryptionInfo |= e.name == QLatin1String("EncryptionInfo") || e.name == QLatin1String("\x06" "DataSpaces");
-    }
-    if (encryptedPackage)
-        return FileKind::EncryptedOpenXml;
-    if (encryptionInfo)
-        return FileKind::EncryptedXls;
+    if (const auto encrypted = encryptionOf(cfb))
+        return *encrypted;
     // The version is decided by the first BOF, not by the stream's name; a dual-format file
     // carries an Excel 5.0/95 "Book" beside the Excel 97 "Workbook".
     bool sawStream = false, sawBiff5 = false;
     for (const QString& name : {QStringLiteral("Workbook"), QStringLiteral("Book")}) {
         auto stream = cfb.openStream(name);
-        if (!stream)
-            continue;
-        sawStream = true;
         std::uint8_t bof[8];
-        if (!stream->peek(0, 8, bof) || le16(bof) != kBof)
+        sawStream |= stream != nullptr;
+        if (!stream || !stream->peek(0, 8, bof) || le16(bof) != kBof)
             continue;
         const bool biff8 = le16(bof + 2) >= 8 && le16(bof + 4) == 0x0600;
         if (!biff8 && le16(bof + 4) != 0x0500)
