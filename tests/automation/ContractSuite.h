@@ -235,6 +235,10 @@ TEST_P(SpreadsheetContract, EveryKindOfFileOpensOrIsRefusedWithItsOneReason)
         EXPECT_EQ(e.number(), path == noFiles[0].first ? err::FileNotFound : err::SpreadsheetFailure) << says.toStdString();
         EXPECT_EQ(e.description(), says);
     }
+    // A file that cannot be read (nothing is mapped at its start) says so once.
+    const QString unreadable = errorOf([&] { app->workbooks().Open(QStringLiteral("/proc/self/mem")); }).description();
+    EXPECT_TRUE(unreadable.startsWith("'/proc/self/mem' cannot be read: ") && unreadable.count("/proc/self/mem") == 1)
+        << unreadable.toStdString();
     EXPECT_EQ(app->workbooks().Count(), 0);
     app->Quit();
 }
