@@ -7,8 +7,8 @@
 namespace bf::xls {
 
 namespace {
-// The kinds this engine reads: a compound file the sniffer could not read is opened all the
-// same, so that the damage is named (or repaired).
+// The kinds this engine reads: a damaged compound file is read as far as it goes, so that the
+// refusal names the damage.
 constexpr std::initializer_list<book::FileKind> kReadable = {book::FileKind::Biff8, book::FileKind::DamagedCompound};
 
 XlsStatus statusOf(const book::Refusal& r)
