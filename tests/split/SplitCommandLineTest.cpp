@@ -148,8 +148,8 @@ TEST(SplitCommandLine, ListAndExtractNameEachFailureByNumberAndReplaceNothing)
         QString out, err;
     } cases[] = {
         {{"--list", good, locked}, 1, good + "\tVisible\n" + good + "\tHidden\n" + good + "\tVeryHidden\n",
-         "error 1004: '" + locked + "' cannot be opened: the workbook is password-protected"},
-        {{"--list", dir.file("absent.xls")}, 1, "", "error 53: '"},
+         "error 1004: '" + locked + "' cannot be opened: it is a password-protected Excel 97-2003 workbook"},
+        {{"--list", dir.file("absent.xls")}, 1, "", "error 53: File not found: " + dir.file("absent.xls")},
         {{"--extract", good}, 2, "", "--help"},
         {{"--extract", good, "Nope", dir.file("n.xls")}, 1, "", "error 9: "},
         {{"--extract", good, "Visible", taken}, 1, "", "error 58: '" + taken + "' already exists"},
