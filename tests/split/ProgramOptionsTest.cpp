@@ -127,9 +127,9 @@ TEST(ProgramOptions, AfterListOrExtractEveryArgumentIsAnOperand)
         QString out, err;
     } cases[] = {
         {{"--list", book, "--backend", "calc"}, 1, book + "\tSheet1\n" + book + "\tSheet2\n" + book + "\tSheet3\n",
-         "error 53: '" + dir.file("--backend") + "' was not found\nbrakenfold-split: error 53: '" +
-             dir.file("calc") + "' was not found\n"},
-        {{"--list", "--help"}, 1, "", "error 53: '" + dir.file("--help") + "' was not found\n"},
+         "error 53: File not found: " + dir.file("--backend") + "\nbrakenfold-split: error 53: File not found: " +
+             dir.file("calc") + '\n'},
+        {{"--list", "--help"}, 1, "", "error 53: File not found: " + dir.file("--help") + '\n'},
         {{"--extract", book, "--keep-going", "x.xls"}, 1, "", "has no worksheet named '--keep-going'\n"},
         {{"--backend", "bogus", "--list", book}, 1, "",
          "error 1004: the spreadsheet application \"bogus\" is not available in this build\n"},
