@@ -1,6 +1,7 @@
 #include "xlsx/Package.h"
 
 #include "xlsx/XlsxStatus.h"
+#include "xlsx/ZipSpans.h"
 
 #include <libdeflate.h>
 #include <zip.h>
@@ -75,6 +76,7 @@ Package::Package(QByteArray bytes, QString displayName)
     }
     zip_error_fini(&error);
     try {
+        refuseOverlappingEntries(bytes_, displayName_);
         readEntries();
     } catch (...) {
         zip_discard(archive_); // the destructor does not run for a constructor that throws

@@ -7,7 +7,8 @@
 // stricter open-time check, ZIP_CHECKCONS, refuses sound packages whose entries carry data
 // descriptors, so it is not used.)
 //
-// Part names are case-insensitive; two entries whose names differ only in case are refused.
+// Part names are case-insensitive; two entries whose names differ only in case are refused, and
+// so are two entries sharing bytes.
 // Every inflation is bounded: a declared or actual size beyond the limit is refused.
 #include <QByteArray>
 #include <QString>
@@ -54,7 +55,8 @@ private:
 class Package {
 public:
     // Opens the zip held in `bytes` (kept alive by the package). displayName names the file in
-    // failures. Throws XlsxError: DamagedZip, DuplicatePartName, NotZip.
+    // failures. Throws XlsxError: DamagedZip, DuplicatePartName, NotZip,
+    // OverlappingEntries.
     Package(QByteArray bytes, QString displayName);
     ~Package();
     Package(const Package&) = delete;
