@@ -5,7 +5,6 @@
 #include "xlsx/Package.h"
 #include "xlsx/Packager.h"
 #include "xlsx/SharedStrings.h"
-#include "xlsx/Tables.h"
 #include "xlsx/Workbook.h"
 #include "xlsx/Worksheet.h"
 #include "xlsx/XlsxStatus.h"
@@ -33,11 +32,11 @@ bool isSheetKind(const QString& kind)
 }
 
 // Workbook relationships a one-sheet copy does not carry (pivot caches come back when the
-// sheet's pivot tables use them).
+// sheet's pivot tables use them, custom XML items when a kept part names them).
 bool droppedWorkbookKind(const QString& kind)
 {
     static const char* const dropped[] = {"calcChain", "vbaProject", "pivotCacheDefinition",
-                                          "slicerCache", "timelineCache", "sharedStrings"};
+                                          "slicerCache", "timelineCache", "sharedStrings", "customXml"};
     for (const char* d : dropped)
         if (kind == QLatin1String(d))
             return true;
@@ -93,6 +92,7 @@ private:
     std::vector<Planned> planned_;
     std::map<QString, std::size_t> bySource_; // folded source name -> planned_
     std::set<QString> taken_;                 // folded output names
+    std::map<QString, int> nextNumber_;       // folded folder, stem and extension -> next number to try
     std::set<QString> keptWorkbookRels_;
     std::vector<Relationship> addedWorkbookRels_;
     std::map<QString, QString> typeByPart_;
@@ -111,20 +111,10 @@ int externalLinkCount(const XlsxWorkbook& wb)
     return n;
 }
 
-std::vector<QString> sheetNames(const XlsxWorkbook& wb)
-{
-    std::vector<QString> names;
-    for (const SheetInfo& s : wb.sheets())
-        names.push_back(s.name);
-    return names;
-}
-
 Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath)
     : wb_(wb), pkg_(wb.package()), sheet_(sheet), sourcePath_(std::move(sourcePath)),
-      formulas_(sheetNames(wb), sheet.index, externalLinkCount(wb) + 1)
+      formulas_(wb.formulaTargets(), sheet.index, externalLinkCount(wb) + 1)
 {
-    for (TableInfo& t : tablesOfOtherSheets(wb, sheet.index))
-        formulas_.addTable(std::move(t));
 }
 
 Extraction::Planned& Extraction::include(const QString& source, const QString& name, Action action)
@@ -179,8 +169,11 @@ QString Extraction::renamed(const QString& source)
     QString stem = dot > 0 ? file.left(dot) : file;
     while (!stem.isEmpty() && stem.back().isDigit())
         stem.chop(1);
-    for (int n = 1;; ++n) {
-        const QString candidate = folder + stem + QString::number(n) + ext;
+    // Numbers go up from where the last part of this name stopped: each is tried once.
+    int& next = nextNumber_[(folder + stem + '/' + ext).toCaseFolded()];
+    for (;;) {
+        ++wb_.counters().nameTries;
+        const QString candidate = folder + stem + QString::number(++next) + ext;
         if (!taken_.count(candidate.toCaseFolded()))
             return candidate;
     }
@@ -191,7 +184,7 @@ void Extraction::planPackage()
     include(wb_.workbookPart(), wb_.workbookPart(), Action::Workbook);
     for (const Relationship& r : wb_.packageRels()) {
         if (r.external || !pkg_.find(r.part) || r.kind() == QLatin1String("officeDocument")
-            || r.kind() == QLatin1String("thumbnail"))
+            || r.kind() == QLatin1String("thumbnail") || r.kind() == QLatin1String("customXml"))
             continue;
         if (r.kind() == QLatin1String("extended-properties"))
             include(r.part, r.part, Action::AppProperties);
@@ -334,7 +327,8 @@ std::vector<Relationship> Extraction::outputRels(const Planned& p) const
 
 void Extraction::writeLinkAndWorkbook(const Planned& workbook)
 {
-    WorkbookEdit edit{&sheet_, keptWorkbookRels_};
+    WorkbookEdit edit{&sheet_, keptWorkbookRels_,
+                      keptNames(wb_.definedNames(), sheet_.index, formulas_.usedNames(), *wb_.formulaTargets())};
     QByteArray xml = rewriteWorkbook(pkg_.read(workbook.source), edit, formulas_, wb_.detail(workbook.source));
     QByteArray entry;
     if (formulas_.used()) {

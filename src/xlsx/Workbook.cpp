@@ -105,7 +105,9 @@ void WorkbookRewriter::start(const XmlToken& t)
         return skip();
     } else if (local == "definedName") {
         const auto scope = attribute(t.attrs, "localSheetId");
-        if (scope && *scope != std::to_string(edit_.kept->index))
+        const int sheet = scope ? QString::fromStdString(std::string(*scope)).toInt() : -1;
+        const std::string name = foldName(unescapeXml(attribute(t.attrs, "name").value_or("")));
+        if ((scope && sheet != edit_.kept->index) || !edit_.keptNames.count({name, sheet}))
             return skip();
         put(scope ? withAttribute(t, "localSheetId", "0") : std::string(t.raw));
         if (!frames_.empty())

@@ -1,10 +1,12 @@
 #pragma once
 // The workbook part of the new package: only the kept sheet, selected and visible; the defined
-// names it can use; the external link to the source; the pivot caches its tables use.
+// names it keeps (see DefinedNames.h); the external link to the source; the pivot caches its tables use.
 #include <QByteArray>
 #include <QString>
 
 #include <set>
+#include <string>
+#include <utility>
 
 namespace bf::xlsx {
 
@@ -19,6 +21,7 @@ inline constexpr char kExternalEntryMark[] = "\x01external-entry\x01";
 struct WorkbookEdit {
     const SheetInfo* kept = nullptr;
     std::set<QString> keptRelIds; // workbook relationships the new workbook keeps
+    std::set<std::pair<std::string, int>> keptNames; // defined names kept (folded, sheet or -1)
 };
 
 // The workbook's entry for the external link with relationship id `relId`, in the prefixes the

@@ -69,8 +69,10 @@ enum class Capture { None, StringIndex, Formula };
 
 std::string capturedFormula(const std::string& raw, FormulaRewriter& formulas, FillSpread spread)
 {
-    if (raw.find('!') == raw.npos && raw.find('[') == raw.npos)
+    if (raw.find('!') == raw.npos && raw.find('[') == raw.npos) {
+        formulas.noteNames(raw.find('&') == raw.npos ? raw : unescapeXml(raw));
         return raw;
+    }
     const std::optional<std::string> changed = formulas.rewrite(unescapeXml(raw), spread);
     return changed ? escapeXml(*changed, false) : raw;
 }
@@ -117,7 +119,7 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
             ranges += unescapeXml(t.raw);
         inRanges = t.kind == TokenKind::StartTag && t.localName() == "sqref";
     }
-    if (block.find('!') == block.npos)
+    if (block.find('!') == block.npos && !formulas.tracksNames())
         return block;
     const QByteArray rewritten = rewriteFormulaPart(QByteArray::fromStdString(block), formulas, tokens.detail(),
                                                     spreadOfRanges(ranges));
@@ -206,7 +208,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
 QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail,
                               FillSpread spread)
 {
-    if (!part.contains('!'))
+    if (!part.contains('!') && !formulas.tracksNames())
         return part;
     XmlTokenStream tokens(part, detail);
     std::string out;

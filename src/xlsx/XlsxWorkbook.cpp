@@ -2,8 +2,10 @@
 #include "core/Error.h"
 #include "platform/InputFile.h"
 
+#include "xlsx/Formula.h"
 #include "xlsx/Package.h"
 #include "xlsx/SharedStrings.h"
+#include "xlsx/Tables.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XmlReader.h"
 
@@ -138,6 +140,14 @@ void XlsxWorkbook::readSheets()
     while (reader.nextElement()) {
         if (reader.depth() == 0 && reader.namespaceUri().startsWith(kStrictPrefix))
             fail(XlsxStatus::StrictConformance, package_->displayName());
+        if (reader.localName() == QLatin1String("definedName") && reader.depth() == 2) {
+            DefinedName n;
+            n.folded = foldName(reader.attribute("name").value_or(QString()).toStdString());
+            n.localSheet = reader.attribute("localSheetId").value_or(QStringLiteral("-1")).toInt();
+            n.formula = reader.readText().toStdString();
+            definedNames_.push_back(std::move(n));
+            continue;
+        }
         if (reader.localName() != QLatin1String("sheet") || reader.depth() != 2)
             continue;
         SheetInfo s;
@@ -177,6 +187,22 @@ const SharedStrings& XlsxWorkbook::sharedStrings() const
         }
     }
     return *sharedStrings_;
+}
+
+std::shared_ptr<const FormulaTargets> XlsxWorkbook::formulaTargets() const
+{
+    if (!formulaTargets_) {
+        std::vector<QString> names;
+        for (const SheetInfo& s : sheets_)
+            names.push_back(s.name);
+        auto targets = std::make_shared<FormulaTargets>(std::move(names));
+        for (TableInfo& t : workbookTables(*this))
+            targets->addTable(std::move(t));
+        for (const DefinedName& n : definedNames_)
+            targets->addDefinedName(n.folded);
+        formulaTargets_ = std::move(targets);
+    }
+    return formulaTargets_;
 }
 
 bool looksLikeOpenXml(const QByteArray& head)

@@ -9,6 +9,7 @@
 // types and the workbook part, never a sheet part. Extraction copies the one worksheet's part
 // and the parts it owns, rewriting only what must change.
 #include "xlsx/ContentTypes.h"
+#include "xlsx/DefinedNames.h"
 #include "xlsx/Relationships.h"
 
 #include <QByteArray>
@@ -20,6 +21,7 @@
 
 namespace bf::xlsx {
 
+class FormulaTargets;
 class Package;
 class SharedStrings;
 
@@ -65,6 +67,17 @@ public:
     // The shared-string table, read on first use (empty when the workbook has none).
     const SharedStrings& sharedStrings() const;
     QString detail(const QString& part) const;
+    // The workbook's defined names, in order.
+    const std::vector<DefinedName>& definedNames() const { return definedNames_; }
+    // The sheets, tables and defined names formulas may name: read on first use, once for
+    // every extraction.
+    std::shared_ptr<const FormulaTargets> formulaTargets() const;
+
+    // Work extractions did, counted for tests: the part names tried while renaming parts.
+    struct Counters {
+        std::uint64_t nameTries = 0;
+    };
+    Counters& counters() const { return counters_; }
 
 private:
     XlsxWorkbook();
@@ -78,7 +91,10 @@ private:
     std::vector<Relationship> packageRels_;
     std::vector<Relationship> workbookRels_;
     std::vector<SheetInfo> sheets_;
+    std::vector<DefinedName> definedNames_;
     mutable std::unique_ptr<SharedStrings> sharedStrings_;
+    mutable std::shared_ptr<const FormulaTargets> formulaTargets_;
+    mutable Counters counters_;
 };
 
 // Whether bytes (at least the first eight of a file) or a file look like a zip package or a
