@@ -69,10 +69,12 @@ private:
     void includeTree(const QString& source, bool renamed);
     QString renamed(const QString& source);
     Action actionFor(const QString& source) const;
+    std::vector<Relationship> workbookRels() const;
 
     void writeWorksheet(const Planned& p);
     void writePart(const Planned& p);
     void writeLinkAndWorkbook(const Planned& workbook);
+    void writeLink(const QString& name);
     void writeRelationships();
     void writeContentTypes();
     std::vector<Relationship> outputRels(const Planned& p) const;
@@ -106,7 +108,7 @@ private:
 int externalLinkCount(const XlsxWorkbook& wb)
 {
     int n = 0;
-    for (const Relationship& r : wb.workbookRels())
+    for (const Relationship& r : wb.sharedWorkbookRels())
         n += r.kind() == QLatin1String("externalLink");
     return n;
 }
@@ -121,8 +123,18 @@ Extraction::Planned& Extraction::include(const QString& source, const QString& n
 {
     bySource_[source.toCaseFolded()] = planned_.size();
     taken_.insert(name.toCaseFolded());
-    planned_.push_back({source, name, action, readRelationships(pkg_, source)});
+    planned_.push_back({source, name, action,
+                        action == Action::Workbook ? workbookRels() : readRelationships(pkg_, source)});
     return planned_.back();
+}
+
+// The workbook's relationships a copy may keep: those naming no sheet, and the kept sheet's.
+std::vector<Relationship> Extraction::workbookRels() const
+{
+    std::vector<Relationship> rels = wb_.sharedWorkbookRels();
+    if (const Relationship* r = findById(wb_.workbookRels(), sheet_.relId))
+        rels.push_back(*r);
+    return rels;
 }
 
 Action Extraction::actionFor(const QString& source) const
@@ -145,7 +157,7 @@ void Extraction::includeTree(const QString& source, bool rename)
         if (bySource_.count(part.toCaseFolded()))
             continue;
         bool keepName = !rename;
-        for (const Relationship& r : wb_.workbookRels()) {
+        for (const Relationship& r : wb_.sharedWorkbookRels()) {
             if (!r.external && r.part.compare(part, Qt::CaseInsensitive) == 0
                 && r.kind() == QLatin1String("pivotCacheDefinition")) {
                 keptWorkbookRels_.insert(r.id); // a pivot table's cache goes with it
@@ -191,7 +203,7 @@ void Extraction::planPackage()
         else
             includeTree(r.part, false);
     }
-    for (const Relationship& r : wb_.workbookRels()) {
+    for (const Relationship& r : wb_.sharedWorkbookRels()) {
         if (r.kind() == QLatin1String("sharedStrings") && !r.external && pkg_.find(r.part)) {
             keptWorkbookRels_.insert(r.id);
             include(r.part, r.part, Action::SharedStrings);
@@ -242,8 +254,10 @@ std::set<QString> Extraction::filterCacheNames(const QString& sheetPart) const
 void Extraction::includeFilterCaches(const QString& sheetPart)
 {
     const std::set<QString> names = filterCacheNames(sheetPart);
-    for (const Relationship& r : wb_.workbookRels()) {
-        if (names.empty() || r.external || !pkg_.find(r.part)
+    if (names.empty())
+        return;
+    for (const Relationship& r : wb_.sharedWorkbookRels()) {
+        if (r.external || !pkg_.find(r.part)
             || (r.kind() != QLatin1String("slicerCache") && r.kind() != QLatin1String("timelineCache")))
             continue;
         XmlReader xml(pkg_.read(r.part), wb_.detail(r.part));
@@ -325,26 +339,39 @@ std::vector<Relationship> Extraction::outputRels(const Planned& p) const
     return out;
 }
 
+// The link's cache: the cells the references name on each sheet, within one budget for all.
+void Extraction::writeLink(const QString& name)
+{
+    std::vector<QString> names;
+    for (const auto& [index, areas] : formulas_.references())
+        names.push_back(wb_.sheets()[std::size_t(index)].name);
+    PartDeflater out(window());
+    ExternalLinkWriter link(out, names, QStringLiteral("rId1"));
+    LinkBudget budget;
+    for (const auto& [index, areas] : formulas_.references()) {
+        const SheetInfo& s = wb_.sheets()[std::size_t(index)];
+        bool partial = false;
+        std::vector<CachedCell> cells;
+        if (s.kind == SheetKind::Worksheet && !areas.empty())
+            cells = readCachedCells(chunksOf(s.part), areas, wb_.sharedStrings(), wb_.detail(s.part), budget, partial);
+        link.addSheet(std::move(cells), partial);
+    }
+    link.finish();
+    zip_.addDeflated(name, out);
+}
+
 void Extraction::writeLinkAndWorkbook(const Planned& workbook)
 {
     WorkbookEdit edit{&sheet_, keptWorkbookRels_,
                       keptNames(wb_.definedNames(), sheet_.index, formulas_.usedNames(), *wb_.formulaTargets())};
-    QByteArray xml = rewriteWorkbook(pkg_.read(workbook.source), edit, formulas_, wb_.detail(workbook.source));
+    QByteArray xml = rewriteWorkbook(wb_.workbookPartFor(sheet_.index), edit, formulas_, wb_.detail(workbook.source));
     QByteArray entry;
     if (formulas_.used()) {
-        std::vector<LinkedSheet> linked;
-        for (const auto& [index, areas] : formulas_.references()) {
-            const SheetInfo& s = wb_.sheets()[std::size_t(index)];
-            LinkedSheet l{s.name, {}};
-            if (s.kind == SheetKind::Worksheet && !areas.empty())
-                l.cells = readCachedCells(chunksOf(s.part), areas, wb_.sharedStrings(), wb_.detail(s.part));
-            linked.push_back(std::move(l));
-        }
         const QString folder = workbook.name.left(workbook.name.lastIndexOf('/') + 1);
         const QString name = renamed(folder + QStringLiteral("externalLinks/externalLink")
                                      + QString::number(formulas_.externalIndex()) + QStringLiteral(".xml"));
         taken_.insert(name.toCaseFolded());
-        zip_.addDeflated(name, externalLinkPart(linked, QStringLiteral("rId1")));
+        writeLink(name);
         typeByPart_[name] = QString::fromLatin1(ctype::kExternalLink);
         Relationship path{QStringLiteral("rId1"),
                           QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/externalLinkPath"),
@@ -412,7 +439,7 @@ QByteArray Extraction::run()
         else if (p.action == Action::SharedStrings)
             zip_.addDeflated(p.name, wb_.sharedStrings().rebuild(strings_.used(), strings_.references()));
         else if (p.action == Action::AppProperties)
-            zip_.addDeflated(p.name, rewriteAppProperties(pkg_.read(p.source), sheet_.name, wb_.detail(p.source)));
+            zip_.addDeflated(p.name, wb_.appPropertiesFor(p.source, sheet_.name));
     }
     if (deflatingSheet_.second)
         zip_.addDeflated(deflatingSheet_.first, *deflatingSheet_.second);

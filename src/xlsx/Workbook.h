@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace bf::xlsx {
 
@@ -30,6 +31,16 @@ struct WorkbookEdit {
 QByteArray externalReferenceEntry(const QByteArray& workbook, const QString& relId);
 // The element holding such entries, in the spreadsheet namespace's prefix.
 QByteArray externalReferencesBlock(const QByteArray& workbook, const QByteArray& entries);
+
+// The workbook part cut once into what every copy shares and what belongs to one sheet (its
+// sheet entry, its own defined names), so that a copy reads its sheet's pieces, not all sheets'.
+struct WorkbookPiece {
+    int sheet = -1; // the owning sheet's workbook position; -1 shared
+    std::string text;
+};
+std::vector<WorkbookPiece> splitWorkbook(const QByteArray& part, const QString& detail);
+// The workbook part with only the shared pieces and those of sheet `kept`.
+QByteArray workbookFor(const std::vector<WorkbookPiece>& pieces, int kept);
 
 QByteArray rewriteWorkbook(const QByteArray& part, const WorkbookEdit& edit,
                            FormulaRewriter& formulas, const QString& detail);

@@ -8,6 +8,7 @@
 #include "xlsx/Tables.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XmlReader.h"
+#include "xlsx/XmlScanner.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -130,6 +131,9 @@ void XlsxWorkbook::readPackage()
     if (type.contains(QLatin1String("binary")) || workbookPart_.endsWith(QLatin1String(".bin")))
         fail(XlsxStatus::BinaryWorkbook, package_->displayName());
     workbookRels_ = readRelationships(*package_, workbookPart_);
+    for (const Relationship& r : workbookRels_)
+        if (kindOf(r.kind()) == SheetKind::Other)
+            sharedWorkbookRels_.push_back(r);
 }
 
 void XlsxWorkbook::readSheets()
@@ -203,6 +207,22 @@ std::shared_ptr<const FormulaTargets> XlsxWorkbook::formulaTargets() const
         formulaTargets_ = std::move(targets);
     }
     return formulaTargets_;
+}
+
+QByteArray XlsxWorkbook::workbookPartFor(int index) const
+{
+    if (workbookPieces_.empty())
+        workbookPieces_ = splitWorkbook(package_->read(workbookPart_), detail(workbookPart_));
+    return workbookFor(workbookPieces_, index);
+}
+
+QByteArray XlsxWorkbook::appPropertiesFor(const QString& part, const QString& name) const
+{
+    static const QByteArray mark("\x01sheet-name\x01");
+    if (appTemplate_.isEmpty())
+        appTemplate_ = rewriteAppProperties(package_->read(part), QString::fromLatin1(mark), detail(part));
+    QByteArray out = appTemplate_;
+    return out.replace(mark, QByteArray::fromStdString(escapeXml(name.toStdString(), false)));
 }
 
 bool looksLikeOpenXml(const QByteArray& head)

@@ -11,6 +11,7 @@
 #include "xlsx/ContentTypes.h"
 #include "xlsx/DefinedNames.h"
 #include "xlsx/Relationships.h"
+#include "xlsx/Workbook.h"
 
 #include <QByteArray>
 #include <QString>
@@ -64,6 +65,8 @@ public:
     const QString& workbookPart() const { return workbookPart_; }
     const std::vector<Relationship>& packageRels() const { return packageRels_; }
     const std::vector<Relationship>& workbookRels() const { return workbookRels_; }
+    // Those that name no sheet: what every one-sheet copy considers, whatever the sheet count.
+    const std::vector<Relationship>& sharedWorkbookRels() const { return sharedWorkbookRels_; }
     // The shared-string table, read on first use (empty when the workbook has none).
     const SharedStrings& sharedStrings() const;
     QString detail(const QString& part) const;
@@ -72,6 +75,10 @@ public:
     // The sheets, tables and defined names formulas may name: read on first use, once for
     // every extraction.
     std::shared_ptr<const FormulaTargets> formulaTargets() const;
+    // The workbook part holding only what every sheet shares and what sheet `index` owns.
+    QByteArray workbookPartFor(int index) const;
+    // docProps/app.xml (the part `part`) naming only sheet `name`.
+    QByteArray appPropertiesFor(const QString& part, const QString& name) const;
 
     // Work extractions did, counted for tests: the part names tried while renaming parts.
     struct Counters {
@@ -90,11 +97,14 @@ private:
     QString workbookPart_;
     std::vector<Relationship> packageRels_;
     std::vector<Relationship> workbookRels_;
+    std::vector<Relationship> sharedWorkbookRels_;
     std::vector<SheetInfo> sheets_;
     std::vector<DefinedName> definedNames_;
     mutable std::unique_ptr<SharedStrings> sharedStrings_;
     mutable std::shared_ptr<const FormulaTargets> formulaTargets_;
     mutable Counters counters_;
+    mutable std::vector<WorkbookPiece> workbookPieces_;
+    mutable QByteArray appTemplate_;
 };
 
 // Whether bytes (at least the first eight of a file) or a file look like a zip package or a
