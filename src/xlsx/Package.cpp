@@ -141,6 +141,7 @@ zip_file* Package::openEntry(const PartEntry& entry, bool compressed) const
 
 QByteArray Package::read(const PartEntry& entry) const
 {
+    ++partsRead_;
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
     if (entry.size > memoryLimit())
         fail(XlsxStatus::PartTooLarge, detail);
@@ -203,6 +204,7 @@ QByteArray Package::readCompressed(const PartEntry& entry) const
 
 std::unique_ptr<PartReader> Package::stream(const PartEntry& entry) const
 {
+    ++partsRead_;
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
     if (entry.size > streamLimit())
         fail(XlsxStatus::PartTooLarge, detail);

@@ -76,6 +76,9 @@ public:
     // A streaming reader of the part, bounded by the streaming limit.
     std::unique_ptr<PartReader> stream(const PartEntry& entry) const;
 
+    // Parts inflated so far (read whole or streamed), counted for tests.
+    std::uint64_t partsRead() const { return partsRead_; }
+
     // Largest part read whole into memory, and largest part streamed.
     std::uint64_t memoryLimit() const;
     std::uint64_t streamLimit() const;
@@ -90,6 +93,7 @@ private:
     zip* archive_ = nullptr;
     std::vector<PartEntry> entries_;
     std::map<QString, std::size_t> byFoldedName_;
+    mutable std::uint64_t partsRead_ = 0;
 };
 
 } // namespace bf::xlsx
