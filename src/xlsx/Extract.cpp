@@ -73,6 +73,7 @@ private:
 
     void writeWorksheet(const Planned& p);
     void writePart(const Planned& p);
+    void notePivotSourceName(const QString& source);
     void writeLinkAndWorkbook(const Planned& workbook);
     void writeLink(const QString& name);
     void writeRelationships();
@@ -304,8 +305,21 @@ void Extraction::writeWorksheet(const Planned& p)
     deflatingSheet_ = {p.name, std::move(out)};
 }
 
+// A kept pivot cache may read its source through a defined name: that name is used.
+void Extraction::notePivotSourceName(const QString& source)
+{
+    if (!formulas_.tracksNames() || !wb_.contentTypes().typeOf(source).contains(QLatin1String("pivotCacheDefinition")))
+        return;
+    XmlReader xml(pkg_.read(source), wb_.detail(source));
+    while (xml.nextElement())
+        if (xml.localName() == QLatin1String("worksheetSource"))
+            if (const std::optional<QString> name = xml.attribute("name"))
+                formulas_.noteNames(name->toStdString());
+}
+
 void Extraction::writePart(const Planned& p)
 {
+    notePivotSourceName(p.source);
     const PartEntry* entry = pkg_.find(p.source);
     if (p.action == Action::Formulas) {
         const QByteArray before = pkg_.read(*entry);

@@ -414,8 +414,10 @@ std::vector<NameUse> namesIn(std::string_view f)
             std::size_t j = i;
             while (j < f.size() && isIdentifierByte(f[j]))
                 ++j;
+            // A function, a sheet, a table, or either end of a range ("A:A", "3:5") is no name.
             const bool call = j < f.size() && (f[j] == '(' || f[j] == '!' || f[j] == '[' || f[j] == ':');
-            if (!call && !std::isdigit(static_cast<unsigned char>(c)) && c != '.')
+            const bool rangeEnd = i > 0 && f[i - 1] == ':';
+            if (!call && !rangeEnd && !std::isdigit(static_cast<unsigned char>(c)) && c != '.')
                 out.push_back({foldName(f.substr(i, j - i)), i > 0 && f[i - 1] == '!'});
             i = j;
         } else {
