@@ -50,8 +50,8 @@ struct TableInfo {
 // column of t.
 std::optional<CellArea> structuredArea(const TableInfo& t, std::string_view inner);
 
-// What any sheet's formulas may name across the workbook: its sheets and its tables. Built once
-// per opened workbook and shared by every extraction.
+// What any sheet's formulas may name across the workbook: its sheets, tables and defined
+// names. Built once per opened workbook and shared by every extraction.
 class FormulaTargets {
 public:
     explicit FormulaTargets(std::vector<QString> sheetNames);
