@@ -42,8 +42,18 @@ struct CachedCell {
     std::string value; // plain text
 };
 
-// The values of the cells of `areas` on a worksheet streamed from `in`, in sheet order.
+// What one new workbook's link may still cache, over all the sheets it reads: a whole column of
+// a full sheet names a million cells, and a small package can hold many such sheets.
+struct LinkBudget {
+    std::size_t cells = 1'000'000;
+    std::size_t textBytes = 32u << 20;
+};
+
+// The cells of `areas` on a worksheet streamed from `in` that hold a value, in sheet order,
+// as far as the budget goes (spent by what is returned). partial: set when the budget ran out
+// before the areas did.
 std::vector<CachedCell> readCachedCells(const ChunkSource& in, const std::vector<CellArea>& areas,
-                                        const SharedStrings& strings, const QString& detail);
+                                        const SharedStrings& strings, const QString& detail,
+                                        LinkBudget& budget, bool& partial);
 
 } // namespace bf::xlsx

@@ -2,10 +2,13 @@
 #include "book/Cfb.h"
 #include "book/WorkbookFile.h"
 
+#include "xlsx/Formula.h"
 #include "xlsx/Package.h"
 #include "xlsx/SharedStrings.h"
+#include "xlsx/Tables.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XmlReader.h"
+#include "xlsx/XmlScanner.h"
 
 namespace bf::xlsx {
 
@@ -126,6 +129,9 @@ void XlsxWorkbook::readPackage()
     if (type.contains(QLatin1String("binary")) || workbookPart_.endsWith(QLatin1String(".bin")))
         throw XlsxError(XlsxStatus::BinaryWorkbook, book::refusalText(package_->displayName(), book::FileKind::Xlsb));
     workbookRels_ = readRelationships(*package_, workbookPart_);
+    for (const Relationship& r : workbookRels_)
+        if (kindOf(r.kind()) == SheetKind::Other)
+            sharedWorkbookRels_.push_back(r);
 }
 
 void XlsxWorkbook::readSheets()
@@ -136,6 +142,14 @@ void XlsxWorkbook::readSheets()
     while (reader.nextElement()) {
         if (reader.depth() == 0 && reader.namespaceUri().startsWith(kStrictPrefix))
             fail(XlsxStatus::StrictConformance, package_->displayName());
+        if (reader.localName() == QLatin1String("definedName") && reader.depth() == 2) {
+            DefinedName n;
+            n.folded = foldName(reader.attribute("name").value_or(QString()).toStdString());
+            n.localSheet = reader.attribute("localSheetId").value_or(QStringLiteral("-1")).toInt();
+            n.formula = reader.readText().toStdString();
+            definedNames_.push_back(std::move(n));
+            continue;
+        }
         if (reader.localName() != QLatin1String("sheet") || reader.depth() != 2)
             continue;
         SheetInfo s;
@@ -168,6 +182,38 @@ const SharedStrings& XlsxWorkbook::sharedStrings() const
         }
     }
     return *sharedStrings_;
+}
+
+std::shared_ptr<const FormulaTargets> XlsxWorkbook::formulaTargets() const
+{
+    if (!formulaTargets_) {
+        std::vector<QString> names;
+        for (const SheetInfo& s : sheets_)
+            names.push_back(s.name);
+        auto targets = std::make_shared<FormulaTargets>(std::move(names));
+        for (TableInfo& t : workbookTables(*this))
+            targets->addTable(std::move(t));
+        for (const DefinedName& n : definedNames_)
+            targets->addDefinedName(n.folded);
+        formulaTargets_ = std::move(targets);
+    }
+    return formulaTargets_;
+}
+
+QByteArray XlsxWorkbook::workbookPartFor(int index) const
+{
+    if (workbookPieces_.empty())
+        workbookPieces_ = splitWorkbook(package_->read(workbookPart_), detail(workbookPart_));
+    return workbookFor(workbookPieces_, index);
+}
+
+QByteArray XlsxWorkbook::appPropertiesFor(const QString& part, const QString& name) const
+{
+    static const QByteArray mark("\x01sheet-name\x01");
+    if (appTemplate_.isEmpty())
+        appTemplate_ = rewriteAppProperties(package_->read(part), QString::fromLatin1(mark), detail(part));
+    QByteArray out = appTemplate_;
+    return out.replace(mark, QByteArray::fromStdString(escapeXml(name.toStdString(), false)));
 }
 
 } // namespace bf::xlsx

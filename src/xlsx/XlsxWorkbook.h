@@ -10,7 +10,9 @@
 // and the parts it owns, rewriting only what must change.
 #include "book/Sheets.h"
 #include "xlsx/ContentTypes.h"
+#include "xlsx/DefinedNames.h"
 #include "xlsx/Relationships.h"
+#include "xlsx/Workbook.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,6 +23,7 @@
 
 namespace bf::xlsx {
 
+class FormulaTargets;
 class Package;
 class SharedStrings;
 
@@ -59,9 +62,26 @@ public:
     const QString& workbookPart() const { return workbookPart_; }
     const std::vector<Relationship>& packageRels() const { return packageRels_; }
     const std::vector<Relationship>& workbookRels() const { return workbookRels_; }
+    // Those that name no sheet: what every one-sheet copy considers, whatever the sheet count.
+    const std::vector<Relationship>& sharedWorkbookRels() const { return sharedWorkbookRels_; }
     // The shared-string table, read on first use (empty when the workbook has none).
     const SharedStrings& sharedStrings() const;
     QString detail(const QString& part) const;
+    // The workbook's defined names, in order.
+    const std::vector<DefinedName>& definedNames() const { return definedNames_; }
+    // The sheets, tables and defined names formulas may name: read on first use, once for
+    // every extraction.
+    std::shared_ptr<const FormulaTargets> formulaTargets() const;
+    // The workbook part holding only what every sheet shares and what sheet `index` owns.
+    QByteArray workbookPartFor(int index) const;
+    // docProps/app.xml (the part `part`) naming only sheet `name`.
+    QByteArray appPropertiesFor(const QString& part, const QString& name) const;
+
+    // Work extractions did, counted for tests: the part names tried while renaming parts.
+    struct Counters {
+        std::uint64_t nameTries = 0;
+    };
+    Counters& counters() const { return counters_; }
 
 private:
     XlsxWorkbook();
@@ -76,8 +96,14 @@ private:
     QString workbookPart_;
     std::vector<Relationship> packageRels_;
     std::vector<Relationship> workbookRels_;
+    std::vector<Relationship> sharedWorkbookRels_;
     std::vector<SheetInfo> sheets_;
+    std::vector<DefinedName> definedNames_;
     mutable std::unique_ptr<SharedStrings> sharedStrings_;
+    mutable std::shared_ptr<const FormulaTargets> formulaTargets_;
+    mutable Counters counters_;
+    mutable std::vector<WorkbookPiece> workbookPieces_;
+    mutable QByteArray appTemplate_;
 };
 
 } // namespace bf::xlsx
