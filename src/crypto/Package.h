@@ -20,15 +20,19 @@ QByteArray decryptPackage(const EncryptionInfo& info, QByteArrayView key, QByteA
 // Both steps from the two streams' bytes.
 QByteArray decryptPackage(QByteArrayView encryptionInfo, QByteArrayView encryptedPackage, const QString& password);
 
-// A package encrypted as Agile with AES-256 and SHA-512 (spin count 100000, fresh random salts
-// and keys), with the data-integrity HMAC.
+// A package encrypted with Agile encryption, fresh random salts and keys, and the
+// data-integrity HMAC. By default AES-256 with SHA-512 and a spin count of 100000, the
+// strongest the format's readers take.
 struct EncryptedPackageStreams {
     QByteArray encryptionInfo;
     QByteArray encryptedPackage;
 };
-constexpr std::uint32_t kWriteSpinCount = 100000;
-EncryptedPackageStreams encryptPackage(QByteArrayView package, const QString& password,
-                                       std::uint32_t spinCount = kWriteSpinCount);
+struct AgileChoice {
+    HashAlgorithm hash = HashAlgorithm::Sha512;
+    int keyBits = 256; // 128, 192 or 256
+    std::uint32_t spinCount = 100000;
+};
+EncryptedPackageStreams encryptPackage(QByteArrayView package, const QString& password, const AgileChoice& choice = {});
 
 // The stream names inside the compound file.
 inline QString encryptionInfoStreamName() { return QStringLiteral("EncryptionInfo"); }

@@ -2,28 +2,32 @@
 #include "crypto/Package.h"
 #include "crypto/Password.h"
 
+#include <stdexcept>
+
 namespace bf::crypto {
 namespace {
 
-AgileKeyParams strongParams()
+AgileKeyParams paramsFor(const AgileChoice& choice)
 {
+    if (choice.keyBits != 128 && choice.keyBits != 192 && choice.keyBits != 256)
+        throw std::invalid_argument("an AES key of 128, 192 or 256 bits");
     AgileKeyParams p;
     p.saltSize = 16;
     p.blockSize = kAesBlockSize;
-    p.keyBits = 256;
-    p.hash = HashAlgorithm::Sha512;
+    p.keyBits = choice.keyBits;
+    p.hash = choice.hash;
     p.hashSize = digestSize(p.hash);
     p.salt = randomBytes(p.saltSize);
     return p;
 }
 
-AgilePasswordKey passwordKeyFor(QByteArrayView secret, const QString& password, std::uint32_t spinCount)
+AgilePasswordKey passwordKeyFor(QByteArrayView secret, const QString& password, const AgileChoice& choice)
 {
     AgilePasswordKey k;
-    k.params = strongParams();
-    k.spinCount = spinCount;
+    k.params = paramsFor(choice);
+    k.spinCount = choice.spinCount;
     const AgileKeyParams& p = k.params;
-    QByteArray iterated = agile::iteratedPasswordHash(p, spinCount, password);
+    QByteArray iterated = agile::iteratedPasswordHash(p, k.spinCount, password);
     QByteArray inputKey = agile::passwordKey(p, iterated, agile::kVerifierInputBlock);
     QByteArray valueKey = agile::passwordKey(p, iterated, agile::kVerifierValueBlock);
     QByteArray keyKey = agile::passwordKey(p, iterated, agile::kKeyValueBlock);
@@ -32,7 +36,7 @@ AgilePasswordKey passwordKeyFor(QByteArrayView secret, const QString& password, 
     const QByteArray verifier = randomBytes(p.saltSize);
     k.encryptedVerifierHashInput = aesCbcEncrypt(inputKey, iv, agile::padToBlock(verifier, p.blockSize));
     k.encryptedVerifierHashValue = aesCbcEncrypt(valueKey, iv, agile::padToBlock(digest(p.hash, {verifier}), p.blockSize));
-    k.encryptedKeyValue = aesCbcEncrypt(keyKey, iv, secret);
+    k.encryptedKeyValue = aesCbcEncrypt(keyKey, iv, agile::padToBlock(secret, p.blockSize));
     return k;
 }
 
@@ -52,20 +56,23 @@ QByteArray encryptSegments(const AgileKeyParams& p, QByteArrayView key, QByteArr
 
 } // namespace
 
-EncryptedPackageStreams encryptPackage(QByteArrayView package, const QString& password, std::uint32_t spinCount)
+EncryptedPackageStreams encryptPackage(QByteArrayView package, const QString& password, const AgileChoice& choice)
 {
     AgileEncryption a;
-    a.keyData = strongParams();
+    a.keyData = paramsFor(choice);
     QByteArray secret = randomBytes(a.keyData.keyBits / 8);
     QByteArray hmacKey = randomBytes(a.keyData.hashSize);
     WipeOnExit w1(secret), w2(hmacKey);
-    a.password = passwordKeyFor(secret, password, spinCount);
+    a.password = passwordKeyFor(secret, password, choice);
 
     EncryptedPackageStreams out;
     out.encryptedPackage = encryptSegments(a.keyData, secret, package);
     const QByteArray hmacValue = hmac(a.keyData.hash, hmacKey, out.encryptedPackage);
-    a.encryptedHmacKey = aesCbcEncrypt(secret, agile::derivedIv(a.keyData, agile::kHmacKeyBlock), hmacKey);
-    a.encryptedHmacValue = aesCbcEncrypt(secret, agile::derivedIv(a.keyData, agile::kHmacValueBlock), hmacValue);
+    const auto encrypted = [&](const QByteArray& v, QByteArrayView block) {
+        return aesCbcEncrypt(secret, agile::derivedIv(a.keyData, block), agile::padToBlock(v, a.keyData.blockSize));
+    };
+    a.encryptedHmacKey = encrypted(hmacKey, agile::kHmacKeyBlock);
+    a.encryptedHmacValue = encrypted(hmacValue, agile::kHmacValueBlock);
 
     out.encryptionInfo = QByteArray("\x04\x00\x04\x00\x40\x00\x00\x00", 8) + writeAgileDescriptor(a);
     return out;

@@ -189,7 +189,7 @@ TEST(PackageEncryption, OurAgileOutputDecryptsInTheIndependentReader)
         ASSERT_EQ(info.kind, EncryptionInfo::Kind::Agile);
         EXPECT_EQ(info.agile.keyData.keyBits, 256);
         EXPECT_EQ(info.agile.keyData.hash, HashAlgorithm::Sha512);
-        EXPECT_EQ(info.agile.password.spinCount, kWriteSpinCount);
+        EXPECT_EQ(info.agile.password.spinCount, 100000u);
         EXPECT_EQ(decryptPackage(enc.encryptionInfo, enc.encryptedPackage, password), plain);
         EXPECT_EQ(failure([&] { decryptPackage(enc.encryptionInfo, enc.encryptedPackage, QStringLiteral("Passwort")); })->status(),
                   CryptoStatus::WrongPassword);
@@ -203,5 +203,45 @@ TEST(PackageEncryption, OurAgileOutputDecryptsInTheIndependentReader)
         ASSERT_EQ(theirs.exitCode, 0);
         EXPECT_EQ(theirs.bytes, plain);
         EXPECT_EQ(decryptIndependently(path, QStringLiteral("Pässwörd")).exitCode, 3);
+    }
+}
+
+TEST(PackageEncryption, EveryHashAndKeySizeReadsBack)
+{
+    const Streams source = streamsOf(test::readFile(test::corpusFile(QStringLiteral("xlsx/calamine--pass_protected.xlsx"))));
+    const QByteArray package = decryptPackage(source.info, source.package, QStringLiteral("123"));
+    const struct {
+        AgileChoice choice;
+        // The independent reader has no MD5 (it takes it for SHA-1), uses a 192-bit key with
+        // its padding, and checks verifiers and HMACs in whole cipher blocks only.
+        bool independent;
+        bool checked;
+    } cases[] = {
+        {{HashAlgorithm::Sha1, 128, 1000}, true, false},
+        {{HashAlgorithm::Sha256, 256, 1000}, true, true},
+        {{HashAlgorithm::Sha384, 192, 1000}, false, false},
+        {{HashAlgorithm::Sha512, 128, 1000}, true, true},
+        {{HashAlgorithm::Md5, 256, 1000}, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(digestSize(c.choice.hash) * 100 + c.choice.keyBits);
+        const EncryptedPackageStreams enc = encryptPackage(package, QStringLiteral("secret"), c.choice);
+        const EncryptionInfo info = parseEncryptionInfo(enc.encryptionInfo);
+        EXPECT_EQ(info.agile.keyData.hash, c.choice.hash);
+        EXPECT_EQ(info.agile.password.params.keyBits, c.choice.keyBits);
+        EXPECT_EQ(decryptPackage(enc.encryptionInfo, enc.encryptedPackage, QStringLiteral("secret")), package);
+        QByteArray tampered = enc.encryptedPackage;
+        tampered[tampered.size() - 1] = static_cast<char>(tampered[tampered.size() - 1] ^ 0x80);
+        EXPECT_EQ(failure([&] { decryptPackage(enc.encryptionInfo, tampered, QStringLiteral("secret")); })->status(),
+                  CryptoStatus::Damaged);
+        if (!c.independent)
+            continue;
+        test::TempDir dir;
+        const QString path = dir.write(QStringLiteral("out.xlsx"),
+                                       compoundFile({{encryptionInfoStreamName(), enc.encryptionInfo},
+                                                     {encryptedPackageStreamName(), enc.encryptedPackage}}));
+        const auto theirs = decryptIndependently(path, QStringLiteral("secret"), c.checked);
+        ASSERT_EQ(theirs.exitCode, 0);
+        EXPECT_EQ(theirs.bytes, package);
     }
 }
