@@ -38,6 +38,9 @@ echo "== in-process, Open XML corpus and large Open XML workbook"
 "$build/bench/bench_xlsx"
 "$build/bench/bench_xlsx" "$large_xlsx" "$big_sheet"
 echo
+echo "== cryptography of password-protected workbooks, 16 MB synthetic"
+"$build/bench/bench_crypto" 16
+echo
 echo "== both backends through the interface, large Open XML workbook (the Calc backend when built)"
 "$build/bench/backend_compare" "$cache/compare" "$large_xlsx"
 echo
