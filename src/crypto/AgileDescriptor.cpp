@@ -6,7 +6,7 @@
 namespace bf::crypto {
 namespace {
 
-const QString kPasswordEncryptor = QStringLiteral("http://schemas.microsoft.com/office/2006/keyEncryptor/password");
+constexpr QLatin1String kPasswordEncryptor("http://schemas.microsoft.com/office/2006/keyEncryptor/password");
 
 [[noreturn]] void malformed(const QString& what)
 {
