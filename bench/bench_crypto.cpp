@@ -9,7 +9,7 @@
 //                  and decrypted back (HMAC checked), key derivation excluded
 //   rc4 enc/dec    an .xls record stream of MB megabytes (8224-byte records) with RC4 CryptoAPI
 #include "crypto/BiffEncryption.h"
-#include "crypto/Package.h"
+#include "crypto/EncryptedPackage.h"
 #include "crypto/Primitives.h"
 
 #include <chrono>

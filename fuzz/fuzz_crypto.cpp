@@ -6,7 +6,7 @@
 // stream and as a FILEPASS payload of both forms. Any input may be refused with a CryptoError;
 // nothing else is allowed: no crash, no sanitizer report, no other exception.
 #include "crypto/BiffEncryption.h"
-#include "crypto/Package.h"
+#include "crypto/EncryptedPackage.h"
 #include "xls/Cfb.h"
 
 #include <cstddef>

@@ -92,13 +92,14 @@ public:
     Rc4Md5Cipher(const QString& password, const QByteArray& salt)
     {
         QByteArray unicode = utf16le(password);
-        const QByteArray h0 = digest(HashAlgorithm::Md5, {unicode}).first(5);
+        QByteArray h0 = digest(HashAlgorithm::Md5, {unicode}).first(5);
         wipe(unicode);
         QByteArray buffer;
         for (int i = 0; i < 16; ++i)
             buffer += h0 + salt;
         truncated_ = digest(HashAlgorithm::Md5, {buffer}).first(5);
         wipe(buffer);
+        wipe(h0);
     }
     ~Rc4Md5Cipher() override { wipe(truncated_); }
 

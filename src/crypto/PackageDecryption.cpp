@@ -1,5 +1,5 @@
 #include "crypto/AgileKeys.h"
-#include "crypto/Package.h"
+#include "crypto/EncryptedPackage.h"
 #include "crypto/Password.h"
 
 namespace bf::crypto {
@@ -21,8 +21,11 @@ QByteArray standardKey(const StandardEncryption& s, const QString& password)
     QByteArray unicode = utf16le(password);
     WipeOnExit wipeUnicode(unicode);
     QByteArray h = digest(HashAlgorithm::Sha1, {s.header.salt, unicode});
-    for (int i = 0; i < kStandardSpinCount; ++i)
-        h = digest(HashAlgorithm::Sha1, {le32(static_cast<std::uint32_t>(i)), h});
+    for (int i = 0; i < kStandardSpinCount; ++i) {
+        QByteArray next = digest(HashAlgorithm::Sha1, {le32(static_cast<std::uint32_t>(i)), h});
+        wipe(h);
+        h = std::move(next);
+    }
     QByteArray final = digest(HashAlgorithm::Sha1, {h, le32(0)});
     QByteArray inner(64, '\x36'), outer(64, '\x5c');
     for (qsizetype i = 0; i < final.size(); ++i) {

@@ -1,5 +1,5 @@
 #include "crypto/AgileKeys.h"
-#include "crypto/Package.h"
+#include "crypto/EncryptedPackage.h"
 #include "crypto/Password.h"
 
 #include <stdexcept>

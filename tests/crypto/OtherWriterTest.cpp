@@ -2,7 +2,7 @@
 // default password: both kinds open with their password, decrypt as the independent reader
 // decrypts them, and refuse another password.
 #include "crypto/BiffEncryption.h"
-#include "crypto/Package.h"
+#include "crypto/EncryptedPackage.h"
 #include "crypto/Password.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"

@@ -1,7 +1,7 @@
 // Password-protected Open XML packages: the corpus files decrypted as the independent reader
 // decrypts them, wrong passwords and damaged headers refused with their own errors, and our
 // encrypted output read back by the independent reader.
-#include "crypto/Package.h"
+#include "crypto/EncryptedPackage.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 #include "IndependentReader.h"
