@@ -7,7 +7,7 @@
 // nothing else is allowed: no crash, no sanitizer report, no other exception.
 #include "crypto/BiffEncryption.h"
 #include "crypto/EncryptedPackage.h"
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -58,14 +58,14 @@ void filepass(QByteArrayView payload, FilepassForm form)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    if (!bf::xls::hasCompoundFileSignature(bytes)) {
+    if (!bytes.startsWith("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1")) {
         package(bytes, bytes);
         filepass(bytes, FilepassForm::Biff8);
         filepass(bytes, FilepassForm::Biff5);
         return 0;
     }
     QString reason;
-    const auto cfb = bf::xls::CfbFile::openBytes(bytes, &reason);
+    const auto cfb = bf::book::CfbFile::openBytes(bytes, &reason);
     if (!cfb)
         return 0;
     QByteArray info, encrypted, stream;

@@ -136,15 +136,6 @@ std::string capturedIndex(const std::string& raw, StringRemap& strings)
 
 } // namespace
 
-std::uint32_t StringRemap::map(std::uint32_t old)
-{
-    ++references_;
-    const auto [it, inserted] = newIndex_.emplace(old, std::uint32_t(used_.size()));
-    if (inserted)
-        used_.push_back(old);
-    return it->second;
-}
-
 void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewriter& formulas,
                       StringRemap& strings, const QString& detail)
 {

@@ -2,6 +2,7 @@
 // Worksheet parts: the kept sheet copied token by token with its shared-string indices
 // renumbered, its references to other sheets made external and its view selected; and the
 // cached values of the cells another sheet's references name.
+#include "book/FirstUseNumbering.h"
 #include "xlsx/Formula.h"
 
 #include <QByteArray>
@@ -21,17 +22,7 @@ class PartDeflater;
 class SharedStrings;
 
 // The new order of the shared strings a worksheet uses: first use first.
-class StringRemap {
-public:
-    std::uint32_t map(std::uint32_t old);
-    const std::vector<std::uint32_t>& used() const { return used_; }
-    std::uint64_t references() const { return references_; }
-
-private:
-    std::unordered_map<std::uint32_t, std::uint32_t> newIndex_;
-    std::vector<std::uint32_t> used_;
-    std::uint64_t references_ = 0;
-};
+using StringRemap = book::FirstUseNumbering;
 
 using ChunkSource = std::function<void(QByteArray&)>;
 

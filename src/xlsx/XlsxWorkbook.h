@@ -8,6 +8,7 @@
 // Opening reads the package directory, the package and workbook relationships, the content
 // types and the workbook part, never a sheet part. Extraction copies the one worksheet's part
 // and the parts it owns, rewriting only what must change.
+#include "book/Sheets.h"
 #include "xlsx/ContentTypes.h"
 #include "xlsx/Relationships.h"
 
@@ -23,15 +24,11 @@ namespace bf::xlsx {
 class Package;
 class SharedStrings;
 
-enum class SheetKind : std::uint8_t { Worksheet, Chartsheet, Dialogsheet, Macrosheet, Other };
+using book::SheetKind;
 
-struct SheetInfo {
-    QString name;
-    int index = 0;               // position among all sheets of the workbook
-    std::uint8_t visibility = 0; // 0 visible, 1 hidden, 2 very hidden
-    SheetKind kind = SheetKind::Worksheet;
-    QString relId;               // the workbook relationship naming its part
-    QString part;                // its part name
+struct SheetInfo : book::SheetEntry {
+    QString relId; // the workbook relationship naming its part
+    QString part;  // its part name
 };
 
 class XlsxWorkbook {
@@ -68,6 +65,8 @@ public:
 
 private:
     XlsxWorkbook();
+    // The package read from a file's bytes once its kind is known.
+    static std::unique_ptr<XlsxWorkbook> read(const QByteArray& bytes, const QString& displayName);
     void readPackage();
     void readSheets();
 
@@ -80,10 +79,5 @@ private:
     std::vector<SheetInfo> sheets_;
     mutable std::unique_ptr<SharedStrings> sharedStrings_;
 };
-
-// Whether bytes (at least the first eight of a file) or a file look like a zip package or a
-// password-protected Open XML workbook. Detection only: opening decides.
-bool looksLikeOpenXml(const QByteArray& head);
-bool looksLikeOpenXml(const QString& path);
 
 } // namespace bf::xlsx

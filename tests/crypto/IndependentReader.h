@@ -3,7 +3,7 @@
 // of a compound file.
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ inline IndependentResult decryptIndependently(const QString& path, const QString
 inline QByteArray compoundStream(const QByteArray& file, const QString& name)
 {
     QString reason;
-    const auto cfb = xls::CfbFile::openBytes(file, &reason);
+    const auto cfb = book::CfbFile::openBytes(file, &reason);
     QByteArray out;
     if (!cfb || !cfb->readStream(name, &out))
         ADD_FAILURE() << "no stream " << name.toStdString() << ": " << reason.toStdString();
@@ -43,11 +43,11 @@ inline QByteArray compoundStream(const QByteArray& file, const QString& name)
 
 inline QByteArray compoundFile(const std::vector<std::pair<QString, QByteArray>>& streams)
 {
-    std::vector<xls::CfbOutputStream> out;
+    std::vector<book::CfbOutputStream> out;
     for (const auto& [name, bytes] : streams)
         out.push_back({name, reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
     QString reason;
-    const QByteArray file = xls::writeCompoundFile(out, &reason);
+    const QByteArray file = book::writeCompoundFile(out, &reason);
     EXPECT_FALSE(file.isEmpty()) << reason.toStdString();
     return file;
 }
