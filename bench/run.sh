@@ -58,6 +58,9 @@ awk '$1 ~ /^sheets-/ { ms[$1] = $5 / $2 * 1000 } END { if (ms["sheets-500.xlsx"]
   printf "cpu ms/sheet: 500 sheets %.3f, 5000 sheets %.3f, ratio %.2f\n", ms["sheets-500.xlsx"],
          ms["sheets-5000.xlsx"], ms["sheets-5000.xlsx"] / ms["sheets-500.xlsx"] }' "$cache/sheets.txt"
 echo
+echo "== cryptography of password-protected workbooks, 16 MB synthetic"
+"$build/bench/bench_crypto" 16
+echo
 echo "== both backends through the interface, large Open XML workbook (the Calc backend when built)"
 "$build/bench/backend_compare" "$cache/compare" "$large_xlsx"
 echo
