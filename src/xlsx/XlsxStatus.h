@@ -26,6 +26,7 @@ enum class XlsxStatus : std::uint8_t {
     MalformedXml,       // a part that is not well-formed XML
     MissingPart,        // a relationship target that is not in the package
     NoSuchWorksheet,    // an index that names no worksheet
+    OverlappingEntries, // two zip entries sharing bytes
 };
 
 // A short phrase for the status, e.g. "the workbook is password-protected".
