@@ -50,8 +50,8 @@ public:
 
 class NoShell : public platform::ShellSeam {
 public:
-    bool open(const QString&) override { return false; }
-    bool openFolder(const QString&) override { return true; }
+    bool open(const QString&, platform::OpenFailed) override { return false; }
+    bool openFolder(const QString&, platform::OpenFailed) override { return true; }
     bool startProgram(const QString&, const QStringList&) override { return false; }
 };
 

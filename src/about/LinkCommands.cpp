@@ -18,7 +18,14 @@ void openConfiguredValue(const AppContext& context, const char* key)
     platform::ShellSeam* shell = context.seams.shell;
     if (!shell)
         throw Error(err::ObjectVariableNotSet, QStringLiteral("no shell is available"));
-    shell->open(value);
+    // Named in full, so that the user can open it by hand.
+    const platform::OpenFailed sayNotOpened = [&seams = context.seams, value] {
+        seams.msgBox(QStringLiteral("The address could not be opened: no program on this computer opens \"%1\".")
+                         .arg(value),
+                     platform::MsgButtons::Ok, platform::MsgIcon::Information);
+    };
+    if (!shell->open(value, sayNotOpened))
+        sayNotOpened();
 }
 
 } // namespace
@@ -38,9 +45,9 @@ namespace bf::about {
 
 namespace {
 // Handed to the shell only when the file exists and a program is registered for its kind.
-bool opened(platform::ShellSeam& shell, const QString& file)
+bool opened(platform::ShellSeam& shell, const QString& file, const platform::OpenFailed& failed)
 {
-    return QFileInfo(file).isFile() && shell.hasHandlerFor(file) && shell.open(file);
+    return QFileInfo(file).isFile() && shell.hasHandlerFor(file) && shell.open(file, failed);
 }
 } // namespace
 
@@ -55,11 +62,18 @@ void OpenHelp(const platform::Seams& seams, const QString& page)
         throw Error(err::ObjectVariableNotSet, QStringLiteral("no shell is available"));
     const QString chm = HelpFilePath(seams);
     const QString html = HelpPagePath(seams, page);
-    if (opened(*seams.shell, chm) || opened(*seams.shell, html))
-        return;
-    seams.msgBox(QStringLiteral("The help could not be opened: no program on this computer opens %1 or %2.")
-                     .arg(QDir::toNativeSeparators(chm), QDir::toNativeSeparators(html)),
-                 platform::MsgButtons::Ok, platform::MsgIcon::Information);
+    // Each file's opener may find out only later that nothing takes it: then the next is tried.
+    const platform::OpenFailed sayNotOpened = [&seams, chm, html] {
+        seams.msgBox(QStringLiteral("The help could not be opened: no program on this computer opens %1 or %2.")
+                         .arg(QDir::toNativeSeparators(chm), QDir::toNativeSeparators(html)),
+                     platform::MsgButtons::Ok, platform::MsgIcon::Information);
+    };
+    const platform::OpenFailed openPage = [&seams, html, sayNotOpened] {
+        if (!opened(*seams.shell, html, sayNotOpened))
+            sayNotOpened();
+    };
+    if (!opened(*seams.shell, chm, openPage))
+        openPage();
 }
 
 } // namespace bf::about

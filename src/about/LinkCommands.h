@@ -11,7 +11,8 @@ inline constexpr const char* kHomePageKey = "HomePage";
 inline constexpr const char* kSupportEmailKey = "SupportEmail";
 
 // Hands the configured HomePage value, unchanged, to the shell's open. A missing key hands
-// over an empty text; what the shell makes of the value is not looked at. Throws bf::Error
+// over an empty text; what the shell makes of the value is not looked at. When no program
+// opens it, a message names the value, so that the user can open it by hand. Throws bf::Error
 // when there is no configuration store or no shell.
 void VisitHomePage(const AppContext& context);
 

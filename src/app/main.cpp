@@ -17,6 +17,8 @@ int main(int argc, char** argv)
     bf::platform::reuseLargeBuffers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brakenfold"));
+    // The desktop entry's name (StartupWMClass there is the window class, the application name).
+    QApplication::setDesktopFileName(QStringLiteral("org.example.brakenfold"));
     QApplication::setQuitOnLastWindowClosed(false);
     bf::platform::qt::QtSeams seams;
     bf::automation::Backends backends;
@@ -27,6 +29,6 @@ int main(int argc, char** argv)
         paths << QFileInfo(argument).absoluteFilePath();
     bf::MainProc::Main(seams.seams(), backends, [&paths](bf::AppContext& context) {
         return std::make_unique<bf::ui::MainWindowHost>(context, paths);
-    });
+    }, paths);
     return 0;
 }

@@ -37,4 +37,16 @@ void TerminalSplitView::repaintNow()
     lineOpen_ = true;
 }
 
+void TerminalSplitView::macrosNotKept(const QString& workbookPath)
+{
+    // The progress line, if one is drawn, is cleared and drawn again below the notice.
+    const QString notice = QStringLiteral("brakenfold-split: %1: its macros are not copied: its worksheets are written "
+                                          "as .xlsx workbooks, which hold no macros\n")
+                               .arg(printable(workbookPath, false));
+    const QByteArray bytes = ((lineOpen_ ? QStringLiteral("\r\033[K") : QString()) + notice).toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+    lineOpen_ = false;
+}
+
 } // namespace bf::cli

@@ -21,6 +21,8 @@ public:
     bool progressVisible() const override { return visible_; }
     void setBusyPointer(bool) override {}
     void repaintNow() override;
+    // One line on standard error: the output holds no macros (not a failure).
+    void macrosNotKept(const QString& workbookPath) override;
 
 private:
     const tasklist::TaskRows& rows_;

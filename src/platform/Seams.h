@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -28,8 +29,8 @@ public:
                            MsgIcon icon = MsgIcon::None, MsgDefault defaultButton = MsgDefault::First) = 0;
 };
 
-// ---- Folder chooser: the prompt as its title, starting at the file-system root, folders only;
-// cancel gives "". The result has no trailing separator unless it is the root. ----
+// ---- Folder chooser: the prompt as its title, folders only; cancel gives "". The result has no
+// trailing separator unless it is the root. ----
 class FolderChooserSeam {
 public:
     virtual ~FolderChooserSeam() = default;
@@ -45,13 +46,17 @@ public:
 };
 
 // ---- Shell: "open" on a file or an address, and the file manager on a folder. ----
+// The desktop's opener may only find out after it has started that no program takes the target:
+// failed then runs later, from the event loop (at most once; an empty function is not called).
+using OpenFailed = std::function<void()>;
+
 class ShellSeam {
 public:
     virtual ~ShellSeam() = default;
-    // Hands target to the desktop's handler; false when nothing could open it.
-    virtual bool open(const QString& target) = 0;
-    // Shows the folder in the desktop's file manager.
-    virtual bool openFolder(const QString& folder) = 0;
+    // Hands target to the desktop's handler; false when the opener could not be started.
+    virtual bool open(const QString& target, OpenFailed failed) = 0;
+    // Shows the folder in the desktop's file manager; false as for open.
+    virtual bool openFolder(const QString& folder, OpenFailed failed) = 0;
     // Starts a program with arguments, detached; false when it could not start.
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
     // Whether the desktop has a program for this kind of file; open() cannot tell, as it only
@@ -86,12 +91,23 @@ public:
     virtual long closeKey(Handle key) = 0;
 };
 
-// ---- Single-instance lock: held for the life of the process. ----
+// ---- Single-instance lock: held for the life of the process. A second start hands its files
+// to the instance that holds it. ----
 class InstanceLockSeam {
 public:
     virtual ~InstanceLockSeam() = default;
     // True when this is the only running instance (the lock is now held).
     virtual bool tryAcquire() = 0;
+    // Hands paths to the instance that holds the lock; true when it took them.
+    virtual bool handToRunningInstance(const QStringList& paths)
+    {
+        (void)paths;
+        return false;
+    }
+    // While the lock is held, paths a second start hands over reach receive, from the event loop;
+    // those handed before there is a receiver wait for one. An empty function stops them.
+    using PathsReceiver = std::function<void(const QStringList&)>;
+    virtual void receiveHandedPaths(PathsReceiver receive) { (void)receive; }
 };
 
 // ---- The application object: folder, title, version, help file. ----

@@ -9,8 +9,10 @@
 #include "automation/SpreadsheetApplication.h"
 #include "platform/Memory.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QStringList>
 
 #include <cerrno>
@@ -29,19 +31,18 @@ const QString kOpenXmlOutputExtension = QStringLiteral(".xlsx ");
 
 bool folderExists(const QString& path) { return !path.isEmpty() && QFileInfo(path).isDir(); }
 
-// Creates one folder. A folder (or file) that exists already is a failure, never reused, so two
-// runs cannot mix their output in one run folder.
-void createFolder(const QString& path)
+// Creates one folder; false when a folder or file of that name exists already (it is never
+// reused, so two runs cannot mix their output in one folder).
+bool createFolderUnlessTaken(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
     if (::mkdir(native.constData(), 0777) == 0)
-        return;
+        return true;
     const int code = errno;
+    if (code == EEXIST)
+        return false;
     std::int32_t number = err::PathFileAccessError;
     switch (code) {
-    case EEXIST:
-        number = err::FileAlreadyExists;
-        break;
     case ENOENT:
     case ENOTDIR:
         number = err::PathNotFound;
@@ -56,6 +57,34 @@ void createFolder(const QString& path)
     }
     throw Error(number, QStringLiteral("cannot create the folder \"%1\": %2")
                             .arg(path, QString::fromLocal8Bit(std::strerror(code))));
+}
+
+void createFolder(const QString& path)
+{
+    if (!createFolderUnlessTaken(path))
+        throw Error(err::FileAlreadyExists, QStringLiteral("cannot create the folder \"%1\": %2")
+                                                .arg(path, QString::fromLocal8Bit(std::strerror(EEXIST))));
+}
+
+// Far more runs than one output folder gets in one second, or under one time stamp.
+constexpr int kRunFolderNumbers = 1000;
+
+// The run folder, created: runFolder itself, or when that name is taken "NAME (2)", "NAME (3)",
+// ... as workbook folders are numbered. Each name is claimed by creating it, so two runs in the
+// same second, or at two moments of one time stamp, never share a folder.
+QString createRunFolder(const QString& runFolder)
+{
+    const QString name = runFolder.chopped(1); // without its trailing separator
+    for (int n = 1; n <= kRunFolderNumbers; ++n) {
+        const QString candidate = n == 1 ? runFolder : AppendBackslash(QStringLiteral("%1 (%2)").arg(name).arg(n));
+        if (createFolderUnlessTaken(candidate))
+            return candidate;
+    }
+    throw Error(err::FileAlreadyExists,
+                QStringLiteral("cannot create a run folder: \"%1\" and its numbered alternatives up to \"%1 (%2)\" "
+                               "all exist")
+                    .arg(name)
+                    .arg(kRunFolderNumbers));
 }
 
 // A name that would lead the save out of the run folder (a separator, "." or "..") or that the
@@ -107,7 +136,13 @@ struct RunFolder {
     QString path; // "" when the run ended before it had one (a message was shown)
     QString stamp;
     WorkbookFolders folders;
+    QSet<QString> macrosNoted; // the .xlsm workbooks the view has been told about
 };
+
+bool isMacroEnabledName(const QString& workbookName)
+{
+    return workbookName.endsWith(QLatin1String(".xlsm"), Qt::CaseInsensitive);
+}
 
 // A workbook whose name is no longer than the four characters dropped would write into the run
 // folder itself, among the other workbooks' folders.
@@ -120,7 +155,7 @@ void refuseNameWithoutShortName(const QString& workbookName)
                         .arg(workbookName));
 }
 
-// The caption, the checks, the time stamp and the run folder, created.
+// The caption, the checks, the time stamp and the run folder, created under a free name.
 RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view)
 {
     view.setCaption(context.configured(QStringLiteral("frmMainCaption")) + GetVersionString(context.seams));
@@ -135,14 +170,16 @@ RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitV
     }
     RunFolder run;
     run.stamp = GetNowString(context);
-    run.path = PrepareOutputFolder(context.seams, chosen, run.stamp);
-    createFolder(run.path);
+    const QString runFolder = run.stamp.isEmpty() ? QString() : PrepareOutputFolder(context.seams, chosen, run.stamp);
+    if (runFolder.isEmpty())
+        return {}; // the clock's or the naming's failure has been reported
+    run.path = createRunFolder(runFolder);
     return run;
 }
 
 // Writes row i's worksheet into its workbook's folder under the run folder. Consecutive rows of
 // one workbook keep it open; the comparison of paths counts letter case.
-void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, RunFolder& run)
+void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, int i, RunFolder& run)
 {
     automation::SpreadsheetApplication& app = context.spreadsheet();
     const QString workbookPath = rows.sourceFileName(i);
@@ -171,6 +208,10 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, int i, RunFol
     copy->SaveAs(workbookFolder + sheetName + kSplittedAt + run.stamp +
                  (HasOpenXmlEnding(workbookName) ? kOpenXmlOutputExtension : kOutputExtension));
     copy->Close(false);
+    if (isMacroEnabledName(workbookName) && !run.macrosNoted.contains(source->FullName())) {
+        run.macrosNoted.insert(source->FullName());
+        view.macrosNotKept(source->FullName());
+    }
 }
 
 // A failed row of a run that goes on, as the closing list names it.
@@ -194,10 +235,15 @@ void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& v
         context.seams.msgBox(QStringLiteral("%1 of %2 worksheets could not be split:\r\n").arg(failures.size()).arg(rows.rowCount()) +
                              failures.join(QStringLiteral("\r\n")));
 
+    // The run is done however this ends: a folder nothing shows is named, to be opened by hand.
+    const platform::OpenFailed sayNotShown = [&seams = context.seams, outputFolder] {
+        seams.msgBox(QStringLiteral("The run folder could not be shown: no program on this computer opens \"%1\".")
+                         .arg(QDir::toNativeSeparators(outputFolder)),
+                     platform::MsgButtons::Ok, platform::MsgIcon::Information);
+    };
     platform::ShellSeam* shell = context.seams.shell;
-    if (!shell || !shell->openFolder(outputFolder))
-        throw Error(err::FileNotFound,
-                    QStringLiteral("the file manager could not be started to show \"%1\"").arg(outputFolder));
+    if (!shell || !shell->openFolder(outputFolder, sayNotShown))
+        sayNotShown();
 }
 
 } // namespace
@@ -219,7 +265,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         QStringList failures;
         for (int i = 1; i <= count; ++i) {
             try {
-                splitRow(context, rows, i, run);
+                splitRow(context, rows, view, i, run);
             } catch (...) {
                 if (!keepGoing)
                     throw;

@@ -24,6 +24,10 @@ public:
     virtual void setBusyPointer(bool busy) = 0;
     // Paints what changed (bar, selected row, pointer) now, without accepting any user input.
     virtual void repaintNow() = 0;
+
+    // The first worksheet of a macro-enabled workbook (.xlsm) has been written: as .xlsx, which
+    // holds no macros. Called once per such workbook and run; a view may say so.
+    virtual void macrosNotKept(const QString& workbookPath) { (void)workbookPath; }
 };
 
 } // namespace bf::split

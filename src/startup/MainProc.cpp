@@ -89,13 +89,16 @@ std::unique_ptr<automation::SpreadsheetApplication> CreateExcelApplication(const
     }
 }
 
-void Main(platform::Seams& seams, const automation::Backends& backends, const MainWindowMaker& makeMainWindow)
+void Main(platform::Seams& seams, const automation::Backends& backends, const MainWindowMaker& makeMainWindow,
+          const QStringList& startPaths)
 {
     AppContext context(seams);
     Running running;
     try {
         if (!seams.instanceLock || !seams.instanceLock->tryAcquire()) {
-            seams.msgBox(QStringLiteral("Application already running!"));
+            // Files opened while the program runs go to its window, which lists them.
+            if (startPaths.isEmpty() || !seams.instanceLock || !seams.instanceLock->handToRunningInstance(startPaths))
+                seams.msgBox(QStringLiteral("Application already running!"));
             return;
         }
         platform::AppInfoSeam& appInfo = seams.app();

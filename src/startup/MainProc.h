@@ -26,8 +26,10 @@ namespace MainProc {
 std::unique_ptr<automation::SpreadsheetApplication> CreateExcelApplication(const AppContext& context,
                                                                           const automation::Backends& backends);
 
-// The start-up routine: runs the program and returns when it ends.
-void Main(platform::Seams& seams, const automation::Backends& backends, const MainWindowMaker& makeMainWindow);
+// The start-up routine: runs the program and returns when it ends. startPaths: the files and
+// folders of the command line, handed to the instance already running when there is one.
+void Main(platform::Seams& seams, const automation::Backends& backends, const MainWindowMaker& makeMainWindow,
+          const QStringList& startPaths = {});
 
 } // namespace MainProc
 } // namespace bf

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -147,6 +148,12 @@ QStringList ListFolderWorkbooks(const QString& folder)
     }
     if (ec)
         throw folderError(err::PathFileAccessError, folder, ec);
+    // The file system's own order is none in particular: by name, letter case aside, and for
+    // names that differ only in case, in a fixed order of their own.
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int byName = a.compare(b, Qt::CaseInsensitive);
+        return byName != 0 ? byName < 0 : a < b;
+    });
     return names;
 }
 

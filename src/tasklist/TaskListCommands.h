@@ -29,8 +29,8 @@ void UpdateListView(const AppContext& context, TaskRows& rows, const QString& Wo
 bool HasWorkbookEnding(const QString& fileName);
 
 // The names of the ordinary, visible files directly in folder (which ends in a separator) whose
-// names end in ".xls", ".xlsx" or ".xlsm" in any letter case, in the order the file system lists them. Throws
-// bf::Error when the folder cannot be listed.
+// names end in ".xls", ".xlsx" or ".xlsm" in any letter case, sorted by name without regard to
+// letter case. Throws bf::Error when the folder cannot be listed.
 QStringList ListFolderWorkbooks(const QString& folder);
 
 // The Add File command: the file dialog, the ending check, UpdateListView. Failures of the

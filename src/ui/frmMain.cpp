@@ -26,6 +26,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSessionManager>
 #include <QTimer>
@@ -173,10 +174,19 @@ frmMain::frmMain(AppContext& context, QWidget* parent) : QMainWindow(parent), co
     });
 
     Form_Load();
+
+    handedPathsRetry_ = new QTimer(this);
+    handedPathsRetry_->setSingleShot(true);
+    handedPathsRetry_->setInterval(200);
+    connect(handedPathsRetry_, &QTimer::timeout, this, &frmMain::addHandedPathsWhenFree);
+    if (platform::InstanceLockSeam* lock = context_.seams.instanceLock)
+        lock->receiveHandedPaths([this](const QStringList& paths) { takeHandedPaths(paths); });
 }
 
 frmMain::~frmMain()
 {
+    if (platform::InstanceLockSeam* lock = context_.seams.instanceLock)
+        lock->receiveHandedPaths({});
     qApp->removeEventFilter(this);
 }
 
@@ -455,6 +465,7 @@ void frmMain::mnuPopupClearList_Click()
 
 void frmMain::mnuSplit_Click()
 {
+    const QScopedValueRollback<bool> running(splitting_, true);
     trapProcedure(context_.seams, QStringLiteral("mnuSplit_Click"), [&] { split::RunSplit(context_, rows(), *this); });
 }
 
@@ -578,6 +589,33 @@ void frmMain::lvwTask_OLEDragDrop(const QStringList& paths)
 }
 
 void frmMain::addWhenShown(const QStringList& paths) { pathsToAdd_ = paths; }
+
+void frmMain::takeHandedPaths(const QStringList& paths)
+{
+    bringToFront();
+    handedPaths_ << paths;
+    addHandedPathsWhenFree();
+}
+
+void frmMain::addHandedPathsWhenFree()
+{
+    if (handedPaths_.isEmpty())
+        return;
+    // A run's repaints and a dialog's or menu's own event loop let the paths arrive in the middle
+    // of a command: the list changes only between commands, as under a drop.
+    if (!isVisible() || splitting_ || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        handedPathsRetry_->start();
+        return;
+    }
+    lvwTask_OLEDragDrop(std::exchange(handedPaths_, {}));
+}
+
+void frmMain::bringToFront()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+}
 
 void frmMain::showEvent(QShowEvent* event)
 {

@@ -17,6 +17,7 @@ class QAction;
 class QDialog;
 class QMenu;
 class QProgressBar;
+class QTimer;
 class QToolBar;
 
 namespace bf::ui {
@@ -107,6 +108,10 @@ public:
     // Files and folders named on the program's command line: added as a drop of them adds them,
     // once the window has been shown.
     void addWhenShown(const QStringList& paths);
+    // Files and folders a second start of the program hands over: the window comes to the front
+    // and adds them as a drop of them adds them, once it is free (no split running, no dialog or
+    // menu open).
+    void takeHandedPaths(const QStringList& paths);
     // The desktop session is ending: the exit question when the session lets us ask, then the
     // window closes so that shutdown writes the configuration back. False when the user keeps
     // the program open (the session's end is then cancelled).
@@ -154,11 +159,16 @@ private:
     void menuHelpKey(const QMenu& menu);
     bool isAncestorOfMenu(const QMenu& menu) const;
     void showDialog(QDialog& dialog);
+    void addHandedPathsWhenFree();
+    void bringToFront();
 
     AppContext& context_;
     std::map<QString, void (frmMain::*)()> handlers_;
     bool closeConfirmed_ = false;
     QStringList pathsToAdd_;
+    QStringList handedPaths_;
+    QTimer* handedPathsRetry_ = nullptr;
+    bool splitting_ = false;
     float progressMin_ = 0;
     float progressMax_ = 100;
     float progressValue_ = 0;

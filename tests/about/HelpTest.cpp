@@ -18,27 +18,29 @@ TEST(Help, OpensTheCompiledFileElseTheTopicsPageElseSaysWhatCouldNotBeOpened)
     fakes.appInfo.folder = app.path();
     const QString chm = app.write("Help/HELP.chm", "ITSF"); // found whatever its letter case, beside help/
     const QString page = app.write("help/html/add_file.htm", "<html></html>");
+    using Shell = test::FakeShell;
     const struct {
         const char* topic;
         QStringList handled; // the endings a program is registered for
-        bool openSucceeds;
+        Shell::Outcome opens;
         QStringList opened; // in the order tried
     } cases[] = {
-        {"add_file.htm", {"chm", "htm"}, true, {chm}},
-        {"add_file.htm", {"htm"}, true, {page}},
-        {"add_file.htm", {"chm", "htm"}, false, {chm, page}},
-        {"add_file.htm", {"txt"}, true, {}},
-        {"no_such_topic.htm", {"htm"}, true, {}},
+        {"add_file.htm", {"chm", "htm"}, Shell::Opens, {chm}},
+        {"add_file.htm", {"htm"}, Shell::Opens, {page}},
+        {"add_file.htm", {"chm", "htm"}, Shell::CannotStart, {chm, page}},
+        {"add_file.htm", {"chm", "htm"}, Shell::OpenerFails, {chm, page}}, // found out once started
+        {"add_file.htm", {"txt"}, Shell::Opens, {}},
+        {"no_such_topic.htm", {"htm"}, Shell::Opens, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.handled.join(',').toStdString() + ' ' + c.topic);
         fakes.shell.handledEndings = c.handled;
-        fakes.shell.openSucceeds = c.openSucceeds;
+        fakes.shell.opens = c.opens;
         fakes.shell.opened.clear();
         fakes.messageBox.shown.clear();
         about::OpenHelp(fakes, c.topic);
         EXPECT_EQ(fakes.shell.opened, c.opened);
-        const bool told = c.opened.isEmpty() || !c.openSucceeds;
+        const bool told = c.opened.isEmpty() || c.opens != Shell::Opens;
         ASSERT_EQ(fakes.messageBox.shown.size(), told ? 1u : 0u);
         if (told) {
             EXPECT_TRUE(fakes.messageBox.texts()[0].contains(chm) && fakes.messageBox.texts()[0].contains(c.topic));

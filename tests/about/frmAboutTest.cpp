@@ -35,11 +35,12 @@ TEST(frmAbout, LinksAndSystemInfoRunTheirCommandsAndReportFailuresAsTheMenuComma
         QTest::mouseClick(box.lblVisitHomePage, Qt::RightButton); // only the left button follows a link
         QTest::mouseClick(box.lblTechnicalSupport, Qt::LeftButton);
         test::InstalledConfig without(context, {"frmMainCaption=Brakenfold "});
-        fakes.shell.openSucceeds = false; // not reported either
+        fakes.shell.opens = test::FakeShell::OpenerFails; // said, naming what was handed over
         QTest::mouseClick(box.lblTechnicalSupport, Qt::LeftButton);
     }
     EXPECT_EQ(fakes.shell.opened, (QStringList{"https://brakenfold.example.org/?a=1&b=2", " mailto:h@x.org ", ""}));
-    EXPECT_TRUE(fakes.messageBox.shown.empty());
+    EXPECT_EQ(fakes.messageBox.texts(), QStringList{"The address could not be opened: no program on this computer opens \"\"."});
+    fakes.messageBox.shown.clear();
     // Without a configuration store the commands fail.
     QTest::mouseClick(box.lblTechnicalSupport, Qt::LeftButton);
     QTest::mouseClick(box.lblVisitHomePage, Qt::LeftButton);

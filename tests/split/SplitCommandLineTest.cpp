@@ -163,3 +163,21 @@ TEST(SplitCommandLine, ListAndExtractNameEachFailureByNumberAndReplaceNothing)
     EXPECT_EQ(test::readFile(taken), "keep me");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"taken.xls"});
 }
+
+TEST(SplitCommandLine, AMacroEnabledSourceIsSaidOnceOnStandardErrorAndItsOutputsHoldNoMacros)
+{
+    test::TempDir out;
+    const QString withVba = test::corpusFile("xlsx/phpspreadsheet--form_pass_print.xlsm"); // two sheets
+    const QString withXlm = test::corpusFile("xlsx/poi--xlmmacro.xlsm");
+    const QString plain = test::corpusFile("xlsx/calamine--any_sheets.xlsx");
+    const Outcome o = runTool({"-o", out.path(), withVba, plain, withXlm}, out.path());
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString(); // not a failure
+    const QString notice = ": its macros are not copied: its worksheets are written as .xlsx workbooks, which hold no macros\n";
+    EXPECT_EQ(o.err, "brakenfold-split: " + withVba + notice + "brakenfold-split: " + withXlm + notice + "Mission complete!\n");
+    const QStringList files = filesUnder(out.path());
+    ASSERT_EQ(files.size(), 7);
+    for (const QString& file : files) {
+        EXPECT_TRUE(file.endsWith(".xlsx")) << file.toStdString();
+        EXPECT_FALSE(test::readFile(out.file(file)).contains("vbaProject")) << file.toStdString();
+    }
+}

@@ -158,6 +158,19 @@ TEST(SplitRunFlow, ConsecutiveRowsShareOneOpeningAndTheBarCountsTheRows)
     f.expectIdle();
 }
 
+TEST(SplitRunFlow, ARunFolderNoProgramShowsIsNamedAndTheRunStillCompletes)
+{
+    for (const auto outcome : {test::FakeShell::CannotStart, test::FakeShell::OpenerFails}) {
+        Fixture f;
+        f.add("/data/A.xls", {"S1"});
+        f.seams.shell.folderOpens = outcome;
+        EXPECT_EQ(f.run(), f.runFolder());
+        EXPECT_EQ(f.messages(), (QStringList{"Mission complete!", "The run folder could not be shown: no program on this "
+                                                                  "computer opens \"" + f.runFolder() + "\"."}));
+        EXPECT_EQ(f.files(), QStringList{f.output("A", "S1")});
+    }
+}
+
 TEST(SplitRunFailures, ARowThatCannotBeWrittenStopsTheRunWithItsReportAndTheNextRunGoesOn)
 {
     const QString nul = QString::fromUtf16(u"nul\0x", 5);
@@ -207,21 +220,52 @@ TEST(SplitRunFailures, ARowThatCannotBeWrittenStopsTheRunWithItsReportAndTheNext
     }
 }
 
-TEST(SplitRunFailures, AnExistingRunFolderFailsTheRunBeforeAnythingIsWrittenOrShown)
+TEST(SplitRunFlow, RunsInOneSecondOrAtMomentsOfOneStampEachGetAFolderOfTheirOwn)
 {
+    const auto at = [](int month, int day, int hour, int minute, int second) {
+        return QDateTime(QDate(2026, month, day), QTime(hour, minute, second));
+    };
+    const struct {
+        QDateTime moments[3]; // of three runs
+        QString stamp;
+    } cases[] = {
+        {{at(12, 7, 15, 1, 15), at(12, 7, 15, 1, 15), at(12, 7, 15, 1, 15)}, "202612715115"}, // one second
+        {{at(12, 7, 15, 1, 15), at(12, 7, 15, 11, 5), at(12, 7, 15, 1, 15)}, "202612715115"},
+        {{at(1, 11, 1, 11, 5), at(11, 1, 11, 1, 5), at(1, 11, 11, 1, 5)}, "20261111115"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stamp.toStdString());
+        Fixture f;
+        f.add("/data/A.xls", {"S1"});
+        f.seams.folderChooser.answers = {f.out.path(), f.out.path(), f.out.path()};
+        QStringList runFolders;
+        for (const QDateTime& moment : c.moments) {
+            f.context.clock = [moment] { return moment; };
+            runFolders << f.run();
+        }
+        const QString base = f.out.path() + '/' + c.stamp;
+        EXPECT_EQ(runFolders, (QStringList{base + '/', base + " (2)/", base + " (3)/"}));
+        QStringList expected;
+        for (const QString& folder : runFolders) // the outputs' names keep the stamp
+            expected << folder + "A/S1_Splitted_at_" + c.stamp + ".xls";
+        expected.sort();
+        EXPECT_EQ(f.files(), expected);
+        EXPECT_EQ(f.messages(), QStringList(3, "Mission complete!"));
+    }
+
+    // Every numbered name taken: the run fails before anything is written, naming the limit.
     Fixture f;
     f.add("/data/A.xls", {"S1"});
-    f.seams.folderChooser.answers = {f.out.path(), f.out.path()};
-    ASSERT_EQ(f.run(), f.runFolder());
-    const std::size_t framesAfterFirst = f.view.frames.size();
-    // The same second again (or a moment of the same stamp, as 11 January and 1 November 01:02:03).
+    QDir(f.out.path()).mkdir(kStamp);
+    for (int n = 2; n <= 1000; ++n)
+        ASSERT_TRUE(QDir(f.out.path()).mkdir(QStringLiteral("%1 (%2)").arg(kStamp).arg(n)));
     EXPECT_EQ(f.run(), QString());
-    const QString report = f.messages().value(1);
-    EXPECT_TRUE(report.startsWith("Err Number: 58\r\n") && report.contains(f.runFolder()) &&
+    const QString report = f.messages().value(0);
+    EXPECT_TRUE(report.startsWith("Err Number: 58\r\n") && report.contains(kStamp + " (1000)\" all exist") &&
                 report.endsWith("\r\nErr Proc: mnuSplit_Click"))
         << report.toStdString();
-    EXPECT_EQ(f.files(), QStringList{f.output("A", "S1")});
-    EXPECT_EQ(f.view.frames.size(), framesAfterFirst); // never in the split state
+    EXPECT_TRUE(f.files().isEmpty());
+    EXPECT_TRUE(f.view.frames.empty()); // never in the split state
 }
 
 TEST(SplitRunFailures, MoreRowsThanASixteenBitCountHoldsFailBeforeAnyRowIsWritten)

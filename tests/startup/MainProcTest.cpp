@@ -139,3 +139,29 @@ TEST_F(MainTest, FailingStartShowsOneMessageAndLeavesNoApplicationRunning)
         EXPECT_EQ(readFile(g_config), g_configAtStart);
     }
 }
+
+TEST_F(MainTest, ASecondStartHandsItsFilesToTheRunningInstanceAndElseSaysItIsRunning)
+{
+    seams.instanceLock.otherInstanceRunning = true;
+    const QString running = "Application already running!";
+    const struct {
+        QStringList paths;
+        bool taken; // by the running instance
+        QStringList said;
+    } cases[] = {
+        {{"/d/a.xls", "/d/folder"}, true, {}},
+        {{"/d/a.xls"}, false, {running}}, // the running instance did not take them
+        {{}, true, {running}},            // nothing to hand over
+    };
+    for (const auto& c : cases) {
+        seams.instanceLock.handed.clear();
+        seams.instanceLock.runningInstanceTakesPaths = c.taken;
+        seams.messageBox.shown.clear();
+        g_log.clear();
+        MainProc::Main(seams, backends, [](AppContext& context) { return std::make_unique<FakeMainWindow>(context); },
+                       c.paths);
+        EXPECT_EQ(seams.instanceLock.handed, c.paths);
+        EXPECT_EQ(seams.messageBox.texts(), c.said);
+        EXPECT_TRUE(g_log.isEmpty()); // nothing started, no window
+    }
+}

@@ -61,10 +61,19 @@ public:
     QStringList filters, answers;
 };
 
+// The opener's later report of a failure comes at once.
 class FakeShell : public platform::ShellSeam {
 public:
-    bool open(const QString& target) override { opened << target; return openSucceeds; }
-    bool openFolder(const QString& folder) override { foldersShown << folder; return true; }
+    bool open(const QString& target, platform::OpenFailed failed) override
+    {
+        opened << target;
+        return report(opens, failed);
+    }
+    bool openFolder(const QString& folder, platform::OpenFailed failed) override
+    {
+        foldersShown << folder;
+        return report(folderOpens, failed);
+    }
     bool startProgram(const QString& program, const QStringList&) override { started << program; return true; }
     bool hasHandlerFor(const QString& file) override
     {
@@ -72,13 +81,31 @@ public:
     }
     QStringList opened, foldersShown, started;
     QStringList handledEndings; // the file endings a program is registered for; empty: every ending
-    bool openSucceeds = true;
+    enum Outcome { Opens, CannotStart, OpenerFails };
+    Outcome opens = Opens, folderOpens = Opens;
+
+private:
+    static bool report(Outcome outcome, const platform::OpenFailed& failed)
+    {
+        if (outcome == OpenerFails && failed)
+            failed();
+        return outcome != CannotStart;
+    }
 };
 
 class FakeInstanceLock : public platform::InstanceLockSeam {
 public:
     bool tryAcquire() override { return !otherInstanceRunning; }
+    bool handToRunningInstance(const QStringList& paths) override
+    {
+        handed << paths;
+        return runningInstanceTakesPaths;
+    }
+    void receiveHandedPaths(PathsReceiver receive) override { receiver = std::move(receive); }
     bool otherInstanceRunning = false;
+    bool runningInstanceTakesPaths = true;
+    QStringList handed;
+    PathsReceiver receiver;
 };
 
 class FakeAppInfo : public platform::ProgramInfo {

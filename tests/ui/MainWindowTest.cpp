@@ -41,9 +41,10 @@ void addRows(test::WindowEnvironment& env, frmMain& w, const QStringList& sheets
 // entry, "key:KEYS" presses keys in the list, "mouse:Right|Left" clicks its current row. The list
 // holds the worksheets 1, 2, 3 with the second current; every question is answered Yes, no file or
 // folder is chosen.
-QStringList whatDoorDoes(const QString& door)
+QStringList whatDoorDoes(const QString& door, test::FakeShell::Outcome opens = test::FakeShell::Opens)
 {
     test::WindowEnvironment env;
+    env.seams.shell.opens = opens;
     frmMain w(env.context);
     QStringList seen;
     w.popupPresenter = [&](QMenu& m) { seen << "popup " + entries(m).join(','); };
@@ -114,6 +115,19 @@ TEST(MainWindow, EachDoorReachesItsHandler)
     };
     for (const auto& [door, expected] : doors)
         EXPECT_EQ(whatDoorDoes(QString::fromLatin1(door)).join(" / ").toStdString(), expected.join(" / ").toStdString()) << door;
+}
+
+TEST(MainWindow, AnAddressNoProgramOpensIsNamedInAMessage)
+{
+    const QString home = "https://brakenfold.example.org/", support = "mailto:support@brakenfold.example.org";
+    const std::pair<const char*, QString> doors[] = {
+        {"tool:mnuVisitHomePage_Click", home}, {"menu:mnuVisitHomePage", home}, {"menu:mnuSupport", support}};
+    for (const auto opens : {test::FakeShell::CannotStart, test::FakeShell::OpenerFails})
+        for (const auto& [door, address] : doors)
+            EXPECT_EQ(whatDoorDoes(QString::fromLatin1(door), opens),
+                      (QStringList{"msg The address could not be opened: no program on this computer opens \"" + address + "\".",
+                                   "open " + address}))
+                << door;
 }
 
 TEST(MainWindow, TheFilePopupHidesExitOnlyWhileItIsShownEvenWhenItFails)
@@ -201,4 +215,48 @@ TEST(MainWindow, DroppedFilesAndFoldersAreAddedOnceTheDropIsOver)
     EXPECT_EQ(w.rows().worksheetName(1) + ',' + w.rows().worksheetName(2), QStringLiteral("One,Two"));
     const QStringList reports = env.seams.messageBox.texts();
     EXPECT_TRUE(reports.size() == 1 && reports[0].endsWith("Error File Name: " + bad));
+}
+
+TEST(MainWindow, FilesASecondStartHandsOverAreAddedBetweenCommandsAndTheWindowComesToTheFront)
+{
+    test::WindowEnvironment env;
+    test::TempDir dir, out;
+    const QString one = dir.write("one.xls", "x");
+    env.spreadsheet.addWorkbook(one, {"One"});
+    env.spreadsheet.addWorkbook(dir.write("sub/two.XLS", "x"), {"Two"});
+    {
+        frmMain w(env.context);
+        ASSERT_TRUE(env.seams.instanceLock.receiver);
+        w.show();
+        addRows(env, w, {"S", "T"});
+        w.setWindowState(Qt::WindowMinimized);
+        // Handed over while a split runs: the list keeps the rows the run started with until it
+        // has ended, then takes the new ones.
+        QList<int> rowsWhileSaving;
+        env.spreadsheet.beforeOp = [&](test::FakeOp op, const QString&) {
+            if (op != test::FakeOp::SaveAs)
+                return;
+            rowsWhileSaving << w.rows().rowCount();
+            if (rowsWhileSaving.size() == 1)
+                env.seams.instanceLock.receiver({one});
+        };
+        env.seams.folderChooser.answers = {out.path()};
+        w.mnuSplit_Click();
+        env.spreadsheet.beforeOp = [](test::FakeOp, const QString&) {};
+        EXPECT_EQ(rowsWhileSaving, (QList<int>{2, 2}));
+        EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.rows().rowCount() == 3; }));
+        // While a dialog is open, the list waits for it to close.
+        QDialog dialog(&w);
+        dialog.setModal(true);
+        dialog.show();
+        env.seams.instanceLock.receiver({dir.file("sub")});
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.rows().rowCount(), 3);
+        dialog.close();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return w.rows().rowCount() == 4; }));
+        EXPECT_EQ(w.rows().worksheetName(3) + ',' + w.rows().worksheetName(4), QStringLiteral("One,Two"));
+        EXPECT_EQ(env.seams.messageBox.texts(), QStringList{"Mission complete!"});
+    }
+    EXPECT_FALSE(env.seams.instanceLock.receiver); // a window that is gone takes nothing
 }

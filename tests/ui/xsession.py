@@ -46,27 +46,43 @@ class Session:
         runtime, home = os.path.join(self.work, "runtime"), home or os.path.join(self.work, "home")
         os.makedirs(runtime, mode=0o700)
         os.makedirs(home, exist_ok=True)
-        command = [os.path.join(self.app, "brakenfold")] + list(args)
+        # The desktop's opener as on a computer without a file manager or browser: it notes what it
+        # is asked to open and says nothing opens it.
+        opener_dir, self.opened = os.path.join(self.work, "bin"), os.path.join(self.work, "opened")
+        os.makedirs(opener_dir)
+        with open(os.path.join(opener_dir, "xdg-open"), "w") as f:
+            f.write("#!/bin/sh\nprintf '%%s\\n' \"$1\" >> '%s'\nexit 3\n" % self.opened)
+        os.chmod(os.path.join(opener_dir, "xdg-open"), 0o755)
+        open(self.opened, "w").close()
+        os.chmod(self.opened, 0o666)
+        self.base = [os.path.join(self.app, "brakenfold")]
         if uid is not None:
             os.chown(runtime, uid, uid)
-            command = ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups"] + command
+            self.base = ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups"] + self.base
+        self.others = []
         read_fd, write_fd = os.pipe()
         self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten",
                                         "tcp"], pass_fds=(write_fd,), stderr=subprocess.DEVNULL, cwd=self.work)
         os.close(write_fd)
         with os.fdopen(read_fd) as pipe: self.display_name = ":" + pipe.readline().strip()  # noqa: E701
-        env = dict(os.environ, DISPLAY=self.display_name, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime,
-                   HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_SCALE_FACTOR="1")
-        env.pop("QT_QPA_PLATFORMTHEME", None)
+        self.env = dict(os.environ, DISPLAY=self.display_name, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime,
+                        HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_SCALE_FACTOR="1",
+                        PATH=opener_dir + os.pathsep + os.environ.get("PATH", ""))
+        self.env.pop("QT_QPA_PLATFORMTHEME", None)
         self.dpy = display.Display(self.display_name)
         # The program's answers to pings go to the root window.
         self.dpy.screen().root.change_attributes(event_mask=X.StructureNotifyMask)
         self.atoms = {name: self.dpy.intern_atom(name) for name in ("WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_PING")}
         self.main = None  # the first window waited for: the one the pings go to
-        self.program = subprocess.Popen(command, env=env, cwd=self.work)
+        self.program = subprocess.Popen(self.base + list(args), env=self.env, cwd=self.work)
+
+    def start_again(self, args=()):
+        """The program started once more by the same user on the same display, as Open With starts it."""
+        self.others.append(subprocess.Popen(self.base + list(args), env=self.env, cwd=self.work))
+        return self.others[-1]
 
     def close(self):
-        for process in (self.program, self.server):
+        for process in self.others + [self.program, self.server]:
             process.kill()
             process.wait()
         shutil.rmtree(self.work, ignore_errors=True)
@@ -179,14 +195,21 @@ def tick_alerts(session):
 
 
 def split(session, window, output):
-    """Action > Split, the output folder typed into the chooser, "Mission complete!" dismissed."""
+    """Action > Split, the output folder typed into the chooser, "Mission complete!" dismissed; then,
+    as nothing opens folders here, the box that names the run folder, after the opener was asked."""
     session.key("a", "Alt_L")
     session.key("Return")
     session.wait_window("Please select output folder")
     session.key("a", "Control_L")
     session.type_text(output)
     session.key("Return")
-    session.wait_window("Brakenfold", other_than=window)
+    done = session.wait_window("Brakenfold", other_than=window)
+    session.key("Return")
+    wait_for("no box named the run folder nothing opened", lambda: next(
+        (w for w in session.windows("Brakenfold") if w.id not in (window.id, done.id)), None))
+    with open(session.opened) as f:
+        if not any(line.startswith(output + os.sep) for line in f):
+            raise Failure("the opener was not asked to show the run folder")
     session.key("Return")
     wait_for("the message stayed open", lambda: len(session.windows("Brakenfold")) == 1)
 
@@ -247,6 +270,56 @@ def program(build, shipped, corpus, work):
     return "%d rows from the command line split; the option kept in the user's own Config.cfg" % written
 
 
+def desktop_entry_key(source, key):
+    with open(os.path.join(source, "packaging", "org.example.brakenfold.desktop"), encoding="utf-8") as f:
+        return next((line.split("=", 1)[1].strip() for line in f if line.startswith(key + "=")), None)
+
+
+def open_with_while_running(build, source, corpus, work):
+    """The program runs with an empty list, under another window. Started again with a workbook and a
+    folder (as Open With starts it), that start ends at once and the running window comes to the
+    front and lists them: a split writes one workbook per worksheet of both. Started again without
+    files, it says so in a box of its own and ends when that closes. The window's class is the desktop
+    entry's StartupWMClass."""
+    books, output = os.path.join(work, "books2"), os.path.join(work, "out2")
+    folder = os.path.join(books, "folder")
+    os.makedirs(folder)
+    os.makedirs(output)
+    paths = [shutil.copy(os.path.join(corpus, "xls", "poi--27394.xls"), books),
+             shutil.copy(os.path.join(corpus, "xls", "poi--simplewithcomments.xls"), folder)]
+    sheets = len(subprocess.run([os.path.join(build, "app", "brakenfold-split"), "--list"] + paths,
+                                capture_output=True, text=True, check=True).stdout.splitlines())
+    session = Session(os.path.join(build, "app"))
+    window = session.wait_window("Brakenfold")
+    wm_class, startup_class = window.get_wm_class(), desktop_entry_key(source, "StartupWMClass")
+    if not wm_class or wm_class[1] != startup_class:
+        raise Failure("the window's class %r is not the desktop entry's StartupWMClass %r" % (wm_class, startup_class))
+    root = session.dpy.screen().root
+    cover = root.create_window(0, 0, 1280, 1024, 0, X.CopyFromParent)
+    cover.map()
+    session.dpy.sync()
+
+    def on_top():
+        order = [w.id for w in root.query_tree().children]
+        return order.index(window.id) > order.index(cover.id)
+    wait_for("the other window did not cover the program's", lambda: not on_top())
+    second = session.start_again([paths[0], folder])
+    if second.wait(timeout=DEADLINE * TIME_FACTOR) != 0:
+        raise Failure("the start with files ended with status %s" % second.returncode)
+    wait_for("the running window did not come to the front", on_top)
+    third = session.start_again()
+    box = session.wait_window("Brakenfold", other_than=window)
+    session.close_box(box)
+    if third.wait(timeout=DEADLINE * TIME_FACTOR) != 0:
+        raise Failure("the start without files ended with status %s" % third.returncode)
+    main_window(session)
+    split(session, window, output)
+    written = sum(len([n for n in names if n.endswith(".xls")]) for _, _, names in os.walk(output))
+    if written != sheets:
+        raise Failure("the split wrote %d workbooks; the handed-over books hold %d worksheets" % (written, sheets))
+    return "%d rows handed over by a second start split" % written
+
+
 if __name__ == "__main__":
     build, source, corpus = sys.argv[1:4]
     work = tempfile.mkdtemp(prefix="brakenfold-test-", dir="/tmp")
@@ -255,7 +328,8 @@ if __name__ == "__main__":
     try:
         if "DisplayExcelAlerts=0\r\n" not in shipped:
             raise Failure("the shipped configuration does not start with the alerts off")
-        print(program(build, shipped, corpus, work) + "\n1 passed, 0 failed")
+        print(program(build, shipped, corpus, work))
+        print(open_with_while_running(build, source, corpus, work) + "\n2 passed, 0 failed")
     except Failure as failure:
         sys.exit("FAIL: %s" % failure)
     finally:

@@ -1,17 +1,11 @@
 #include "platform/qt/QtSeams.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QMimeDatabase>
-#include <QProcess>
 #include <QPushButton>
-#include <QStandardPaths>
-#include <QUrl>
-#include <unistd.h>
 
 namespace bf::platform::qt {
 
@@ -40,18 +34,21 @@ MsgResult QtMessageBox::show(const QString& text, MsgButtons buttons, MsgIcon ic
 
 QString QtFolderChooser::browseForFolder(const QString& prompt)
 {
-    const QString chosen = QFileDialog::getExistingDirectory(nullptr, prompt, QDir::rootPath(),
-                                                             QFileDialog::ShowDirsOnly);
-    if (chosen.isEmpty())
+    QFileDialog dialog(QApplication::activeWindow(), prompt, folders_.startFor(prompt));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    QString path = QDir::toNativeSeparators(QDir::cleanPath(chosen));
-    return path;
+    const QString chosen = QDir::cleanPath(dialog.selectedFiles().first());
+    folders_.remember(prompt, chosen);
+    return QDir::toNativeSeparators(chosen);
 }
 
-std::unique_ptr<QFileDialog> QtFileOpenDialog::makeDialog(const QString& filter, QWidget* parent)
+std::unique_ptr<QFileDialog> QtFileOpenDialog::makeDialog(const QString& filter, QWidget* parent) const
 {
     auto dialog = std::make_unique<QFileDialog>(parent);
     dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setDirectory(folders_.startFor(filter));
     // The program's own dialog matches the filter in any letter case (BOOK1.XLS too); the
     // desktop's may not.
     dialog->setOption(QFileDialog::DontUseNativeDialog);
@@ -66,51 +63,9 @@ QString QtFileOpenDialog::getOpenFileName(const QString& filter)
     const auto dialog = makeDialog(filter, QApplication::activeWindow());
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return QString();
-    return QDir::toNativeSeparators(dialog->selectedFiles().first());
-}
-
-bool QtShell::open(const QString& target)
-{
-    // A file that exists opens as a file; anything else is read as a user would type it into a
-    // browser or mail program.
-    if (QFileInfo::exists(target))
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(target));
-    return QDesktopServices::openUrl(QUrl::fromUserInput(target));
-}
-
-bool QtShell::openFolder(const QString& folder)
-{
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-}
-
-bool QtShell::startProgram(const QString& program, const QStringList& arguments)
-{
-    return QProcess::startDetached(program, arguments);
-}
-
-bool QtShell::hasHandlerFor(const QString& file)
-{
-    const QString type = QMimeDatabase().mimeTypeForFile(file).name();
-    QProcess query;
-    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
-    if (!query.waitForFinished(5000)) {
-        query.kill();
-        query.waitForFinished(1000);
-        return false;
-    }
-    return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
-           !query.readAllStandardOutput().trimmed().isEmpty();
-}
-
-bool QtInstanceLock::tryAcquire()
-{
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty())
-        dir = QDir::tempPath();
-    QDir().mkpath(dir);
-    lock_ = std::make_unique<QLockFile>(dir + QStringLiteral("/brakenfold-%1.lock").arg(getuid()));
-    lock_->setStaleLockTime(0);
-    return lock_->tryLock(0);
+    const QString chosen = dialog->selectedFiles().first();
+    folders_.remember(filter, QFileInfo(chosen).absolutePath());
+    return QDir::toNativeSeparators(chosen);
 }
 
 QString QtAppInfo::path() const

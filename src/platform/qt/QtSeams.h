@@ -1,9 +1,11 @@
 #pragma once
 // The production seams: Qt widgets and desktop services.
 #include "platform/Seams.h"
+#include "platform/qt/InstanceLock.h"
+#include "platform/qt/QtShell.h"
+#include "platform/qt/RememberedFolders.h"
 
 #include <QFileDialog>
-#include <QLockFile>
 #include <memory>
 
 namespace bf::platform::qt {
@@ -18,25 +20,26 @@ private:
     const AppInfoSeam& app_;
 };
 
+// Each chooser, told apart by its prompt, opens where the last folder picked in it was.
 class QtFolderChooser : public FolderChooserSeam {
 public:
+    explicit QtFolderChooser(const RememberedFolders& folders) : folders_(folders) {}
     QString browseForFolder(const QString& prompt) override;
+
+private:
+    const RememberedFolders& folders_;
 };
 
+// Opens in the folder of the file last picked with the same filter.
 class QtFileOpenDialog : public FileOpenDialogSeam {
 public:
+    explicit QtFileOpenDialog(const RememberedFolders& folders) : folders_(folders) {}
     QString getOpenFileName(const QString& filter) override;
     // The dialog getOpenFileName shows: one existing file, filter and "All Files (*)".
-    static std::unique_ptr<QFileDialog> makeDialog(const QString& filter, QWidget* parent = nullptr);
-};
+    std::unique_ptr<QFileDialog> makeDialog(const QString& filter, QWidget* parent = nullptr) const;
 
-class QtShell : public ShellSeam {
-public:
-    bool open(const QString& target) override;
-    bool openFolder(const QString& folder) override;
-    bool startProgram(const QString& program, const QStringList& arguments) override;
-    // Asks xdg-mime for the default program of the file's type.
-    bool hasHandlerFor(const QString& file) override;
+private:
+    const RememberedFolders& folders_;
 };
 
 // Linux has no registry: every key is missing.
@@ -48,15 +51,6 @@ public:
         return REG_FILE_NOT_FOUND;
     }
     long closeKey(Handle) override { return REG_SUCCESS; }
-};
-
-// A per-user lock file in the runtime folder ($XDG_RUNTIME_DIR, else the temporary folder).
-class QtInstanceLock : public InstanceLockSeam {
-public:
-    bool tryAcquire() override;
-
-private:
-    std::unique_ptr<QLockFile> lock_;
 };
 
 // The folder of the running program file.
@@ -76,8 +70,9 @@ public:
 private:
     QtAppInfo appInfo_;
     QtMessageBox messageBox_{appInfo_};
-    QtFolderChooser folderChooser_;
-    QtFileOpenDialog fileOpenDialog_;
+    RememberedFolders folders_{RememberedFolders::userFile()};
+    QtFolderChooser folderChooser_{folders_};
+    QtFileOpenDialog fileOpenDialog_{folders_};
     QtShell shell_;
     NoRegistry registry_;
     QtInstanceLock instanceLock_;
