@@ -18,6 +18,7 @@ constexpr std::size_t kMaxCachedCells = 1'000'000;
 // A formula's text or a rule of the extensions is held whole: one larger than this is no
 // spreadsheet's, and would let a small part that inflates hugely take memory without bound.
 constexpr std::size_t kMaxHeldBytes = 16u << 20;
+constexpr std::uint32_t kSheetRows = 1'048'576;
 
 bool isFormulaElement(std::string_view local)
 {
@@ -124,6 +125,22 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
     return rewritten.toStdString();
 }
 
+// A cell's or a row's position, where the part gives one, lies within the sheet.
+void checkPosition(const XmlTokenStream& tokens, const XmlToken& t, bool cell)
+{
+    const std::string_view ref = quickAttribute(t.attrs, "r");
+    if (ref.empty())
+        return;
+    std::uint32_t row = 0, col = 0;
+    const bool sound = cell ? parseCellRef(ref, row, col)
+                            : std::from_chars(ref.data(), ref.data() + ref.size(), row).ptr == ref.data() + ref.size()
+                                  && row >= 1 && row <= kSheetRows;
+    if (!sound)
+        tokens.refuse(XlsxStatus::DamagedPart, tokens.offset(),
+                      (cell ? "the cell reference \"" : "the row number \"") + std::string(ref.substr(0, 40))
+                          + (cell ? "\", not a cell of A1:XFD1048576" : "\", not a row of 1 to 1048576"));
+}
+
 std::string capturedIndex(const std::string& raw, StringRemap& strings)
 {
     const std::string text = unescapeXml(raw);
@@ -153,6 +170,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
     XmlToken t;
     bool sharedCell = false;
     bool viewSelected = false;
+    bool inSheetData = false;
     Capture capture = Capture::None;
     std::string captured;
     FillSpread spread, ruleSpread;
@@ -175,10 +193,17 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
             out.put(captured);
             capture = Capture::None;
         }
+        if (t.kind == TokenKind::EndTag && t.localName() == "sheetData")
+            inSheetData = false;
         if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag) {
             const std::string_view local = t.localName();
-            if (local == "c") {
+            if (local == "c" && inSheetData) {
+                checkPosition(tokens, t, true);
                 sharedCell = quickAttribute(t.attrs, "t") == "s";
+            } else if (local == "row" && inSheetData) {
+                checkPosition(tokens, t, false);
+            } else if (local == "sheetData") {
+                inSheetData = t.kind == TokenKind::StartTag;
             } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
                 capture = Capture::StringIndex;
             } else if ((local == "conditionalFormatting" || local == "dataValidation")
