@@ -73,6 +73,7 @@ private:
 
     void writeWorksheet(const Planned& p);
     void writePart(const Planned& p);
+    void writeSharedStrings(const Planned& p);
     void writeLinkAndWorkbook(const Planned& workbook);
     void writeRelationships();
     void writeContentTypes();
@@ -297,6 +298,14 @@ void Extraction::writeWorksheet(const Planned& p)
     deflatingSheet_ = {p.name, std::move(out)};
 }
 
+// The kept sheet's strings, written as the table is walked: a large table is never copied whole.
+void Extraction::writeSharedStrings(const Planned& p)
+{
+    PartDeflater out(window());
+    wb_.sharedStrings().rebuild(strings_.used(), strings_.references(), out);
+    zip_.addDeflated(p.name, out);
+}
+
 void Extraction::writePart(const Planned& p)
 {
     const PartEntry* entry = pkg_.find(p.source);
@@ -416,7 +425,7 @@ QByteArray Extraction::run()
         if (p.action == Action::Workbook)
             writeLinkAndWorkbook(p);
         else if (p.action == Action::SharedStrings)
-            zip_.addDeflated(p.name, wb_.sharedStrings().rebuild(strings_.used(), strings_.references()));
+            writeSharedStrings(p);
         else if (p.action == Action::AppProperties)
             zip_.addDeflated(p.name, rewriteAppProperties(pkg_.read(p.source), sheet_.name, wb_.detail(p.source)));
     }

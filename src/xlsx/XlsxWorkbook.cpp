@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 #include <gsf/gsf.h>
 
 namespace bf::xlsx {
@@ -18,6 +20,8 @@ namespace {
 
 const QByteArray kZipMagic("PK\x03\x04", 4);
 const QByteArray kCompoundMagic("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+// Parts up to this size are inflated in one call rather than streamed.
+constexpr std::uint64_t kWholeReadBytes = 16u << 20;
 const QString kStrictPrefix = QStringLiteral("http://purl.oclc.org/ooxml/");
 
 // A compound file holding an encrypted package is a password-protected Open XML workbook.
@@ -165,13 +169,26 @@ std::vector<SheetInfo> XlsxWorkbook::worksheets() const
     return out;
 }
 
+// A part as chunks: a small one inflated in one call, a large one streamed (the string table
+// of a large export inflates to many times the file).
+std::function<void(QByteArray&)> XlsxWorkbook::chunksOf(const PartEntry& entry) const
+{
+    if (entry.size <= kWholeReadBytes) {
+        auto whole = std::make_shared<QByteArray>(package_->read(entry));
+        return [whole](QByteArray& chunk) { chunk = std::exchange(*whole, QByteArray()); };
+    }
+    std::shared_ptr<PartReader> reader = package_->stream(entry);
+    return [reader](QByteArray& chunk) { reader->read(chunk, 1 << 20); };
+}
+
 const SharedStrings& XlsxWorkbook::sharedStrings() const
 {
     if (!sharedStrings_) {
         sharedStrings_ = std::make_unique<SharedStrings>();
         for (const Relationship& r : workbookRels_) {
-            if (r.kind() == QLatin1String("sharedStrings") && !r.external && package_->find(r.part)) {
-                sharedStrings_ = std::make_unique<SharedStrings>(package_->read(r.part), detail(r.part));
+            const PartEntry* entry = r.external ? nullptr : package_->find(r.part);
+            if (r.kind() == QLatin1String("sharedStrings") && entry) {
+                sharedStrings_ = std::make_unique<SharedStrings>(chunksOf(*entry), detail(r.part), entry->size);
                 break;
             }
         }

@@ -15,12 +15,14 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace bf::xlsx {
 
 class Package;
+struct PartEntry;
 class SharedStrings;
 
 enum class SheetKind : std::uint8_t { Worksheet, Chartsheet, Dialogsheet, Macrosheet, Other };
@@ -70,6 +72,7 @@ private:
     XlsxWorkbook();
     void readPackage();
     void readSheets();
+    std::function<void(QByteArray&)> chunksOf(const PartEntry& entry) const;
 
     QString path_;
     std::unique_ptr<Package> package_;

@@ -1,10 +1,12 @@
-// Damage in the parts the Open XML engine rewrites, met through the command-line program: each
-// kind is refused with a non-zero exit, a message naming the part and the byte where the damage
-// lies, and nothing left in the output folder. The sound package beside them splits.
+// The parts the Open XML engine rewrites (the kept sheet, the string table): damage in them,
+// met through the command-line program, is refused with a non-zero exit, a message naming the
+// part and the byte where the damage lies, and nothing left in the output folder; a string
+// table of any size a real workbook has is split, and only a bomb refused.
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 #include "xlsx/Package.h"
 #include "xlsx/PackageBuilder.h"
+#include "xlsx/XlsxStatus.h"
 #include "xlsx/XlsxWorkbook.h"
 
 #include <QDir>
@@ -111,4 +113,35 @@ TEST(XlsxDamage, DamageInARewrittenPartIsRefusedWithThePartAndThePositionAndNoth
                 && sheet.contains(R"(<c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c>)")) << sheet.constData();
     const QByteArray strings = wb->package().read(QStringLiteral("xl/sharedStrings.xml"));
     EXPECT_TRUE(strings.contains(R"(uniqueCount="2" count="2"><si><t>two</t></si><si><t>one</t></si></sst>)")) << strings.constData();
+}
+
+TEST(XlsxStringTable, ATableInflatingFarBeyondTheFileSplitsAndOnlyABombIsRefusedWithItsFigures)
+{
+    // 80 MB of strings in a file of about 100 KB: far beyond three times the file.
+    QByteArray many = R"(<?xml version="1.0" encoding="UTF-8"?><sst )" + kMainNs + "><si><t>one</t></si><si><t>two</t></si>";
+    const QByteArray item = "<si><t>the same text again and again</t></si>";
+    many.reserve(80 << 20);
+    while (many.size() < (80 << 20))
+        many += item;
+    many += "</sst>";
+    const auto wb = bf::xlsx::XlsxWorkbook::openBytes(bookWith(kSheetOne, many), QStringLiteral("export.xlsx"));
+    ASSERT_LT(wb->package().inputSize(), 1 << 20);
+    const auto out = bf::xlsx::XlsxWorkbook::openBytes(wb->extract(0), QStringLiteral("out.xlsx"));
+    const QByteArray strings = out->package().read(QStringLiteral("xl/sharedStrings.xml"));
+    EXPECT_TRUE(strings.endsWith(R"(uniqueCount="2" count="2"><si><t>two</t></si><si><t>one</t></si></sst>)"))
+        << strings.constData();
+
+    // A table declaring 300 MB in a small file is a bomb: refused with the figure and the limit.
+    std::vector<Part> parts{{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels}, {"xl/workbook.xml", kWorkbook},
+                            {"xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("</Relationships>", kStringsRel + "</Relationships>")},
+                            {kSheetPart, kSheetOne}, {"xl/worksheets/sheet2.xml", kSheet2}, {kStringsPart, kStrings, 300u << 20}};
+    try {
+        bf::xlsx::XlsxWorkbook::openBytes(zipOf(parts), QStringLiteral("bomb.xlsx"))->extract(0);
+        ADD_FAILURE() << "the bomb was split";
+    } catch (const bf::xlsx::XlsxError& e) {
+        EXPECT_EQ(e.status(), bf::xlsx::XlsxStatus::PartTooLarge);
+        EXPECT_TRUE(e.detail().contains("part xl/sharedStrings.xml (declares 300.0 MB, the limit is 256.0 MB for a part streamed")
+                    && e.detail().contains("Calc backend"))
+            << e.detail().toStdString();
+    }
 }
