@@ -18,6 +18,7 @@ constexpr std::size_t kMaxCachedCells = 1'000'000;
 // A formula's text or a rule of the extensions is held whole: one larger than this is no
 // spreadsheet's, and would let a small part that inflates hugely take memory without bound.
 constexpr std::size_t kMaxHeldBytes = 16u << 20;
+constexpr std::string_view kHeldTooLarge = "a formula or a rule longer than 16 MB, the limit for one";
 constexpr std::uint32_t kSheetRows = 1'048'576;
 
 bool isFormulaElement(std::string_view local)
@@ -111,7 +112,7 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
     bool inRanges = false;
     for (int depth = 1; depth > 0 && tokens.next(t);) {
         if (block.size() > kMaxHeldBytes)
-            fail(XlsxStatus::PartTooLarge, tokens.detail());
+            tokens.refuse(XlsxStatus::PartTooLarge, tokens.offset(), kHeldTooLarge);
         block.append(t.raw);
         depth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
         if (inRanges && t.kind == TokenKind::Text)
@@ -179,7 +180,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
             if (t.kind != TokenKind::EndTag) {
                 captured.append(t.raw);
                 if (captured.size() > kMaxHeldBytes)
-                    fail(XlsxStatus::PartTooLarge, detail);
+                    tokens.refuse(XlsxStatus::PartTooLarge, tokens.offset(), kHeldTooLarge);
                 continue;
             }
             out.put(capture == Capture::Formula ? capturedFormula(captured, formulas, spread)
@@ -193,7 +194,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
             out.put(captured);
             capture = Capture::None;
         }
-        if (t.kind == TokenKind::EndTag && t.localName() == "sheetData")
+        if (t.kind == TokenKind::EndTag && t.raw.size() >= 12 && t.localName() == "sheetData")
             inSheetData = false;
         if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag) {
             const std::string_view local = t.localName();

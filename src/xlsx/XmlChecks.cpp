@@ -1,6 +1,7 @@
 #include "xlsx/XmlChecks.h"
 
 #include <array>
+#include <cstdint>
 
 namespace bf::xlsx {
 
@@ -17,11 +18,25 @@ bool isSpace(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// Bytes that need no second look in character data: printable ASCII but '&', '<' and ']'.
+// Bytes that need no second look in character data: printable ASCII and the three white-space
+// controls, but '&', '<' and ']'.
 constexpr std::array<bool, 256> kPlainBytes = [] {
     std::array<bool, 256> t{};
     for (int c = 0x20; c < 0x80; ++c)
         t[std::size_t(c)] = c != '&' && c != '<' && c != ']';
+    t['\t'] = t['\n'] = t['\r'] = true;
+    return t;
+}();
+
+// Bytes of a name: 1 anywhere, 2 not first (digits, '.', '-'); 0x80 and above are checked as UTF-8.
+constexpr std::array<std::uint8_t, 256> kNameBytes = [] {
+    std::array<std::uint8_t, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80)
+            t[std::size_t(c)] = 1;
+        else if ((c >= '0' && c <= '9') || c == '.' || c == '-')
+            t[std::size_t(c)] = 2;
+    }
     return t;
 }();
 
@@ -71,9 +86,7 @@ std::size_t wideCharacter(std::string_view s, std::size_t i, bool utf8, std::opt
 
 bool isNameByte(unsigned char c, bool first)
 {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80)
-        return true;
-    return !first && ((c >= '0' && c <= '9') || c == '.' || c == '-');
+    return kNameBytes[c] == 1 || (!first && kNameBytes[c] == 2);
 }
 
 int digitValue(char c, bool hex)
@@ -122,7 +135,7 @@ std::optional<XmlFault> charactersFault(std::string_view s, CharContext context,
     std::optional<XmlFault> fault;
     for (std::size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
-        if (kPlainBytes[c] || c == '\t' || c == '\n' || c == '\r') {
+        if (kPlainBytes[c]) {
             ++i;
         } else if (c >= 0x80) {
             i += wideCharacter(s, i, utf8, fault);
@@ -154,52 +167,68 @@ std::optional<XmlFault> nameFault(std::string_view name)
 {
     if (name.empty() || !isNameByte(static_cast<unsigned char>(name[0]), true))
         return XmlFault{0, "a name that is not an XML name"};
-    for (std::size_t i = 1; i < name.size(); ++i)
-        if (!isNameByte(static_cast<unsigned char>(name[i]), false))
+    bool wide = static_cast<unsigned char>(name[0]) >= 0x80;
+    for (std::size_t i = 1; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (!kNameBytes[c])
             return XmlFault{i, "a name that is not an XML name"};
-    return charactersFault(name, CharContext::Raw, true);
+        wide = wide || c >= 0x80;
+    }
+    return wide ? charactersFault(name, CharContext::Raw, true) : std::nullopt;
 }
 
 std::optional<XmlFault> attributesFault(std::string_view attrs, bool utf8, std::vector<std::string_view>& seen)
 {
     seen.clear();
+    const std::size_t n = attrs.size();
     std::size_t i = 0;
     for (;;) {
         const std::size_t spaceFrom = i;
-        while (i < attrs.size() && isSpace(attrs[i]))
+        while (i < n && isSpace(attrs[i]))
             ++i;
-        if (i == attrs.size())
+        if (i == n)
             return std::nullopt;
         if (i == spaceFrom)
             return XmlFault{i, "attributes not separated by white space"};
+        // The name: plain ASCII needs no second look (this runs for every attribute of a sheet).
         const std::size_t nameFrom = i;
-        while (i < attrs.size() && isNameByte(static_cast<unsigned char>(attrs[i]), i == nameFrom))
-            ++i;
+        bool plain = i < n && kNameBytes[static_cast<unsigned char>(attrs[i])] == 1
+                     && static_cast<unsigned char>(attrs[i]) < 0x80;
+        for (; i < n && kNameBytes[static_cast<unsigned char>(attrs[i])]; ++i)
+            plain = plain && static_cast<unsigned char>(attrs[i]) < 0x80;
         const std::string_view name = attrs.substr(nameFrom, i - nameFrom);
         if (name.empty())
             return XmlFault{nameFrom, "an attribute without a name"};
-        if (std::optional<XmlFault> f = nameFault(name))
+        if (std::optional<XmlFault> f = plain ? std::nullopt : nameFault(name))
             return XmlFault{nameFrom + f->at, f->what};
-        while (i < attrs.size() && isSpace(attrs[i]))
+        while (i < n && isSpace(attrs[i]))
             ++i;
-        if (i == attrs.size() || attrs[i] != '=')
+        if (i == n || attrs[i] != '=')
             return XmlFault{i, "an attribute without a value"};
         ++i;
-        while (i < attrs.size() && isSpace(attrs[i]))
+        while (i < n && isSpace(attrs[i]))
             ++i;
-        if (i == attrs.size() || (attrs[i] != '"' && attrs[i] != '\''))
+        if (i == n || (attrs[i] != '"' && attrs[i] != '\''))
             return XmlFault{i, "an attribute value without quotes"};
-        const std::size_t close = attrs.find(attrs[i], i + 1);
-        if (close == attrs.npos)
-            return XmlFault{i, "an attribute value without its closing quote"};
-        const std::string_view value = attrs.substr(i + 1, close - i - 1);
-        if (std::optional<XmlFault> f = charactersFault(value, CharContext::Attribute, utf8))
-            return XmlFault{i + 1 + f->at, f->what};
+        const char quote = attrs[i++];
+        const std::size_t valueFrom = i;
+        while (i < n && kPlainBytes[static_cast<unsigned char>(attrs[i])] && attrs[i] != quote)
+            ++i;
+        if (i < n && attrs[i] != quote) { // something to look at: find the end, then check it all
+            const std::size_t close = attrs.find(quote, i);
+            if (close == attrs.npos)
+                return XmlFault{valueFrom - 1, "an attribute value without its closing quote"};
+            if (std::optional<XmlFault> f = charactersFault(attrs.substr(valueFrom, close - valueFrom), CharContext::Attribute, utf8))
+                return XmlFault{valueFrom + f->at, f->what};
+            i = close;
+        }
+        if (i == n)
+            return XmlFault{valueFrom - 1, "an attribute value without its closing quote"};
+        ++i;
         for (const std::string_view other : seen)
-            if (other == name)
+            if (other.size() == name.size() && other == name)
                 return XmlFault{nameFrom, "an attribute given twice"};
         seen.push_back(name);
-        i = close + 1;
     }
 }
 

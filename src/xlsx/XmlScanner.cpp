@@ -298,6 +298,13 @@ void XmlTokenStream::checkTag(const XmlToken& t)
 
 void XmlTokenStream::checkEndTag(const XmlToken& t)
 {
+    // The usual case, "</name>" closing the open element: its name was checked at the start.
+    if (!openFrom_.empty() && t.raw.size() == open_.size() - openFrom_.back() + 3
+        && t.raw.compare(2, t.raw.size() - 3, std::string_view(open_).substr(openFrom_.back())) == 0) {
+        open_.resize(openFrom_.back());
+        openFrom_.pop_back();
+        return;
+    }
     // "</name>" with white space allowed before the '>' only.
     std::size_t n = 2;
     while (n < t.raw.size() - 1 && t.raw[n] != ' ' && t.raw[n] != '\t' && t.raw[n] != '\r' && t.raw[n] != '\n')
