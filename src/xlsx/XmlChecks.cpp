@@ -28,14 +28,17 @@ constexpr std::array<bool, 256> kPlainBytes = [] {
     return t;
 }();
 
-// Bytes of a name: 1 anywhere, 2 not first (digits, '.', '-'); 0x80 and above are checked as UTF-8.
+// Bytes of a name: 1 an ASCII byte that may start one, 2 one that may follow, 4 a byte of a
+// wider character (checked as UTF-8).
 constexpr std::array<std::uint8_t, 256> kNameBytes = [] {
     std::array<std::uint8_t, 256> t{};
     for (int c = 0; c < 256; ++c) {
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':')
             t[std::size_t(c)] = 1;
         else if ((c >= '0' && c <= '9') || c == '.' || c == '-')
             t[std::size_t(c)] = 2;
+        else if (c >= 0x80)
+            t[std::size_t(c)] = 4;
     }
     return t;
 }();
@@ -86,7 +89,7 @@ std::size_t wideCharacter(std::string_view s, std::size_t i, bool utf8, std::opt
 
 bool isNameByte(unsigned char c, bool first)
 {
-    return kNameBytes[c] == 1 || (!first && kNameBytes[c] == 2);
+    return first ? kNameBytes[c] != 2 && kNameBytes[c] != 0 : kNameBytes[c] != 0;
 }
 
 int digitValue(char c, bool hex)
@@ -167,68 +170,120 @@ std::optional<XmlFault> nameFault(std::string_view name)
 {
     if (name.empty() || !isNameByte(static_cast<unsigned char>(name[0]), true))
         return XmlFault{0, "a name that is not an XML name"};
-    bool wide = static_cast<unsigned char>(name[0]) >= 0x80;
-    for (std::size_t i = 1; i < name.size(); ++i) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        if (!kNameBytes[c])
+    bool wide = false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const std::uint8_t kind = kNameBytes[static_cast<unsigned char>(name[i])];
+        if (!kind)
             return XmlFault{i, "a name that is not an XML name"};
-        wide = wide || c >= 0x80;
+        wide = wide || kind == 4;
     }
     return wide ? charactersFault(name, CharContext::Raw, true) : std::nullopt;
 }
 
-std::optional<XmlFault> attributesFault(std::string_view attrs, bool utf8, std::vector<std::string_view>& seen)
+namespace {
+
+// What reading a piece of a tag found: the piece is sound (Done), the data ends inside it
+// (More), or it is damaged (Fault, in the scan's fault).
+enum class Step { Done, More, Fault };
+
+Step faulted(TagScan& scan, std::size_t at, const char* what)
 {
+    scan.fault = XmlFault{at, what};
+    return Step::Fault;
+}
+
+// The name at d[i]: i moves past it.
+Step readName(std::string_view d, std::size_t& i, TagScan& scan)
+{
+    const std::size_t from = i;
+    while (i < d.size() && (kNameBytes[static_cast<unsigned char>(d[i])] & 3))
+        ++i;
+    const bool wide = i < d.size() && kNameBytes[static_cast<unsigned char>(d[i])] == 4;
+    while (wide && i < d.size() && kNameBytes[static_cast<unsigned char>(d[i])])
+        ++i;
+    if (i == d.size())
+        return Step::More;
+    if (i == from || !isNameByte(static_cast<unsigned char>(d[from]), true))
+        return faulted(scan, from, "a name that is not an XML name");
+    if (std::optional<XmlFault> f = wide ? nameFault(d.substr(from, i - from)) : std::nullopt)
+        return faulted(scan, from + f->at, f->what);
+    return Step::Done;
+}
+
+void skipSpace(std::string_view d, std::size_t& i)
+{
+    while (i < d.size() && isSpace(d[i]))
+        ++i;
+}
+
+// One attribute at d[i] (its name's first byte): i moves past its closing quote.
+Step readAttribute(std::string_view d, std::size_t& i, bool utf8, std::vector<std::string_view>& seen, TagScan& scan)
+{
+    const std::size_t nameFrom = i;
+    if (const Step s = readName(d, i, scan); s != Step::Done)
+        return s;
+    const std::string_view name = d.substr(nameFrom, i - nameFrom);
+    skipSpace(d, i);
+    if (i == d.size())
+        return Step::More;
+    if (d[i] != '=')
+        return faulted(scan, i, "an attribute without a value");
+    skipSpace(d, ++i);
+    if (i == d.size())
+        return Step::More;
+    if (d[i] != '"' && d[i] != '\'')
+        return faulted(scan, i, "an attribute value without quotes");
+    const std::size_t valueFrom = i + 1;
+    const std::size_t close = d.find(d[i], valueFrom);
+    if (close == d.npos)
+        return Step::More;
+    for (i = valueFrom; i < close; ++i) {
+        if (!kPlainBytes[static_cast<unsigned char>(d[i])]) {
+            if (std::optional<XmlFault> f = charactersFault(d.substr(valueFrom, close - valueFrom), CharContext::Attribute, utf8))
+                return faulted(scan, valueFrom + f->at, f->what);
+            break;
+        }
+    }
+    i = close + 1;
+    for (const std::string_view other : seen)
+        if (other.size() == name.size() && other == name)
+            return faulted(scan, nameFrom, "an attribute given twice");
+    seen.push_back(name);
+    return Step::Done;
+}
+
+} // namespace
+
+TagScan scanTag(std::string_view d, bool utf8, std::vector<std::string_view>& seen)
+{
+    TagScan scan;
+    scan.endTag = d.size() > 1 && d[1] == '/';
+    std::size_t i = scan.endTag ? 2 : 1;
+    if (readName(d, i, scan) != Step::Done)
+        return scan;
+    scan.nameEnd = i;
     seen.clear();
-    const std::size_t n = attrs.size();
-    std::size_t i = 0;
     for (;;) {
         const std::size_t spaceFrom = i;
-        while (i < n && isSpace(attrs[i]))
-            ++i;
-        if (i == n)
-            return std::nullopt;
-        if (i == spaceFrom)
-            return XmlFault{i, "attributes not separated by white space"};
-        // The name: plain ASCII needs no second look (this runs for every attribute of a sheet).
-        const std::size_t nameFrom = i;
-        bool plain = i < n && kNameBytes[static_cast<unsigned char>(attrs[i])] == 1
-                     && static_cast<unsigned char>(attrs[i]) < 0x80;
-        for (; i < n && kNameBytes[static_cast<unsigned char>(attrs[i])]; ++i)
-            plain = plain && static_cast<unsigned char>(attrs[i]) < 0x80;
-        const std::string_view name = attrs.substr(nameFrom, i - nameFrom);
-        if (name.empty())
-            return XmlFault{nameFrom, "an attribute without a name"};
-        if (std::optional<XmlFault> f = plain ? std::nullopt : nameFault(name))
-            return XmlFault{nameFrom + f->at, f->what};
-        while (i < n && isSpace(attrs[i]))
-            ++i;
-        if (i == n || attrs[i] != '=')
-            return XmlFault{i, "an attribute without a value"};
-        ++i;
-        while (i < n && isSpace(attrs[i]))
-            ++i;
-        if (i == n || (attrs[i] != '"' && attrs[i] != '\''))
-            return XmlFault{i, "an attribute value without quotes"};
-        const char quote = attrs[i++];
-        const std::size_t valueFrom = i;
-        while (i < n && kPlainBytes[static_cast<unsigned char>(attrs[i])] && attrs[i] != quote)
-            ++i;
-        if (i < n && attrs[i] != quote) { // something to look at: find the end, then check it all
-            const std::size_t close = attrs.find(quote, i);
-            if (close == attrs.npos)
-                return XmlFault{valueFrom - 1, "an attribute value without its closing quote"};
-            if (std::optional<XmlFault> f = charactersFault(attrs.substr(valueFrom, close - valueFrom), CharContext::Attribute, utf8))
-                return XmlFault{valueFrom + f->at, f->what};
-            i = close;
+        skipSpace(d, i);
+        if (i == d.size())
+            return scan;
+        if (d[i] == '>' || (d[i] == '/' && !scan.endTag)) {
+            scan.attrsEnd = i;
+            scan.empty = d[i] == '/';
+            if (scan.empty && i + 1 < d.size() && d[i + 1] != '>')
+                faulted(scan, i, "a '/' that does not close the tag");
+            else if (!scan.empty || i + 1 < d.size())
+                scan.end = i + 1 + scan.empty;
+            return scan;
         }
-        if (i == n)
-            return XmlFault{valueFrom - 1, "an attribute value without its closing quote"};
-        ++i;
-        for (const std::string_view other : seen)
-            if (other.size() == name.size() && other == name)
-                return XmlFault{nameFrom, "an attribute given twice"};
-        seen.push_back(name);
+        if (scan.endTag)
+            return faulted(scan, i, "an end tag with more than a name"), scan;
+        if (i == spaceFrom)
+            return faulted(scan, i, i == scan.nameEnd ? "a name that is not an XML name"
+                                                      : "attributes not separated by white space"), scan;
+        if (readAttribute(d, i, utf8, seen, scan) != Step::Done)
+            return scan;
     }
 }
 

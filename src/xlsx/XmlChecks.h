@@ -22,8 +22,17 @@ enum class CharContext { Text, Attribute, Raw };
 // utf8: whether bytes at or above 0x80 are UTF-8 (false for a part declaring a one-byte encoding).
 std::optional<XmlFault> charactersFault(std::string_view s, CharContext context, bool utf8);
 std::optional<XmlFault> nameFault(std::string_view name);
-// The attribute text of a start tag (after its name). `seen` is scratch space for the names.
-std::optional<XmlFault> attributesFault(std::string_view attrs, bool utf8, std::vector<std::string_view>& seen);
+// A tag read and checked in one pass over `data`, which starts with its '<'. end is 0 when the
+// data ends before the tag does (and no fault is found before that). `seen` is scratch space
+// for the attribute names.
+struct TagScan {
+    std::size_t end = 0;      // past the '>'
+    std::size_t nameEnd = 0;  // the name is data[1 or 2, nameEnd)
+    std::size_t attrsEnd = 0; // the attribute text is data[nameEnd, attrsEnd)
+    bool endTag = false, empty = false;
+    std::optional<XmlFault> fault;
+};
+TagScan scanTag(std::string_view data, bool utf8, std::vector<std::string_view>& seen);
 
 // The reference starting at s[i] == '&': its length (0 when it is not a sound reference) and
 // the code point it stands for.

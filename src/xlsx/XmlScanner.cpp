@@ -26,25 +26,6 @@ std::string_view trimmed(std::string_view s)
     return s;
 }
 
-// Position after the '>' closing the tag that opens at `from`, quotes respected; npos if the
-// data ends first.
-std::size_t tagEnd(std::string_view data, std::size_t from)
-{
-    char quote = 0;
-    for (std::size_t i = from + 1; i < data.size(); ++i) {
-        const char c = data[i];
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return std::string_view::npos;
-}
-
 void appendCodePoint(std::string& out, unsigned long cp)
 {
     if (cp < 0x80) {
@@ -285,11 +266,7 @@ void XmlTokenStream::checkTag(const XmlToken& t)
 {
     if (open_.empty() && rootSeen_)
         refuse(XlsxStatus::MalformedXml, at_, "a second root element");
-    rootSeen_ = true;
-    if (const std::optional<XmlFault> f = nameFault(t.name))
-        refuse(XlsxStatus::MalformedXml, at_ + 1 + f->at, f->what);
-    if (const std::optional<XmlFault> f = attributesFault(t.attrs, utf8_, attributeNames_))
-        refuse(XlsxStatus::MalformedXml, at_ + 1 + t.name.size() + f->at, f->what);
+    rootSeen_ = true; // the name and attributes were checked as the tag was read
     if (t.kind == TokenKind::StartTag) {
         openFrom_.push_back(open_.size());
         open_.append(t.name);
@@ -298,29 +275,12 @@ void XmlTokenStream::checkTag(const XmlToken& t)
 
 void XmlTokenStream::checkEndTag(const XmlToken& t)
 {
-    // The usual case, "</name>" closing the open element: its name was checked at the start.
-    if (!openFrom_.empty() && t.raw.size() == open_.size() - openFrom_.back() + 3
-        && t.raw.compare(2, t.raw.size() - 3, std::string_view(open_).substr(openFrom_.back())) == 0) {
-        open_.resize(openFrom_.back());
-        openFrom_.pop_back();
-        return;
-    }
-    // "</name>" with white space allowed before the '>' only.
-    std::size_t n = 2;
-    while (n < t.raw.size() - 1 && t.raw[n] != ' ' && t.raw[n] != '\t' && t.raw[n] != '\r' && t.raw[n] != '\n')
-        ++n;
-    const std::string_view name = t.raw.substr(2, n - 2);
-    if (const std::optional<XmlFault> f = nameFault(name))
-        refuse(XlsxStatus::MalformedXml, at_ + 2 + f->at, f->what);
-    for (std::size_t i = n; i < t.raw.size() - 1; ++i)
-        if (t.raw[i] != ' ' && t.raw[i] != '\t' && t.raw[i] != '\r' && t.raw[i] != '\n')
-            refuse(XlsxStatus::MalformedXml, at_ + i, "an end tag with more than a name");
     if (open_.empty())
         refuse(XlsxStatus::MalformedXml, at_, "an end tag with no element open");
     const std::string_view expected = std::string_view(open_).substr(openFrom_.back());
-    if (name != expected)
+    if (t.name != expected)
         refuse(XlsxStatus::MalformedXml, at_,
-               "the end tag </" + std::string(name) + "> where <" + std::string(expected) + "> is open");
+               "the end tag </" + std::string(t.name) + "> where <" + std::string(expected) + "> is open");
     open_.resize(openFrom_.back());
     openFrom_.pop_back();
 }
@@ -360,8 +320,12 @@ void XmlTokenStream::checkOther(const XmlToken& t)
 
 void XmlTokenStream::checkDeclaration(std::string_view attrs)
 {
-    if (const std::optional<XmlFault> f = attributesFault(attrs, true, attributeNames_))
-        refuse(XlsxStatus::MalformedXml, at_ + 5 + f->at, f->what);
+    // The declaration's pseudo-attributes read as those of a tag.
+    const std::string tag = "<xml" + std::string(attrs) + ">";
+    const TagScan scan = scanTag(tag, true, attributeNames_);
+    if (scan.fault || scan.end != tag.size())
+        refuse(XlsxStatus::MalformedXml, at_ + 1 + (scan.fault ? scan.fault->at : tag.size()),
+               scan.fault ? scan.fault->what : "a declaration that is not sound");
     const std::optional<std::string_view> encoding = attribute(attrs, "encoding");
     if (!encoding)
         return;
@@ -423,31 +387,26 @@ XmlTokenStream::Scan XmlTokenStream::scanMarkup(XmlToken& token)
     };
     if (rest.size() < 9 && !final_)
         return Scan::NeedMore;
-    if (rest.substr(0, 4) == "<!--")
-        return closedBy("<!--", "-->");
-    if (rest.substr(0, 9) == "<![CDATA[")
-        return closedBy("<![CDATA[", "]]>");
-    if (rest.substr(0, 2) == "<?")
-        return closedBy("<?", "?>");
-    if (rest.substr(0, 2) == "<!")
+    if (rest.size() > 1 && (rest[1] == '!' || rest[1] == '?')) {
+        if (rest.substr(0, 4) == "<!--")
+            return closedBy("<!--", "-->");
+        if (rest.substr(0, 9) == "<![CDATA[")
+            return closedBy("<![CDATA[", "]]>");
+        if (rest[1] == '?')
+            return closedBy("<?", "?>");
         fail(XlsxStatus::EntityDeclaration, detail_);
-    const std::size_t end = tagEnd(rest, 0);
-    if (end == std::string_view::npos)
+    }
+    const TagScan tag = scanTag(rest, utf8_, attributeNames_);
+    if (tag.fault)
+        refuse(XlsxStatus::MalformedXml, at_ + tag.fault->at, tag.fault->what);
+    if (tag.end == 0)
         return final_ ? (refuse(XlsxStatus::MalformedXml, at_, "the part ends inside a tag"), Scan::End)
                       : Scan::NeedMore;
-    const std::string_view raw = rest.substr(0, end);
-    pos_ += end;
-    if (raw.size() > 2 && raw[1] == '/') {
-        token = XmlToken{TokenKind::EndTag, raw, trimmed(raw.substr(2, raw.size() - 3)), {}};
-        return Scan::Token;
-    }
-    const bool empty = raw.size() > 2 && raw[raw.size() - 2] == '/';
-    const std::string_view inner = raw.substr(1, raw.size() - (empty ? 3 : 2));
-    std::size_t n = 0;
-    while (n < inner.size() && !isSpace(inner[n]))
-        ++n;
-    token = XmlToken{empty ? TokenKind::EmptyTag : TokenKind::StartTag, raw, inner.substr(0, n),
-                     inner.substr(n)};
+    const std::size_t nameFrom = tag.endTag ? 2 : 1;
+    const TokenKind kind = tag.endTag ? TokenKind::EndTag : tag.empty ? TokenKind::EmptyTag : TokenKind::StartTag;
+    token = XmlToken{kind, rest.substr(0, tag.end), rest.substr(nameFrom, tag.nameEnd - nameFrom),
+                     tag.endTag ? std::string_view() : rest.substr(tag.nameEnd, tag.attrsEnd - tag.nameEnd)};
+    pos_ += tag.end;
     return Scan::Token;
 }
 
