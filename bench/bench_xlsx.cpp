@@ -10,7 +10,7 @@
 //             MB/s of the input file and of its parts' uncompressed size
 //   out/in    total size of the outputs over the size the source gives the same parts
 //   peak RSS  VmHWM above the baseline taken before opening (peak reset via clear_refs), each
-//             workbook measured in a process of its own
+//             workbook measured in a process of its own; printed beside the input's size
 #include "platform/Memory.h"
 #include "xlsx/Package.h"
 #include "xlsx/XlsxStatus.h"
@@ -120,11 +120,11 @@ void report(const QString& path, int reps)
             xml += double(e.size);
         const Figures f = measure(path, reps);
         const long peak = statusKb("VmHWM") - base;
-        std::printf("%-40s %6d %8.2f %8.3f %8.3f %9.2f %8.1f %8.1f %8.1f %7.2f %8.1f\n",
+        std::printf("%-40s %6d %8.2f %8.3f %8.3f %9.2f %8.1f %8.1f %8.1f %7.2f %8.1f %8.2f\n",
                     QFileInfo(path).fileName().left(40).toLocal8Bit().constData(), f.sheets,
                     f.list * 1e3, f.split, f.splitCpu, f.split * 1e3 / std::max(1, f.sheets),
                     input / 1e6 / f.split, input / 1e6 / f.splitCpu, xml / 1e6 / f.split,
-                    f.outputBytes / input, peak / 1024.0);
+                    f.outputBytes / input, peak / 1024.0, input / 1e6);
     } catch (const bf::xlsx::XlsxError& e) {
         std::printf("%-48s refused: %s\n", QFileInfo(path).fileName().toLocal8Bit().constData(), e.what());
     }
@@ -145,8 +145,8 @@ int main(int argc, char** argv)
     }
     if (files.isEmpty())
         files = corpusFiles();
-    std::printf("%-40s %6s %8s %8s %8s %9s %8s %8s %8s %7s %8s\n", "workbook", "sheets", "list ms",
-                "split s", "cpu s", "ms/sheet", "MB/s in", "cpu MB/s", "MB/s xml", "out/in", "peak MB");
+    std::printf("%-40s %6s %8s %8s %8s %9s %8s %8s %8s %7s %8s %8s\n", "workbook", "sheets", "list ms",
+                "split s", "cpu s", "ms/sheet", "MB/s in", "cpu MB/s", "MB/s xml", "out/in", "peak MB", "in MB");
     std::fflush(stdout);
     for (const QString& path : files) {
         // Each workbook in a process of its own, so that its peak is its own.

@@ -33,6 +33,17 @@ csv_xlsx="$cache/csv-750k.xlsx"
 if [[ ! -s "$csv_xlsx" || "$root/bench/make_csv_xlsx.py" -nt "$csv_xlsx" ]]; then
   /usr/bin/python3 "$root/bench/make_csv_xlsx.py" "$csv_xlsx"
 fi
+# The whole-column workbook (a sheet reading whole columns of twelve full sheets, under 1 MB)
+# and 500 and 5,000 small sheets with a table each: bench/make_bound_xlsx.py.
+columns="$cache/columns-12.xlsx"
+if [[ ! -s "$columns" || "$root/bench/make_bound_xlsx.py" -nt "$columns" ]]; then
+  /usr/bin/python3 "$root/bench/make_bound_xlsx.py" columns "$columns"
+fi
+for n in 500 5000; do
+  if [[ ! -s "$cache/sheets-$n.xlsx" || "$root/bench/make_bound_xlsx.py" -nt "$cache/sheets-$n.xlsx" ]]; then
+    /usr/bin/python3 "$root/bench/make_bound_xlsx.py" sheets "$cache/sheets-$n.xlsx" --sheets "$n"
+  fi
+done
 cmake --build "$build" --target brakenfold-split $(cd "$root/bench" && ls *.cpp | sed 's/\.cpp$//')
 
 echo "== in-process, corpus"
@@ -46,6 +57,18 @@ echo "== in-process, Open XML corpus and large Open XML workbook"
 "$build/bench/bench_xlsx" "$large_xlsx" "$big_sheet"
 echo "== in-process, the workbook LibreOffice made from a 750,000-row CSV (time and peak)"
 "$build/bench/bench_xlsx" --reps 1 "$csv_xlsx"
+echo
+echo "== in-process, whole columns of twelve sheets (peak against the input)"
+"$build/bench/bench_xlsx" --reps 1 "$columns"
+echo
+echo "== in-process, 500 and 5,000 sheets (time per sheet should not grow: ratio within 1.5)"
+"$build/bench/bench_xlsx" --reps 1 "$cache/sheets-500.xlsx" "$cache/sheets-5000.xlsx" | tee "$cache/sheets.txt"
+awk '$1 ~ /^sheets-/ { ms[$1] = $5 / $2 * 1000 } END { if (ms["sheets-500.xlsx"] > 0)
+  printf "cpu ms/sheet: 500 sheets %.3f, 5000 sheets %.3f, ratio %.2f\n", ms["sheets-500.xlsx"],
+         ms["sheets-5000.xlsx"], ms["sheets-5000.xlsx"] / ms["sheets-500.xlsx"] }' "$cache/sheets.txt"
+echo
+echo "== cryptography of password-protected workbooks, 16 MB synthetic"
+"$build/bench/bench_crypto" 16
 echo
 echo "== both backends through the interface, large Open XML workbook (the Calc backend when built)"
 "$build/bench/backend_compare" "$cache/compare" "$large_xlsx"

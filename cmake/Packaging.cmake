@@ -106,7 +106,7 @@ endforeach()
 
 # ---- The packages ----
 set(CPACK_PACKAGE_NAME brakenfold)
-set(CPACK_PACKAGE_VENDOR "The Brakenfold authors")
+set(CPACK_PACKAGE_VENDOR "The Brakenfold developers")
 set(CPACK_PACKAGE_CONTACT "${BRAKENFOLD_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX "${BRAKENFOLD_PACKAGE_PREFIX}")
@@ -127,8 +127,8 @@ set(CPACK_DEBIAN_MAIN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_MAIN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_MAIN_PACKAGE_SUGGESTS "brakenfold-calc, xchm")
 set(CPACK_DEBIAN_MAIN_DESCRIPTION "split Excel workbooks into one workbook per worksheet
-Brakenfold splits Excel 97-2003 workbooks (.xls files) into separate
-workbooks, one for each worksheet. Workbooks are collected in a task list,
+Brakenfold splits Excel workbooks (.xls, .xlsx and .xlsm files) into
+separate workbooks, one for each worksheet. Workbooks are collected in a task list,
 one row per worksheet; Split writes every worksheet to a workbook of its
 own, in a new folder named by the time the run started.
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A fuzzing campaign on the workbook reader and extractor.
+# A fuzzing campaign on the workbook reader and extractor, and on the encryption headers.
 #   scripts/fuzz.sh [SECONDS]        (default 600; CI runs a 60-second smoke run)
 # Configures and builds a clang tree with libFuzzer, ASan and UBSan (BRAKENFOLD_FUZZ_BUILD, default
 # build-fuzz), then runs every fuzz target for SECONDS with the corpus workbooks as read-only seeds

@@ -8,16 +8,33 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 app_dir=${1:-"$here/build/app"}
 corpus=${BRAKENFOLD_CORPUS_DIR:-"$here/../shared/corpus"}
 exec /usr/bin/python3 - "$app_dir" "$corpus" "$here/docs/main-window.png" "$here/tests/ui" <<'PY'
-import os, struct, sys, tempfile, time, zlib
+import os, struct, sys, tempfile, zlib
 from Xlib import X
 app_dir, corpus, out, helpers = sys.argv[1:5]
 sys.path.insert(0, helpers)
-from xsession import Session
+from xsession import Session, wait_for
+
+
+def capture(session, window):
+    geo, (x, y) = window.get_geometry(), session.origin(window)
+    return geo, session.dpy.screen().root.get_image(x, y, geo.width, geo.height, X.ZPixmap, 0xFFFFFFFF).data
+
+
+def steady_capture(session, window):
+    """The window's picture once it holds still across a round trip to the program: the rows
+    are listed and painted."""
+    shots = [capture(session, window)]
+
+    def steady():
+        session.settle()
+        shots.append(capture(session, window))
+        return shots[-1][1] == shots[-2][1]
+    wait_for("the window kept changing", steady)
+    return shots[-1]
 
 
 def screenshot_png(session, path, window):
-    geo, (x, y) = window.get_geometry(), session.origin(window)
-    data = session.dpy.screen().root.get_image(x, y, geo.width, geo.height, X.ZPixmap, 0xFFFFFFFF).data
+    geo, data = steady_capture(session, window)
     stride = len(data) // geo.height
     raw = b"".join(b"\x00" + bytes(b for i in range(r * stride, r * stride + geo.width * 4, 4)
                                    for b in (data[i + 2], data[i + 1], data[i])) for r in range(geo.height))
@@ -37,7 +54,6 @@ for name in ("poi--57925.xls", "poi--27394.xls", "sheetjs--sheet_visibility.xls"
 session = Session(app_dir, args=[folder])
 try:
     main = session.wait_window("Brakenfold")
-    time.sleep(2.0)
     screenshot_png(session, out, main)
     print("wrote", out)
 finally:

@@ -4,7 +4,7 @@
 #     apt-get install -y fp-utils libchm-bin
 #     sh assets/help/make_help.sh
 # The context numbers of the menu entries are the [MAP] section of src/help.hhp; they must match
-# src/about/HelpTopics.h (the tests check both against the compiled file).
+# src/about/HelpTopics.h (the tests check that each of its pages is among src/, not the [MAP]).
 #
 # chmcmd stores each [ALIAS] target as the absolute path of the page on the machine that
 # compiles it. Compiling inside a throw-away root that holds the pages at "/" makes those

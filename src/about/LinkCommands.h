@@ -1,7 +1,6 @@
 #pragma once
-// The work of the Help menu's link commands, without a window: the main window's handlers
-// (mnuVisitHomePage_Click, mnuSupport_Click) and the About box's links call these and report
-// what they raise.
+// The Help menu's link commands, without a window: Visit HomePage and Support from the menu or
+// toolbar, and the About box's two links, call these and report what they raise.
 #include "startup/AppContext.h"
 
 #include <QString>

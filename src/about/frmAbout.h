@@ -11,8 +11,8 @@ class QPushButton;
 
 namespace bf::about {
 
-// What the two links run: the main window's mnuVisitHomePage_Click and mnuSupport_Click,
-// which trap and report their own failures.
+// What the two links run: the main window's Visit HomePage and Support commands, which trap
+// and report their own failures.
 struct AboutLinks {
     std::function<void()> visitHomePage;
     std::function<void()> support;
@@ -34,7 +34,7 @@ public:
     // missing or unreadable); no box exists then. mainCaption is the main window's caption.
     frmAbout(const platform::Seams& seams, const QString& mainCaption, AboutLinks links, QWidget* parent = nullptr);
 
-    // The controls, named as designed.
+    // The box's controls (the names its tests use).
     QPushButton* cmdOK = nullptr;
     QLabel* picIcon = nullptr;
     QPushButton* cmdSysInfo = nullptr;

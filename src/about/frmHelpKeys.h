@@ -1,6 +1,6 @@
 #pragma once
-// mnuApplicationHelp_Click's work: an F1 key press queued to the active window, so that the
-// main window's own F1 handling opens the help file after the command has returned.
+// The Application Help command: an F1 key press queued to the active window, so that the
+// main window's own F1 handling opens the help after the command has returned.
 class QWidget;
 
 namespace bf::about {

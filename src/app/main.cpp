@@ -1,9 +1,10 @@
-// The program's entry point: makes the platform seams and the backends and runs the start-up
-// routine, handing it the way to make the main window.
+// The program's entry point: answers --help and --version on the terminal, or makes the platform
+// seams and the backends and runs the start-up routine, handing it the way to make the main window.
 #include "automation/BackendPlugin.h"
 #include "platform/Memory.h"
 #include "platform/qt/QtSeams.h"
 #include "startup/MainProc.h"
+#include "startup/TerminalOptions.h"
 #include "ui/MainWindowHost.h"
 
 #include <QApplication>
@@ -11,6 +12,8 @@
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status = bf::answerOnTerminal(argc, argv))
+        return *status;
     bf::platform::reuseLargeBuffers();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brakenfold"));

@@ -1,7 +1,7 @@
 #pragma once
 // The spreadsheet application: the operations the program performs on it, shaped like the
-// automation object model it stands in for. Two backends implement it: the native one
-// (automation/native/, in-process on xls/) and the LibreOffice Calc one (automation/calc/).
+// object model of a spreadsheet program's automation. Two backends implement it: the native one
+// (automation/native/, in-process on xls/ and xlsx/) and the LibreOffice Calc one (automation/calc/).
 // Every failure is a bf::Error with the numbers of core/Error.h; a description names the
 // file and the reason.
 //

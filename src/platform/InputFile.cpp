@@ -36,17 +36,11 @@ QString systemReason(int code) { return QString::fromLocal8Bit(std::strerror(cod
 
 [[noreturn]] void refuse(const QString& path, const QString& kind)
 {
-    throw Error(err::PathFileAccessError, QStringLiteral("'%1' is %2, not a regular file").arg(path, kind));
+    throw InputFileError(InputFileError::Why::NotRegular, err::PathFileAccessError,
+                         QStringLiteral("'%1' is %2, not a regular file").arg(path, kind));
 }
 
 } // namespace
-
-void refuseUnlessRegularFile(const QString& path)
-{
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        refuse(path, kindOf(st.st_mode));
-}
 
 InputFile::InputFile(const QString& path) : path_(path)
 {
@@ -54,16 +48,18 @@ InputFile::InputFile(const QString& path) : path_(path)
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR)
-            throw Error(err::FileNotFound, standardDescription(err::FileNotFound) + QStringLiteral(": ") + path);
-        throw Error(err::PathFileAccessError, QStringLiteral("'%1' cannot be opened: %2").arg(path, systemReason(errno)));
+            throw InputFileError(InputFileError::Why::Missing, err::FileNotFound,
+                                 standardDescription(err::FileNotFound) + QStringLiteral(": ") + path);
+        throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
+                             QStringLiteral("'%1' cannot be opened: %2").arg(path, systemReason(errno)));
     }
     if (!S_ISREG(st.st_mode))
         refuse(path, kindOf(st.st_mode));
     // Non-blocking, so a FIFO put in its place since the look above cannot hold the open.
     fd_ = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
-        throw Error(errno == EACCES ? err::PermissionDenied : err::PathFileAccessError,
-                    QStringLiteral("'%1' cannot be opened: %2").arg(path, systemReason(errno)));
+        throw InputFileError(InputFileError::Why::Unreadable, errno == EACCES ? err::PermissionDenied : err::PathFileAccessError,
+                             QStringLiteral("'%1' cannot be opened: %2").arg(path, systemReason(errno)));
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd_);
         fd_ = -1;
@@ -94,7 +90,8 @@ QByteArray InputFile::readHead(qint64 size)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw Error(err::PathFileAccessError, QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
+            throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
+                                 QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
         if (n == 0)
             break;
         filled += n;

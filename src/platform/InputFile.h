@@ -2,25 +2,34 @@
 // Opening an input never blocks and never reads anything but a file: a FIFO, a device, a socket
 // or a folder under a workbook's name is refused at once, before it is opened, and once more on
 // the opened descriptor in case it was swapped meanwhile.
+#include "core/Error.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace bf::platform {
 
-// Throws Error 75 naming path when something other than a regular file is there (links
-// followed); nothing when it is a regular file or nothing is there.
-void refuseUnlessRegularFile(const QString& path);
+// Why an input could not be opened; the description names the file once, with the reason.
+class InputFileError : public Error {
+public:
+    enum class Why { Missing, NotRegular, Unreadable };
+    InputFileError(Why why, std::int32_t number, const QString& description) : Error(number, description), why_(why) {}
+    Why why() const { return why_; }
+
+private:
+    Why why_;
+};
 
 class InputFile {
 public:
-    // Throws bf::Error: 53 when nothing is there, 75 when it is no regular file, 70 when it cannot
-    // be opened; each description names the file.
+    // Throws InputFileError: 53 when nothing is there, 75 when it is no regular file, 70 when it
+    // cannot be opened.
     explicit InputFile(const QString& path);
     ~InputFile();
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // The whole file; error 75 with the system's reason when reading fails.
+    // The whole file; InputFileError 75 with the system's reason when reading fails.
     QByteArray readAll();
     // At most size bytes from the start.
     QByteArray readHead(qint64 size);

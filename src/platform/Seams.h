@@ -4,6 +4,7 @@
 // fill a Seams with the Qt implementations (platform/qt/) or the terminal's (cli/); tests with
 // fakes (tests/support/FakeSeams.h) that record what was asked and give scripted answers. The
 // Seams are handed down to whoever needs them; nothing reaches them through a global.
+#include "core/ProgramVersion.h"
 #include "platform/AtomicFile.h"
 
 #include <QString>
@@ -111,9 +112,9 @@ public:
 class ProgramInfo : public AppInfoSeam {
 public:
     QString title() const override { return QStringLiteral("Brakenfold"); }
-    int major() const override { return 1; }
-    int minor() const override { return 0; }
-    int revision() const override { return 5; }
+    int major() const override { return kVersionMajor; }
+    int minor() const override { return kVersionMinor; }
+    int revision() const override { return kVersionRevision; }
     QString helpFile() const override { return helpFile_; }
     void setHelpFile(const QString& file) override { helpFile_ = file; }
 

@@ -15,7 +15,7 @@ struct KeepGoing {
     int failedRows = 0;
 };
 
-// mnuSplit_Click's work, from the caption refresh to opening the run folder. Traps every failure
+// The Split command's run, from the caption refresh to opening the run folder. Traps every failure
 // and shows the report naming procName ("mnuSplit_Click" from the window); without keepGoing the
 // first failure ends the run. Returns the run folder when the run went through to its end, "" when
 // it ended early (a message or a report was shown).

@@ -14,7 +14,7 @@ void InitControlStateBeforeSplit(const AppContext& context, tasklist::TaskRows& 
         view.setProgressVisible(true);
         view.setBusyPointer(true);
         view.setProgressMinimum(1.0f);
-        // The product is a 32-bit integer before it becomes the bar's single-precision maximum.
+        // Two steps per row: a count beyond a 32-bit integer is an overflow, not a wrong maximum.
         const std::int64_t maximum = std::int64_t{2} * rows.rowCount();
         if (maximum > std::numeric_limits<std::int32_t>::max())
             raise(err::Overflow);

@@ -11,7 +11,8 @@ public:
     virtual void setCaption(const QString& caption) = 0;
 
     virtual void setProgressVisible(bool visible) = 0;
-    // The bar's minimum, maximum and value are single-precision numbers.
+    // The bar's minimum, maximum and value as the run computes them (the window rounds them to
+    // the bar's whole steps).
     virtual void setProgressMinimum(float value) = 0;
     virtual void setProgressMaximum(float value) = 0;
     virtual void setProgressValue(float value) = 0;

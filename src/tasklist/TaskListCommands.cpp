@@ -88,8 +88,8 @@ void UpdateListView(const AppContext& context, TaskRows& rows, const QString& Wo
         for (const auto& sheet : workbook->Worksheets()) {
             rows.addRow(WorkbookPath, sheet->Name());
             const int n = rows.rowCount();
-            // A name the list cannot hold comes back with "?" in it: such a sheet could not be
-            // found again by name when splitting, so it is not listed.
+            // A worksheet whose name holds "?", a character sheet names may not hold, is left
+            // out: the list shows names as read, and the split finds a sheet by that name.
             if (rows.worksheetName(n).contains(QLatin1Char('?'))) {
                 rows.removeRow(n);
                 continue;

@@ -33,11 +33,11 @@ bool HasWorkbookEnding(const QString& fileName);
 // bf::Error when the folder cannot be listed.
 QStringList ListFolderWorkbooks(const QString& folder);
 
-// mnuAddFile_Click's work: the file dialog, the ending check, UpdateListView. Failures of the
+// The Add File command: the file dialog, the ending check, UpdateListView. Failures of the
 // dialog propagate to the caller.
 void AddFile(const AppContext& context, TaskRows& rows);
 
-// mnuAddFolder_Click's work, with its folder error report for failures of the chooser, the
+// The Add Folder command, with its folder error report for failures of the chooser, the
 // separator routine and the listing.
 void AddFolder(const AppContext& context, TaskRows& rows);
 

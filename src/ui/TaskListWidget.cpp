@@ -165,7 +165,7 @@ std::int32_t TaskListWidget::InitListView(const platform::Seams& seams)
         setEditTriggers(QAbstractItemView::NoEditTriggers);
         setSortingEnabled(false);
 
-        // Widths from the list's own width in single precision, as the layout computed them.
+        // Three fifths and two fifths of the list's width, computed in float.
         // The width inside the list's frame, less a pixel that rounding the two columns may take,
         // so that the empty list needs no horizontal scroll bar.
         const double outer = layoutWidthTwips > 0 ? layoutWidthTwips : pxToTwipsX(*this, width());

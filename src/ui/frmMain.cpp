@@ -460,8 +460,8 @@ void frmMain::mnuSplit_Click()
 
 void frmMain::mnuPopupSplit_Click()
 {
-    // The run reports its own failures as "mnuSplit_Click"; this name is only for failing to
-    // start it.
+    // The popup's Split runs the Split command, whose reports name "mnuSplit_Click"; this
+    // handler's own name appears only when the command cannot be started.
     trapProcedure(context_.seams, QStringLiteral("mnuPopupSplit_Click"), [&] { mnuSplit_Click(); });
 }
 

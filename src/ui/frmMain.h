@@ -39,7 +39,7 @@ public:
     explicit frmMain(AppContext& context, QWidget* parent = nullptr);
     ~frmMain() override;
 
-    // ---- controls, named as designed ----
+    // ---- the window's controls (the names its reports and tests use) ----
     QToolBar* tlbMain = nullptr;
     QProgressBar* prgSplit = nullptr;
     TaskListWidget* lvwTask = nullptr;

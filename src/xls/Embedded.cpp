@@ -8,14 +8,14 @@
 
 namespace bf::xls {
 
-void EmbeddedObjects::add(const CfbFile& container, const std::uint8_t* obj, std::size_t size)
+void EmbeddedObjects::add(const book::CfbFile& container, const std::uint8_t* obj, std::size_t size)
 {
     // The first sub-record is the common data: ft, cb, then the object type.
     if (size >= 6 && rd16(obj) == ft::Cmo && rd16(obj + 4) == ft::ObjPicture)
         addPicture(container, obj, size);
 }
 
-void EmbeddedObjects::addPicture(const CfbFile& container, const std::uint8_t* obj, std::size_t size)
+void EmbeddedObjects::addPicture(const book::CfbFile& container, const std::uint8_t* obj, std::size_t size)
 {
     for (const auto& entry : container.entries()) {
         if (!entry.storage || !entry.name.startsWith(QLatin1String("MBD")) || entry.name.size() != 11)
@@ -36,11 +36,11 @@ void EmbeddedObjects::addPicture(const CfbFile& container, const std::uint8_t* o
     }
 }
 
-std::vector<CfbNode> EmbeddedObjects::storages(const CfbFile& container) const
+std::vector<book::CfbNode> EmbeddedObjects::storages(const book::CfbFile& container) const
 {
-    std::vector<CfbNode> nodes;
+    std::vector<book::CfbNode> nodes;
     for (const QString& name : names_) {
-        CfbNode node;
+        book::CfbNode node;
         if (container.readStorage(name, &node))
             nodes.push_back(std::move(node));
     }

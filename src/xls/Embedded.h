@@ -1,7 +1,7 @@
 #pragma once
 // Embedded OLE objects: each lives in a storage named "MBD" and eight hex digits, the number
 // its picture Obj record carries; the storages of the objects the kept sheet shows go along.
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 
 #include <QString>
 #include <cstdint>
@@ -12,12 +12,12 @@ namespace bf::xls {
 class EmbeddedObjects {
 public:
     // An Obj record of the sheet; only pictures and OLE objects are looked at.
-    void add(const CfbFile& container, const std::uint8_t* obj, std::size_t size);
+    void add(const book::CfbFile& container, const std::uint8_t* obj, std::size_t size);
     // The storages to copy, read from the source.
-    std::vector<CfbNode> storages(const CfbFile& container) const;
+    std::vector<book::CfbNode> storages(const book::CfbFile& container) const;
 
 private:
-    void addPicture(const CfbFile& container, const std::uint8_t* obj, std::size_t size);
+    void addPicture(const book::CfbFile& container, const std::uint8_t* obj, std::size_t size);
     std::vector<QString> names_;
 };
 

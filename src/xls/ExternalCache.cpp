@@ -186,7 +186,7 @@ std::vector<CachedCell> readCachedValues(const ExtractSource& src, const SheetIn
                                          const std::function<const SstReader*()>& sharedStrings)
 {
     std::vector<CachedCell> cells;
-    if (info.type != SheetType::Worksheet && info.type != SheetType::Dialog && info.type != SheetType::Macro)
+    if (info.kind != SheetKind::Worksheet && info.kind != SheetKind::Dialog && info.kind != SheetKind::Macro)
         return cells;
     const auto recs = src.substream(info.offset);
     AreaCover cover(rects);

@@ -4,6 +4,8 @@
 // file; this one reads the sheet once, lets each part decide, and writes the new file.
 #include "xls/XlsWorkbook.h"
 
+#include "book/FirstUseNumbering.h"
+
 #include "xls/Drawing.h"
 #include "xls/Embedded.h"
 #include "xls/ExternalCache.h"
@@ -49,7 +51,7 @@ private:
     References refs_;
     std::set<std::uint32_t> usedNames_; // 1-based, by the sheet's formulas
     PivotCaches pivots_;
-    SheetStrings strings_;
+    book::FirstUseNumbering strings_;
     SheetDrawings drawings_;
     EmbeddedObjects embedded_;
 };
@@ -69,7 +71,7 @@ QByteArray Extractor::run()
 
     ByteSink out;
     out.bytes.reserve(static_cast<std::size_t>(sheet_.back().rec.end() - src_.info().offset) + src_.workbook().globalsEnd / 2 + 4096);
-    const GlobalsParts parts{[&](ByteSink& o) { writeSst(o, 0, strings, strings_.uses()); },
+    const GlobalsParts parts{[&](ByteSink& o) { writeSst(o, 0, strings, std::uint32_t(strings_.references())); },
                              [&](ByteSink& o) { writeLinksAndNames(o); },
                              [&](ByteSink& o, std::size_t i, std::size_t* last) { return pivots_.copyGroup(o, src_, i, sourcePath_, last); },
                              drawings_};
@@ -108,8 +110,10 @@ void Extractor::noteText(const RecRef& r, const std::uint8_t* d)
     if (r.size < 10)
         src_.damaged(QStringLiteral("a text cell is too short"));
     const SstReader* sst = sharedStrings();
-    if (!strings_.use(rd32(d + 6), sst ? sst->count() : 0))
+    const std::uint32_t isst = rd32(d + 6);
+    if (isst >= (sst ? sst->count() : 0))
         src_.damaged(QStringLiteral("a text cell refers to a string the string table does not hold"));
+    strings_.map(isst);
 }
 
 const SstReader* Extractor::sharedStrings() { return sst_.get(src_.globals(), src_.at(0)); }
@@ -117,14 +121,14 @@ const SstReader* Extractor::sharedStrings() { return sst_.get(src_.globals(), sr
 // Shared strings of this sheet, in first-use order.
 std::vector<SstString> Extractor::sheetStrings()
 {
-    std::vector<SstString> strings(strings_.order().size());
+    std::vector<SstString> strings(strings_.used().size());
     if (strings.empty())
         return strings;
     const SstReader* reader = sharedStrings();
     if (!reader)
         src_.fail(XlsStatus::Damaged, QStringLiteral("the shared string table is damaged"));
     for (std::size_t i = 0; i < strings.size(); ++i)
-        if (!reader->read(strings_.order()[i], &strings[i]))
+        if (!reader->read(strings_.used()[i], &strings[i]))
             src_.damaged(QStringLiteral("a text cell refers to a string the string table does not hold"));
     return strings;
 }
@@ -143,8 +147,8 @@ void Extractor::writeLinksAndNames(ByteSink& out)
 // left out because it lists every sheet name of the source.
 QByteArray Extractor::container(const ByteSink& workbook) const
 {
-    const CfbFile& source = *src_.workbook().cfb;
-    std::vector<CfbOutputStream> streams;
+    const book::CfbFile& source = *src_.workbook().cfb;
+    std::vector<book::CfbOutputStream> streams;
     streams.push_back({QStringLiteral("Workbook"), workbook.bytes.data(), workbook.bytes.size()});
     QByteArray summary, compObj;
     if (source.readStream(QStringLiteral("\x05" "SummaryInformation"), &summary) && !summary.isEmpty())
@@ -153,12 +157,12 @@ QByteArray Extractor::container(const ByteSink& workbook) const
     if (source.readStream(QStringLiteral("\x01" "CompObj"), &compObj) && !compObj.isEmpty())
         streams.push_back({QStringLiteral("\x01" "CompObj"), reinterpret_cast<const std::uint8_t*>(compObj.constData()),
                            static_cast<std::size_t>(compObj.size())});
-    std::vector<CfbNode> storages = embedded_.storages(source);
-    CfbNode pivotCaches;
+    std::vector<book::CfbNode> storages = embedded_.storages(source);
+    book::CfbNode pivotCaches;
     if (pivots_.storage(source, &pivotCaches))
         storages.push_back(std::move(pivotCaches));
     QString reason;
-    QByteArray file = writeCompoundFile(streams, &reason, storages);
+    QByteArray file = book::writeCompoundFile(streams, &reason, storages);
     if (file.isEmpty())
         src_.fail(XlsStatus::OutputFailed, reason);
     return file;

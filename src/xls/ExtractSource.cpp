@@ -1,6 +1,6 @@
 #include "xls/ExtractSource.h"
 
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 #include "xls/RecordIds.h"
 
 namespace bf::xls {
@@ -11,7 +11,7 @@ ExtractSource::ExtractSource(const WorkbookData& wb, int sheet) : wb_(wb), sheet
     if (!wb_.stream->ensure(wb_.globalsEnd))
         damaged(QStringLiteral("the Workbook stream cannot be read"));
     data_ = wb_.stream->data();
-    if (sheet_ < 0 || sheet_ >= static_cast<int>(wb_.sheets.size()) || info().type != SheetType::Worksheet)
+    if (sheet_ < 0 || sheet_ >= static_cast<int>(wb_.sheets.size()) || info().kind != SheetKind::Worksheet)
         fail(XlsStatus::NotAWorksheet, toText(XlsStatus::NotAWorksheet));
 }
 

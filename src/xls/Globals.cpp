@@ -1,5 +1,6 @@
 // Opening a workbook: choosing its workbook stream, reading the globals substream and the
 // sheet list, and checking that every sheet starts where the list says.
+#include "book/FileKind.h"
 #include "xls/BiffString.h"
 #include "xls/ByteIO.h"
 #include "xls/RecordIds.h"
@@ -12,8 +13,6 @@ void WorkbookData::fail(XlsStatus status, const QString& reason) const
     throw XlsError(status, QStringLiteral("'%1' cannot be opened: %2").arg(path, reason));
 }
 
-void WorkbookData::fail(XlsStatus status) const { fail(status, toText(status)); }
-
 void WorkbookData::damaged(const QString& what) const
 {
     fail(XlsStatus::Damaged, QStringLiteral("%1 (%2)").arg(toText(XlsStatus::Damaged), what));
@@ -21,51 +20,20 @@ void WorkbookData::damaged(const QString& what) const
 
 namespace {
 constexpr std::uint16_t kWsBoolDialog = 0x0010; // WsBool flag of a dialog sheet
-
-// An Excel 5.0/95 stream that is encrypted: FILEPASS among its first records.
-bool hasFilePass(CfbStream& stream)
-{
-    RecordReader reader(stream, 0);
-    RecRef r;
-    for (int n = 0; n < 4 && reader.header(&r, RecordReader::Read::Peek); ++n)
-        if (r.type == rt::FilePass)
-            return true;
-    return false;
-}
 } // namespace
 
 void WorkbookData::chooseStream()
 {
-    for (const auto& e : cfb->entries()) {
-        if (e.name == QLatin1String("\x06" "DataSpaces") || e.name == QLatin1String("EncryptionInfo"))
-            fail(XlsStatus::Encrypted);
-    }
-    // The version is decided by the first BOF, not by the stream's name; a dual-format file
-    // carries an Excel 5.0/95 "Book" beside the Excel 97 "Workbook".
-    bool sawBiff5 = false;
-    bool sawStream = false;
+    // The file was told a BIFF8 workbook (or a damaged compound file) by its first BOF, not by
+    // the stream's name: a dual-format file carries an Excel 5.0/95 "Book" beside the "Workbook".
     for (const QString& name : {QStringLiteral("Workbook"), QStringLiteral("Book")}) {
         auto candidate = cfb->openStream(name);
-        if (!candidate)
-            continue;
-        sawStream = true;
         std::uint8_t bof[8];
-        if (!candidate->peek(0, 8, bof) || rd16(bof) != rt::Bof)
-            continue;
-        if (rd16(bof + 2) >= 8 && rd16(bof + 4) == kBiff8) {
+        if (candidate && candidate->peek(0, 8, bof) && rd16(bof) == rt::Bof && rd16(bof + 2) >= 8 && rd16(bof + 4) == kBiff8) {
             stream = std::move(candidate);
             return;
         }
-        if (rd16(bof + 4) == kBiff5) {
-            sawBiff5 = true;
-            if (hasFilePass(*candidate)) // say what really stops it
-                fail(XlsStatus::Encrypted);
-        }
     }
-    if (sawBiff5)
-        fail(XlsStatus::NotBiff8);
-    if (!sawStream)
-        fail(XlsStatus::NoWorkbookStream);
     damaged(QStringLiteral("the Workbook stream does not start with a BIFF8 BOF record"));
 }
 
@@ -92,7 +60,7 @@ void WorkbookData::readGlobals()
             damaged(QStringLiteral("the Workbook stream does not start with the workbook globals"));
         globals.push_back(r);
         if (r.type == rt::FilePass)
-            fail(XlsStatus::Encrypted);
+            fail(XlsStatus::Encrypted, book::describe(book::FileKind::EncryptedXls));
         if (r.type == rt::BoundSheet8)
             addSheet(d, r.size);
         if (r.type == rt::Eof)
@@ -112,13 +80,13 @@ void WorkbookData::addSheet(const std::uint8_t* d, std::uint16_t size)
     SheetInfo info;
     info.index = static_cast<int>(sheets.size());
     info.offset = rd32(d);
-    info.visibility = d[4] & 0x03;
+    info.visibility = static_cast<book::Visibility>(d[4] & 0x03);
     switch (d[5]) {
-    case 0: info.type = SheetType::Worksheet; break;
-    case 1: info.type = SheetType::Macro; break;
-    case 2: info.type = SheetType::Chart; break;
-    case 6: info.type = SheetType::Module; break;
-    default: info.type = SheetType::Other; break;
+    case 0: info.kind = SheetKind::Worksheet; break;
+    case 1: info.kind = SheetKind::Macro; break;
+    case 2: info.kind = SheetKind::Chart; break;
+    case 6: info.kind = SheetKind::Module; break;
+    default: info.kind = SheetKind::Other; break;
     }
     std::size_t used = 0;
     if (!decodeShortXLUnicodeString(d + 6, size - 6, &info.name, &used))
@@ -137,7 +105,7 @@ void WorkbookData::checkSheets()
             broken("lies outside the Workbook stream");
         if (rd16(bof) != rt::Bof || rd16(bof + 2) < 8)
             broken("does not start where the sheet list says");
-        if (sheet.type != SheetType::Worksheet)
+        if (sheet.kind != SheetKind::Worksheet)
             continue;
         if (rd16(bof + 6) != kBofWorksheet)
             broken("does not start with a worksheet BOF record");
@@ -158,7 +126,7 @@ void WorkbookData::findDialog(SheetInfo& sheet, std::uint64_t pos)
         if (r.type == rt::WsBool) {
             const std::uint8_t* d = r.size >= 2 ? reader.peekFirst(2) : nullptr;
             if (d && (rd16(d) & kWsBoolDialog))
-                sheet.type = SheetType::Dialog;
+                sheet.kind = SheetKind::Dialog;
             return;
         }
         if (r.type == rt::Eof || r.type == rt::Dimensions || r.type == rt::Bof)

@@ -27,10 +27,10 @@ bool belongsToCacheGroup(std::uint16_t t)
 
 QString streamName(std::uint16_t id) { return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0')).toUpper(); }
 
-bool hasStream(const CfbNode& storage, const QString& name)
+bool hasStream(const book::CfbNode& storage, const QString& name)
 {
     return std::any_of(storage.children.begin(), storage.children.end(),
-                       [&](const CfbNode& c) { return !c.storage && c.name.compare(name, Qt::CaseInsensitive) == 0; });
+                       [&](const book::CfbNode& c) { return !c.storage && c.name.compare(name, Qt::CaseInsensitive) == 0; });
 }
 } // namespace
 
@@ -50,7 +50,7 @@ void PivotCaches::read(const ExtractSource& src, const std::vector<SubRecord>& s
     for (const SubRecord& sr : sheet)
         if (sr.depth == 1 && sr.rec.type == rt::SxView && sr.rec.size >= kViewCacheIndex + 2)
             used.insert(rd16(src.data(sr.rec) + kViewCacheIndex));
-    CfbNode storage;
+    book::CfbNode storage;
     if (used.empty() || !src.workbook().cfb->readStorage(kStorage, &storage))
         return;
     std::uint16_t next = 0;
@@ -83,12 +83,12 @@ bool PivotCaches::copyGroup(ByteSink& out, const ExtractSource& src, std::size_t
     return true;
 }
 
-bool PivotCaches::storage(const CfbFile& cfb, CfbNode* out) const
+bool PivotCaches::storage(const book::CfbFile& cfb, book::CfbNode* out) const
 {
     if (!keep_ || !cfb.readStorage(kStorage, out))
         return false;
-    std::vector<CfbNode> kept;
-    for (CfbNode& c : out->children)
+    std::vector<book::CfbNode> kept;
+    for (book::CfbNode& c : out->children)
         for (const auto& [old, now] : newIndex_)
             if (!c.storage && c.name.compare(streamName(groups_[old].streamId), Qt::CaseInsensitive) == 0)
                 kept.push_back(std::move(c));

@@ -4,7 +4,7 @@
 // cache streams of the pivot-cache storage they name. A source range on another sheet points
 // at the source workbook, as formulas do.
 #include "xls/ByteIO.h"
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 #include "xls/ExtractSource.h"
 
 #include <map>
@@ -25,7 +25,7 @@ public:
     // group's last record and returns true.
     bool copyGroup(ByteSink& out, const ExtractSource& src, std::size_t i, const QString& sourcePath, std::size_t* last) const;
     // The pivot-cache storage with the streams of the caches that stay; false when none stays.
-    bool storage(const CfbFile& cfb, CfbNode* out) const;
+    bool storage(const book::CfbFile& cfb, book::CfbNode* out) const;
 
 private:
     struct Group {

@@ -1,7 +1,7 @@
 #include "xls/Records.h"
 
 #include "xls/ByteIO.h"
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 #include "xls/RecordIds.h"
 
 namespace bf::xls {

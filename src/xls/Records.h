@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <vector>
 
-namespace bf::xls {
-
+namespace bf::book {
 class CfbStream;
+}
+
+namespace bf::xls {
 
 // A record located in a stream: position of its header, type and data size.
 struct RecRef {
@@ -30,7 +32,7 @@ public:
     // Peek: the bytes are copied out for the moment and the buffer is left alone.
     enum class Read { Keep, Peek };
 
-    RecordReader(CfbStream& stream, std::uint64_t pos) : stream_(stream), pos_(pos) {}
+    RecordReader(book::CfbStream& stream, std::uint64_t pos) : stream_(stream), pos_(pos) {}
 
     // The header of the next record; false when the stream ends before it. The reader then
     // stands after that record.
@@ -45,7 +47,7 @@ public:
     std::uint64_t pos() const { return pos_; }
 
 private:
-    CfbStream& stream_;
+    book::CfbStream& stream_;
     std::uint64_t pos_;
     RecRef current_{};
     std::vector<std::uint8_t> scratch_;

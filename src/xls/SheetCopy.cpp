@@ -27,7 +27,7 @@ constexpr std::uint16_t kWindowSelectedAndShown = 0x0600; // Window2 fSelected |
 constexpr std::uint16_t kFormulaShared = 0x0008;          // Formula flag: part of a shared formula
 } // namespace
 
-SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& records, const SheetStrings& strings,
+SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& records, const book::FirstUseNumbering& strings,
                      const LinkTable& links, const NameTable& names, const PivotCaches& pivots)
     : src_(src), records_(records), strings_(strings), links_(links), names_(names), pivots_(pivots)
 {

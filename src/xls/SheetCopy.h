@@ -3,6 +3,7 @@
 // pointed into the new string table, name indexes renumbered, the sheet selected in every
 // window, pivot views pointed at their caches' new numbers (or left out with their caches), and
 // formulas that read a 3-D range over other sheets frozen to their stored results.
+#include "book/FirstUseNumbering.h"
 #include "xls/ByteIO.h"
 #include "xls/ExtractSource.h"
 #include "xls/LinkTable.h"
@@ -18,7 +19,7 @@ namespace bf::xls {
 
 class SheetCopy {
 public:
-    SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& records, const SheetStrings& strings,
+    SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& records, const book::FirstUseNumbering& strings,
               const LinkTable& links, const NameTable& names, const PivotCaches& pivots);
     // Appends the sheet at the end of out.
     void write(ByteSink& out) const;
@@ -30,7 +31,7 @@ private:
 
     const ExtractSource& src_;
     const std::vector<SubRecord>& records_;
-    const SheetStrings& strings_;
+    const book::FirstUseNumbering& strings_;
     const LinkTable& links_;
     const NameTable& names_;
     const PivotCaches& pivots_;

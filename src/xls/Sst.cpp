@@ -395,18 +395,4 @@ const SstReader* SharedStringIndex::get(const std::vector<RecRef>& globals, cons
     return ok_ ? &reader_ : nullptr;
 }
 
-bool SheetStrings::use(std::uint32_t isst, std::size_t tableCount)
-{
-    if (map_.empty())
-        map_.assign(tableCount, kUnused);
-    if (isst >= map_.size())
-        return false;
-    if (map_[isst] == kUnused) {
-        map_[isst] = static_cast<std::uint32_t>(order_.size());
-        order_.push_back(isst);
-    }
-    ++uses_;
-    return true;
-}
-
 } // namespace bf::xls

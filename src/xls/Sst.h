@@ -83,25 +83,4 @@ private:
     SstReader reader_;
 };
 
-// The strings a sheet's text cells use, numbered anew in the order of first use.
-class SheetStrings {
-public:
-    // Notes a text cell using source string isst of a table of tableCount strings; false when
-    // the table does not hold it.
-    bool use(std::uint32_t isst, std::size_t tableCount);
-    bool empty() const { return order_.empty(); }
-    // The new index of a source string the sheet uses.
-    std::uint32_t newIndex(std::uint32_t isst) const { return map_[isst]; }
-    // The source strings in their new order.
-    const std::vector<std::uint32_t>& order() const { return order_; }
-    // The number of text cells (the table's total count of uses).
-    std::uint32_t uses() const { return uses_; }
-
-private:
-    static constexpr std::uint32_t kUnused = 0xFFFFFFFFu;
-    std::vector<std::uint32_t> map_; // source index -> new index, kUnused when unused
-    std::vector<std::uint32_t> order_;
-    std::uint32_t uses_ = 0;
-};
-
 } // namespace bf::xls

@@ -1,7 +1,7 @@
 #pragma once
 // Inside an open workbook: its container, its workbook stream and the parsed globals, shared
 // by the reader and the extractor and kept out of the public API.
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 #include "xls/Records.h"
 #include "xls/Sst.h"
 #include "xls/XlsStatus.h"
@@ -14,8 +14,8 @@ namespace bf::xls {
 
 struct WorkbookData {
     QString path;
-    std::unique_ptr<CfbFile> cfb;
-    std::unique_ptr<CfbStream> stream;
+    std::unique_ptr<book::CfbFile> cfb;
+    std::unique_ptr<book::CfbStream> stream;
     std::vector<RecRef> globals; // BOF to EOF, both included
     std::uint32_t globalsEnd = 0; // stream position after the globals' EOF
     std::vector<SheetInfo> sheets;
@@ -27,7 +27,6 @@ struct WorkbookData {
     void checkSheets();
 
     [[noreturn]] void fail(XlsStatus status, const QString& reason) const;
-    [[noreturn]] void fail(XlsStatus status) const;
     [[noreturn]] void damaged(const QString& what) const;
 
 private:

@@ -14,7 +14,6 @@ QString toText(XlsStatus status)
     case XlsStatus::NotBiff8: return QStringLiteral("Excel 5.0/95 workbooks are not supported");
     case XlsStatus::Damaged: return QStringLiteral("the file is damaged");
     case XlsStatus::NotAWorksheet: return QStringLiteral("it is not a worksheet");
-    case XlsStatus::NoSuchWorksheet: return QStringLiteral("there is no worksheet of that name");
     case XlsStatus::CannotCopy: return QStringLiteral("the worksheet holds something its copy cannot carry");
     case XlsStatus::OutputFailed: return QStringLiteral("the new workbook could not be assembled");
     }

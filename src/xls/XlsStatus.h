@@ -18,7 +18,6 @@ enum class XlsStatus : std::uint8_t {
     NotBiff8,         // an Excel 5.0/95 workbook
     Damaged,          // the container or a record is broken
     NotAWorksheet,    // the sheet asked for is a chart, a module or another kind
-    NoSuchWorksheet,  // no worksheet of that name
     CannotCopy,       // the worksheet holds something its copy cannot carry
     OutputFailed,     // the new workbook could not be assembled
 };

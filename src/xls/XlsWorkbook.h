@@ -5,14 +5,13 @@
 //   auto wb = XlsWorkbook::open(path);          // XlsError with the status and the reason
 //   for (const SheetInfo& s : wb->worksheets()) ... s.name
 //   QByteArray file = wb->extract(s.index);     // a complete .xls holding that one worksheet
-//   extractWorksheetToFile(path, "Sheet1", out) // the same, written to a new file
 // Opening reads the globals substream only and checks that every sheet starts where the
 // sheet list says; extraction reads the rest of the stream once.
+#include "book/Sheets.h"
 #include "xls/XlsStatus.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -21,14 +20,10 @@ namespace bf::xls {
 
 struct WorkbookData; // internal: WorkbookData.h
 
-enum class SheetType : std::uint8_t { Worksheet, Dialog, Macro, Chart, Module, Other };
+using book::SheetKind;
 
-struct SheetInfo {
-    QString name;
-    int index = 0;               // position among all sheets (the file's sheet index)
-    std::uint32_t offset = 0;    // stream position of the sheet's BOF
-    std::uint8_t visibility = 0; // 0 visible, 1 hidden, 2 very hidden
-    SheetType type = SheetType::Worksheet;
+struct SheetInfo : book::SheetEntry {
+    std::uint32_t offset = 0; // stream position of the sheet's BOF
 };
 
 class XlsWorkbook {
@@ -60,13 +55,5 @@ private:
 
     std::unique_ptr<WorkbookData> data_; // the container, the stream and the parsed globals
 };
-
-// path<TAB>name pairs as the command line prints them: the worksheet names of a workbook.
-QStringList listWorksheets(const QString& path);
-
-// Writes worksheet `sheetName` of workbook `source` as a new workbook at `target`, which must
-// not exist yet (platform::writeNewFile), so a failure leaves nothing behind. Throws XlsError
-// (NoSuchWorksheet for a missing worksheet) and platform::NewFileError.
-void extractWorksheetToFile(const QString& source, const QString& sheetName, const QString& target);
 
 } // namespace bf::xls

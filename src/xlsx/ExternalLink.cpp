@@ -1,6 +1,7 @@
 #include "xlsx/ExternalLink.h"
 
 #include "xlsx/Formula.h"
+#include "xlsx/Packager.h"
 #include "xlsx/XmlScanner.h"
 
 #include <QFileInfo>
@@ -12,6 +13,8 @@ namespace bf::xlsx {
 
 namespace {
 
+constexpr std::size_t kFlushBytes = 1 << 16;
+
 std::string cellXml(const CachedCell& c)
 {
     std::string out = "<cell r=\"" + cellName(c.row, c.col) + '"';
@@ -20,38 +23,51 @@ std::string cellXml(const CachedCell& c)
     return out + "><v>" + escapeXml(c.value, false) + "</v></cell>";
 }
 
-std::string sheetDataXml(std::size_t sheetId, std::vector<CachedCell> cells)
-{
-    std::sort(cells.begin(), cells.end(), [](const CachedCell& a, const CachedCell& b) {
-        return a.row != b.row ? a.row < b.row : a.col < b.col;
-    });
-    std::string out = "<sheetData sheetId=\"" + std::to_string(sheetId) + "\">";
-    for (std::size_t i = 0; i < cells.size();) {
-        const std::uint32_t row = cells[i].row;
-        out += "<row r=\"" + std::to_string(row + 1) + "\">";
-        for (; i < cells.size() && cells[i].row == row; ++i)
-            out += cellXml(cells[i]);
-        out += "</row>";
-    }
-    return out + "</sheetData>";
-}
-
 } // namespace
 
-QByteArray externalLinkPart(const std::vector<LinkedSheet>& sheets, const QString& relId)
+ExternalLinkWriter::ExternalLinkWriter(PartDeflater& out, const std::vector<QString>& sheetNames, const QString& relId)
+    : out_(out)
 {
-    std::string out =
+    std::string head =
         "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
         "<externalLink xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
         "<externalBook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" r:id=\""
         + escapeXml(relId.toStdString(), true) + "\"><sheetNames>";
-    for (const LinkedSheet& s : sheets)
-        out += "<sheetName val=\"" + escapeXml(s.name.toStdString(), true) + "\"/>";
-    out += "</sheetNames><sheetDataSet>";
-    for (std::size_t i = 0; i < sheets.size(); ++i)
-        out += sheetDataXml(i, sheets[i].cells);
-    out += "</sheetDataSet></externalBook></externalLink>";
-    return QByteArray::fromStdString(out);
+    for (const QString& name : sheetNames)
+        head += "<sheetName val=\"" + escapeXml(name.toStdString(), true) + "\"/>";
+    put(head + "</sheetNames><sheetDataSet>");
+}
+
+void ExternalLinkWriter::put(const std::string& s)
+{
+    buffer_ += s;
+    if (buffer_.size() >= kFlushBytes) {
+        out_.write(buffer_);
+        buffer_.clear();
+    }
+}
+
+void ExternalLinkWriter::addSheet(std::vector<CachedCell> cells, bool partial)
+{
+    std::sort(cells.begin(), cells.end(), [](const CachedCell& a, const CachedCell& b) {
+        return a.row != b.row ? a.row < b.row : a.col < b.col;
+    });
+    put("<sheetData sheetId=\"" + std::to_string(sheetId_++) + (partial ? "\" refreshError=\"1\">" : "\">"));
+    for (std::size_t i = 0; i < cells.size();) {
+        const std::uint32_t row = cells[i].row;
+        put("<row r=\"" + std::to_string(row + 1) + "\">");
+        for (; i < cells.size() && cells[i].row == row; ++i)
+            put(cellXml(cells[i]));
+        put("</row>");
+    }
+    put("</sheetData>");
+}
+
+void ExternalLinkWriter::finish()
+{
+    put("</sheetDataSet></externalBook></externalLink>");
+    out_.write(buffer_);
+    buffer_.clear();
 }
 
 QString externalLinkTarget(const QString& sourcePath)

@@ -5,7 +5,6 @@
 #include "xlsx/Package.h"
 #include "xlsx/Packager.h"
 #include "xlsx/SharedStrings.h"
-#include "xlsx/Tables.h"
 #include "xlsx/Workbook.h"
 #include "xlsx/Worksheet.h"
 #include "xlsx/XlsxStatus.h"
@@ -33,11 +32,11 @@ bool isSheetKind(const QString& kind)
 }
 
 // Workbook relationships a one-sheet copy does not carry (pivot caches come back when the
-// sheet's pivot tables use them).
+// sheet's pivot tables use them, custom XML items when a kept part names them).
 bool droppedWorkbookKind(const QString& kind)
 {
     static const char* const dropped[] = {"calcChain", "vbaProject", "pivotCacheDefinition",
-                                          "slicerCache", "timelineCache", "sharedStrings"};
+                                          "slicerCache", "timelineCache", "sharedStrings", "customXml"};
     for (const char* d : dropped)
         if (kind == QLatin1String(d))
             return true;
@@ -70,11 +69,14 @@ private:
     void includeTree(const QString& source, bool renamed);
     QString renamed(const QString& source);
     Action actionFor(const QString& source) const;
+    std::vector<Relationship> workbookRels() const;
 
     void writeWorksheet(const Planned& p);
     void writePart(const Planned& p);
     void writeSharedStrings(const Planned& p);
+    void notePivotSourceName(const QString& source);
     void writeLinkAndWorkbook(const Planned& workbook);
+    void writeLink(const QString& name);
     void writeRelationships();
     void writeContentTypes();
     std::vector<Relationship> outputRels(const Planned& p) const;
@@ -94,6 +96,7 @@ private:
     std::vector<Planned> planned_;
     std::map<QString, std::size_t> bySource_; // folded source name -> planned_
     std::set<QString> taken_;                 // folded output names
+    std::map<QString, int> nextNumber_;       // folded folder, stem and extension -> next number to try
     std::set<QString> keptWorkbookRels_;
     std::vector<Relationship> addedWorkbookRels_;
     std::map<QString, QString> typeByPart_;
@@ -107,33 +110,33 @@ private:
 int externalLinkCount(const XlsxWorkbook& wb)
 {
     int n = 0;
-    for (const Relationship& r : wb.workbookRels())
+    for (const Relationship& r : wb.sharedWorkbookRels())
         n += r.kind() == QLatin1String("externalLink");
     return n;
 }
 
-std::vector<QString> sheetNames(const XlsxWorkbook& wb)
-{
-    std::vector<QString> names;
-    for (const SheetInfo& s : wb.sheets())
-        names.push_back(s.name);
-    return names;
-}
-
 Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath)
     : wb_(wb), pkg_(wb.package()), sheet_(sheet), sourcePath_(std::move(sourcePath)),
-      formulas_(sheetNames(wb), sheet.index, externalLinkCount(wb) + 1)
+      formulas_(wb.formulaTargets(), sheet.index, externalLinkCount(wb) + 1)
 {
-    for (TableInfo& t : tablesOfOtherSheets(wb, sheet.index))
-        formulas_.addTable(std::move(t));
 }
 
 Extraction::Planned& Extraction::include(const QString& source, const QString& name, Action action)
 {
     bySource_[source.toCaseFolded()] = planned_.size();
     taken_.insert(name.toCaseFolded());
-    planned_.push_back({source, name, action, readRelationships(pkg_, source)});
+    planned_.push_back({source, name, action,
+                        action == Action::Workbook ? workbookRels() : readRelationships(pkg_, source)});
     return planned_.back();
+}
+
+// The workbook's relationships a copy may keep: those naming no sheet, and the kept sheet's.
+std::vector<Relationship> Extraction::workbookRels() const
+{
+    std::vector<Relationship> rels = wb_.sharedWorkbookRels();
+    if (const Relationship* r = findById(wb_.workbookRels(), sheet_.relId))
+        rels.push_back(*r);
+    return rels;
 }
 
 Action Extraction::actionFor(const QString& source) const
@@ -156,7 +159,7 @@ void Extraction::includeTree(const QString& source, bool rename)
         if (bySource_.count(part.toCaseFolded()))
             continue;
         bool keepName = !rename;
-        for (const Relationship& r : wb_.workbookRels()) {
+        for (const Relationship& r : wb_.sharedWorkbookRels()) {
             if (!r.external && r.part.compare(part, Qt::CaseInsensitive) == 0
                 && r.kind() == QLatin1String("pivotCacheDefinition")) {
                 keptWorkbookRels_.insert(r.id); // a pivot table's cache goes with it
@@ -180,8 +183,11 @@ QString Extraction::renamed(const QString& source)
     QString stem = dot > 0 ? file.left(dot) : file;
     while (!stem.isEmpty() && stem.back().isDigit())
         stem.chop(1);
-    for (int n = 1;; ++n) {
-        const QString candidate = folder + stem + QString::number(n) + ext;
+    // Numbers go up from where the last part of this name stopped: each is tried once.
+    int& next = nextNumber_[(folder + stem + '/' + ext).toCaseFolded()];
+    for (;;) {
+        ++wb_.counters().nameTries;
+        const QString candidate = folder + stem + QString::number(++next) + ext;
         if (!taken_.count(candidate.toCaseFolded()))
             return candidate;
     }
@@ -192,14 +198,14 @@ void Extraction::planPackage()
     include(wb_.workbookPart(), wb_.workbookPart(), Action::Workbook);
     for (const Relationship& r : wb_.packageRels()) {
         if (r.external || !pkg_.find(r.part) || r.kind() == QLatin1String("officeDocument")
-            || r.kind() == QLatin1String("thumbnail"))
+            || r.kind() == QLatin1String("thumbnail") || r.kind() == QLatin1String("customXml"))
             continue;
         if (r.kind() == QLatin1String("extended-properties"))
             include(r.part, r.part, Action::AppProperties);
         else
             includeTree(r.part, false);
     }
-    for (const Relationship& r : wb_.workbookRels()) {
+    for (const Relationship& r : wb_.sharedWorkbookRels()) {
         if (r.kind() == QLatin1String("sharedStrings") && !r.external && pkg_.find(r.part)) {
             keptWorkbookRels_.insert(r.id);
             include(r.part, r.part, Action::SharedStrings);
@@ -250,8 +256,10 @@ std::set<QString> Extraction::filterCacheNames(const QString& sheetPart) const
 void Extraction::includeFilterCaches(const QString& sheetPart)
 {
     const std::set<QString> names = filterCacheNames(sheetPart);
-    for (const Relationship& r : wb_.workbookRels()) {
-        if (names.empty() || r.external || !pkg_.find(r.part)
+    if (names.empty())
+        return;
+    for (const Relationship& r : wb_.sharedWorkbookRels()) {
+        if (r.external || !pkg_.find(r.part)
             || (r.kind() != QLatin1String("slicerCache") && r.kind() != QLatin1String("timelineCache")))
             continue;
         XmlReader xml(pkg_.read(r.part), wb_.detail(r.part));
@@ -306,8 +314,21 @@ void Extraction::writeSharedStrings(const Planned& p)
     zip_.addDeflated(p.name, out);
 }
 
+// A kept pivot cache may read its source through a defined name: that name is used.
+void Extraction::notePivotSourceName(const QString& source)
+{
+    if (!formulas_.tracksNames() || !wb_.contentTypes().typeOf(source).contains(QLatin1String("pivotCacheDefinition")))
+        return;
+    XmlReader xml(pkg_.read(source), wb_.detail(source));
+    while (xml.nextElement())
+        if (xml.localName() == QLatin1String("worksheetSource"))
+            if (const std::optional<QString> name = xml.attribute("name"))
+                formulas_.noteNames(name->toStdString());
+}
+
 void Extraction::writePart(const Planned& p)
 {
+    notePivotSourceName(p.source);
     const PartEntry* entry = pkg_.find(p.source);
     if (p.action == Action::Formulas) {
         const QByteArray before = pkg_.read(*entry);
@@ -341,25 +362,39 @@ std::vector<Relationship> Extraction::outputRels(const Planned& p) const
     return out;
 }
 
+// The link's cache: the cells the references name on each sheet, within one budget for all.
+void Extraction::writeLink(const QString& name)
+{
+    std::vector<QString> names;
+    for (const auto& [index, areas] : formulas_.references())
+        names.push_back(wb_.sheets()[std::size_t(index)].name);
+    PartDeflater out(window());
+    ExternalLinkWriter link(out, names, QStringLiteral("rId1"));
+    LinkBudget budget;
+    for (const auto& [index, areas] : formulas_.references()) {
+        const SheetInfo& s = wb_.sheets()[std::size_t(index)];
+        bool partial = false;
+        std::vector<CachedCell> cells;
+        if (s.kind == SheetKind::Worksheet && !areas.empty())
+            cells = readCachedCells(chunksOf(s.part), areas, wb_.sharedStrings(), wb_.detail(s.part), budget, partial);
+        link.addSheet(std::move(cells), partial);
+    }
+    link.finish();
+    zip_.addDeflated(name, out);
+}
+
 void Extraction::writeLinkAndWorkbook(const Planned& workbook)
 {
-    WorkbookEdit edit{&sheet_, keptWorkbookRels_};
-    QByteArray xml = rewriteWorkbook(pkg_.read(workbook.source), edit, formulas_, wb_.detail(workbook.source));
+    WorkbookEdit edit{&sheet_, keptWorkbookRels_,
+                      keptNames(wb_.definedNames(), sheet_.index, formulas_.usedNames(), *wb_.formulaTargets())};
+    QByteArray xml = rewriteWorkbook(wb_.workbookPartFor(sheet_.index), edit, formulas_, wb_.detail(workbook.source));
     QByteArray entry;
     if (formulas_.used()) {
-        std::vector<LinkedSheet> linked;
-        for (const auto& [index, areas] : formulas_.references()) {
-            const SheetInfo& s = wb_.sheets()[std::size_t(index)];
-            LinkedSheet l{s.name, {}};
-            if (s.kind == SheetKind::Worksheet && !areas.empty())
-                l.cells = readCachedCells(chunksOf(s.part), areas, wb_.sharedStrings(), wb_.detail(s.part));
-            linked.push_back(std::move(l));
-        }
         const QString folder = workbook.name.left(workbook.name.lastIndexOf('/') + 1);
         const QString name = renamed(folder + QStringLiteral("externalLinks/externalLink")
                                      + QString::number(formulas_.externalIndex()) + QStringLiteral(".xml"));
         taken_.insert(name.toCaseFolded());
-        zip_.addDeflated(name, externalLinkPart(linked, QStringLiteral("rId1")));
+        writeLink(name);
         typeByPart_[name] = QString::fromLatin1(ctype::kExternalLink);
         Relationship path{QStringLiteral("rId1"),
                           QStringLiteral("http://schemas.openxmlformats.org/officeDocument/2006/relationships/externalLinkPath"),
@@ -427,7 +462,7 @@ QByteArray Extraction::run()
         else if (p.action == Action::SharedStrings)
             writeSharedStrings(p);
         else if (p.action == Action::AppProperties)
-            zip_.addDeflated(p.name, rewriteAppProperties(pkg_.read(p.source), sheet_.name, wb_.detail(p.source)));
+            zip_.addDeflated(p.name, wb_.appPropertiesFor(p.source, sheet_.name));
     }
     if (deflatingSheet_.second)
         zip_.addDeflated(deflatingSheet_.first, *deflatingSheet_.second);

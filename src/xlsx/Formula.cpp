@@ -212,28 +212,51 @@ std::optional<CellArea> structuredArea(const TableInfo& t, std::string_view inne
     return CellArea{rows->first, cols->first, rows->second, cols->second};
 }
 
-FormulaRewriter::FormulaRewriter(std::vector<QString> sheetNames, int kept, int externalIndex)
-    : names_(std::move(sheetNames)), kept_(kept), externalIndex_(externalIndex)
+FormulaTargets::FormulaTargets(std::vector<QString> sheetNames) : names_(std::move(sheetNames))
 {
     for (std::size_t i = 0; i < names_.size(); ++i)
         indexByFolded_.emplace(names_[i].toCaseFolded(), int(i));
 }
 
-void FormulaRewriter::addTable(TableInfo table)
+void FormulaTargets::addTable(TableInfo table)
 {
-    if (table.sheet != kept_ && table.sheet >= 0 && std::size_t(table.sheet) < names_.size())
+    if (table.sheet >= 0 && std::size_t(table.sheet) < names_.size())
         tables_[table.name.toCaseFolded()] = std::move(table);
 }
 
-int FormulaRewriter::sheetIndex(const QString& name) const
+int FormulaTargets::sheetIndex(const QString& name) const
 {
     const auto it = indexByFolded_.find(name.toCaseFolded());
     return it == indexByFolded_.end() ? -1 : it->second;
 }
 
+const TableInfo* FormulaTargets::table(const QString& name) const
+{
+    const auto it = tables_.find(name.toCaseFolded());
+    return it == tables_.end() ? nullptr : &it->second;
+}
+
+FormulaRewriter::FormulaRewriter(std::shared_ptr<const FormulaTargets> targets, int kept, int externalIndex)
+    : targets_(std::move(targets)), kept_(kept), externalIndex_(externalIndex)
+{
+}
+
+FormulaRewriter::FormulaRewriter(std::vector<QString> sheetNames, int kept, int externalIndex)
+    : ownTargets_(std::make_shared<FormulaTargets>(std::move(sheetNames))), kept_(kept), externalIndex_(externalIndex)
+{
+    targets_ = ownTargets_;
+}
+
+void FormulaRewriter::addTable(TableInfo table)
+{
+    if (ownTargets_ && table.sheet != kept_)
+        ownTargets_->addTable(std::move(table));
+}
+
 std::optional<std::string> FormulaRewriter::rewrite(std::string_view f, FillSpread spread)
 {
-    if (f.find('!') == f.npos && (tables_.empty() || f.find('[') == f.npos))
+    noteNames(f);
+    if (f.find('!') == f.npos && (!targets_->hasTables() || f.find('[') == f.npos))
         return std::nullopt;
     spread_ = spread;
     std::string out;
@@ -265,7 +288,7 @@ std::optional<std::string> FormulaRewriter::rewrite(std::string_view f, FillSpre
         } else if (isNameByte(c)) {
             while (j < f.size() && isNameByte(f[j]))
                 ++j;
-            if (j < f.size() && f[j] == '[' && !tables_.empty()) {
+            if (j < f.size() && f[j] == '[' && targets_->hasTables()) {
                 const std::size_t next = tableReference(f, i, j, out);
                 changed = changed || next != 0;
                 if (next) {
@@ -303,8 +326,8 @@ std::size_t FormulaRewriter::sheetReference(std::string_view f, std::size_t star
             name.erase(p, 1);
     }
     const std::size_t colon = name.find(':');
-    const int first = sheetIndex(QString::fromStdString(name.substr(0, colon)));
-    const int last = colon == name.npos ? first : sheetIndex(QString::fromStdString(name.substr(colon + 1)));
+    const int first = targets_->sheetIndex(QString::fromStdString(name.substr(0, colon)));
+    const int last = colon == name.npos ? first : targets_->sheetIndex(QString::fromStdString(name.substr(colon + 1)));
     if (first < 0 || last < 0 || (first == kept_ && last == kept_))
         return 0;
     const std::string index = "[" + std::to_string(externalIndex_) + "]";
@@ -334,22 +357,104 @@ std::size_t FormulaRewriter::sheetReference(std::string_view f, std::size_t star
 // table or no fixed cells (a reference to the formula's own row is left as written).
 std::size_t FormulaRewriter::tableReference(std::string_view f, std::size_t start, std::size_t open, std::string& out)
 {
-    const auto it = tables_.find(QString::fromUtf8(f.data() + start, qsizetype(open - start)).toCaseFolded());
-    if (it == tables_.end())
-        return 0;
+    const TableInfo* t = targets_->table(QString::fromUtf8(f.data() + start, qsizetype(open - start)));
+    if (!t || t->sheet == kept_)
+        return 0; // a table of the kept sheet goes along
     const std::size_t end = bracketEnd(f, open);
     if (end > f.size() || f[end - 1] != ']')
         return 0;
-    const std::optional<CellArea> area = structuredArea(it->second, f.substr(open + 1, end - open - 2));
+    const std::optional<CellArea> area = structuredArea(*t, f.substr(open + 1, end - open - 2));
     if (!area)
         return 0;
-    const int sheet = it->second.sheet;
-    QString quoted = names_[std::size_t(sheet)];
+    const int sheet = t->sheet;
+    QString quoted = targets_->sheets()[std::size_t(sheet)];
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     out += "'[" + std::to_string(externalIndex_) + "]" + quoted.toStdString() + "'!"
         + absoluteName(area->firstRow, area->firstCol) + ":" + absoluteName(area->lastRow, area->lastCol);
     references_[sheet].push_back(*area);
     return end;
+}
+
+void FormulaRewriter::noteNames(std::string_view formula)
+{
+    if (!tracksNames())
+        return;
+    for (NameUse& use : namesIn(formula))
+        if (targets_->isDefinedName(use.first))
+            usedNames_.insert(std::move(use));
+}
+
+std::string foldName(std::string_view name)
+{
+    std::string out(name);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return QString::fromUtf8(name.data(), qsizetype(name.size())).toCaseFolded().toStdString();
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+namespace {
+bool isIdentifierByte(char c)
+{
+    return isNameByte(c) && c != '$' && c != ':';
+}
+} // namespace
+
+std::vector<NameUse> namesIn(std::string_view f)
+{
+    std::vector<NameUse> out;
+    for (std::size_t i = 0; i < f.size();) {
+        const char c = f[i];
+        if (c == '"' || c == '\'') {
+            i = quotedEnd(f, i, c);
+        } else if (c == '[') {
+            i = bracketEnd(f, i);
+        } else if (isIdentifierByte(c)) {
+            std::size_t j = i;
+            while (j < f.size() && isIdentifierByte(f[j]))
+                ++j;
+            // A function, a sheet, a table, or either end of a range ("A:A", "3:5") is no name.
+            const bool call = j < f.size() && (f[j] == '(' || f[j] == '!' || f[j] == '[' || f[j] == ':');
+            const bool rangeEnd = i > 0 && f[i - 1] == ':';
+            if (!call && !rangeEnd && !std::isdigit(static_cast<unsigned char>(c)) && c != '.')
+                out.push_back({foldName(f.substr(i, j - i)), i > 0 && f[i - 1] == '!'});
+            i = j;
+        } else {
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::optional<std::vector<std::string>> sheetQualifiers(std::string_view f)
+{
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < f.size();) {
+        const char c = f[i];
+        std::size_t j = i + 1;
+        if (c == '"') {
+            j = quotedEnd(f, i, c);
+        } else if (c == '[') {
+            return std::nullopt;
+        } else if (c == '\'') {
+            j = quotedEnd(f, i, c);
+            if (j < f.size() && f[j] == '!' && j - i >= 2) {
+                std::string name(f.substr(i + 1, j - i - 2));
+                for (std::size_t p = name.find("''"); p != name.npos; p = name.find("''", p + 1))
+                    name.erase(p, 1);
+                out.push_back(std::move(name));
+            }
+        } else if (isNameByte(c)) {
+            while (j < f.size() && isNameByte(f[j]))
+                ++j;
+            if (j < f.size() && f[j] == '!')
+                out.emplace_back(f.substr(i, j - i));
+        }
+        i = j;
+    }
+    return out;
 }
 
 } // namespace bf::xlsx

@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace bf::xlsx {
@@ -47,13 +50,40 @@ struct TableInfo {
 // column of t.
 std::optional<CellArea> structuredArea(const TableInfo& t, std::string_view inner);
 
+// What any sheet's formulas may name across the workbook: its sheets, tables and defined
+// names. Built once per opened workbook and shared by every extraction.
+class FormulaTargets {
+public:
+    explicit FormulaTargets(std::vector<QString> sheetNames);
+    void addTable(TableInfo table);
+    const std::vector<QString>& sheets() const { return names_; }
+    int sheetIndex(const QString& name) const; // -1 when no sheet has that name
+    const TableInfo* table(const QString& name) const;
+    bool hasTables() const { return !tables_.empty(); }
+    // The workbook's defined names (folded, see foldName), for telling which ones formulas use.
+    void addDefinedName(const std::string& folded) { definedNames_.insert(folded); }
+    bool isDefinedName(const std::string& folded) const { return definedNames_.count(folded) > 0; }
+    bool hasDefinedNames() const { return !definedNames_.empty(); }
+
+private:
+    std::vector<QString> names_;
+    std::map<QString, int> indexByFolded_;
+    std::map<QString, TableInfo> tables_; // by folded name
+    std::unordered_set<std::string> definedNames_;
+};
+
+// A defined name used by a formula: its folded text, and whether a sheet (or book) qualified it.
+using NameUse = std::pair<std::string, bool>;
+
 class FormulaRewriter {
 public:
-    // sheetNames: every sheet of the workbook in order; kept: the one sheet kept;
+    // targets: the workbook's sheets and tables; kept: the one sheet kept;
     // externalIndex: the number the new workbook gives the link to the source.
+    FormulaRewriter(std::shared_ptr<const FormulaTargets> targets, int kept, int externalIndex);
     FormulaRewriter(std::vector<QString> sheetNames, int kept, int externalIndex);
 
-    // A table of another sheet: structured references to it become external references to its cells.
+    // A table of another sheet: structured references to it become external references to its
+    // cells (only for a rewriter made from sheet names).
     void addTable(TableInfo table);
     // The formula with its references to other sheets made external; nullopt when unchanged.
     // spread: how far the formula is filled (a shared formula), for the cells to cache.
@@ -62,20 +92,33 @@ public:
     const std::map<int, std::vector<CellArea>>& references() const { return references_; }
     bool used() const { return !references_.empty(); }
     int externalIndex() const { return externalIndex_; }
+    // Records the workbook's defined names a formula uses (rewrite() does this itself).
+    void noteNames(std::string_view formula);
+    bool tracksNames() const { return targets_->hasDefinedNames(); }
+    const std::set<NameUse>& usedNames() const { return usedNames_; }
 
 private:
     std::size_t sheetReference(std::string_view f, std::size_t start, std::size_t bang,
                                bool quoted, std::string& out);
     std::size_t tableReference(std::string_view f, std::size_t start, std::size_t open, std::string& out);
-    int sheetIndex(const QString& name) const;
 
-    std::vector<QString> names_;
-    std::map<QString, int> indexByFolded_;
+    std::shared_ptr<const FormulaTargets> targets_;
+    std::shared_ptr<FormulaTargets> ownTargets_; // when made from sheet names
     int kept_;
     int externalIndex_;
     FillSpread spread_; // of the formula being rewritten
     std::map<int, std::vector<CellArea>> references_;
-    std::map<QString, TableInfo> tables_; // by folded name
+    std::set<NameUse> usedNames_;
 };
+
+// A name folded for comparison in any letter case.
+std::string foldName(std::string_view name);
+// The identifiers of a formula that may be defined names, folded: "Rate*Kept!Local+SUM(x)"
+// gives {"rate", false}, {"local", true}, {"x", false}; never a function, a sheet, text in
+// quotes or a structured reference's brackets (cell references come too: no name is one).
+std::vector<NameUse> namesIn(std::string_view formula);
+// The sheets a formula's references name, as written ("Data", "A:C" for a 3-D span); nullopt
+// when it reaches another workbook ("[1]Data!A1").
+std::optional<std::vector<std::string>> sheetQualifiers(std::string_view formula);
 
 } // namespace bf::xlsx

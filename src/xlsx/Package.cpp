@@ -1,6 +1,7 @@
 #include "xlsx/Package.h"
 
 #include "xlsx/XlsxStatus.h"
+#include "xlsx/ZipSpans.h"
 
 #include <libdeflate.h>
 #include <zip.h>
@@ -96,6 +97,7 @@ Package::Package(QByteArray bytes, QString displayName)
     }
     zip_error_fini(&error);
     try {
+        refuseOverlappingEntries(bytes_, displayName_);
         readEntries();
     } catch (...) {
         zip_discard(archive_); // the destructor does not run for a constructor that throws
@@ -166,6 +168,7 @@ zip_file* Package::openEntry(const PartEntry& entry, bool compressed) const
 
 QByteArray Package::read(const PartEntry& entry) const
 {
+    ++partsRead_;
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
     if (entry.size > memoryLimit())
         refuseTooLarge(detail, entry.size, memoryLimit(), kMemoryRule);
@@ -228,6 +231,7 @@ QByteArray Package::readCompressed(const PartEntry& entry) const
 
 std::unique_ptr<PartReader> Package::stream(const PartEntry& entry) const
 {
+    ++partsRead_;
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
     if (entry.size > streamLimit())
         refuseTooLarge(detail, entry.size, streamLimit(), kStreamRule);

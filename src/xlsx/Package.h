@@ -7,7 +7,8 @@
 // stricter open-time check, ZIP_CHECKCONS, refuses sound packages whose entries carry data
 // descriptors, so it is not used.)
 //
-// Part names are case-insensitive; two entries whose names differ only in case are refused.
+// Part names are case-insensitive; two entries whose names differ only in case are refused, and
+// so are two entries sharing bytes.
 // Every inflation is bounded: a declared or actual size beyond the limit is refused.
 #include <QByteArray>
 #include <QString>
@@ -56,7 +57,8 @@ private:
 class Package {
 public:
     // Opens the zip held in `bytes` (kept alive by the package). displayName names the file in
-    // failures. Throws XlsxError: DamagedZip, DuplicatePartName, NotZip.
+    // failures. Throws XlsxError: DamagedZip, DuplicatePartName, NotZip,
+    // OverlappingEntries.
     Package(QByteArray bytes, QString displayName);
     ~Package();
     Package(const Package&) = delete;
@@ -76,6 +78,9 @@ public:
     // A streaming reader of the part, bounded by the streaming limit.
     std::unique_ptr<PartReader> stream(const PartEntry& entry) const;
 
+    // Parts inflated so far (read whole or streamed), counted for tests.
+    std::uint64_t partsRead() const { return partsRead_; }
+
     // Largest part read whole into memory, and largest part streamed.
     std::uint64_t memoryLimit() const;
     std::uint64_t streamLimit() const;
@@ -93,6 +98,7 @@ private:
     zip* archive_ = nullptr;
     std::vector<PartEntry> entries_;
     std::map<QString, std::size_t> byFoldedName_;
+    mutable std::uint64_t partsRead_ = 0;
 };
 
 } // namespace bf::xlsx

@@ -33,11 +33,11 @@ std::optional<TableInfo> readTable(const QByteArray& part, int sheet, const QStr
 
 } // namespace
 
-std::vector<TableInfo> tablesOfOtherSheets(const XlsxWorkbook& wb, int kept)
+std::vector<TableInfo> workbookTables(const XlsxWorkbook& wb)
 {
     std::vector<TableInfo> tables;
     for (const SheetInfo& s : wb.sheets()) {
-        if (s.index == kept || s.part.isEmpty())
+        if (s.part.isEmpty())
             continue;
         try {
             for (const Relationship& r : readRelationships(wb.package(), s.part))

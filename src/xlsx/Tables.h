@@ -1,5 +1,5 @@
 #pragma once
-// The tables of a workbook's other sheets, for the structured references a kept sheet makes to them.
+// The tables of a workbook's sheets, for the structured references a kept sheet makes to another's.
 #include "xlsx/Formula.h"
 
 #include <vector>
@@ -8,8 +8,8 @@ namespace bf::xlsx {
 
 class XlsxWorkbook;
 
-// Every table of every sheet but `kept`; a table part that cannot be read is passed over (a
-// reference to it then stays as written).
-std::vector<TableInfo> tablesOfOtherSheets(const XlsxWorkbook& wb, int kept);
+// Every table of every sheet; a table part that cannot be read is passed over (a reference to
+// it then stays as written).
+std::vector<TableInfo> workbookTables(const XlsxWorkbook& wb);
 
 } // namespace bf::xlsx

@@ -105,7 +105,9 @@ void WorkbookRewriter::start(const XmlToken& t)
         return skip();
     } else if (local == "definedName") {
         const auto scope = attribute(t.attrs, "localSheetId");
-        if (scope && *scope != std::to_string(edit_.kept->index))
+        const int sheet = scope ? QString::fromStdString(std::string(*scope)).toInt() : -1;
+        const std::string name = foldName(unescapeXml(attribute(t.attrs, "name").value_or("")));
+        if ((scope && sheet != edit_.kept->index) || !edit_.keptNames.count({name, sheet}))
             return skip();
         put(scope ? withAttribute(t, "localSheetId", "0") : std::string(t.raw));
         if (!frames_.empty())
@@ -184,6 +186,50 @@ QByteArray rewriteWorkbook(const QByteArray& part, const WorkbookEdit& edit,
     while (tokens.next(t))
         rewriter.token(t);
     return QByteArray::fromStdString(rewriter.out);
+}
+
+std::vector<WorkbookPiece> splitWorkbook(const QByteArray& part, const QString& detail)
+{
+    XmlTokenStream tokens(part, detail);
+    std::vector<WorkbookPiece> pieces(1);
+    XmlToken t;
+    int depth = 0, sheets = 0;
+    int ownerDepth = -1; // depth of the element being given to a sheet
+    while (tokens.next(t)) {
+        const bool start = t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag;
+        if (ownerDepth < 0 && start && depth == 2) {
+            int owner = -1;
+            if (t.localName() == "sheet") {
+                owner = sheets++;
+            } else if (t.localName() == "definedName") {
+                if (const auto scope = attribute(t.attrs, "localSheetId"))
+                    owner = QString::fromStdString(std::string(*scope)).toInt();
+            }
+            if (owner >= 0) {
+                pieces.push_back({owner, {}});
+                ownerDepth = depth;
+            }
+        }
+        pieces.back().text.append(t.raw);
+        if (t.kind == TokenKind::StartTag)
+            ++depth;
+        else if (t.kind == TokenKind::EndTag)
+            --depth;
+        if (ownerDepth >= 0 && depth == ownerDepth && t.kind != TokenKind::StartTag) {
+            ownerDepth = -1;
+            pieces.push_back({-1, {}});
+        }
+    }
+    return pieces;
+}
+
+QByteArray workbookFor(const std::vector<WorkbookPiece>& pieces, int kept)
+{
+    QByteArray out;
+    for (const WorkbookPiece& p : pieces)
+        if (p.sheet < 0 || p.sheet == kept)
+            out.append(p.text.data(), qsizetype(p.text.size()));
+    return out;
 }
 
 namespace {

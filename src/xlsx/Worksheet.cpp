@@ -13,8 +13,6 @@ namespace bf::xlsx {
 namespace {
 
 constexpr std::size_t kFlushBytes = 1 << 16; // stays in the cache between flushes
-// Beyond this many cells an external link stops caching (its formulas still work).
-constexpr std::size_t kMaxCachedCells = 1'000'000;
 // A formula's text or a rule of the extensions is held whole: one larger than this is no
 // spreadsheet's, and would let a small part that inflates hugely take memory without bound.
 constexpr std::size_t kMaxHeldBytes = 16u << 20;
@@ -71,8 +69,10 @@ enum class Capture { None, StringIndex, Formula };
 
 std::string capturedFormula(const std::string& raw, FormulaRewriter& formulas, FillSpread spread)
 {
-    if (raw.find('!') == raw.npos && raw.find('[') == raw.npos)
+    if (raw.find('!') == raw.npos && raw.find('[') == raw.npos) {
+        formulas.noteNames(raw.find('&') == raw.npos ? raw : unescapeXml(raw));
         return raw;
+    }
     const std::optional<std::string> changed = formulas.rewrite(unescapeXml(raw), spread);
     return changed ? escapeXml(*changed, false) : raw;
 }
@@ -119,7 +119,7 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
             ranges += unescapeXml(t.raw);
         inRanges = t.kind == TokenKind::StartTag && t.localName() == "sqref";
     }
-    if (block.find('!') == block.npos)
+    if (block.find('!') == block.npos && !formulas.tracksNames())
         return block;
     const QByteArray rewritten = rewriteFormulaPart(QByteArray::fromStdString(block), formulas, tokens.detail(),
                                                     spreadOfRanges(ranges));
@@ -153,15 +153,6 @@ std::string capturedIndex(const std::string& raw, StringRemap& strings)
 }
 
 } // namespace
-
-std::uint32_t StringRemap::map(std::uint32_t old)
-{
-    ++references_;
-    const auto [it, inserted] = newIndex_.emplace(old, std::uint32_t(used_.size()));
-    if (inserted)
-        used_.push_back(old);
-    return it->second;
-}
 
 void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewriter& formulas,
                       StringRemap& strings, const QString& detail)
@@ -232,7 +223,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
 QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail,
                               FillSpread spread)
 {
-    if (!part.contains('!'))
+    if (!part.contains('!') && !formulas.tracksNames())
         return part;
     XmlTokenStream tokens(part, detail);
     std::string out;
@@ -302,16 +293,18 @@ private:
 // Reads one worksheet's cells, tracking positions where the part leaves them implicit.
 class CellCollector {
 public:
-    CellCollector(const std::vector<CellArea>& areas, const SharedStrings& strings)
-        : areas_(areas), strings_(strings)
+    CellCollector(const std::vector<CellArea>& areas, const SharedStrings& strings, LinkBudget& budget)
+        : areas_(areas), strings_(strings), budget_(budget)
     {
         for (const CellArea& a : areas)
             lastRow_ = std::max(lastRow_, a.lastRow);
     }
     void token(const XmlToken& t);
     // Past the last row any area names: the rest of the sheet can go unread.
-    bool done() const { return !firstRow_ && row_ > lastRow_ && !inCell_; }
+    // Past the budget too.
+    bool done() const { return partial || (!firstRow_ && row_ > lastRow_ && !inCell_); }
     std::vector<CachedCell> cells;
+    bool partial = false;
 
 private:
     void setRow(std::uint32_t row)
@@ -324,6 +317,7 @@ private:
 
     RowAreas areas_;
     const SharedStrings& strings_;
+    LinkBudget& budget_;
     std::uint32_t row_ = 0;
     std::uint32_t col_ = 0;
     std::uint32_t lastRow_ = 0;
@@ -339,7 +333,7 @@ void CellCollector::startCell(const XmlToken& t)
     if (!ref.empty() && parseCellRef(ref, r, c) && r != row_)
         setRow(r);
     col_ = c;
-    wanted_ = cells.size() < kMaxCachedCells && areas_.contains(col_);
+    wanted_ = areas_.contains(col_);
     type_ = std::string(quickAttribute(t.attrs, "t"));
     text_.clear();
     inCell_ = t.kind == TokenKind::StartTag;
@@ -348,8 +342,8 @@ void CellCollector::startCell(const XmlToken& t)
 void CellCollector::endCell()
 {
     inCell_ = false;
-    if (!wanted_ || (text_.empty() && type_ != "str" && type_ != "inlineStr"))
-        return;
+    if (!wanted_ || text_.empty())
+        return; // a cell that holds nothing needs no cache
     CachedCell cell{row_, col_, type_, unescapeXml(text_)};
     if (type_ == "s") {
         std::uint32_t index = 0;
@@ -360,6 +354,12 @@ void CellCollector::endCell()
     } else if (type_ == "n" || type_ == "d") {
         cell.type.clear();
     }
+    if (budget_.cells == 0 || cell.value.size() > budget_.textBytes) {
+        partial = true;
+        return;
+    }
+    --budget_.cells;
+    budget_.textBytes -= cell.value.size();
     cells.push_back(std::move(cell));
 }
 
@@ -391,13 +391,15 @@ void CellCollector::token(const XmlToken& t)
 } // namespace
 
 std::vector<CachedCell> readCachedCells(const ChunkSource& in, const std::vector<CellArea>& areas,
-                                        const SharedStrings& strings, const QString& detail)
+                                        const SharedStrings& strings, const QString& detail,
+                                        LinkBudget& budget, bool& partial)
 {
     XmlTokenStream tokens(in, detail);
-    CellCollector collector(areas, strings);
+    CellCollector collector(areas, strings, budget);
     XmlToken t;
     while (!collector.done() && tokens.next(t))
         collector.token(t);
+    partial = collector.partial;
     return std::move(collector.cells);
 }
 

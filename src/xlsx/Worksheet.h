@@ -2,6 +2,7 @@
 // Worksheet parts: the kept sheet copied token by token with its shared-string indices
 // renumbered, its references to other sheets made external and its view selected; and the
 // cached values of the cells another sheet's references name.
+#include "book/FirstUseNumbering.h"
 #include "xlsx/Formula.h"
 
 #include <QByteArray>
@@ -21,17 +22,7 @@ class PartDeflater;
 class SharedStrings;
 
 // The new order of the shared strings a worksheet uses: first use first.
-class StringRemap {
-public:
-    std::uint32_t map(std::uint32_t old);
-    const std::vector<std::uint32_t>& used() const { return used_; }
-    std::uint64_t references() const { return references_; }
-
-private:
-    std::unordered_map<std::uint32_t, std::uint32_t> newIndex_;
-    std::vector<std::uint32_t> used_;
-    std::uint64_t references_ = 0;
-};
+using StringRemap = book::FirstUseNumbering;
 
 using ChunkSource = std::function<void(QByteArray&)>;
 
@@ -51,8 +42,18 @@ struct CachedCell {
     std::string value; // plain text
 };
 
-// The values of the cells of `areas` on a worksheet streamed from `in`, in sheet order.
+// What one new workbook's link may still cache, over all the sheets it reads: a whole column of
+// a full sheet names a million cells, and a small package can hold many such sheets.
+struct LinkBudget {
+    std::size_t cells = 1'000'000;
+    std::size_t textBytes = 32u << 20;
+};
+
+// The cells of `areas` on a worksheet streamed from `in` that hold a value, in sheet order,
+// as far as the budget goes (spent by what is returned). partial: set when the budget ran out
+// before the areas did.
 std::vector<CachedCell> readCachedCells(const ChunkSource& in, const std::vector<CellArea>& areas,
-                                        const SharedStrings& strings, const QString& detail);
+                                        const SharedStrings& strings, const QString& detail,
+                                        LinkBudget& budget, bool& partial);
 
 } // namespace bf::xlsx

@@ -27,6 +27,8 @@ QString statusText(XlsxStatus status)
     case XlsxStatus::DamagedPart: return QStringLiteral("a part of the package is damaged");
     case XlsxStatus::MissingPart: return QStringLiteral("a relationship names a part that is missing");
     case XlsxStatus::NoSuchWorksheet: return QStringLiteral("no such worksheet");
+    case XlsxStatus::OverlappingEntries:
+        return QStringLiteral("two entries of the zip package share the same bytes");
     }
     return QStringLiteral("unknown failure");
 }

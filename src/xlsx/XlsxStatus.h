@@ -27,6 +27,7 @@ enum class XlsxStatus : std::uint8_t {
     DamagedPart,        // well-formed XML that breaks the format's rules (a cell beyond the sheet)
     MissingPart,        // a relationship target that is not in the package
     NoSuchWorksheet,    // an index that names no worksheet
+    OverlappingEntries, // two zip entries sharing bytes
 };
 
 // A short phrase for the status, e.g. "the workbook is password-protected".

@@ -1,46 +1,44 @@
 #include "xlsx/XlsxWorkbook.h"
-#include "core/Error.h"
-#include "platform/InputFile.h"
+#include "book/Cfb.h"
+#include "book/WorkbookFile.h"
 
+#include "xlsx/Formula.h"
 #include "xlsx/Package.h"
 #include "xlsx/SharedStrings.h"
+#include "xlsx/Tables.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XmlReader.h"
-
-#include <QFile>
-#include <QFileInfo>
+#include "xlsx/XmlScanner.h"
 
 #include <utility>
-
-#include <gsf/gsf.h>
 
 namespace bf::xlsx {
 
 namespace {
 
-const QByteArray kZipMagic("PK\x03\x04", 4);
-const QByteArray kCompoundMagic("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 // Parts up to this size are inflated in one call rather than streamed.
 constexpr std::uint64_t kWholeReadBytes = 16u << 20;
 const QString kStrictPrefix = QStringLiteral("http://purl.oclc.org/ooxml/");
 
-// A compound file holding an encrypted package is a password-protected Open XML workbook.
-bool holdsEncryptedPackage(const QByteArray& bytes)
+XlsxStatus statusOf(const book::Refusal& r)
 {
-    GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()),
-                                           gsf_off_t(bytes.size()), FALSE);
-    GsfInfile* ole = input ? gsf_infile_msole_new(input, nullptr) : nullptr;
-    bool found = false;
-    if (ole) {
-        GsfInput* child = gsf_infile_child_by_name(ole, "EncryptedPackage");
-        found = child != nullptr;
-        if (child)
-            g_object_unref(child);
-        g_object_unref(ole);
+    using K = book::FileKind;
+    switch (r.why()) {
+    case book::Refusal::Why::Missing: return XlsxStatus::FileNotFound;
+    case book::Refusal::Why::NotRegular:
+    case book::Refusal::Why::Unreadable: return XlsxStatus::ReadFailed;
+    case book::Refusal::Why::Kind: break;
     }
-    if (input)
-        g_object_unref(input);
-    return found;
+    switch (r.kind()) {
+    case K::EncryptedXls:
+    case K::EncryptedOpenXml: return XlsxStatus::Encrypted;
+    case K::Biff8:
+    case K::Biff5:
+    case K::OtherCompound:
+    case K::DamagedCompound: return XlsxStatus::LegacyBinary;
+    case K::Xlsb: return XlsxStatus::BinaryWorkbook;
+    default: return XlsxStatus::NotZip;
+    }
 }
 
 SheetKind kindOf(const QString& relKind)
@@ -48,21 +46,21 @@ SheetKind kindOf(const QString& relKind)
     if (relKind == QLatin1String("worksheet"))
         return SheetKind::Worksheet;
     if (relKind == QLatin1String("chartsheet"))
-        return SheetKind::Chartsheet;
+        return SheetKind::Chart;
     if (relKind == QLatin1String("dialogsheet"))
-        return SheetKind::Dialogsheet;
+        return SheetKind::Dialog;
     if (relKind.endsWith(QLatin1String("acrosheet")))
-        return SheetKind::Macrosheet;
+        return SheetKind::Macro;
     return SheetKind::Other;
 }
 
-std::uint8_t visibilityOf(const QString& state)
+book::Visibility visibilityOf(const QString& state)
 {
     if (state == QLatin1String("hidden"))
-        return 1;
+        return book::Visibility::Hidden;
     if (state == QLatin1String("veryHidden"))
-        return 2;
-    return 0;
+        return book::Visibility::VeryHidden;
+    return book::Visibility::Visible;
 }
 
 } // namespace
@@ -72,27 +70,30 @@ XlsxWorkbook::~XlsxWorkbook() = default;
 
 std::unique_ptr<XlsxWorkbook> XlsxWorkbook::open(const QString& path)
 {
-    if (!QFileInfo::exists(path))
-        fail(XlsxStatus::FileNotFound, path);
     QByteArray bytes;
     try {
-        // A FIFO, a device or a folder under a workbook's name is refused at once, never waited on.
-        bytes = platform::InputFile(path).readAll();
-    } catch (const Error& e) {
-        fail(XlsxStatus::ReadFailed, e.description());
+        book::WorkbookFile file(path);
+        file.require({book::FileKind::OpenXml});
+        bytes = file.readAll();
+    } catch (const book::Refusal& r) {
+        throw XlsxError(statusOf(r), r.message());
     }
-    auto wb = openBytes(bytes, path);
-    wb->path_ = path;
-    return wb;
+    return read(bytes, path);
 }
 
 std::unique_ptr<XlsxWorkbook> XlsxWorkbook::openBytes(const QByteArray& bytes,
                                                       const QString& displayName)
 {
-    if (bytes.startsWith(kCompoundMagic))
-        fail(holdsEncryptedPackage(bytes) ? XlsxStatus::Encrypted : XlsxStatus::LegacyBinary, displayName);
-    if (!bytes.startsWith(kZipMagic) && !bytes.startsWith(QByteArray("PK\x05\x06", 4)))
-        fail(XlsxStatus::NotZip, displayName);
+    try {
+        book::requireKind(book::sniffBytes(bytes).kind, displayName, {book::FileKind::OpenXml});
+    } catch (const book::Refusal& r) {
+        throw XlsxError(statusOf(r), r.message());
+    }
+    return read(bytes, displayName);
+}
+
+std::unique_ptr<XlsxWorkbook> XlsxWorkbook::read(const QByteArray& bytes, const QString& displayName)
+{
     std::unique_ptr<XlsxWorkbook> wb(new XlsxWorkbook());
     wb->path_ = displayName;
     wb->package_ = std::make_unique<Package>(bytes, displayName);
@@ -130,8 +131,11 @@ void XlsxWorkbook::readPackage()
     contentTypes_ = ContentTypes::read(*package_);
     const QString type = contentTypes_.typeOf(workbookPart_);
     if (type.contains(QLatin1String("binary")) || workbookPart_.endsWith(QLatin1String(".bin")))
-        fail(XlsxStatus::BinaryWorkbook, package_->displayName());
+        throw XlsxError(XlsxStatus::BinaryWorkbook, book::refusalText(package_->displayName(), book::FileKind::Xlsb));
     workbookRels_ = readRelationships(*package_, workbookPart_);
+    for (const Relationship& r : workbookRels_)
+        if (kindOf(r.kind()) == SheetKind::Other)
+            sharedWorkbookRels_.push_back(r);
 }
 
 void XlsxWorkbook::readSheets()
@@ -142,6 +146,14 @@ void XlsxWorkbook::readSheets()
     while (reader.nextElement()) {
         if (reader.depth() == 0 && reader.namespaceUri().startsWith(kStrictPrefix))
             fail(XlsxStatus::StrictConformance, package_->displayName());
+        if (reader.localName() == QLatin1String("definedName") && reader.depth() == 2) {
+            DefinedName n;
+            n.folded = foldName(reader.attribute("name").value_or(QString()).toStdString());
+            n.localSheet = reader.attribute("localSheetId").value_or(QStringLiteral("-1")).toInt();
+            n.formula = reader.readText().toStdString();
+            definedNames_.push_back(std::move(n));
+            continue;
+        }
         if (reader.localName() != QLatin1String("sheet") || reader.depth() != 2)
             continue;
         SheetInfo s;
@@ -160,14 +172,7 @@ void XlsxWorkbook::readSheets()
     }
 }
 
-std::vector<SheetInfo> XlsxWorkbook::worksheets() const
-{
-    std::vector<SheetInfo> out;
-    for (const SheetInfo& s : sheets_)
-        if (s.kind == SheetKind::Worksheet)
-            out.push_back(s);
-    return out;
-}
+std::vector<SheetInfo> XlsxWorkbook::worksheets() const { return book::worksheetsOf(sheets_); }
 
 // A part as chunks: a small one inflated in one call, a large one streamed (the string table
 // of a large export inflates to many times the file).
@@ -196,21 +201,36 @@ const SharedStrings& XlsxWorkbook::sharedStrings() const
     return *sharedStrings_;
 }
 
-bool looksLikeOpenXml(const QByteArray& head)
+std::shared_ptr<const FormulaTargets> XlsxWorkbook::formulaTargets() const
 {
-    return head.startsWith(kZipMagic);
+    if (!formulaTargets_) {
+        std::vector<QString> names;
+        for (const SheetInfo& s : sheets_)
+            names.push_back(s.name);
+        auto targets = std::make_shared<FormulaTargets>(std::move(names));
+        for (TableInfo& t : workbookTables(*this))
+            targets->addTable(std::move(t));
+        for (const DefinedName& n : definedNames_)
+            targets->addDefinedName(n.folded);
+        formulaTargets_ = std::move(targets);
+    }
+    return formulaTargets_;
 }
 
-bool looksLikeOpenXml(const QString& path)
+QByteArray XlsxWorkbook::workbookPartFor(int index) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = file.read(8);
-    if (looksLikeOpenXml(head))
-        return true;
-    return head == kCompoundMagic && file.size() < (std::int64_t(1) << 31)
-        && holdsEncryptedPackage(head + file.readAll());
+    if (workbookPieces_.empty())
+        workbookPieces_ = splitWorkbook(package_->read(workbookPart_), detail(workbookPart_));
+    return workbookFor(workbookPieces_, index);
+}
+
+QByteArray XlsxWorkbook::appPropertiesFor(const QString& part, const QString& name) const
+{
+    static const QByteArray mark("\x01sheet-name\x01");
+    if (appTemplate_.isEmpty())
+        appTemplate_ = rewriteAppProperties(package_->read(part), QString::fromLatin1(mark), detail(part));
+    QByteArray out = appTemplate_;
+    return out.replace(mark, QByteArray::fromStdString(escapeXml(name.toStdString(), false)));
 }
 
 } // namespace bf::xlsx

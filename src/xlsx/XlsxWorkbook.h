@@ -8,8 +8,11 @@
 // Opening reads the package directory, the package and workbook relationships, the content
 // types and the workbook part, never a sheet part. Extraction copies the one worksheet's part
 // and the parts it owns, rewriting only what must change.
+#include "book/Sheets.h"
 #include "xlsx/ContentTypes.h"
+#include "xlsx/DefinedNames.h"
 #include "xlsx/Relationships.h"
+#include "xlsx/Workbook.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,19 +24,16 @@
 
 namespace bf::xlsx {
 
+class FormulaTargets;
 class Package;
 struct PartEntry;
 class SharedStrings;
 
-enum class SheetKind : std::uint8_t { Worksheet, Chartsheet, Dialogsheet, Macrosheet, Other };
+using book::SheetKind;
 
-struct SheetInfo {
-    QString name;
-    int index = 0;               // position among all sheets of the workbook
-    std::uint8_t visibility = 0; // 0 visible, 1 hidden, 2 very hidden
-    SheetKind kind = SheetKind::Worksheet;
-    QString relId;               // the workbook relationship naming its part
-    QString part;                // its part name
+struct SheetInfo : book::SheetEntry {
+    QString relId; // the workbook relationship naming its part
+    QString part;  // its part name
 };
 
 class XlsxWorkbook {
@@ -64,12 +64,31 @@ public:
     const QString& workbookPart() const { return workbookPart_; }
     const std::vector<Relationship>& packageRels() const { return packageRels_; }
     const std::vector<Relationship>& workbookRels() const { return workbookRels_; }
+    // Those that name no sheet: what every one-sheet copy considers, whatever the sheet count.
+    const std::vector<Relationship>& sharedWorkbookRels() const { return sharedWorkbookRels_; }
     // The shared-string table, read on first use (empty when the workbook has none).
     const SharedStrings& sharedStrings() const;
     QString detail(const QString& part) const;
+    // The workbook's defined names, in order.
+    const std::vector<DefinedName>& definedNames() const { return definedNames_; }
+    // The sheets, tables and defined names formulas may name: read on first use, once for
+    // every extraction.
+    std::shared_ptr<const FormulaTargets> formulaTargets() const;
+    // The workbook part holding only what every sheet shares and what sheet `index` owns.
+    QByteArray workbookPartFor(int index) const;
+    // docProps/app.xml (the part `part`) naming only sheet `name`.
+    QByteArray appPropertiesFor(const QString& part, const QString& name) const;
+
+    // Work extractions did, counted for tests: the part names tried while renaming parts.
+    struct Counters {
+        std::uint64_t nameTries = 0;
+    };
+    Counters& counters() const { return counters_; }
 
 private:
     XlsxWorkbook();
+    // The package read from a file's bytes once its kind is known.
+    static std::unique_ptr<XlsxWorkbook> read(const QByteArray& bytes, const QString& displayName);
     void readPackage();
     void readSheets();
     std::function<void(QByteArray&)> chunksOf(const PartEntry& entry) const;
@@ -80,13 +99,14 @@ private:
     QString workbookPart_;
     std::vector<Relationship> packageRels_;
     std::vector<Relationship> workbookRels_;
+    std::vector<Relationship> sharedWorkbookRels_;
     std::vector<SheetInfo> sheets_;
+    std::vector<DefinedName> definedNames_;
     mutable std::unique_ptr<SharedStrings> sharedStrings_;
+    mutable std::shared_ptr<const FormulaTargets> formulaTargets_;
+    mutable Counters counters_;
+    mutable std::vector<WorkbookPiece> workbookPieces_;
+    mutable QByteArray appTemplate_;
 };
-
-// Whether bytes (at least the first eight of a file) or a file look like a zip package or a
-// password-protected Open XML workbook. Detection only: opening decides.
-bool looksLikeOpenXml(const QByteArray& head);
-bool looksLikeOpenXml(const QString& path);
 
 } // namespace bf::xlsx

@@ -11,6 +11,14 @@ import olefile
 import xlrd
 
 QUIET = open(os.devnull, 'w')
+# How many times slower the program runs than in the plain build (the sanitizer tree sets it).
+TIME_FACTOR = float(os.environ.get('BRAKENFOLD_TEST_TIME_FACTOR', '1'))
+
+
+def program_deadline(seconds):
+    """A deadline for one run of the program: seconds in the plain build, scaled."""
+    return seconds * TIME_FACTOR
+
 CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,%s,false,-1'
 
 

@@ -1,10 +1,17 @@
 #!/usr/bin/env python3
 """The built program on a private X server, used as a user uses it: keys and clicks through XTEST,
 the close box through WM_DELETE_WINDOW. A module (Session, for the README screenshot too) and the
-program test, run as: xsession.py BUILD_DIR SOURCE_DIR CORPUS_DIR"""
+program test, run as: xsession.py BUILD_DIR SOURCE_DIR CORPUS_DIR
+
+Nothing waits for a fixed time. After each key or click the test waits until the program has
+taken it in: its event loop answers a _NET_WM_PING (as a window manager sends one) only once it
+has read every event sent before, so the test never runs ahead of the program. What the test
+then checks (a window shown or gone, the program's end) is waited for until it holds. Each wait
+has a deadline far beyond what a correct program needs on a slow machine, multiplied by
+BRAKENFOLD_TEST_TIME_FACTOR (the sanitizer tree sets it)."""
 import os, shutil, subprocess, sys, tempfile, time  # noqa: E401
 
-from Xlib import X, XK, display, protocol
+from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 
 
@@ -12,15 +19,18 @@ class Failure(Exception):
     pass
 
 
-def wait_for(what, test, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
+TIME_FACTOR = float(os.environ.get("BRAKENFOLD_TEST_TIME_FACTOR", "1"))
+DEADLINE = 120  # seconds, before the factor: for what takes well under one on an idle machine
+
+
+def wait_for(what, test, timeout=DEADLINE):
+    deadline = time.monotonic() + timeout * TIME_FACTOR
+    while time.monotonic() < deadline:
         found = test()
         if found:
-            time.sleep(0.4)  # let it finish painting and take the focus
             return found
-        time.sleep(0.1)
-    raise Failure(what)
+        time.sleep(0.05)
+    raise Failure("%s (after %g s)" % (what, timeout * TIME_FACTOR))
 
 
 class Session:
@@ -48,8 +58,12 @@ class Session:
         env = dict(os.environ, DISPLAY=self.display_name, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime,
                    HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"), QT_SCALE_FACTOR="1")
         env.pop("QT_QPA_PLATFORMTHEME", None)
-        self.program = subprocess.Popen(command, env=env, cwd=self.work)
         self.dpy = display.Display(self.display_name)
+        # The program's answers to pings go to the root window.
+        self.dpy.screen().root.change_attributes(event_mask=X.StructureNotifyMask)
+        self.atoms = {name: self.dpy.intern_atom(name) for name in ("WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_PING")}
+        self.main = None  # the first window waited for: the one the pings go to
+        self.program = subprocess.Popen(command, env=env, cwd=self.work)
 
     def close(self):
         for process in (self.program, self.server):
@@ -59,7 +73,7 @@ class Session:
 
     def wait_exit(self, after):
         try:
-            code = self.program.wait(timeout=30)
+            code = self.program.wait(timeout=DEADLINE * TIME_FACTOR)
         except subprocess.TimeoutExpired:
             code = "none: it did not end"
         if code != 0:
@@ -75,29 +89,53 @@ class Session:
         found = [window] if name and name.startswith(title) and attrs.map_state == X.IsViewable else []
         return found + [w for child in children for w in self.windows(title, child)]
 
-    def wait_window(self, title, other_than=None, timeout=30):
+    def wait_window(self, title, other_than=None, timeout=DEADLINE):
         def found():
             if self.program.poll() is not None:
                 raise Failure("the program ended (status %s) waiting for %r" % (self.program.returncode, title))
             return next((w for w in self.windows(title) if other_than is None or w.id != other_than.id), None)
-        return wait_for("no window titled %r appeared" % title, found, timeout)
+        window = wait_for("no window titled %r appeared" % title, found, timeout)
+        self.main = self.main or window
+        self.settle()  # it has taken in its own showing before keys and clicks come
+        return window
+
+    def settle(self):
+        """Returns once the program has read every event sent to it so far (or has ended)."""
+        if self.main is None:
+            return
+        caught = error.CatchError(error.BadWindow)
+        ping = protocol.event.ClientMessage(window=self.main, client_type=self.atoms["WM_PROTOCOLS"],
+                                            data=(32, [self.atoms["_NET_WM_PING"], X.CurrentTime, self.main.id, 0, 0]))
+        self.main.send_event(ping, onerror=caught)
+        self.dpy.sync()
+        if caught.get_error():
+            return  # the window is gone: the program is ending
+
+        def answered():
+            if self.program.poll() is not None:
+                return True
+            while self.dpy.pending_events():
+                event = self.dpy.next_event()
+                if (event.type == X.ClientMessage and event.client_type == self.atoms["WM_PROTOCOLS"]
+                        and event.data[1][0] == self.atoms["_NET_WM_PING"] and event.data[1][2] == self.main.id):
+                    return True
+            return False
+        wait_for("the program did not handle its input", answered)
 
     def origin(self, window):
         pos = window.translate_coords(self.dpy.screen().root, 0, 0)
         return -pos.x, -pos.y
 
     def close_box(self, window):
-        protocols, delete = self.dpy.intern_atom("WM_PROTOCOLS"), self.dpy.intern_atom("WM_DELETE_WINDOW")
-        window.send_event(protocol.event.ClientMessage(window=window, client_type=protocols,
-                                                       data=(32, [delete, X.CurrentTime, 0, 0, 0])))
-        self.dpy.flush()
+        window.send_event(protocol.event.ClientMessage(window=window, client_type=self.atoms["WM_PROTOCOLS"],
+                                                       data=(32, [self.atoms["WM_DELETE_WINDOW"], X.CurrentTime, 0, 0, 0])))
+        self.settle()
 
     def click(self, window, x, y):
         ox, oy = self.origin(window)
-        for kind, detail, pause in ((X.MotionNotify, 0, 0.1), (X.ButtonPress, 1, 0.05), (X.ButtonRelease, 1, 0.3)):
+        for kind, detail in ((X.MotionNotify, 0), (X.ButtonPress, 1), (X.ButtonRelease, 1)):
             xtest.fake_input(self.dpy, kind, detail, x=ox + x, y=oy + y)
-            self.dpy.sync()
-            time.sleep(pause)
+            self.settle()
 
     def key(self, name, modifier=None):
         def code(key_name):
@@ -108,8 +146,7 @@ class Session:
         held = [code(m)[0] for m in [modifier] if m] + ([code("Shift_L")[0]] if shifted else [])
         for kind, c in [(X.KeyPress, c) for c in held + [main]] + [(X.KeyRelease, c) for c in reversed(held + [main])]:
             xtest.fake_input(self.dpy, kind, c)
-        self.dpy.sync()
-        time.sleep(0.05)
+        self.settle()
 
     def type_text(self, text):
         for ch in text:
@@ -149,7 +186,7 @@ def split(session, window, output):
     session.key("a", "Control_L")
     session.type_text(output)
     session.key("Return")
-    session.wait_window("Brakenfold", other_than=window, timeout=60)
+    session.wait_window("Brakenfold", other_than=window)
     session.key("Return")
     wait_for("the message stayed open", lambda: len(session.windows("Brakenfold")) == 1)
 
@@ -180,8 +217,7 @@ def program(build, shipped, corpus, work):
         if not os.path.isfile(mine) or read_config(mine) != shipped.replace("Alerts=0", "Alerts=" + alerts):
             raise Failure("the user's own Config.cfg does not hold DisplayExcelAlerts=%s" % alerts)
     session = Session(app, args=paths[:2] + [folder], home=home, uid=65534)
-    window = main_window(session)
-    time.sleep(1.0)
+    window = main_window(session)  # its click is taken in after the command line's workbooks are listed
     split(session, window, output)
     main_window(session)
     tick_alerts(session)
@@ -189,15 +225,16 @@ def program(build, shipped, corpus, work):
     if written != sheets:
         raise Failure("the split wrote %d workbooks; the three books hold %d worksheets" % (written, sheets))
     session.close_box(window)
-    question = session.wait_window("Brakenfold", other_than=window, timeout=15)
+    question = session.wait_window("Brakenfold", other_than=window)
     session.key("Return")
-    time.sleep(1.0)
-    if session.program.poll() is not None or question.id in [w.id for w in session.windows("Brakenfold")]:
-        raise Failure("after No the program ended or the question stayed open")
+    wait_for("after No the question stayed open", lambda: question.id not in [w.id for w in session.windows("Brakenfold")])
+    session.settle()
+    if session.program.poll() is not None:
+        raise Failure("after No the program ended (status %s)" % session.program.returncode)
     if os.path.exists(mine):
         raise Failure("the option was written before the program ended")
     session.close_box(window)
-    session.wait_window("Brakenfold", other_than=window, timeout=15)
+    session.wait_window("Brakenfold", other_than=window)
     session.key("y", "Alt_L")
     session.wait_exit("Yes")
     option_stored("1")

@@ -2,7 +2,7 @@
 // Hand-built workbooks for tests: a BIFF8 record stream with the records a test names, put
 // into a compound file by the engine's own container writer.
 #include "xls/ByteIO.h"
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 
 #include <QByteArray>
 #include <QString>
@@ -79,11 +79,11 @@ struct BuiltStream {
 
 inline QByteArray buildFile(const std::vector<BuiltStream>& streams)
 {
-    std::vector<xls::CfbOutputStream> out;
+    std::vector<book::CfbOutputStream> out;
     for (const auto& s : streams)
         out.push_back({s.name, s.bytes.data(), s.bytes.size()});
     QString reason;
-    return xls::writeCompoundFile(out, &reason);
+    return book::writeCompoundFile(out, &reason);
 }
 
 } // namespace bf::test

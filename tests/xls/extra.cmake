@@ -11,7 +11,9 @@ add_test(NAME xls_fidelity
                  --corpus "${BRAKENFOLD_CORPUS_DIR}")
 # RUN_SERIAL: it keeps both cores busy with two LibreOffice processes. A few minutes on an idle
 # 2-core machine, many more while other builds run, hence the generous TIMEOUT.
-set_tests_properties(xls_fidelity PROPERTIES LABELS "fidelity" TIMEOUT 1800 RUN_SERIAL TRUE ENVIRONMENT "${TEST_ENV}")
+scaled_timeout(_fidelity_timeout 1800)
+set_tests_properties(xls_fidelity PROPERTIES LABELS "fidelity" TIMEOUT ${_fidelity_timeout} RUN_SERIAL TRUE ENVIRONMENT "${TEST_ENV}")
 add_test(NAME xls_engine_cases
          COMMAND "${PYTHON_FOR_TESTS}" "${CMAKE_CURRENT_LIST_DIR}/engine_cases.py" --app "${_split_app}")
-set_tests_properties(xls_engine_cases PROPERTIES LABELS "xls" TIMEOUT 600 ENVIRONMENT "${TEST_ENV}")
+scaled_timeout(_cases_timeout 900)
+set_tests_properties(xls_engine_cases PROPERTIES LABELS "xls" TIMEOUT ${_cases_timeout} ENVIRONMENT "${TEST_ENV}")

@@ -101,7 +101,7 @@ class Run:
 
     def extract(self, s):
         key, src, name, out = s
-        p = xo.subprocess.run([self.args.app, '--extract', src, name, out], capture_output=True, timeout=120,
+        p = xo.subprocess.run([self.args.app, '--extract', src, name, out], capture_output=True, timeout=xo.program_deadline(300),
                               stdin=xo.subprocess.DEVNULL)
         if p.returncode != 0 or not os.path.isfile(out):
             return key, 'extraction: exit %d, %s' % (p.returncode, p.stderr.decode('utf-8', 'replace')[:300])

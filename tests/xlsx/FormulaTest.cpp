@@ -1,5 +1,6 @@
 // References to other sheets in formula text become external references; everything else in
 // the formula stays as it stands.
+#include "xlsx/DefinedNames.h"
 #include "xlsx/Formula.h"
 
 #include <gtest/gtest.h>
@@ -91,4 +92,45 @@ TEST(XlsxFormula, StructuredReferencesToATableOfAnotherSheetNameItsCells)
     f.rewrite("SUM(Sales[Amount])");
     ASSERT_EQ(f.references().at(0).size(), 1u); // cached by the link
     EXPECT_TRUE(f.references().at(0)[0].contains(2, 2) && !f.references().at(0)[0].contains(5, 2));
+}
+
+// The names a formula may use, in every form formula text takes: functions, sheets, text,
+// structured references, numbers with exponents and non-ASCII names are told apart.
+TEST(XlsxFormula, NamesAFormulaUses)
+{
+    const std::vector<std::pair<const char*, std::vector<NameUse>>> cases{
+        {"Rate*2", {{"rate", false}}},
+        {"SUM(Sales)+sum(x)", {{"sales", false}, {"x", false}}},
+        {"Kept!Local+'My Sheet'!Other", {{"local", true}, {"other", true}}},
+        {"\"Rate\"&'Rate'!A1", {{"a1", true}}},
+        {"Table1[Rate]+1.5E+3", {}},
+        {"Book.xlsx!Total", {{"total", true}}},
+        {"_xlnm.Print_Area", {{"_xlnm.print_area", false}}},
+        {"ÄNDERUNG+1", {{QString::fromUtf8("änderung").toStdString(), false}}},
+        {"A:A", {}},
+    };
+    for (const auto& [formula, expected] : cases)
+        EXPECT_EQ(namesIn(formula), expected) << formula;
+}
+
+// Which names a copy of sheet Kept (position 0) keeps.
+TEST(XlsxFormula, KeptNamesAreThoseKeptContentReaches)
+{
+    FormulaTargets targets({QStringLiteral("Kept"), QStringLiteral("Other")});
+    const std::vector<DefinedName> names{
+        {"alone", -1, "Kept!$A$1:$B$2"},   // the kept sheet alone: kept
+        {"span", -1, "Kept:Other!$A$1"},   // reaches another sheet: only when used
+        {"other", -1, "Other!$A$1"},
+        {"constant", -1, "42"},            // workbook data: only when used
+        {"chain", -1, "constant*2"},       // used: brings what it uses
+        {"local", 0, "Other!$B$1"},        // the kept sheet's own: kept
+        {"elsewhere", 1, "Other!$C$1"},    // another sheet's own: never
+        {"ext", -1, "[1]Kept!$A$1"},       // another workbook: only when used
+        {"selfish", -1, "Kept!$A$1+other"},// builds on another name: only when used
+    };
+    for (const DefinedName& n : names)
+        targets.addDefinedName(n.folded);
+    const std::set<NameKey> kept = keptNames(names, 0, {{"chain", false}, {"elsewhere", true}}, targets);
+    const std::set<NameKey> expected{{"alone", -1}, {"chain", -1}, {"constant", -1}, {"local", 0}};
+    EXPECT_EQ(kept, expected);
 }

@@ -41,17 +41,12 @@ TEST(XlsxRefusal, BadCorpusFilesAreRefusedByTheProgramWithTheFileAndTheReason)
     bf::test::FakeSeams seams;
     auto app = bf::automation::Backends().create(QString(), seams);
     const std::vector<std::pair<const char*, XlsxStatus>> cases{
-        {"calamine--pass_protected.xlsx", XlsxStatus::Encrypted},
-        {"excelize--encryptaes.xlsx", XlsxStatus::Encrypted},
         {"calamine--strict_iso_paths.xlsx", XlsxStatus::StrictConformance},
         {"poi--sampless.strict.xlsx", XlsxStatus::StrictConformance},
-        {"poi--simple.xlsb", XlsxStatus::BinaryWorkbook},
         {"corrupt-no-workbook-part-sheetjs--freeze.xlsx", XlsxStatus::NoWorkbookPart},
         {"openpyxl--null_archive.xlsx", XlsxStatus::NoWorkbookPart},
         {"corrupt-truncated-half-poi--withthreecharts.xlsx", XlsxStatus::DamagedZip},
         {"poi--xlsx-corrupted.xlsx", XlsxStatus::MalformedXml},
-        {"roo--type_excel.xlsx", XlsxStatus::LegacyBinary},
-        {"no-such-file.xlsx", XlsxStatus::FileNotFound},
     };
     for (const auto& [file, status] : cases) {
         const QString path = bf::test::corpusFile(QStringLiteral("xlsx/") + QLatin1String(file));
@@ -90,7 +85,6 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
              "<extLst><ext><x14:dataValidation>" + QByteArray(17 << 20, ' ') + "<x/></x14:dataValidation></ext></extLst></worksheet>")),
          XlsxStatus::PartTooLarge},
         {"no package relationships", packageWith("_rels/.rels", "<Relationships/>"), XlsxStatus::NoWorkbookPart},
-        {"not a zip", QByteArray("just text, no package"), XlsxStatus::NotZip},
     };
     for (const auto& [what, bytes, status] : cases)
         EXPECT_EQ(refusal([&] { return XlsxWorkbook::openBytes(bytes, QStringLiteral("hostile.xlsx")); }), status) << what;

@@ -4,7 +4,7 @@
 
 #include "automation/ApplicationFactory.h"
 #include "automation/calc/OfficeProcess.h"
-#include "platform/InputFile.h"
+#include "book/WorkbookFile.h"
 #include "platform/Seams.h"
 #include "core/Error.h"
 #include "core/Paths.h"
@@ -113,6 +113,14 @@ Reference<css::uno::XComponentContext> localContext(const QString& programDir)
     return *context;
 }
 
+// What the office is given: every spreadsheet it reads, and what the native readers cannot tell
+// (it may be damage the office reads through, or a format they do not know). A password, an
+// empty file, plain text and a compound file holding no workbook are refused before it.
+constexpr std::initializer_list<book::FileKind> kOfficeReads = {
+    book::FileKind::Biff8, book::FileKind::Biff5, book::FileKind::OldBiff, book::FileKind::OpenXml,
+    book::FileKind::Xlsb, book::FileKind::OpenDocument, book::FileKind::Html, book::FileKind::Xml,
+    book::FileKind::DamagedCompound, book::FileKind::Unknown};
+
 // A document that opened as something other than a workbook: the office reads any text as a
 // one-column sheet, which would split garbage.
 bool isTextImport(const QString& filterName)
@@ -145,12 +153,12 @@ QSet<QString> sheetsThatAreNoWorksheets(const QString& path, const QString& filt
         if (filter == QLatin1String("MS Excel 97")) {
             const auto book = xls::XlsWorkbook::open(path);
             for (const auto& sheet : book->sheets())
-                if (sheet.type != xls::SheetType::Worksheet)
+                if (sheet.kind != bf::book::SheetKind::Worksheet)
                     names.insert(sheet.name);
         } else if (filter.startsWith(QLatin1String("Calc MS Excel 2007"))) {
             const auto book = xlsx::XlsxWorkbook::open(path);
             for (const auto& sheet : book->sheets())
-                if (sheet.kind != xlsx::SheetKind::Worksheet)
+                if (sheet.kind != bf::book::SheetKind::Worksheet)
                     names.insert(sheet.name);
         }
     } catch (const std::exception&) {
@@ -535,20 +543,16 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
             return book;
         }
     }
-    const QFileInfo info(path);
-    if (!info.exists())
-        throw Error(err::FileNotFound, QStringLiteral("'%1' could not be found").arg(path));
-    if (info.isDir())
-        fail(QStringLiteral("'%1' is a folder, not a workbook").arg(path));
-    // The office would wait for ever on a FIFO: anything but a regular file is refused here.
+    // The office would wait for ever on a FIFO and makes an empty workbook of an empty file: the
+    // file is checked, and its kind told, at the door every backend uses.
     try {
-        platform::refuseUnlessRegularFile(path);
-    } catch (const Error& e) {
-        fail(e.description());
+        book::WorkbookFile(path).require(kOfficeReads);
+    } catch (const book::Refusal& r) {
+        if (r.why() == book::Refusal::Why::Missing)
+            throw Error(err::FileNotFound, r.message());
+        fail(r.message());
     }
-    // The office makes an empty workbook of an empty file.
-    if (info.size() == 0)
-        fail(QStringLiteral("'%1' is not a workbook: the file is empty").arg(path));
+    const QFileInfo info(path);
     const QString what = QStringLiteral("'%1' could not be opened").arg(path);
     Reference<css::lang::XComponent> document = session->call(what, [&] { return session->load(fileUrl(path), true); });
     if (!document.is())

@@ -9,6 +9,37 @@ namespace bf::automation::native {
 
 namespace {
 
+// A workbook made by a sheet copy: its one worksheet is known, so its bytes are read by the
+// engine only when a sheet is copied out of it in turn.
+template <class Book>
+class CopiedBook : public EngineBook {
+public:
+    CopiedBook(QByteArray bytes, QString sheetName, QString displayName)
+        : bytes_(std::move(bytes)), sheetName_(std::move(sheetName)), displayName_(std::move(displayName))
+    {
+    }
+    std::vector<EngineSheet> worksheets() const override { return {{0, sheetName_}}; }
+    QByteArray extract(int, const QString& sourcePath) override
+    {
+        return engineCall([&] {
+            if (!book_)
+                book_ = Book::openBytes(bytes_, displayName_);
+            return book_->extract(book_->worksheets().at(0).index, sourcePath);
+        });
+    }
+    std::unique_ptr<EngineBook> copySheet(int, const QString& sourcePath, const QString& copyName, QByteArray* bytes) override
+    {
+        *bytes = extract(0, sourcePath);
+        return std::make_unique<CopiedBook<Book>>(*bytes, sheetName_, copyName);
+    }
+
+private:
+    QByteArray bytes_;
+    QString sheetName_;
+    QString displayName_;
+    std::unique_ptr<Book> book_;
+};
+
 template <class Book>
 class BookOf : public EngineBook {
 public:
@@ -24,6 +55,11 @@ public:
     {
         return engineCall([&] { return book_->extract(index, sourcePath); });
     }
+    std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName, QByteArray* bytes) override
+    {
+        *bytes = extract(index, sourcePath);
+        return std::make_unique<CopiedBook<Book>>(*bytes, book_->sheets().at(std::size_t(index)).name, copyName);
+    }
 
 private:
     std::unique_ptr<Book> book_;
@@ -35,8 +71,6 @@ std::unique_ptr<EngineBook> wrap(std::unique_ptr<Book> book)
     return std::make_unique<BookOf<Book>>(std::move(book));
 }
 
-bool isZip(const QByteArray& head) { return head.startsWith("PK\x03\x04") || head.startsWith("PK\x05\x06"); }
-
 } // namespace
 
 std::unique_ptr<EngineBook> openEngineBook(const QString& path)
@@ -47,13 +81,6 @@ std::unique_ptr<EngineBook> openEngineBook(const QString& path)
     if (HasOpenXmlEnding(path) || path.endsWith(QLatin1String(".xlsb"), Qt::CaseInsensitive))
         return wrap(engineCall([&] { return xlsx::XlsxWorkbook::open(path); }));
     return wrap(engineCall([&] { return xls::XlsWorkbook::open(path); }));
-}
-
-std::unique_ptr<EngineBook> openEngineBookBytes(const QByteArray& bytes, const QString& displayName)
-{
-    if (isZip(bytes))
-        return wrap(engineCall([&] { return xlsx::XlsxWorkbook::openBytes(bytes, displayName); }));
-    return wrap(engineCall([&] { return xls::XlsWorkbook::openBytes(bytes, displayName); }));
 }
 
 } // namespace bf::automation::native

@@ -1,6 +1,6 @@
 #pragma once
 // A workbook of the native backend, whichever engine reads it: the Open XML engine for a file
-// named .xlsx or .xlsm (and a new workbook that is a zip package), the .xls engine otherwise.
+// named .xlsx, .xlsm or .xlsb (and the copies of its sheets), the .xls engine otherwise.
 #include <QByteArray>
 #include <QString>
 
@@ -22,10 +22,12 @@ public:
     // A complete workbook file of the same format holding only sheet `index`; links to the
     // other sheets name sourcePath.
     virtual QByteArray extract(int index, const QString& sourcePath) = 0;
+    // The same bytes (in *bytes), and the workbook they make, named copyName in messages.
+    virtual std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName,
+                                                  QByteArray* bytes) = 0;
 };
 
-// Both throw bf::Error (the engines' refusals mapped by EngineErrors.h).
+// Throws bf::Error (the engines' refusals mapped by EngineErrors.h).
 std::unique_ptr<EngineBook> openEngineBook(const QString& path);
-std::unique_ptr<EngineBook> openEngineBookBytes(const QByteArray& bytes, const QString& displayName);
 
 } // namespace bf::automation::native

@@ -7,7 +7,6 @@ std::int32_t numberOf(xls::XlsStatus status)
 {
     switch (status) {
     case xls::XlsStatus::FileNotFound: return err::FileNotFound;
-    case xls::XlsStatus::NoSuchWorksheet: return err::SubscriptOutOfRange;
     case xls::XlsStatus::NotAFile:
     case xls::XlsStatus::Unreadable:
     case xls::XlsStatus::NotCompoundFile:

@@ -134,10 +134,11 @@ std::shared_ptr<Worksheet> NativeWorkbook::WorksheetByName(const QString& name)
 
 void NativeWorkbook::copySheet(int index)
 {
-    const QByteArray bytes = book_->extract(index, fullName_);
-    const QString name = QStringLiteral("Book%1").arg(++state_->newBooks);
-    auto parsed = openEngineBookBytes(bytes, name);
-    auto wb = std::make_shared<NativeWorkbook>(state_, std::move(parsed), name, bytes);
+    const QString name = QStringLiteral("Book%1").arg(state_->newBooks + 1);
+    QByteArray bytes;
+    auto copy = book_->copySheet(index, fullName_, name, &bytes);
+    ++state_->newBooks;
+    auto wb = std::make_shared<NativeWorkbook>(state_, std::move(copy), name, bytes);
     state_->open.push_back(wb);
 }
 

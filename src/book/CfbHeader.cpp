@@ -1,13 +1,17 @@
 // Repairing the counts of a compound-file header from the file's own sector lists: some
 // writers leave a FAT-sector or DIFAT-sector count that cannot be right while the lists they
 // count are sound, and the container library refuses such a file.
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 
-#include "xls/ByteIO.h"
+#include <cstring>
+#include <endian.h>
 
-namespace bf::xls {
+namespace bf::book {
 
 namespace {
+std::uint16_t rd16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+std::uint32_t rd32(const std::uint8_t* p) { std::uint32_t v; std::memcpy(&v, p, 4); return le32toh(v); }
+void wr32(std::uint8_t* p, std::uint32_t v) { v = htole32(v); std::memcpy(p, &v, 4); }
 constexpr std::uint32_t kFreeSector = 0xFFFFFFFFu;
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFEu;
 constexpr std::size_t kHeaderEntries = 109;
@@ -55,4 +59,4 @@ bool repairCompoundHeader(QByteArray* file)
     return true;
 }
 
-} // namespace bf::xls
+} // namespace bf::book

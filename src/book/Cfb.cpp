@@ -1,4 +1,4 @@
-#include "xls/Cfb.h"
+#include "book/Cfb.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <mutex>
 
-namespace bf::xls {
+namespace bf::book {
 
 namespace {
 void initGsf()
@@ -332,4 +332,4 @@ QByteArray writeCompoundFile(const std::vector<CfbOutputStream>& streams, QStrin
     return ok ? result : QByteArray();
 }
 
-} // namespace bf::xls
+} // namespace bf::book

@@ -1,5 +1,5 @@
 #pragma once
-// The compound-file container of an .xls, through libgsf: reading the top-level streams of a
+// The compound-file container of a workbook (an .xls, a password-protected package), through libgsf: reading the top-level streams of a
 // file (lazily, so listing a large workbook reads only what it needs) and writing a new file.
 #include <QByteArray>
 #include <QString>
@@ -7,10 +7,7 @@
 #include <memory>
 #include <vector>
 
-namespace bf::xls {
-
-// The first eight bytes of every compound file.
-inline bool hasCompoundFileSignature(const QByteArray& head) { return head.startsWith("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1"); }
+namespace bf::book {
 
 // One stream of a compound file, read on demand. Not shareable between threads.
 class CfbStream {
@@ -97,4 +94,4 @@ struct CfbOutputStream {
 QByteArray writeCompoundFile(const std::vector<CfbOutputStream>& streams, QString* reason,
                              const std::vector<CfbNode>& storages = {});
 
-} // namespace bf::xls
+} // namespace bf::book

@@ -1,0 +1,164 @@
+#include "cli/CommandLine.h"
+
+#include <QCommandLineParser>
+
+namespace bf::cli {
+
+namespace {
+
+const char* const kHelp =
+    "Usage:\n"
+    "  brakenfold-split [--backend native|calc] --list WORKBOOK...\n"
+    "      Prints one line per worksheet: the workbook path, a tab, the worksheet\n"
+    "      name. Worksheets only (no chart, macro or dialog sheets), hidden ones\n"
+    "      included. In both fields a backslash is written \\\\, a tab \\t, a line\n"
+    "      feed \\n, a carriage return \\r and any other control character \\xHH, so\n"
+    "      each line is one worksheet.\n"
+    "  brakenfold-split [--backend native|calc] --extract WORKBOOK WORKSHEET\n"
+    "                   OUTPUT.xls\n"
+    "      Writes worksheet WORKSHEET of WORKBOOK as a new workbook OUTPUT.xls\n"
+    "      holding only that sheet, in the format of WORKBOOK (an .xlsx or .xlsm\n"
+    "      workbook gives an .xlsx file: name OUTPUT accordingly). An existing\n"
+    "      OUTPUT.xls is never replaced.\n"
+    "  brakenfold-split -h|--help\n"
+    "      Shows this text.\n"
+    "  brakenfold-split -V|--version\n"
+    "      Shows the program's version.\n"
+    "\n"
+    "Any other command line runs a split (see the program's help).\n"
+    "\n"
+    "The default backend is the built-in engine (native); calc drives LibreOffice\n"
+    "Calc when the package brakenfold-calc is installed. Errors are printed on\n"
+    "standard error as \"error NUMBER: TEXT\"; the exit status is 0 on success and 1\n"
+    "on failure, 2 for a wrong command line.\n"
+    "\n"
+    "Splitting (any other command line):\n"
+    "  brakenfold-split [--backend native|calc] [-o FOLDER] [--keep-going]\n"
+    "                   WORKBOOK|FOLDER...\n"
+    "      Splits workbooks into one workbook per worksheet, as the window's Split\n"
+    "      command does. Each WORKBOOK (a file whose name ends in xls, .xlsx or\n"
+    "      .xlsm) and every .xls, .xlsx and .xlsm file directly in each FOLDER is\n"
+    "      listed as Add File and Add Folder list it: a workbook already listed is\n"
+    "      skipped, a worksheet whose name holds \"?\" is left out. The output goes\n"
+    "      to a new run folder named by the time stamp under FOLDER given with -o\n"
+    "      (default: the current directory): one folder per source workbook, one\n"
+    "      file per worksheet named SHEET_Splitted_at_STAMP.xls (.xlsx for an .xlsx\n"
+    "      or .xlsm source). Existing files are never replaced.\n"
+    "      Progress is shown on standard error when it is a terminal; reports go to\n"
+    "      standard error; the last line on standard output is the run folder.\n"
+    "      The run stops at the first worksheet that fails, as the window's does.\n"
+    "      With --keep-going it goes on with the next one, and lists every failure\n"
+    "      at the end.\n"
+    "      Exit status: 0 every input was listed and split; 1 the run failed or,\n"
+    "      with --keep-going, a worksheet failed (the reports are on standard\n"
+    "      error); 2 the run completed but an input could not be listed, or a wrong\n"
+    "      command line.\n";
+
+const QString kEndOfOptions = QStringLiteral("--");
+
+bool isOneOf(const QString& argument, std::initializer_list<const char*> spellings)
+{
+    for (const char* s : spellings)
+        if (argument == QLatin1String(s))
+            return true;
+    return false;
+}
+
+bool takesValue(const QString& argument) { return isOneOf(argument, {"-o", "--backend"}); }
+
+// After --list or --extract every argument is an operand, as a worksheet may be named "-x": an
+// end of options is put after the first of them.
+QStringList withOperandsAfterMode(QStringList arguments)
+{
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != kEndOfOptions; ++i) {
+        if (isOneOf(arguments[i], {"--list", "--extract"})) {
+            arguments.insert(i + 1, kEndOfOptions);
+            break;
+        }
+        if (takesValue(arguments[i]))
+            ++i;
+    }
+    return arguments;
+}
+
+// What comes first among the options: a request for help or the version (the mode is set), or an
+// argument the parser refused (the message is returned). Options are taken in order, so what
+// precedes --help is still checked and what follows it is not.
+QString firstAnswerOrRefusal(const QStringList& arguments, CommandLine& cl)
+{
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != kEndOfOptions; ++i) {
+        const QString& a = arguments[i];
+        if (isOneOf(a, {"-h", "--help", "-V", "--version"})) {
+            cl.mode = isOneOf(a, {"-h", "--help"}) ? Mode::Help : Mode::Version;
+            return QString();
+        }
+        if (takesValue(a) && i + 1 >= arguments.size())
+            return a == QLatin1String("-o") ? QStringLiteral("-o needs a value")
+                                            : QStringLiteral("--backend needs a name (native or calc)");
+        if (takesValue(a))
+            ++i;
+        else if (a.startsWith('-') && a != QLatin1String("-") &&
+                 !isOneOf(a, {"--keep-going", "--list", "--extract"}) &&
+                 !takesValue(a.section('=', 0, 0)))
+            return QStringLiteral("unknown option '%1'").arg(a);
+    }
+    return QString();
+}
+
+// The operands a mode needs, and options that belong to the split alone.
+QString checkMode(const QCommandLineParser& parser, CommandLine& cl)
+{
+    const bool splitOptions = parser.isSet(QStringLiteral("o")) || cl.keepGoing;
+    if (parser.isSet(QStringLiteral("list"))) {
+        cl.mode = Mode::List;
+        if (splitOptions)
+            return QStringLiteral("--list takes no -o or --keep-going");
+        return cl.operands.isEmpty() ? QStringLiteral("--list needs at least one workbook") : QString();
+    }
+    if (parser.isSet(QStringLiteral("extract"))) {
+        cl.mode = Mode::Extract;
+        if (splitOptions)
+            return QStringLiteral("--extract takes no -o or --keep-going");
+        return cl.operands.size() != 3 ? QStringLiteral("--extract needs WORKBOOK WORKSHEET OUTPUT.xls") : QString();
+    }
+    if (cl.operands.isEmpty())
+        return QStringLiteral("no workbook or folder given");
+    if (cl.outputFolder.isEmpty())
+        return QStringLiteral("-o needs a folder");
+    return QString();
+}
+
+} // namespace
+
+const char* helpText() { return kHelp; }
+
+QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
+{
+    QCommandLineParser parser;
+    // "-ofoo" is an unknown option, not -o with the value "foo".
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QString value = QStringLiteral("value");
+    parser.addOptions({{QStringLiteral("backend"), QString(), value},
+                       {QStringLiteral("o"), QString(), value},
+                       {QStringLiteral("keep-going"), QString()},
+                       {QStringLiteral("list"), QString()},
+                       {QStringLiteral("extract"), QString()},
+                       {{QStringLiteral("h"), QStringLiteral("help")}, QString()},
+                       {{QStringLiteral("V"), QStringLiteral("version")}, QString()}});
+    const QStringList effective = withOperandsAfterMode(arguments);
+    const bool parsed = parser.parse(effective);
+    const QString refusal = firstAnswerOrRefusal(effective, cl);
+    if (cl.mode == Mode::Help || cl.mode == Mode::Version)
+        return QString();
+    if (!parsed)
+        return refusal.isEmpty() ? parser.errorText() : refusal;
+    if (parser.isSet(QStringLiteral("backend")))
+        cl.backend = parser.value(QStringLiteral("backend"));
+    if (parser.isSet(QStringLiteral("o")))
+        cl.outputFolder = parser.value(QStringLiteral("o"));
+    cl.keepGoing = parser.isSet(QStringLiteral("keep-going"));
+    cl.operands = parser.positionalArguments();
+    return checkMode(parser, cl);
+}
+
+} // namespace bf::cli

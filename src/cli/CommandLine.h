@@ -1,0 +1,26 @@
+#pragma once
+// The command line of brakenfold-split, read by one parser for every mode.
+#include <QString>
+#include <QStringList>
+
+namespace bf::cli {
+
+enum class Mode { Split, List, Extract, Help, Version };
+
+struct CommandLine {
+    Mode mode = Mode::Split;
+    QString backend = QStringLiteral("native");
+    QString outputFolder = QStringLiteral(".");
+    bool keepGoing = false;
+    // The workbooks and folders to split or list; for Extract WORKBOOK WORKSHEET OUTPUT.
+    QStringList operands;
+};
+
+// Reads arguments (the program's name first) into cl. Returns why the command line is wrong, or
+// "" when it is good.
+QString parseCommandLine(const QStringList& arguments, CommandLine& cl);
+
+// The --help text, lines of at most 80 columns.
+const char* helpText();
+
+} // namespace bf::cli

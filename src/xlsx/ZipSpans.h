@@ -1,0 +1,15 @@
+#pragma once
+// Where each zip entry's bytes lie in the file, read from the central directory: the local
+// header, its name and extra field, and the compressed data. Two entries whose spans overlap
+// share their bytes, a trick that multiplies the work of reading a small file; such a package
+// is refused.
+#include <QByteArray>
+#include <QString>
+
+namespace bf::xlsx {
+
+// Throws XlsxError: OverlappingEntries naming two entries that share bytes, DamagedZip when
+// the directory or a local header lies outside the file.
+void refuseOverlappingEntries(const QByteArray& zip, const QString& displayName);
+
+} // namespace bf::xlsx

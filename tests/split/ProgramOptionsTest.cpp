@@ -1,0 +1,144 @@
+// Both programs' own options and the refused command lines of brakenfold-split, started as the
+// real programs: the answer on standard output, the message on standard error, the exit status.
+#include "startup/AppVersion.h"
+#include "support/FakeSeams.h"
+#include "support/TempDir.h"
+#include "support/TestPaths.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+using namespace bf;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Runs program in folder with a private home, lock and settings; withDisplay false takes every
+// way to a display away.
+Outcome run(const QString& program, const QStringList& args, const test::TempDir& folder, bool withDisplay = true)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+        env.insert(QString::fromLatin1(name), folder.path());
+    if (!withDisplay)
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder.path());
+    p.start(test::appDir() + '/' + program, args);
+    const bool ended = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit;
+    if (!ended)
+        p.kill();
+    return {ended ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(ProgramOptions, HelpAndVersionAnswerOnTheTerminalWithADisplayOrWithout)
+{
+    test::TempDir dir;
+    test::FakeSeams seams;
+    const QString version = GetVersionString(seams); // what the About box shows
+    ASSERT_FALSE(version.isEmpty());
+    const struct {
+        QString program;
+        QStringList args;
+        bool help;
+    } cases[] = {
+        {"brakenfold-split", {"--version"}, false}, {"brakenfold-split", {"-V"}, false},
+        {"brakenfold-split", {"--help"}, true},     {"brakenfold-split", {"-h"}, true},
+        {"brakenfold-split", {"--help", "--bogus"}, true}, // the first option decides
+        {"brakenfold-split", {"-o", "out", "book.xls", "--help"}, true},
+        {"brakenfold", {"--version"}, false},       {"brakenfold", {"-V"}, false},
+        {"brakenfold", {"--help"}, true},           {"brakenfold", {"-h"}, true},
+        {"brakenfold", {"book.xls", "--version"}, false},
+        {"brakenfold", {"-platform", "offscreen", "--help"}, true},
+    };
+    for (const auto& c : cases)
+        for (const bool withDisplay : {true, false}) {
+            const QString what = c.program + ' ' + c.args.join(' ') + (withDisplay ? "" : " (no display)");
+            const Outcome o = run(c.program, c.args, dir, withDisplay);
+            EXPECT_EQ(o.exitCode, 0) << what.toStdString() << '\n' << o.err.toStdString();
+            EXPECT_EQ(o.err, QString()) << what.toStdString();
+            if (!c.help) {
+                EXPECT_EQ(o.out, c.program + ' ' + version + '\n') << what.toStdString();
+                continue;
+            }
+            EXPECT_TRUE(o.out.startsWith("Usage: ") || o.out.startsWith("Usage:\n")) << what.toStdString();
+            for (const QString& line : o.out.split('\n'))
+                EXPECT_LE(line.size(), 80) << what.toStdString() << ": " << line.toStdString();
+            EXPECT_TRUE(o.out.contains("-V") && o.out.contains("--version")) << what.toStdString();
+        }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
+}
+
+TEST(ProgramOptions, AWrongCommandLineIsRefusedWithItsReason)
+{
+    test::TempDir dir;
+    const QString book = dir.file("book.xls");
+    ASSERT_TRUE(QFile::link(test::corpusFile("xls/xlrd--ragged.xls"), book));
+    const struct {
+        QStringList args;
+        QString reason; // the usage message
+    } cases[] = {
+        {{}, "no workbook or folder given"},
+        {{"--backend"}, "--backend needs a name (native or calc)"},
+        {{"-o", "out", "--backend"}, "--backend needs a name (native or calc)"},
+        {{"-o"}, "-o needs a value"},
+        {{"-o", "", book}, "-o needs a folder"},
+        {{"--bogus", "--help"}, "unknown option '--bogus'"},
+        {{"-o", "out", "--bogus", book}, "unknown option '--bogus'"},
+        {{"-oout", book}, "unknown option '-oout'"},
+        {{"--keep-going=1", book}, "unknown option '--keep-going=1'"},
+        {{"--list=x", book}, "unknown option '--list=x'"},
+        {{"--list"}, "--list needs at least one workbook"},
+        {{"--backend", "native", "--list"}, "--list needs at least one workbook"},
+        {{"-o", "out", "--list", book}, "--list takes no -o or --keep-going"},
+        {{"--keep-going", "--list", book}, "--list takes no -o or --keep-going"},
+        {{"--extract"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
+        {{"--extract", book, "Sheet1"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
+        {{"--extract", book, "Sheet1", "a.xls", "b.xls"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = run("brakenfold-split", c.args, dir);
+        EXPECT_EQ(o.exitCode, 2) << c.args.join(' ').toStdString();
+        EXPECT_EQ(o.out, QString());
+        EXPECT_EQ(o.err, "brakenfold-split: " + c.reason + "\nTry 'brakenfold-split --help'.\n");
+    }
+}
+
+TEST(ProgramOptions, AfterListOrExtractEveryArgumentIsAnOperand)
+{
+    test::TempDir dir;
+    const QString book = dir.file("book.xls");
+    ASSERT_TRUE(QFile::link(test::corpusFile("xls/xlrd--ragged.xls"), book));
+    const struct {
+        QStringList args;
+        int status;
+        QString out, err;
+    } cases[] = {
+        {{"--list", book, "--backend", "calc"}, 1, book + "\tSheet1\n" + book + "\tSheet2\n" + book + "\tSheet3\n",
+         "error 53: File not found: " + dir.file("--backend") + "\nbrakenfold-split: error 53: File not found: " +
+             dir.file("calc") + '\n'},
+        {{"--list", "--help"}, 1, "", "error 53: File not found: " + dir.file("--help") + '\n'},
+        {{"--extract", book, "--keep-going", "x.xls"}, 1, "", "has no worksheet named '--keep-going'\n"},
+        {{"--backend", "bogus", "--list", book}, 1, "",
+         "error 1004: the spreadsheet application \"bogus\" is not available in this build\n"},
+        {{"-o", ".", "--", "-x.xls"}, 1, "", "Error File Name: " + dir.file("-x.xls") + '\n'},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = run("brakenfold-split", c.args, dir);
+        EXPECT_EQ(o.exitCode, c.status) << c.args.join(' ').toStdString();
+        EXPECT_EQ(o.out, c.out);
+        EXPECT_TRUE(o.err.contains(c.err)) << o.err.toStdString();
+    }
+}
