@@ -73,6 +73,7 @@ private:
 
     void writeWorksheet(const Planned& p);
     void writePart(const Planned& p);
+    void writeSharedStrings(const Planned& p);
     void notePivotSourceName(const QString& source);
     void writeLinkAndWorkbook(const Planned& workbook);
     void writeLink(const QString& name);
@@ -305,6 +306,14 @@ void Extraction::writeWorksheet(const Planned& p)
     deflatingSheet_ = {p.name, std::move(out)};
 }
 
+// The kept sheet's strings, written as the table is walked: a large table is never copied whole.
+void Extraction::writeSharedStrings(const Planned& p)
+{
+    PartDeflater out(window());
+    wb_.sharedStrings().rebuild(strings_.used(), strings_.references(), out);
+    zip_.addDeflated(p.name, out);
+}
+
 // A kept pivot cache may read its source through a defined name: that name is used.
 void Extraction::notePivotSourceName(const QString& source)
 {
@@ -451,7 +460,7 @@ QByteArray Extraction::run()
         if (p.action == Action::Workbook)
             writeLinkAndWorkbook(p);
         else if (p.action == Action::SharedStrings)
-            zip_.addDeflated(p.name, wb_.sharedStrings().rebuild(strings_.used(), strings_.references()));
+            writeSharedStrings(p);
         else if (p.action == Action::AppProperties)
             zip_.addDeflated(p.name, wb_.appPropertiesFor(p.source, sheet_.name));
     }

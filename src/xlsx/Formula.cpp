@@ -92,15 +92,16 @@ bool parseCellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col)
         ++i;
     std::uint64_t c = 0;
     const std::size_t colStart = i;
-    while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])) && i - colStart < 3)
-        c = c * 26 + std::uint64_t(std::toupper(static_cast<unsigned char>(ref[i++])) - 'A' + 1);
+    // Plain ASCII tests: this runs for every cell of a sheet.
+    while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z')) && i - colStart < 3)
+        c = c * 26 + std::uint64_t((ref[i++] & ~0x20) - 'A' + 1);
     if (i == colStart)
         return false;
     if (i < ref.size() && ref[i] == '$')
         ++i;
     std::uint64_t r = 0;
     const std::size_t rowStart = i;
-    while (i < ref.size() && std::isdigit(static_cast<unsigned char>(ref[i])) && i - rowStart < 8)
+    while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9' && i - rowStart < 8)
         r = r * 10 + std::uint64_t(ref[i++] - '0');
     if (i == rowStart || i != ref.size() || r == 0 || r - 1 > kMaxRow || c - 1 > kMaxCol)
         return false;

@@ -26,6 +26,27 @@ XlsxStatus statusOfZipError(int code, const QByteArray& bytes)
     return code == ZIP_ER_NOZIP && !bytes.startsWith("PK") ? XlsxStatus::NotZip : XlsxStatus::DamagedZip;
 }
 
+const QString kMemoryRule = QStringLiteral("for a part read whole: three times the file, at least 64 MB");
+const QString kStreamRule = QStringLiteral("for a part streamed: 100 times the file, at least 256 MB, at most 4 GB");
+
+QString megabytes(std::uint64_t bytes)
+{
+    return QString::number(double(bytes) / (1 << 20), 'f', 1) + QStringLiteral(" MB");
+}
+
+// A part beyond a limit, and what is known of its size: the declared size, or how far it
+// inflated before it was stopped.
+QString tooLarge(std::uint64_t size, std::uint64_t limit, const QString& rule, bool reached)
+{
+    QString text = QStringLiteral(" (%1 %2, the limit is %3 %4)")
+                       .arg(reached ? QStringLiteral("inflates past") : QStringLiteral("declares"),
+                            megabytes(size), megabytes(limit), rule);
+    // Below the absolute bound a part may be sound and only large: another backend may read it.
+    if (size < kMaxStreamLimit)
+        text += QStringLiteral("; the LibreOffice Calc backend may split it");
+    return text;
+}
+
 QString folded(const QString& name)
 {
     return name.toCaseFolded();
@@ -33,8 +54,8 @@ QString folded(const QString& name)
 
 } // namespace
 
-PartReader::PartReader(zip_file* file, QString detail, std::uint64_t limit, std::uint64_t declared)
-    : file_(file), detail_(std::move(detail)), limit_(limit), declared_(declared)
+PartReader::PartReader(zip_file* file, QString detail, std::uint64_t limit, std::uint64_t declared, QString rule)
+    : file_(file), detail_(std::move(detail)), limit_(limit), declared_(declared), rule_(std::move(rule))
 {
 }
 
@@ -52,7 +73,7 @@ void PartReader::read(QByteArray& out, qsizetype max)
                                      QString::fromUtf8(zip_file_strerror(file_)) + ')');
     total_ += std::uint64_t(n);
     if (total_ > limit_)
-        fail(XlsxStatus::PartTooLarge, detail_);
+        fail(XlsxStatus::PartTooLarge, detail_ + tooLarge(limit_, limit_, rule_, true));
     if (total_ > declared_)
         fail(XlsxStatus::DamagedZip, detail_);
     out.resize(qsizetype(n));
@@ -131,6 +152,12 @@ std::uint64_t Package::streamLimit() const
                     std::max(kMinStreamLimit, kStreamRatio * std::uint64_t(bytes_.size())));
 }
 
+void Package::refuseTooLarge(const QString& detail, std::uint64_t size, std::uint64_t limit,
+                             const QString& rule) const
+{
+    fail(XlsxStatus::PartTooLarge, detail + tooLarge(size, limit, rule, false));
+}
+
 zip_file* Package::openEntry(const PartEntry& entry, bool compressed) const
 {
     zip_file* f = zip_fopen_index(archive_, entry.index, compressed ? ZIP_FL_COMPRESSED : 0);
@@ -144,10 +171,10 @@ QByteArray Package::read(const PartEntry& entry) const
     ++partsRead_;
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
     if (entry.size > memoryLimit())
-        fail(XlsxStatus::PartTooLarge, detail);
+        refuseTooLarge(detail, entry.size, memoryLimit(), kMemoryRule);
     if (entry.method == ZIP_CM_DEFLATE)
         return inflateWhole(entry, detail);
-    PartReader reader(openEntry(entry, false), detail, memoryLimit(), entry.size);
+    PartReader reader(openEntry(entry, false), detail, memoryLimit(), entry.size, kMemoryRule);
     QByteArray all;
     all.reserve(qsizetype(entry.size));
     QByteArray chunk;
@@ -207,8 +234,8 @@ std::unique_ptr<PartReader> Package::stream(const PartEntry& entry) const
     ++partsRead_;
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
     if (entry.size > streamLimit())
-        fail(XlsxStatus::PartTooLarge, detail);
-    return std::make_unique<PartReader>(openEntry(entry, false), detail, streamLimit(), entry.size);
+        refuseTooLarge(detail, entry.size, streamLimit(), kStreamRule);
+    return std::make_unique<PartReader>(openEntry(entry, false), detail, streamLimit(), entry.size, kStreamRule);
 }
 
 } // namespace bf::xlsx

@@ -36,8 +36,9 @@ struct PartEntry {
 // Streams one part's inflated bytes; every read counts against the bound.
 class PartReader {
 public:
-    // declared: the size the zip directory gives; inflating past it is damage.
-    PartReader(zip_file* file, QString detail, std::uint64_t limit, std::uint64_t declared);
+    // declared: the size the zip directory gives; inflating past it is damage. rule: how the
+    // limit is set, for the refusal's message.
+    PartReader(zip_file* file, QString detail, std::uint64_t limit, std::uint64_t declared, QString rule);
     ~PartReader();
     PartReader(const PartReader&) = delete;
     PartReader& operator=(const PartReader&) = delete;
@@ -49,6 +50,7 @@ private:
     QString detail_;
     std::uint64_t limit_;
     std::uint64_t declared_;
+    QString rule_;
     std::uint64_t total_ = 0;
 };
 
@@ -84,6 +86,9 @@ public:
     std::uint64_t streamLimit() const;
 
 private:
+    // The refusal of a part of `size` bytes beyond `limit`, set by `rule`. Throws XlsxError.
+    [[noreturn]] void refuseTooLarge(const QString& detail, std::uint64_t size, std::uint64_t limit,
+                                     const QString& rule) const;
     void readEntries(); // throws XlsxError (DamagedZip, DuplicatePartName)
     QByteArray inflateWhole(const PartEntry& entry, const QString& detail) const;
     zip_file* openEntry(const PartEntry& entry, bool compressed) const;

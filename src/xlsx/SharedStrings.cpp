@@ -1,47 +1,47 @@
 #include "xlsx/SharedStrings.h"
 
+#include "xlsx/Packager.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XmlScanner.h"
 
+#include <algorithm>
+
 namespace bf::xlsx {
 
-SharedStrings::SharedStrings(QByteArray part, const QString& detail) : part_(std::move(part))
+namespace {
+// Beyond this the declared size is not trusted for the first allocation: the table grows instead.
+constexpr std::uint64_t kMaxReserve = 1ull << 30;
+} // namespace
+
+SharedStrings::SharedStrings(const std::function<void(QByteArray&)>& in, const QString& detail,
+                             std::uint64_t sizeHint)
 {
-    XmlTokenStream tokens(part_, detail);
-    // The stream holds its own copy of the part; offsets are found by matching token bytes,
-    // which lie at the same offsets in both.
+    items_.reserve(std::size_t(std::min(sizeHint, kMaxReserve)));
+    XmlTokenStream tokens(in, detail);
     XmlToken t;
-    std::size_t offset = 0;
-    std::size_t itemStart = 0;
     int depth = 0;
+    bool inItem = false;
     while (tokens.next(t)) {
-        const std::size_t at = offset;
-        offset += t.raw.size();
-        if (t.kind == TokenKind::StartTag) {
-            if (depth == 0) {
-                rootTag_ = withAttribute(t, "count", std::nullopt);
-                rootName_ = t.name;
-            } else if (depth == 1 && t.localName() == "si") {
-                itemStart = at;
-            }
-            ++depth;
-        } else if (t.kind == TokenKind::EmptyTag && depth == 1 && t.localName() == "si") {
-            items_.emplace_back(at, t.raw.size());
-        } else if (t.kind == TokenKind::EndTag) {
-            --depth;
-            if (depth == 1 && t.localName() == "si")
-                items_.emplace_back(itemStart, offset - itemStart);
-            if (depth < 0)
-                fail(XlsxStatus::MalformedXml, detail);
+        if (depth == 0 && t.isTag()) {
+            rootTag_ = withAttribute(t, "count", std::nullopt);
+            rootName_ = t.name;
+        } else if (depth == 1 && t.isTag() && t.localName() == "si") {
+            starts_.push_back(items_.size());
+            inItem = true;
         }
+        if (inItem)
+            items_.append(t.raw);
+        depth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
+        inItem = inItem && depth > 1;
     }
+    starts_.push_back(items_.size());
 }
 
 std::string_view SharedStrings::item(std::size_t i) const
 {
-    if (i >= items_.size())
+    if (i >= size())
         return "<si><t></t></si>";
-    return std::string_view(part_.constData() + items_[i].first, items_[i].second);
+    return std::string_view(items_).substr(starts_[i], starts_[i + 1] - starts_[i]);
 }
 
 std::string SharedStrings::text(std::size_t i) const
@@ -68,8 +68,8 @@ std::string SharedStrings::text(std::size_t i) const
     return out;
 }
 
-QByteArray SharedStrings::rebuild(const std::vector<std::uint32_t>& items,
-                                  std::uint64_t references) const
+void SharedStrings::rebuild(const std::vector<std::uint32_t>& items, std::uint64_t references,
+                            PartDeflater& out) const
 {
     std::string root = rootTag_.empty()
         ? std::string("<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">")
@@ -81,11 +81,10 @@ QByteArray SharedStrings::rebuild(const std::vector<std::uint32_t>& items,
     root = withAttribute(tag, "uniqueCount", std::to_string(items.size()));
     tag.attrs = {};
     root.insert(root.size() - 1, " count=\"" + std::to_string(references) + '"');
-    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + root;
+    out.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + root);
     for (const std::uint32_t i : items)
-        out += item(i);
-    out += "</" + name + '>';
-    return QByteArray::fromStdString(out);
+        out.write(item(i));
+    out.write("</" + name + '>');
 }
 
 } // namespace bf::xlsx

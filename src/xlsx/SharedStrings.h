@@ -1,35 +1,42 @@
 #pragma once
 // The shared-string table (`xl/sharedStrings.xml`): each item kept as its exact bytes, so that
 // the table of a new workbook is rebuilt from the items its worksheet uses, formatting intact.
+// The part is streamed and parsed once: only the items are held, end to end, never the part
+// whole, so a table is bounded by the streaming limit (a bomb), not by what is read whole.
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace bf::xlsx {
 
+class PartDeflater;
+
 class SharedStrings {
 public:
     SharedStrings() = default;
-    // Scans the part; detail names it in failures. Throws XlsxError.
-    SharedStrings(QByteArray part, const QString& detail);
+    // Reads the part from `in` (chunks, empty at the end), checking it as it streams; detail
+    // names it in failures; sizeHint is its declared size. Throws XlsxError.
+    SharedStrings(const std::function<void(QByteArray&)>& in, const QString& detail, std::uint64_t sizeHint);
 
-    std::size_t size() const { return items_.size(); }
+    std::size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
     // The exact bytes of item i (`<si>...</si>`); an empty item for an index beyond the table.
     std::string_view item(std::size_t i) const;
     // The plain text item i shows (its runs joined, phonetic text left out).
     std::string text(std::size_t i) const;
-    // A table of the given items, in that order; `references` is the count of cells using them.
-    QByteArray rebuild(const std::vector<std::uint32_t>& items, std::uint64_t references) const;
+    // A table of the given items, in that order, written to `out`; `references` is the count
+    // of cells using them.
+    void rebuild(const std::vector<std::uint32_t>& items, std::uint64_t references, PartDeflater& out) const;
 
 private:
-    QByteArray part_;
+    std::string items_;                // every item's bytes, end to end
+    std::vector<std::size_t> starts_;  // where each item starts in items_, and its end
     std::string rootTag_; // the table's start tag, namespace declarations included
     std::string rootName_;
-    std::vector<std::pair<std::size_t, std::size_t>> items_; // offset, length in part_
 };
 
 } // namespace bf::xlsx

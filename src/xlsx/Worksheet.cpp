@@ -16,6 +16,8 @@ constexpr std::size_t kFlushBytes = 1 << 16; // stays in the cache between flush
 // A formula's text or a rule of the extensions is held whole: one larger than this is no
 // spreadsheet's, and would let a small part that inflates hugely take memory without bound.
 constexpr std::size_t kMaxHeldBytes = 16u << 20;
+constexpr std::string_view kHeldTooLarge = "a formula or a rule longer than 16 MB, the limit for one";
+constexpr std::uint32_t kSheetRows = 1'048'576;
 
 bool isFormulaElement(std::string_view local)
 {
@@ -110,7 +112,7 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
     bool inRanges = false;
     for (int depth = 1; depth > 0 && tokens.next(t);) {
         if (block.size() > kMaxHeldBytes)
-            fail(XlsxStatus::PartTooLarge, tokens.detail());
+            tokens.refuse(XlsxStatus::PartTooLarge, tokens.offset(), kHeldTooLarge);
         block.append(t.raw);
         depth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
         if (inRanges && t.kind == TokenKind::Text)
@@ -122,6 +124,22 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
     const QByteArray rewritten = rewriteFormulaPart(QByteArray::fromStdString(block), formulas, tokens.detail(),
                                                     spreadOfRanges(ranges));
     return rewritten.toStdString();
+}
+
+// A cell's or a row's position, where the part gives one, lies within the sheet.
+void checkPosition(const XmlTokenStream& tokens, const XmlToken& t, bool cell)
+{
+    const std::string_view ref = quickAttribute(t.attrs, "r");
+    if (ref.empty())
+        return;
+    std::uint32_t row = 0, col = 0;
+    const bool sound = cell ? parseCellRef(ref, row, col)
+                            : std::from_chars(ref.data(), ref.data() + ref.size(), row).ptr == ref.data() + ref.size()
+                                  && row >= 1 && row <= kSheetRows;
+    if (!sound)
+        tokens.refuse(XlsxStatus::DamagedPart, tokens.offset(),
+                      (cell ? "the cell reference \"" : "the row number \"") + std::string(ref.substr(0, 40))
+                          + (cell ? "\", not a cell of A1:XFD1048576" : "\", not a row of 1 to 1048576"));
 }
 
 std::string capturedIndex(const std::string& raw, StringRemap& strings)
@@ -144,6 +162,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
     XmlToken t;
     bool sharedCell = false;
     bool viewSelected = false;
+    bool inSheetData = false;
     Capture capture = Capture::None;
     std::string captured;
     FillSpread spread, ruleSpread;
@@ -152,7 +171,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
             if (t.kind != TokenKind::EndTag) {
                 captured.append(t.raw);
                 if (captured.size() > kMaxHeldBytes)
-                    fail(XlsxStatus::PartTooLarge, detail);
+                    tokens.refuse(XlsxStatus::PartTooLarge, tokens.offset(), kHeldTooLarge);
                 continue;
             }
             out.put(capture == Capture::Formula ? capturedFormula(captured, formulas, spread)
@@ -166,10 +185,17 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
             out.put(captured);
             capture = Capture::None;
         }
+        if (t.kind == TokenKind::EndTag && t.raw.size() >= 12 && t.localName() == "sheetData")
+            inSheetData = false;
         if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag) {
             const std::string_view local = t.localName();
-            if (local == "c") {
+            if (local == "c" && inSheetData) {
+                checkPosition(tokens, t, true);
                 sharedCell = quickAttribute(t.attrs, "t") == "s";
+            } else if (local == "row" && inSheetData) {
+                checkPosition(tokens, t, false);
+            } else if (local == "sheetData") {
+                inSheetData = t.kind == TokenKind::StartTag;
             } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
                 capture = Capture::StringIndex;
             } else if ((local == "conditionalFormatting" || local == "dataValidation")

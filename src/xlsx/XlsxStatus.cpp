@@ -24,6 +24,7 @@ QString statusText(XlsxStatus status)
         return QStringLiteral("a part declares a document type (entities are refused)");
     case XlsxStatus::PartTooLarge: return QStringLiteral("a part of the package is too large");
     case XlsxStatus::MalformedXml: return QStringLiteral("a part of the package is not well-formed XML");
+    case XlsxStatus::DamagedPart: return QStringLiteral("a part of the package is damaged");
     case XlsxStatus::MissingPart: return QStringLiteral("a relationship names a part that is missing");
     case XlsxStatus::NoSuchWorksheet: return QStringLiteral("no such worksheet");
     case XlsxStatus::OverlappingEntries:

@@ -24,6 +24,7 @@ enum class XlsxStatus : std::uint8_t {
     EntityDeclaration,  // a document type declaration (entities are never expanded)
     PartTooLarge,       // a part inflating beyond the bound
     MalformedXml,       // a part that is not well-formed XML
+    DamagedPart,        // well-formed XML that breaks the format's rules (a cell beyond the sheet)
     MissingPart,        // a relationship target that is not in the package
     NoSuchWorksheet,    // an index that names no worksheet
     OverlappingEntries, // two zip entries sharing bytes

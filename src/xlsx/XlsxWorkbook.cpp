@@ -10,10 +10,14 @@
 #include "xlsx/XmlReader.h"
 #include "xlsx/XmlScanner.h"
 
+#include <utility>
+
 namespace bf::xlsx {
 
 namespace {
 
+// Parts up to this size are inflated in one call rather than streamed.
+constexpr std::uint64_t kWholeReadBytes = 16u << 20;
 const QString kStrictPrefix = QStringLiteral("http://purl.oclc.org/ooxml/");
 
 XlsxStatus statusOf(const book::Refusal& r)
@@ -170,13 +174,26 @@ void XlsxWorkbook::readSheets()
 
 std::vector<SheetInfo> XlsxWorkbook::worksheets() const { return book::worksheetsOf(sheets_); }
 
+// A part as chunks: a small one inflated in one call, a large one streamed (the string table
+// of a large export inflates to many times the file).
+std::function<void(QByteArray&)> XlsxWorkbook::chunksOf(const PartEntry& entry) const
+{
+    if (entry.size <= kWholeReadBytes) {
+        auto whole = std::make_shared<QByteArray>(package_->read(entry));
+        return [whole](QByteArray& chunk) { chunk = std::exchange(*whole, QByteArray()); };
+    }
+    std::shared_ptr<PartReader> reader = package_->stream(entry);
+    return [reader](QByteArray& chunk) { reader->read(chunk, 1 << 20); };
+}
+
 const SharedStrings& XlsxWorkbook::sharedStrings() const
 {
     if (!sharedStrings_) {
         sharedStrings_ = std::make_unique<SharedStrings>();
         for (const Relationship& r : workbookRels_) {
-            if (r.kind() == QLatin1String("sharedStrings") && !r.external && package_->find(r.part)) {
-                sharedStrings_ = std::make_unique<SharedStrings>(package_->read(r.part), detail(r.part));
+            const PartEntry* entry = r.external ? nullptr : package_->find(r.part);
+            if (r.kind() == QLatin1String("sharedStrings") && entry) {
+                sharedStrings_ = std::make_unique<SharedStrings>(chunksOf(*entry), detail(r.part), entry->size);
                 break;
             }
         }

@@ -18,6 +18,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,7 @@ namespace bf::xlsx {
 
 class FormulaTargets;
 class Package;
+struct PartEntry;
 class SharedStrings;
 
 using book::SheetKind;
@@ -89,6 +91,7 @@ private:
     static std::unique_ptr<XlsxWorkbook> read(const QByteArray& bytes, const QString& displayName);
     void readPackage();
     void readSheets();
+    std::function<void(QByteArray&)> chunksOf(const PartEntry& entry) const;
 
     QString path_;
     std::unique_ptr<Package> package_;

@@ -2,6 +2,7 @@
 
 #include "xlsx/XlsxStatus.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace bf::xlsx {
@@ -25,25 +26,6 @@ std::string_view trimmed(std::string_view s)
     return s;
 }
 
-// Position after the '>' closing the tag that opens at `from`, quotes respected; npos if the
-// data ends first.
-std::size_t tagEnd(std::string_view data, std::size_t from)
-{
-    char quote = 0;
-    for (std::size_t i = from + 1; i < data.size(); ++i) {
-        const char c = data[i];
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return i + 1;
-        }
-    }
-    return std::string_view::npos;
-}
-
 void appendCodePoint(std::string& out, unsigned long cp)
 {
     if (cp < 0x80) {
@@ -61,35 +43,6 @@ void appendCodePoint(std::string& out, unsigned long cp)
         out += char(0x80 | ((cp >> 6) & 0x3F));
         out += char(0x80 | (cp & 0x3F));
     }
-}
-
-// Decodes the reference at raw[i] == '&'; returns its length, 0 when it is none we know.
-std::size_t decodeReference(std::string_view raw, std::size_t i, std::string& out)
-{
-    const std::size_t semi = raw.find(';', i);
-    if (semi == std::string_view::npos || semi - i > 12)
-        return 0;
-    const std::string_view ref = raw.substr(i + 1, semi - i - 1);
-    static const std::pair<std::string_view, char> named[] = {
-        {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
-    for (const auto& [n, c] : named) {
-        if (ref == n) {
-            out += c;
-            return semi - i + 1;
-        }
-    }
-    if (ref.size() < 2 || ref[0] != '#')
-        return 0;
-    const bool hex = ref[1] == 'x';
-    const std::string digits(ref.substr(hex ? 2 : 1));
-    if (digits.empty() || digits.size() > 8)
-        return 0;
-    char* end = nullptr;
-    const unsigned long cp = std::strtoul(digits.c_str(), &end, hex ? 16 : 10);
-    if (!end || *end != '\0')
-        return 0;
-    appendCodePoint(out, cp);
-    return semi - i + 1;
 }
 
 } // namespace
@@ -173,19 +126,25 @@ std::string editTag(const XmlToken& tag, const AttributeEdits& edits)
     return out;
 }
 
-std::string unescapeXml(std::string_view raw)
+std::string unescapeXml(std::string_view raw, bool attribute)
 {
     std::string out;
     out.reserve(raw.size());
     for (std::size_t i = 0; i < raw.size();) {
-        if (raw[i] == '&') {
-            const std::size_t n = decodeReference(raw, i, out);
-            if (n) {
-                i += n;
-                continue;
-            }
+        const char c = raw[i];
+        char32_t cp = 0;
+        const std::size_t n = c == '&' ? readReference(raw, i, cp) : 0;
+        if (n) {
+            appendCodePoint(out, cp);
+            i += n;
+        } else if (c == '\r' || (attribute && (c == '\n' || c == '\t'))) {
+            // Line ends read as one line feed; in a value, each white-space character as a space.
+            i += c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n' ? 2 : 1;
+            out += attribute ? ' ' : '\n';
+        } else {
+            out += c;
+            ++i;
         }
-        out += raw[i++];
     }
     return out;
 }
@@ -235,6 +194,7 @@ bool XmlTokenStream::refill()
     // refill's chunk would copy the whole chunk first.
     const qsizetype unread = buffer_.size() - qsizetype(pos_);
     buffer_ = unread > 0 ? QByteArray(buffer_.constData() + pos_, unread) : QByteArray();
+    base_ += pos_;
     pos_ = 0;
     refill_(chunk_);
     if (chunk_.isEmpty()) {
@@ -246,7 +206,7 @@ bool XmlTokenStream::refill()
         else
             buffer_.append(chunk_);
         if (std::size_t(buffer_.size()) > kMaxTokenBytes + std::size_t(chunk_.size()))
-            fail(XlsxStatus::MalformedXml, detail_);
+            refuse(XlsxStatus::MalformedXml, base_, "a token longer than 64 MB");
     }
     return true;
 }
@@ -254,14 +214,143 @@ bool XmlTokenStream::refill()
 bool XmlTokenStream::next(XmlToken& token)
 {
     for (;;) {
+        at_ = base_ + pos_;
         switch (scan(token)) {
-        case Scan::Token: return true;
-        case Scan::End: return false;
+        case Scan::Token:
+            check(token);
+            return true;
+        case Scan::End:
+            checkEnd();
+            return false;
         case Scan::NeedMore:
             if (!refill())
-                fail(XlsxStatus::MalformedXml, detail_);
+                refuse(XlsxStatus::MalformedXml, at_, "the part ends inside a token");
         }
     }
+}
+
+void XmlTokenStream::refuse(XlsxStatus status, std::uint64_t at, std::string_view what) const
+{
+    fail(status, detail_ + QStringLiteral(", at byte %1: ").arg(at)
+                     + QString::fromUtf8(what.data(), qsizetype(what.size())));
+}
+
+void XmlTokenStream::refuseAt(const std::optional<XmlFault>& fault) const
+{
+    if (fault)
+        refuse(XlsxStatus::MalformedXml, at_ + fault->at, fault->what);
+}
+
+void XmlTokenStream::check(const XmlToken& t)
+{
+    switch (t.kind) {
+    case TokenKind::Text:
+        if (!open_.empty()) {
+            refuseAt(charactersFault(t.raw, CharContext::Text, utf8_));
+        } else {
+            // Outside the root only white space (and, at the very start, a byte-order mark).
+            const std::size_t from = at_ == 0 && t.raw.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+            for (std::size_t i = from; i < t.raw.size(); ++i)
+                if (t.raw[i] != ' ' && t.raw[i] != '\t' && t.raw[i] != '\r' && t.raw[i] != '\n')
+                    refuse(XlsxStatus::MalformedXml, at_ + i, "text outside the root element");
+        }
+        break;
+    case TokenKind::StartTag:
+    case TokenKind::EmptyTag: checkTag(t); break;
+    case TokenKind::EndTag: checkEndTag(t); break;
+    case TokenKind::Other: checkOther(t); break;
+    }
+}
+
+void XmlTokenStream::checkTag(const XmlToken& t)
+{
+    if (open_.empty() && rootSeen_)
+        refuse(XlsxStatus::MalformedXml, at_, "a second root element");
+    rootSeen_ = true; // the name and attributes were checked as the tag was read
+    if (t.kind == TokenKind::StartTag) {
+        openFrom_.push_back(open_.size());
+        open_.append(t.name);
+    }
+}
+
+void XmlTokenStream::checkEndTag(const XmlToken& t)
+{
+    if (open_.empty())
+        refuse(XlsxStatus::MalformedXml, at_, "an end tag with no element open");
+    const std::string_view expected = std::string_view(open_).substr(openFrom_.back());
+    if (t.name != expected)
+        refuse(XlsxStatus::MalformedXml, at_,
+               "the end tag </" + std::string(t.name) + "> where <" + std::string(expected) + "> is open");
+    open_.resize(openFrom_.back());
+    openFrom_.pop_back();
+}
+
+void XmlTokenStream::checkOther(const XmlToken& t)
+{
+    const std::string_view raw = t.raw;
+    if (raw.substr(0, 4) == "<!--") {
+        const std::string_view inside = raw.substr(4, raw.size() - 7);
+        const std::size_t dashes = inside.find("--");
+        if (dashes != inside.npos || (!inside.empty() && inside.back() == '-'))
+            refuse(XlsxStatus::MalformedXml, at_ + 4 + std::min(dashes, inside.size() - 1), "\"--\" inside a comment");
+        if (const std::optional<XmlFault> f = charactersFault(inside, CharContext::Raw, utf8_))
+            refuse(XlsxStatus::MalformedXml, at_ + 4 + f->at, f->what);
+    } else if (raw.substr(0, 9) == "<![CDATA[") {
+        if (open_.empty())
+            refuse(XlsxStatus::MalformedXml, at_, "a CDATA section outside the root element");
+        if (const std::optional<XmlFault> f = charactersFault(raw.substr(9, raw.size() - 12), CharContext::Raw, utf8_))
+            refuse(XlsxStatus::MalformedXml, at_ + 9 + f->at, f->what);
+    } else { // "<?target ...?>"
+        const std::string_view inside = raw.substr(2, raw.size() - 4);
+        std::size_t n = 0;
+        while (n < inside.size() && inside[n] != ' ' && inside[n] != '\t' && inside[n] != '\r' && inside[n] != '\n')
+            ++n;
+        const std::string_view target = inside.substr(0, n);
+        if (const std::optional<XmlFault> f = nameFault(target))
+            refuse(XlsxStatus::MalformedXml, at_ + 2 + f->at, f->what);
+        if (target.size() == 3 && (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l') {
+            if (target != "xml" || (at_ != 0 && at_ != 3) || rootSeen_)
+                refuse(XlsxStatus::MalformedXml, at_, "an XML declaration that is not at the start");
+            checkDeclaration(inside.substr(n));
+        }
+        if (const std::optional<XmlFault> f = charactersFault(inside.substr(n), CharContext::Raw, utf8_))
+            refuse(XlsxStatus::MalformedXml, at_ + 2 + n + f->at, f->what);
+    }
+}
+
+void XmlTokenStream::checkDeclaration(std::string_view attrs)
+{
+    // The declaration's pseudo-attributes read as those of a tag.
+    const std::string tag = "<xml" + std::string(attrs) + ">";
+    const TagScan scan = scanTag(tag, true, attributeNames_);
+    if (scan.fault || scan.end != tag.size())
+        refuse(XlsxStatus::MalformedXml, at_ + 1 + (scan.fault ? scan.fault->at : tag.size()),
+               scan.fault ? scan.fault->what : "a declaration that is not sound");
+    const std::optional<std::string_view> encoding = attribute(attrs, "encoding");
+    if (!encoding)
+        return;
+    std::string name(*encoding);
+    for (char& c : name)
+        c = char(c | 0x20);
+    // A one-byte encoding keeps every byte a character; any other than UTF-8 is not read here.
+    static const char* const oneByte[] = {"iso-8859-", "windows-125", "us-ascii", "ascii", "latin"};
+    if (name == "utf-8" || name == "utf8")
+        return;
+    for (const char* prefix : oneByte)
+        if (name.rfind(prefix, 0) == 0) {
+            utf8_ = false;
+            return;
+        }
+    refuse(XlsxStatus::MalformedXml, at_, "an encoding other than UTF-8 or a one-byte encoding");
+}
+
+void XmlTokenStream::checkEnd() const
+{
+    if (!open_.empty())
+        refuse(XlsxStatus::MalformedXml, at_,
+               "the part ends inside <" + std::string(std::string_view(open_).substr(openFrom_.back())) + ">");
+    if (!rootSeen_)
+        refuse(XlsxStatus::MalformedXml, at_, "no root element");
 }
 
 XmlTokenStream::Scan XmlTokenStream::scan(XmlToken& token)
@@ -270,7 +359,11 @@ XmlTokenStream::Scan XmlTokenStream::scan(XmlToken& token)
     if (pos_ >= data.size())
         return final_ ? Scan::End : Scan::NeedMore;
     if (data[pos_] != '<') {
+        // Text is handed back whole, never split where a chunk ends (a reference or a character
+        // would be cut in two).
         const std::size_t lt = data.find('<', pos_);
+        if (lt == std::string_view::npos && !final_)
+            return Scan::NeedMore;
         const std::size_t end = lt == std::string_view::npos ? data.size() : lt;
         token = XmlToken{TokenKind::Text, data.substr(pos_, end - pos_), {}, {}};
         pos_ = end;
@@ -286,39 +379,34 @@ XmlTokenStream::Scan XmlTokenStream::scanMarkup(XmlToken& token)
     auto closedBy = [&](std::string_view open, std::string_view close) -> Scan {
         const std::size_t e = rest.find(close, open.size());
         if (e == std::string_view::npos)
-            return final_ ? (fail(XlsxStatus::MalformedXml, detail_), Scan::End) : Scan::NeedMore;
+            return final_ ? (refuse(XlsxStatus::MalformedXml, at_, "the part ends inside a token"), Scan::End)
+                          : Scan::NeedMore;
         token = XmlToken{TokenKind::Other, rest.substr(0, e + close.size()), {}, {}};
         pos_ += e + close.size();
         return Scan::Token;
     };
     if (rest.size() < 9 && !final_)
         return Scan::NeedMore;
-    if (rest.substr(0, 4) == "<!--")
-        return closedBy("<!--", "-->");
-    if (rest.substr(0, 9) == "<![CDATA[")
-        return closedBy("<![CDATA[", "]]>");
-    if (rest.substr(0, 2) == "<?")
-        return closedBy("<?", "?>");
-    if (rest.substr(0, 2) == "<!")
+    if (rest.size() > 1 && (rest[1] == '!' || rest[1] == '?')) {
+        if (rest.substr(0, 4) == "<!--")
+            return closedBy("<!--", "-->");
+        if (rest.substr(0, 9) == "<![CDATA[")
+            return closedBy("<![CDATA[", "]]>");
+        if (rest[1] == '?')
+            return closedBy("<?", "?>");
         fail(XlsxStatus::EntityDeclaration, detail_);
-    const std::size_t end = tagEnd(rest, 0);
-    if (end == std::string_view::npos)
-        return final_ ? (fail(XlsxStatus::MalformedXml, detail_), Scan::End) : Scan::NeedMore;
-    const std::string_view raw = rest.substr(0, end);
-    pos_ += end;
-    if (raw.size() > 2 && raw[1] == '/') {
-        token = XmlToken{TokenKind::EndTag, raw, trimmed(raw.substr(2, raw.size() - 3)), {}};
-        return Scan::Token;
     }
-    const bool empty = raw.size() > 2 && raw[raw.size() - 2] == '/';
-    const std::string_view inner = raw.substr(1, raw.size() - (empty ? 3 : 2));
-    std::size_t n = 0;
-    while (n < inner.size() && !isSpace(inner[n]))
-        ++n;
-    if (n == 0)
-        fail(XlsxStatus::MalformedXml, detail_);
-    token = XmlToken{empty ? TokenKind::EmptyTag : TokenKind::StartTag, raw, inner.substr(0, n),
-                     inner.substr(n)};
+    const TagScan tag = scanTag(rest, utf8_, attributeNames_);
+    if (tag.fault)
+        refuse(XlsxStatus::MalformedXml, at_ + tag.fault->at, tag.fault->what);
+    if (tag.end == 0)
+        return final_ ? (refuse(XlsxStatus::MalformedXml, at_, "the part ends inside a tag"), Scan::End)
+                      : Scan::NeedMore;
+    const std::size_t nameFrom = tag.endTag ? 2 : 1;
+    const TokenKind kind = tag.endTag ? TokenKind::EndTag : tag.empty ? TokenKind::EmptyTag : TokenKind::StartTag;
+    token = XmlToken{kind, rest.substr(0, tag.end), rest.substr(nameFrom, tag.nameEnd - nameFrom),
+                     tag.endTag ? std::string_view() : rest.substr(tag.nameEnd, tag.attrsEnd - tag.nameEnd)};
+    pos_ += tag.end;
     return Scan::Token;
 }
 

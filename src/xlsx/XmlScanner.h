@@ -6,9 +6,13 @@
 //
 // It never expands an entity: a document type declaration is refused outright, so no entity
 // can be declared, and nothing outside the part is ever read.
+#include "xlsx/XlsxStatus.h"
+#include "xlsx/XmlChecks.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,13 +51,17 @@ std::string withAttribute(const XmlToken& tag, std::string_view name,
 using AttributeEdits = std::vector<std::pair<std::string_view, std::optional<std::string>>>;
 std::string editTag(const XmlToken& tag, const AttributeEdits& edits);
 
-// Text of a part decoded from XML escapes, and back.
-std::string unescapeXml(std::string_view raw);
+// Text of a part decoded from XML escapes (as an attribute value: white space normalized), and back.
+std::string unescapeXml(std::string_view raw, bool attribute = false);
 std::string escapeXml(std::string_view text, bool forAttribute);
 
 // Refuses a part that declares a document type (in UTF-8 or UTF-16). Throws XlsxError.
 void refuseDoctype(const QByteArray& part, const QString& detail);
 
+// Every token handed back has been checked as it streams: the part is refused (MalformedXml,
+// naming the part and the byte offset) when it is not well-formed: an unfinished token, end
+// tags that do not match, a second root, text outside the root, a name, attribute list or
+// reference XML does not allow, bytes that are not UTF-8, control characters.
 class XmlTokenStream {
 public:
     // refill replaces its argument with the next chunk of the part, empty at the end.
@@ -61,15 +69,26 @@ public:
     // Over a part held whole.
     XmlTokenStream(const QByteArray& whole, QString detail);
     // The next token, valid until the next call; false at the end. Throws XlsxError for a
-    // document type, an unfinished token or a token beyond the window.
+    // document type, damage as above or a token beyond the window.
     bool next(XmlToken& token);
     const QString& detail() const { return detail_; }
+    // The offset in the part of the last token handed back.
+    std::uint64_t offset() const { return at_; }
+    // Refuses the part with `status`, naming the position `at` and what is wrong there.
+    [[noreturn]] void refuse(XlsxStatus status, std::uint64_t at, std::string_view what) const;
 
 private:
     enum class Scan { Token, NeedMore, End };
     Scan scan(XmlToken& token);
     Scan scanMarkup(XmlToken& token);
     bool refill();
+    void check(const XmlToken& token);
+    void checkTag(const XmlToken& token);
+    void checkEndTag(const XmlToken& token);
+    void checkOther(const XmlToken& token);
+    void checkDeclaration(std::string_view attrs);
+    void checkEnd() const;
+    void refuseAt(const std::optional<XmlFault>& fault) const;
 
     std::function<void(QByteArray&)> refill_;
     QString detail_;
@@ -77,6 +96,13 @@ private:
     std::size_t pos_ = 0;
     bool final_ = false;
     QByteArray chunk_;
+    std::uint64_t base_ = 0; // offset in the part of buffer_[0]
+    std::uint64_t at_ = 0;
+    std::string open_;                  // names of the open elements, end to end
+    std::vector<std::size_t> openFrom_; // where each starts in open_
+    bool rootSeen_ = false;
+    bool utf8_ = true; // false once the declaration names a one-byte encoding
+    std::vector<std::string_view> attributeNames_;
 };
 
 } // namespace bf::xlsx

@@ -8,3 +8,8 @@ if(NOT BRAKENFOLD_SANITIZE)
   set_tests_properties(xlsx_fidelity PROPERTIES LABELS "fidelity" TIMEOUT 3600 RUN_SERIAL TRUE
                        ENVIRONMENT "${TEST_ENV}")
 endif()
+
+# The scanner's table reads every fragment with libxml2 too.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(XML_FOR_TESTS REQUIRED IMPORTED_TARGET libxml-2.0)
+target_link_libraries(test_xlsx PRIVATE PkgConfig::XML_FOR_TESTS)

@@ -1,0 +1,147 @@
+// The parts the Open XML engine rewrites (the kept sheet, the string table): damage in them,
+// met through the command-line program, is refused with a non-zero exit, a message naming the
+// part and the byte where the damage lies, and nothing left in the output folder; a string
+// table of any size a real workbook has is split, and only a bomb refused.
+#include "support/TempDir.h"
+#include "support/TestPaths.h"
+#include "xlsx/Package.h"
+#include "xlsx/PackageBuilder.h"
+#include "xlsx/XlsxStatus.h"
+#include "xlsx/XlsxWorkbook.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using namespace bf::test::xlsx;
+
+namespace {
+
+const QByteArray kMainNs = R"(xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")";
+// Two views of the sheet, neither selected: the kept sheet's first view is selected, the other
+// left as it stands.
+const QByteArray kSheetOne = R"(<?xml version="1.0" encoding="UTF-8"?>)" "\r\n<worksheet " + kMainNs
+    + R"(><sheetViews><sheetView tabSelected="0" workbookViewId="0"/><sheetView workbookViewId="1"/></sheetViews>)"
+      R"(<sheetData><row r="1"><c r="A1" t="s"><v>1</v></c><c r="B1" t="s"><v>0</v></c><c r="C1"><f>Two!B2*2</f><v>6</v></c></row>)"
+      R"(</sheetData></worksheet>)";
+const QByteArray kStrings = R"(<?xml version="1.0" encoding="UTF-8"?><sst )" + kMainNs
+    + R"( count="2" uniqueCount="3"><si><t>one</t></si><si><t>two</t></si><si><t>not used</t></si></sst>)";
+const QByteArray kStringsRel = R"(<Relationship Id="rId9" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings" Target="sharedStrings.xml"/>)";
+const QByteArray kSheetPart = "xl/worksheets/sheet1.xml";
+const QByteArray kStringsPart = "xl/sharedStrings.xml";
+
+QByteArray bookWith(const QByteArray& sheet, const QByteArray& strings)
+{
+    return zipOf({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels}, {"xl/workbook.xml", kWorkbook},
+                  {"xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("</Relationships>", kStringsRel + "</Relationships>")},
+                  {kSheetPart, sheet}, {"xl/worksheets/sheet2.xml", kSheet2}, {kStringsPart, strings}});
+}
+
+struct SplitRun {
+    int exitCode = -1;
+    QString output;
+    QStringList files;
+};
+
+SplitRun split(const QString& workbook, const QString& outFolder)
+{
+    QDir().mkpath(outFolder);
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(bf::test::appDir() + "/brakenfold-split", {"-o", outFolder, workbook});
+    const bool ended = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
+    SplitRun run{ended ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAll()), {}};
+    for (QDirIterator it(outFolder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
+        run.files << it.next();
+    return run;
+}
+
+} // namespace
+
+TEST(XlsxDamage, DamageInARewrittenPartIsRefusedWithThePartAndThePositionAndNothingWritten)
+{
+    struct Case {
+        const char* what;
+        QByteArray part;   // the damaged part
+        QByteArray from, to; // the change to its sound text
+        QByteArray at;     // where the damage lies in the changed text ("" for its end)
+    };
+    const std::vector<Case> cases{
+        {"a malformed string amid the table", kStringsPart, "<t>one</t>", "<t>one <& broken</t>", "&"},
+        {"bytes of the table that are not UTF-8", kStringsPart, "<t>two</t>", "<t>tw\xC3\x28</t>", "\xC3"},
+        {"a truncated sheet", kSheetPart, R"(<c r="B1")", "", ""},
+        {"mismatched end tags", kSheetPart, "<v>1</v></c>", "<v>1</v></row>", "</row>"},
+        {"an undeclared entity", kSheetPart, "<v>6</v>", "<v>6&nbsp;</v>", "&nbsp;"},
+        {"a reference to no character", kSheetPart, "<v>6</v>", "<v>&#xD800;</v>", "&#x"},
+        {"a raw control character in text", kSheetPart, "Two!B2*2", "Two!B2\x02*2", "\x02"},
+        {"bytes of the sheet that are not UTF-8", kSheetPart, "Two!B2*2", "Two!B2\xFF*2", "\xFF"},
+        {"an attribute given twice", kSheetPart, R"(<c r="C1">)", R"(<c r="C1" r="C1">)", R"(r="C1">)"},
+        {"a second root element", kSheetPart, "</worksheet>", "</worksheet><worksheet/>", "<worksheet/>"},
+        {"a cell beyond column XFD", kSheetPart, R"(<c r="B1")", R"(<c r="XFE1")", R"(<c r="XFE1")"},
+        {"a cell in row 0", kSheetPart, R"(<c r="B1")", R"(<c r="B0")", R"(<c r="B0")"},
+        {"a row beyond 1048576", kSheetPart, R"(<row r="1">)", R"(<row r="1048577">)", "<row"},
+    };
+    bf::test::TempDir dir;
+    for (const Case& c : cases) {
+        const QByteArray sound = c.part == kStringsPart ? kStrings : kSheetOne;
+        const qsizetype from = sound.indexOf(c.from);
+        ASSERT_GE(from, 0) << c.what;
+        const QByteArray changed = c.to.isEmpty() ? sound.left(from) : QByteArray(sound).replace(from, c.from.size(), c.to);
+        const qsizetype at = c.at.isEmpty() ? changed.size() : changed.indexOf(c.at, from);
+        const QString book = dir.write(QStringLiteral("%1.xlsx").arg(c.what),
+                                       c.part == kStringsPart ? bookWith(kSheetOne, changed) : bookWith(changed, kStrings));
+        const QString out = dir.file(QStringLiteral("out %1").arg(c.what));
+        const SplitRun run = split(book, out);
+        EXPECT_NE(run.exitCode, 0) << c.what;
+        EXPECT_TRUE(run.output.contains("part " + c.part + QStringLiteral(", at byte %1:").arg(at)))
+            << c.what << ": " << run.output.toStdString();
+        EXPECT_TRUE(run.files.isEmpty()) << c.what << ": " << run.files.join(' ').toStdString();
+    }
+    // The sound package splits: the kept sheet's first view selected, its strings renumbered
+    // into a table of the two it uses.
+    const SplitRun run = split(dir.write("sound.xlsx", bookWith(kSheetOne, kStrings)), dir.file("out sound"));
+    ASSERT_EQ(run.exitCode, 0) << run.output.toStdString();
+    QString one;
+    for (const QString& f : run.files)
+        one = f.contains("/One_") ? f : one;
+    ASSERT_FALSE(one.isEmpty()) << run.files.join(' ').toStdString();
+    const auto wb = bf::xlsx::XlsxWorkbook::open(one);
+    const QByteArray sheet = wb->package().read(wb->worksheets().at(0).part);
+    EXPECT_TRUE(sheet.contains(R"(<sheetView tabSelected="1" workbookViewId="0"/><sheetView workbookViewId="1"/>)")
+                && sheet.contains(R"(<c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c>)")) << sheet.constData();
+    const QByteArray strings = wb->package().read(QStringLiteral("xl/sharedStrings.xml"));
+    EXPECT_TRUE(strings.contains(R"(uniqueCount="2" count="2"><si><t>two</t></si><si><t>one</t></si></sst>)")) << strings.constData();
+}
+
+TEST(XlsxStringTable, ATableInflatingFarBeyondTheFileSplitsAndOnlyABombIsRefusedWithItsFigures)
+{
+    // 80 MB of strings in a file of about 100 KB: far beyond three times the file.
+    QByteArray many = R"(<?xml version="1.0" encoding="UTF-8"?><sst )" + kMainNs + "><si><t>one</t></si><si><t>two</t></si>";
+    const QByteArray item = "<si><t>the same text again and again</t></si>";
+    many.reserve(80 << 20);
+    while (many.size() < (80 << 20))
+        many += item;
+    many += "</sst>";
+    const auto wb = bf::xlsx::XlsxWorkbook::openBytes(bookWith(kSheetOne, many), QStringLiteral("export.xlsx"));
+    ASSERT_LT(wb->package().inputSize(), 1 << 20);
+    const auto out = bf::xlsx::XlsxWorkbook::openBytes(wb->extract(0), QStringLiteral("out.xlsx"));
+    const QByteArray strings = out->package().read(QStringLiteral("xl/sharedStrings.xml"));
+    EXPECT_TRUE(strings.endsWith(R"(uniqueCount="2" count="2"><si><t>two</t></si><si><t>one</t></si></sst>)"))
+        << strings.constData();
+
+    // A table declaring 300 MB in a small file is a bomb: refused with the figure and the limit.
+    std::vector<Part> parts{{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels}, {"xl/workbook.xml", kWorkbook},
+                            {"xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("</Relationships>", kStringsRel + "</Relationships>")},
+                            {kSheetPart, kSheetOne}, {"xl/worksheets/sheet2.xml", kSheet2}, {kStringsPart, kStrings, 300u << 20}};
+    try {
+        bf::xlsx::XlsxWorkbook::openBytes(zipOf(parts), QStringLiteral("bomb.xlsx"))->extract(0);
+        ADD_FAILURE() << "the bomb was split";
+    } catch (const bf::xlsx::XlsxError& e) {
+        EXPECT_EQ(e.status(), bf::xlsx::XlsxStatus::PartTooLarge);
+        EXPECT_TRUE(e.detail().contains("part xl/sharedStrings.xml (declares 300.0 MB, the limit is 256.0 MB for a part streamed")
+                    && e.detail().contains("Calc backend"))
+            << e.detail().toStdString();
+    }
+}
