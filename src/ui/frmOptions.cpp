@@ -155,9 +155,15 @@ void frmOptions::SaveSettings()
     s.SetSetting(QStringLiteral("DisplayExcel"), chkDisplayExcel->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     s.SetSetting(QStringLiteral("DisplayExcelAlerts"),
                  chkDisplayExcelAlerts->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    s.SetSetting(split::kSkipHiddenKey, chkSkipHidden->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    s.SetSetting(split::kSkipVeryHiddenKey, chkSkipVeryHidden->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
-    s.SetSetting(split::kNameTemplateKey, txtNameTemplate->text());
+    // A file of an earlier version lacks these keys: a choice other than the default adds its key.
+    const auto store = [&s](const QString& key, const QString& value, const QString& byDefault) {
+        if (s.SetSetting(key, value) == clsSetting::kKeyMissing && value != byDefault)
+            s.AppendSetting(key, value);
+    };
+    store(split::kSkipHiddenKey, chkSkipHidden->isChecked() ? QStringLiteral("1") : QStringLiteral("0"), QStringLiteral("0"));
+    store(split::kSkipVeryHiddenKey, chkSkipVeryHidden->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
+          QStringLiteral("0"));
+    store(split::kNameTemplateKey, txtNameTemplate->text(), split::kDefaultNameTemplate);
 }
 
 void frmOptions::cmdApply_Click()

@@ -83,6 +83,12 @@ TEST(OptionsDialog, TheSplitOptionsShowTheFirstNameAsTheTemplateIsTypedAndARefus
     frmOptions plain(old.context);
     EXPECT_TRUE(!plain.chkSkipHidden->isChecked() && !plain.chkSkipVeryHidden->isChecked());
     EXPECT_EQ(plain.lblNamePreview->text(), "First file: Sheet1_Splitted_at_2008723957.xls");
+    // Its keys are added for a choice other than the default, and only then.
+    plain.show();
+    tick(plain.chkSkipVeryHidden);
+    QTest::mouseClick(plain.cmdApply, Qt::LeftButton);
+    EXPECT_EQ(old.config.value("SkipVeryHiddenSheets") + ',' + old.config.value("SkipHiddenSheets"), "1,");
+    EXPECT_EQ(old.config.setting().entries().size(), std::size_t(test::standardConfigLines().size() + 1));
 
     QStringList lines = test::standardConfigLines();
     lines << "SkipHiddenSheets=0" << "SkipVeryHiddenSheets=1" << "OutputNameTemplate={sheet}_Splitted_at_{stamp}";
