@@ -10,6 +10,7 @@
 #include "support/Deadline.h"
 #include "support/FakeSeams.h"
 #include "support/FakeSpreadsheet.h"
+#include "support/RecordingSplitView.h"
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
 
@@ -25,24 +26,6 @@ using namespace bf::split;
 namespace {
 
 const QString kStamp = QStringLiteral("2008723957");
-
-class SilentView : public SplitView {
-public:
-    void setCaption(const QString&) override {}
-    void setProgressVisible(bool) override {}
-    void setProgressMinimum(float v) override { min_ = v; }
-    void setProgressMaximum(float v) override { max_ = v; }
-    void setProgressValue(float v) override { value_ = v; }
-    float progressMinimum() const override { return min_; }
-    float progressMaximum() const override { return max_; }
-    float progressValue() const override { return value_; }
-    bool progressVisible() const override { return false; }
-    void setBusyPointer(bool) override {}
-    void repaintNow() override {}
-
-private:
-    float min_ = 0, max_ = 100, value_ = 0;
-};
 
 QStringList filesUnder(const QString& folder)
 {
@@ -78,7 +61,7 @@ struct OptionsRun {
     test::InstalledConfig config;
     test::FakeSpreadsheet app;
     tasklist::InMemoryTaskRows rows;
-    SilentView view;
+    test::RecordingSplitView view;
     test::TempDir out;
 };
 
