@@ -4,7 +4,9 @@
 #include "xls/RecordIds.h"
 #include "xls/References.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace bf::xls {
 
@@ -32,12 +34,79 @@ SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& rec
     : src_(src), records_(records), strings_(strings), links_(links), names_(names), pivots_(pivots)
 {
     for (const auto& [r, depth] : records_) {
-        if (depth != 1 || r.type != rt::ShrFmla || r.size < 10)
+        // Shared formulas, and array formulas when values are asked: every cell they cover
+        // keeps its value.
+        const bool array = r.type == rt::Array && links_.valuesOnly();
+        if (depth != 1 || (r.type != rt::ShrFmla && !array))
+            continue;
+        const std::size_t cceAt = array ? 12 : 8;
+        if (r.size < cceAt + 2)
             continue;
         const std::uint8_t* d = src_.data(r);
-        const std::size_t cce = rd16(d + 8);
-        if (10 + cce <= r.size && spansOtherSheets(d + 10, cce, links_, src_.sheet()))
+        const std::size_t cce = rd16(d + cceAt);
+        if (cceAt + 2 + cce <= r.size && readsOtherSheets(d + cceAt + 2, cce))
             spanningShared_.insert({rd16(d), d[4]});
+    }
+    if (links_.valuesOnly())
+        planGrownFormulas();
+}
+
+// With values each frozen formula is its result alone, a text longer than the formula included:
+// records grow or shrink, and the row blocks' offsets after them move to match.
+void SheetCopy::planGrownFormulas()
+{
+    std::int64_t added = 0;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const auto& [r, depth] = records_[i];
+        if (depth != 1 || r.type != rt::Formula || r.size < 22)
+            continue;
+        const std::uint8_t* d = src_.data(r);
+        const std::size_t cce = rd16(d + 20);
+        if (22 + cce != r.size || !needsFreezing(d, r.size))
+            continue;
+        std::vector<std::uint8_t> tokens = resultTokens(d + 6, i);
+        if (!tokens.empty() && 22 + tokens.size() <= kMaxRecordData) {
+            added += std::int64_t(tokens.size()) - std::int64_t(cce);
+            growthAt_[r.pos] = added;
+            grown_[i] = std::move(tokens);
+        }
+    }
+}
+
+// Bytes added (or taken) before source position pos.
+std::int64_t SheetCopy::shift(std::uint32_t pos) const
+{
+    const auto after = growthAt_.lower_bound(pos);
+    return after == growthAt_.begin() ? 0 : std::prev(after)->second;
+}
+
+void SheetCopy::writeGrown(ByteSink& out, const RecRef& r, const std::vector<std::uint8_t>& tokens) const
+{
+    std::vector<std::uint8_t> rec(src_.data(r), src_.data(r) + 22);
+    wr16(rec.data() + 14, static_cast<std::uint16_t>(rd16(rec.data() + 14) & ~kFormulaShared));
+    wr16(rec.data() + 20, static_cast<std::uint16_t>(tokens.size()));
+    rec.insert(rec.end(), tokens.begin(), tokens.end());
+    out.record(rt::Formula, rec.data(), rec.size());
+}
+
+// A row block's offsets (DBCell): to its first Row record, then between the first cells of its
+// rows; each grows by what was added between its two ends.
+void SheetCopy::moveCellOffsets(std::uint8_t* d, const RecRef& r) const
+{
+    if (growthAt_.empty() || r.size < 4 || rd32(d) > r.pos)
+        return;
+    const std::uint32_t firstRow = r.pos - rd32(d);
+    wr32(d, static_cast<std::uint32_t>(rd32(d) + shift(r.pos) - shift(firstRow)));
+    // The first cell: the record after the block's Row records.
+    auto it = std::lower_bound(records_.begin(), records_.end(), firstRow,
+                               [](const SubRecord& s, std::uint32_t pos) { return s.rec.pos < pos; });
+    while (it != records_.end() && it->rec.type == rt::Row)
+        ++it;
+    std::uint32_t cell = it != records_.end() ? it->rec.pos : firstRow;
+    for (std::size_t p = 6; p + 2 <= r.size; p += 2) {
+        const std::uint32_t next = cell + rd16(d + p);
+        wr16(d + p, static_cast<std::uint16_t>(rd16(d + p) + shift(next) - shift(cell)));
+        cell = next;
     }
 }
 
@@ -48,6 +117,10 @@ void SheetCopy::write(ByteSink& out) const
         const auto& [r, depth] = records_[i];
         if (depth == 1 && isPivotSheetRecord(r.type) && !pivots_.keepViews()) {
             i = lastContinuation(records_, i);
+            continue;
+        }
+        if (const auto g = grown_.find(i); g != grown_.end()) {
+            writeGrown(out, r, g->second);
             continue;
         }
         const std::size_t at = out.size();
@@ -66,7 +139,10 @@ void SheetCopy::rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta) cons
     case rt::Index:
         // ibXF and every DBCell position are absolute.
         for (std::size_t p = 12; p + 4 <= r.size; p += 4)
-            wr32(d + p, static_cast<std::uint32_t>(std::int64_t(rd32(d + p)) + delta));
+            wr32(d + p, static_cast<std::uint32_t>(std::int64_t(rd32(d + p)) + delta + shift(rd32(d + p))));
+        break;
+    case rt::DBCell:
+        moveCellOffsets(d, r);
         break;
     case rt::LabelSst:
         wr32(d + 6, strings_.newIndex(rd32(d + 6))); // checked when the sheet was read
@@ -98,10 +174,7 @@ void SheetCopy::freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t 
     if (22 + cce != size)
         return; // extra array data follows; left as it is
     std::uint8_t* rgce = d + 22;
-    bool spans = spansOtherSheets(rgce, cce, links_, src_.sheet());
-    if (!spans && cce == 5 && rgce[0] == ptg::Exp)
-        spans = spanningShared_.count({rd16(rgce + 1), rd16(rgce + 3)}) > 0;
-    if (!spans)
+    if (!needsFreezing(d, size))
         return;
     const std::vector<std::uint8_t> tokens = resultTokens(d + 6, index);
     if (tokens.empty() || tokens.size() > cce)
@@ -109,6 +182,24 @@ void SheetCopy::freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t 
     std::memcpy(rgce, tokens.data(), tokens.size());
     std::memset(rgce + tokens.size(), ptg::Paren, cce - tokens.size());
     wr16(d + 14, static_cast<std::uint16_t>(rd16(d + 14) & ~kFormulaShared));
+}
+
+// Whether a Formula record's cell keeps its stored result only.
+bool SheetCopy::needsFreezing(const std::uint8_t* d, std::size_t size) const
+{
+    const std::size_t cce = rd16(d + 20);
+    const std::uint8_t* rgce = d + 22;
+    if (22 + cce > size)
+        return false;
+    if (readsOtherSheets(rgce, cce))
+        return true;
+    return cce == 5 && rgce[0] == ptg::Exp && spanningShared_.count({rd16(rgce + 1), rd16(rgce + 3)}) > 0;
+}
+
+bool SheetCopy::readsOtherSheets(const std::uint8_t* rgce, std::size_t cce) const
+{
+    return spansOtherSheets(rgce, cce, links_, src_.sheet())
+        || (links_.valuesOnly() && names_.namesReachOtherSheets(rgce, cce, links_, src_.sheet()));
 }
 
 // The formula tokens that give a cell's stored result (val: the 8 result bytes); empty when
