@@ -48,14 +48,20 @@ SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& rec
             spanningShared_.insert({rd16(d), d[4]});
     }
     if (links_.valuesOnly())
-        planGrownFormulas();
+        planValueCells();
 }
 
-// With values each frozen formula is its result alone, a text longer than the formula included:
-// records grow or shrink, and the row blocks' offsets after them move to match.
-void SheetCopy::planGrownFormulas()
+// With values each cell whose formula reads another sheet becomes a Number, BoolErr or Label
+// record of its stored result; records grow or shrink, and the row blocks' offsets after them
+// move to match. A shared or array formula goes when every cell that used it went.
+void SheetCopy::planValueCells()
 {
-    std::int64_t added = 0;
+    std::map<std::uint32_t, std::int64_t> delta;
+    std::set<std::pair<std::uint16_t, std::uint16_t>> kept; // anchors a remaining cell still uses
+    auto note = [&](std::size_t i, std::vector<std::uint8_t> record) {
+        delta[records_[i].rec.pos] = std::int64_t(record.size()) - std::int64_t(4 + records_[i].rec.size);
+        replaced_[i] = std::move(record);
+    };
     for (std::size_t i = 0; i < records_.size(); ++i) {
         const auto& [r, depth] = records_[i];
         if (depth != 1 || r.type != rt::Formula || r.size < 22)
@@ -64,13 +70,68 @@ void SheetCopy::planGrownFormulas()
         const std::size_t cce = rd16(d + 20);
         if (22 + cce != r.size || !needsFreezing(d, r.size))
             continue;
-        std::vector<std::uint8_t> tokens = resultTokens(d + 6, i);
-        if (!tokens.empty() && 22 + tokens.size() <= kMaxRecordData) {
-            added += std::int64_t(tokens.size()) - std::int64_t(cce);
-            growthAt_[r.pos] = added;
-            grown_[i] = std::move(tokens);
+        std::size_t stringAt = SIZE_MAX;
+        std::vector<std::uint8_t> record = valueRecord(d, i, &stringAt);
+        if (record.empty()) {
+            if (cce == 5 && d[22] == ptg::Exp)
+                kept.insert({rd16(d + 23), rd16(d + 25)});
+            continue;
+        }
+        note(i, std::move(record));
+        if (stringAt != SIZE_MAX)
+            note(stringAt, {});
+    }
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const auto& [r, depth] = records_[i];
+        if (depth == 1 && (r.type == rt::ShrFmla || r.type == rt::Array) && r.size >= 6) {
+            const std::pair<std::uint16_t, std::uint16_t> anchor{rd16(src_.data(r)), src_.data(r)[4]};
+            if (spanningShared_.count(anchor) && !kept.count(anchor))
+                note(i, {});
         }
     }
+    std::int64_t added = 0;
+    for (const auto& [pos, d] : delta)
+        growthAt_[pos] = added += d;
+}
+
+// The value cell (a whole record) standing for a Formula record's stored result; empty when
+// the result is of no known kind, or a text a Label cannot hold. *stringAt: the record of its
+// text result, which goes with it.
+std::vector<std::uint8_t> SheetCopy::valueRecord(const std::uint8_t* d, std::size_t index, std::size_t* stringAt) const
+{
+    std::vector<std::uint8_t> rec(4);
+    rec.insert(rec.end(), d, d + 6); // row, column, format
+    const std::uint8_t* val = d + 6;
+    std::uint16_t type = rt::Number;
+    if (rd16(val + 6) != 0xFFFF) {
+        rec.insert(rec.end(), val, val + 8);
+    } else if (val[0] == 1 || val[0] == 2) {
+        type = rt::BoolErr;
+        rec.insert(rec.end(), {val[2], static_cast<std::uint8_t>(val[0] == 2)});
+    } else if (val[0] == 3) {
+        type = rt::Label;
+        rec.insert(rec.end(), {0, 0, 0});
+    } else if (val[0] == 0) {
+        // The text is in the String record after the formula (and any shared or array formula).
+        type = rt::Label;
+        std::size_t j = index + 1;
+        while (j < records_.size() && j < index + 4 && records_[j].rec.type != rt::String)
+            ++j;
+        if (j >= records_.size() || records_[j].rec.type != rt::String || records_[j].rec.size < 3
+            || (j + 1 < records_.size() && records_[j + 1].rec.type == rt::Continue))
+            return {};
+        const RecRef& s = records_[j].rec;
+        const std::uint8_t* text = src_.data(s);
+        if (rd16(text) > 255 || 3 + rd16(text) * ((text[2] & 1) ? 2u : 1u) != s.size)
+            return {};
+        rec.insert(rec.end(), text, text + s.size);
+        *stringAt = j;
+    } else {
+        return {};
+    }
+    wr16(rec.data(), type);
+    wr16(rec.data() + 2, static_cast<std::uint16_t>(rec.size() - 4));
+    return rec;
 }
 
 // Bytes added (or taken) before source position pos.
@@ -78,15 +139,6 @@ std::int64_t SheetCopy::shift(std::uint32_t pos) const
 {
     const auto after = growthAt_.lower_bound(pos);
     return after == growthAt_.begin() ? 0 : std::prev(after)->second;
-}
-
-void SheetCopy::writeGrown(ByteSink& out, const RecRef& r, const std::vector<std::uint8_t>& tokens) const
-{
-    std::vector<std::uint8_t> rec(src_.data(r), src_.data(r) + 22);
-    wr16(rec.data() + 14, static_cast<std::uint16_t>(rd16(rec.data() + 14) & ~kFormulaShared));
-    wr16(rec.data() + 20, static_cast<std::uint16_t>(tokens.size()));
-    rec.insert(rec.end(), tokens.begin(), tokens.end());
-    out.record(rt::Formula, rec.data(), rec.size());
 }
 
 // A row block's offsets (DBCell): to its first Row record, then between the first cells of its
@@ -119,8 +171,8 @@ void SheetCopy::write(ByteSink& out) const
             i = lastContinuation(records_, i);
             continue;
         }
-        if (const auto g = grown_.find(i); g != grown_.end()) {
-            writeGrown(out, r, g->second);
+        if (const auto v = replaced_.find(i); v != replaced_.end()) {
+            out.put(v->second.data(), v->second.size());
             continue;
         }
         const std::size_t at = out.size();

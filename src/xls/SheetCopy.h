@@ -2,8 +2,9 @@
 // The kept sheet's substream, copied after the new globals: stream positions moved, text cells
 // pointed into the new string table, name indexes renumbered, the sheet selected in every
 // window, pivot views pointed at their caches' new numbers (or left out with their caches), and
-// formulas that read a 3-D range over other sheets frozen to their stored results (with values
-// asked in place of links, every formula that reads another sheet).
+// formulas that read a 3-D range over other sheets frozen to their stored results. With values
+// asked in place of links, every cell whose formula reads another sheet becomes a value cell
+// of its stored result.
 #include "book/FirstUseNumbering.h"
 #include "xls/ByteIO.h"
 #include "xls/ExtractSource.h"
@@ -29,8 +30,8 @@ public:
 private:
     void rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta) const;
     bool needsFreezing(const std::uint8_t* d, std::size_t size) const;
-    void planGrownFormulas();
-    void writeGrown(ByteSink& out, const RecRef& r, const std::vector<std::uint8_t>& tokens) const;
+    void planValueCells();
+    std::vector<std::uint8_t> valueRecord(const std::uint8_t* d, std::size_t index, std::size_t* stringAt) const;
     std::int64_t shift(std::uint32_t pos) const;
     void moveCellOffsets(std::uint8_t* d, const RecRef& r) const;
     void freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t index) const;
@@ -44,9 +45,10 @@ private:
     const NameTable& names_;
     const PivotCaches& pivots_;
     std::set<std::pair<std::uint16_t, std::uint16_t>> spanningShared_; // anchors of such shared formulas
-    // With values: the frozen formulas, by record index, with the tokens that give their
-    // results, each record sized to them; the records after them move.
-    std::map<std::size_t, std::vector<std::uint8_t>> grown_;
+    // With values: the cells whose formulas read other sheets, by record index, as value cells
+    // (whole records); their text results and the shared and array formulas they used are
+    // dropped (empty). The records after them move.
+    std::map<std::size_t, std::vector<std::uint8_t>> replaced_;
     std::map<std::uint32_t, std::int64_t> growthAt_; // source position -> bytes added up to it
 };
 
