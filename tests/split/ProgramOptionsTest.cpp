@@ -2,7 +2,7 @@
 // real programs: the answer on standard output, the message on standard error, the exit status.
 #include "startup/AppVersion.h"
 #include "support/FakeSeams.h"
-#include "split/RunProgram.h"
+#include "support/RunProgram.h"
 #include "support/TempDir.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 // The command-line program, started as the real program on a few small workbooks: what its split
 // run, listing and extraction write, what they print on which stream, and their exit status.
-#include "split/RunProgram.h"
+#include "support/RunProgram.h"
 #include "support/TempDir.h"
 
 #include <QRegularExpression>
