@@ -121,7 +121,8 @@ TEST(XlsxBounds, EntriesSharingBytesAreRefused)
         {"entries side by side", sideBySide, false},
         {"two names for one entry's bytes", pointedAt(sideBySide, 1, 0), true},
         {"an entry inside another's data",
-         pointedAt(bf::test::xlsx::zipOf({{"a.xml", inner + QByteArray(400, ' '), 0, true}, {"b.xml", "x", 0, true}}), 1, 30 + 5),
+         pointedAt(bf::test::xlsx::zipOf({{"a.xml", inner + QByteArray(400, ' '), 0, true}, {"b.xml", "x", 0, true}}),
+                   1, 30 + 5),
          true},
     };
     for (const Case& c : cases) {
