@@ -14,8 +14,8 @@ const char* const kHelp =
     "      included. In both fields a backslash is written \\\\, a tab \\t, a line\n"
     "      feed \\n, a carriage return \\r and any other control character \\xHH, so\n"
     "      each line is one worksheet.\n"
-    "  brakenfold-split [--backend native|calc] --extract WORKBOOK WORKSHEET\n"
-    "                   OUTPUT.xls\n"
+    "  brakenfold-split [--backend native|calc] [--values] --extract WORKBOOK\n"
+    "                   WORKSHEET OUTPUT.xls\n"
     "      Writes worksheet WORKSHEET of WORKBOOK as a new workbook OUTPUT.xls\n"
     "      holding only that sheet, in the format of WORKBOOK (an .xlsx or .xlsm\n"
     "      workbook gives an .xlsx file: name OUTPUT accordingly). An existing\n"
@@ -34,7 +34,7 @@ const char* const kHelp =
     "\n"
     "Splitting (any other command line):\n"
     "  brakenfold-split [--backend native|calc] [-o FOLDER] [--keep-going]\n"
-    "                   WORKBOOK|FOLDER...\n"
+    "                   [--values] WORKBOOK|FOLDER...\n"
     "      Splits workbooks into one workbook per worksheet, as the window's Split\n"
     "      command does. Each WORKBOOK (a file whose name ends in xls, .xlsx or\n"
     "      .xlsm) and every .xls, .xlsx and .xlsm file directly in each FOLDER is\n"
@@ -57,7 +57,15 @@ const char* const kHelp =
     "      Exit status: 0 every input was listed and split; 1 the run failed or,\n"
     "      with --keep-going, a worksheet failed (the reports are on standard\n"
     "      error); 2 the run completed but an input could not be listed, or a wrong\n"
-    "      command line.\n";
+    "      command line.\n"
+    "\n"
+    "--values (split and --extract): a formula that reads another sheet is\n"
+    "replaced by the value it shows, so the output holds no link to the source\n"
+    "workbook; formulas of the sheet itself stay. Other references to other\n"
+    "sheets (names, validation, conditional formats, chart series) become #REF!,\n"
+    "as said on standard error. Example:\n"
+    "  brakenfold-split --values -o out book.xlsx\n"
+    "The native backend only; calc refuses it.\n";
 
 const QString kEndOfOptions = QStringLiteral("--");
 
@@ -103,7 +111,7 @@ QString firstAnswerOrRefusal(const QStringList& arguments, CommandLine& cl)
         if (takesValue(a))
             ++i;
         else if (a.startsWith('-') && a != QLatin1String("-") &&
-                 !isOneOf(a, {"--keep-going", "--list", "--extract"}) &&
+                 !isOneOf(a, {"--keep-going", "--values", "--list", "--extract"}) &&
                  !takesValue(a.section('=', 0, 0)))
             return QStringLiteral("unknown option '%1'").arg(a);
     }
@@ -116,6 +124,8 @@ QString checkMode(const QCommandLineParser& parser, CommandLine& cl)
     const bool splitOptions = parser.isSet(QStringLiteral("o")) || cl.keepGoing;
     if (parser.isSet(QStringLiteral("list"))) {
         cl.mode = Mode::List;
+        if (cl.values)
+            return QStringLiteral("--list takes no --values");
         if (splitOptions)
             return QStringLiteral("--list takes no -o or --keep-going");
         return cl.operands.isEmpty() ? QStringLiteral("--list needs at least one workbook") : QString();
@@ -146,6 +156,7 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
     parser.addOptions({{QStringLiteral("backend"), QString(), value},
                        {QStringLiteral("o"), QString(), value},
                        {QStringLiteral("keep-going"), QString()},
+                       {QStringLiteral("values"), QString()},
                        {QStringLiteral("list"), QString()},
                        {QStringLiteral("extract"), QString()},
                        {{QStringLiteral("h"), QStringLiteral("help")}, QString()},
@@ -162,6 +173,7 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
     if (parser.isSet(QStringLiteral("o")))
         cl.outputFolder = parser.value(QStringLiteral("o"));
     cl.keepGoing = parser.isSet(QStringLiteral("keep-going"));
+    cl.values = parser.isSet(QStringLiteral("values"));
     cl.operands = parser.positionalArguments();
     return checkMode(parser, cl);
 }

@@ -12,6 +12,7 @@ struct CommandLine {
     QString backend = QStringLiteral("native");
     QString outputFolder = QStringLiteral(".");
     bool keepGoing = false;
+    bool values = false; // formulas that read other sheets become their values
     // The workbooks and folders to split or list; for Extract WORKBOOK WORKSHEET OUTPUT.
     QStringList operands;
 };

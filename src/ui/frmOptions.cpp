@@ -32,6 +32,11 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     chkDisplayExcelAlerts = new QCheckBox(QStringLiteral("Display Excel Alerts"), FrameOption);
     chkDisplayExcelAlerts->setObjectName(QStringLiteral("chkDisplayExcelAlerts"));
     chkDisplayExcelAlerts->setGeometry(twipsRect(*this, 480, 1200, 3135, 375));
+    chkBreakLinks = new QCheckBox(QStringLiteral("Break links to other sheets"), FrameOption);
+    chkBreakLinks->setObjectName(QStringLiteral("chkBreakLinks"));
+    chkBreakLinks->setGeometry(twipsRect(*this, 480, 1680, 3375, 375));
+    chkBreakLinks->setToolTip(QStringLiteral("Formulas that read other sheets become the values they show, "
+                                             "so the copies hold no link to the source workbook"));
 
     auto button = [this](const char* name, const char* caption, double left) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
@@ -54,6 +59,7 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     setTabOrder(cmdApply, FrameOption);
     setTabOrder(FrameOption, chkDisplayExcelAlerts);
     setTabOrder(chkDisplayExcelAlerts, chkDisplayExcel);
+    setTabOrder(chkDisplayExcel, chkBreakLinks);
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -73,6 +79,7 @@ void frmOptions::Form_Load()
 {
     LoadCheckBoxSetting(chkDisplayExcel, QStringLiteral("DisplayExcel"));
     LoadCheckBoxSetting(chkDisplayExcelAlerts, QStringLiteral("DisplayExcelAlerts"));
+    LoadCheckBoxSetting(chkBreakLinks, QStringLiteral("BreakLinks"));
 }
 
 void frmOptions::LoadCheckBoxSetting(QCheckBox* checkBox, const QString& key)
@@ -89,6 +96,7 @@ void frmOptions::SaveSettings()
     s.SetSetting(QStringLiteral("DisplayExcel"), chkDisplayExcel->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     s.SetSetting(QStringLiteral("DisplayExcelAlerts"),
                  chkDisplayExcelAlerts->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    s.SetSetting(QStringLiteral("BreakLinks"), chkBreakLinks->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 void frmOptions::cmdApply_Click()

@@ -89,6 +89,8 @@ TEST(ProgramOptions, AWrongCommandLineIsRefusedWithItsReason)
         {{"--backend", "native", "--list"}, "--list needs at least one workbook"},
         {{"-o", "out", "--list", book}, "--list takes no -o or --keep-going"},
         {{"--keep-going", "--list", book}, "--list takes no -o or --keep-going"},
+        {{"--values", "--list", book}, "--list takes no --values"},
+        {{"--values=1", book}, "unknown option '--values=1'"},
         {{"--extract"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
         {{"--extract", book, "Sheet1"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
         {{"--extract", book, "Sheet1", "a.xls", "b.xls"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},

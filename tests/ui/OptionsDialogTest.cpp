@@ -3,6 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -70,4 +71,17 @@ TEST(OptionsDialog, ApplyStoresWhileCancelEscapeAndTheCloseBoxDoNotAndEnterPress
         reports << text.section("\r\n", 0, 0) + '|' + text.section("\r\n", -1);
     EXPECT_EQ(reports, (QStringList{"Err Number: 91|Err Proc: cmdApply_Click", "Err Number: 91|Err Proc: cmdOK_Click"}));
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST(OptionsDialog, TheLinkChoiceIsReadAndStoredUnderItsKeyInsideTheFrame)
+{
+    test::WindowEnvironment env({"DisplayExcel=0", "DisplayExcelAlerts=0", "BreakLinks=1"});
+    frmOptions dialog(env.context);
+    dialog.show();
+    EXPECT_TRUE(dialog.chkBreakLinks->isChecked());
+    EXPECT_TRUE(dialog.FrameOption->rect().contains(dialog.chkBreakLinks->geometry()));
+    EXPECT_FALSE(dialog.chkBreakLinks->geometry().intersects(dialog.chkDisplayExcelAlerts->geometry()));
+    tick(dialog.chkBreakLinks);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    EXPECT_EQ(env.config.value("BreakLinks"), QStringLiteral("0"));
 }
