@@ -76,6 +76,10 @@ public:
     virtual bool AskToUpdateLinks() const = 0;
     virtual void setEnableEvents(bool on) = 0;
     virtual bool EnableEvents() const = 0;
+    // Copies of a sheet hold the values of the formulas that read other sheets in place of
+    // links to the source workbook. Off when the application starts.
+    virtual void setBreakLinks(bool on) = 0;
+    virtual bool BreakLinks() const = 0;
 
     // Ends the application; nothing may be called afterwards but the destructor.
     virtual void Quit() = 0;

@@ -12,6 +12,7 @@ struct Switches {
     bool screenUpdating = true;
     bool askToUpdateLinks = true;
     bool enableEvents = true;
+    bool breakLinks = false;
 };
 
 // Each switch kept as it is set; a backend overrides those that do more.
@@ -27,6 +28,8 @@ public:
     bool AskToUpdateLinks() const override { return switches().askToUpdateLinks; }
     void setEnableEvents(bool on) override { switches().enableEvents = on; }
     bool EnableEvents() const override { return switches().enableEvents; }
+    void setBreakLinks(bool on) override { switches().breakLinks = on; }
+    bool BreakLinks() const override { return switches().breakLinks; }
 
 protected:
     virtual Switches& switches() const = 0;

@@ -16,8 +16,8 @@ const char* const kHelp =
     "      included. In both fields a backslash is written \\\\, a tab \\t, a line\n"
     "      feed \\n, a carriage return \\r and any other control character \\xHH, so\n"
     "      each line is one worksheet.\n"
-    "  brakenfold-split [--backend native|calc] --extract WORKBOOK WORKSHEET\n"
-    "                   OUTPUT.xls\n"
+    "  brakenfold-split [--backend native|calc] [--values] --extract WORKBOOK\n"
+    "                   WORKSHEET OUTPUT.xls\n"
     "      Writes worksheet WORKSHEET of WORKBOOK as a new workbook OUTPUT.xls\n"
     "      holding only that sheet, in the format of WORKBOOK (an .xlsx or .xlsm\n"
     "      workbook gives an .xlsx file: name OUTPUT accordingly). An existing\n"
@@ -37,7 +37,7 @@ const char* const kHelp =
     "Splitting (any other command line):\n"
     "  brakenfold-split [--backend native|calc] [-o FOLDER] [--keep-going]\n"
     "                   [--skip-hidden] [--skip-very-hidden] [--name TEMPLATE]\n"
-    "                   WORKBOOK|FOLDER...\n"
+    "                   [--values] WORKBOOK|FOLDER...\n"
     "      Splits workbooks into one workbook per worksheet, as the window's Split\n"
     "      command does. Each WORKBOOK (a file whose name ends in xls, .xlsx or\n"
     "      .xlsm) and every .xls, .xlsx and .xlsm file directly in each FOLDER is\n"
@@ -73,7 +73,15 @@ const char* const kHelp =
     "      Exit status: 0 every input was listed and split; 1 the run failed or,\n"
     "      with --keep-going, a worksheet failed (the reports are on standard\n"
     "      error); 2 the run completed but an input could not be listed, or a wrong\n"
-    "      command line.\n";
+    "      command line.\n"
+    "\n"
+    "--values (split and --extract): a formula that reads another sheet is\n"
+    "replaced by the value it shows, so the output holds no link to the source\n"
+    "workbook; formulas of the sheet itself stay. Other references to other\n"
+    "sheets (names, validation, conditional formats, chart series) become #REF!,\n"
+    "as said on standard error. Example:\n"
+    "  brakenfold-split --values -o out book.xlsx\n"
+    "The native backend only; calc refuses it.\n";
 
 const QString kEndOfOptions = QStringLiteral("--");
 
@@ -120,7 +128,8 @@ QString firstAnswerOrRefusal(const QStringList& arguments, CommandLine& cl)
         if (takesValue(a))
             ++i;
         else if (a.startsWith('-') && a != QLatin1String("-") &&
-                 !isOneOf(a, {"--keep-going", "--list", "--extract", "--skip-hidden", "--skip-very-hidden"}) &&
+                 !isOneOf(a, {"--keep-going", "--list", "--extract", "--skip-hidden", "--skip-very-hidden",
+                              "--values"}) &&
                  !takesValue(a.section('=', 0, 0)))
             return QStringLiteral("unknown option '%1'").arg(a);
     }
@@ -136,6 +145,8 @@ QString checkMode(const QCommandLineParser& parser, CommandLine& cl)
         return QStringLiteral("--skip-hidden, --skip-very-hidden and --name belong to the split alone");
     if (parser.isSet(QStringLiteral("list"))) {
         cl.mode = Mode::List;
+        if (cl.values)
+            return QStringLiteral("--list takes no --values");
         if (splitOptions)
             return QStringLiteral("--list takes no -o or --keep-going");
         return cl.operands.isEmpty() ? QStringLiteral("--list needs at least one workbook") : QString();
@@ -169,6 +180,7 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
                        {QStringLiteral("skip-hidden"), QString()},
                        {QStringLiteral("skip-very-hidden"), QString()},
                        {QStringLiteral("name"), QString(), value},
+                       {QStringLiteral("values"), QString()},
                        {QStringLiteral("list"), QString()},
                        {QStringLiteral("extract"), QString()},
                        {{QStringLiteral("h"), QStringLiteral("help")}, QString()},
@@ -195,6 +207,7 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
             return QStringLiteral("--name: ") + e.description();
         }
     }
+    cl.values = parser.isSet(QStringLiteral("values"));
     cl.operands = parser.positionalArguments();
     return checkMode(parser, cl);
 }

@@ -16,6 +16,7 @@ struct CommandLine {
     bool keepGoing = false;
     // --skip-hidden, --skip-very-hidden, --name TEMPLATE.
     split::SplitOptions options;
+    bool values = false; // formulas that read other sheets become their values
     // The workbooks and folders to split or list; for Extract WORKBOOK WORKSHEET OUTPUT.
     QStringList operands;
 };

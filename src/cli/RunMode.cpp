@@ -75,6 +75,8 @@ int runMode(const automation::Backends& backends, const CommandLine& cl)
         app->setDisplayAlerts(false);
         app->setAskToUpdateLinks(false);
         app->setScreenUpdating(true);
+        if (cl.values)
+            app->setBreakLinks(true);
     } catch (const Error& e) {
         std::fprintf(stderr, "%s: error %d: %s\n", kProgram, e.number(), e.description().toLocal8Bit().constData());
         return 1;

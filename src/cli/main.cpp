@@ -111,6 +111,8 @@ int main(int argc, char** argv)
         app->setDisplayAlerts(false);
         app->setAskToUpdateLinks(false);
         app->setScreenUpdating(false);
+        if (cl.values)
+            app->setBreakLinks(true);
         int status = 0;
         try {
             status = cl.mode == bf::cli::Mode::List ? list(*app, cl.operands) : extract(*app, cl.operands);

@@ -3,6 +3,7 @@
 #include "split/SplitNaming.h"
 #include "split/SplitState.h"
 #include "startup/AppVersion.h"
+#include "core/Conversions.h"
 #include "core/Error.h"
 #include "core/Paths.h"
 #include "startup/ErrorReports.h"
@@ -224,6 +225,30 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& vi
     }
 }
 
+// The stored choice for formulas that read other sheets ("1": their values, "0" or no key:
+// links), handed to the application before anything is written. Without a store the
+// application keeps what it was given (the command line's --values).
+void applyLinkChoice(const AppContext& context)
+{
+    if (!context.setting)
+        return;
+    const QString text = context.configured(QStringLiteral("BreakLinks"));
+    bool values = false;
+    try {
+        values = !text.isEmpty() && CBool(text);
+    } catch (const Error&) {
+        throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: the value \"%1\" of the key \"BreakLinks\" in "
+                                                      "Config.cfg is no Boolean (1 or 0)").arg(text));
+    }
+    context.spreadsheet().setBreakLinks(values);
+}
+
+// What a run with values in place of links changed beyond the cells.
+const char* const kValuesNote =
+    "\r\nFormulas that read other sheets were replaced by their values; any reference to another "
+    "sheet in a defined name, a validation list, a conditional format or a chart series was "
+    "dropped (#REF!).";
+
 // A failed row of a run that goes on, as the closing list names it.
 QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& failure)
 {
@@ -244,11 +269,12 @@ void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& v
                      : QStringLiteral("\r\n%1 hidden worksheet%2 left out, as the options ask.")
                            .arg(leftOut)
                            .arg(leftOut == 1 ? QStringLiteral(" was") : QStringLiteral("s were"));
+    const QString note = context.spreadsheet().BreakLinks() ? QString::fromLatin1(kValuesNote) : QString();
     if (failures.isEmpty())
-        context.seams.msgBox(QStringLiteral("Mission complete!") + leftOutLine);
+        context.seams.msgBox(QStringLiteral("Mission complete!") + leftOutLine + note);
     else
         context.seams.msgBox(QStringLiteral("%1 of %2 worksheets could not be split:\r\n").arg(failures.size()).arg(rows.rowCount()) +
-                             failures.join(QStringLiteral("\r\n")) + leftOutLine);
+                             failures.join(QStringLiteral("\r\n")) + leftOutLine + note);
 
     // The run is done however this ends: a folder nothing shows is named, to be opened by hand.
     const platform::OpenFailed sayNotShown = [&seams = context.seams, outputFolder] {
@@ -268,6 +294,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
 {
     bool inSplitState = false;
     try {
+        applyLinkChoice(context);
         const SplitOptions chosen = options ? *options : splitOptionsFrom(context);
         const bool byDefault = chosen.nameTemplate == kDefaultNameTemplate;
         RunFolder run = prepareRun(context, rows, view, chosen);

@@ -37,6 +37,11 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     chkDisplayExcelAlerts = new QCheckBox(QStringLiteral("Display Excel Alerts"), FrameOption);
     chkDisplayExcelAlerts->setObjectName(QStringLiteral("chkDisplayExcelAlerts"));
     chkDisplayExcelAlerts->setGeometry(twipsRect(*this, 480, 1200, 3135, 375));
+    chkBreakLinks = new QCheckBox(QStringLiteral("Break links to other sheets"), FrameOption);
+    chkBreakLinks->setObjectName(QStringLiteral("chkBreakLinks"));
+    chkBreakLinks->setGeometry(twipsRect(*this, 480, 1680, 3375, 375));
+    chkBreakLinks->setToolTip(QStringLiteral("Formulas that read other sheets become the values they show, "
+                                             "so the copies hold no link to the source workbook"));
 
     auto button = [this](const char* name, const char* caption, double left) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
@@ -63,6 +68,7 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     setTabOrder(chkDisplayExcel, chkSkipHidden);
     setTabOrder(chkSkipHidden, chkSkipVeryHidden);
     setTabOrder(chkSkipVeryHidden, txtNameTemplate);
+    setTabOrder(txtNameTemplate, chkBreakLinks);
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -135,6 +141,7 @@ void frmOptions::Form_Load()
     context_.store().GetSetting(split::kNameTemplateKey, nameTemplate); // a missing key: the default
     txtNameTemplate->setText(nameTemplate);
     txtNameTemplate_Change();
+    LoadCheckBoxSetting(chkBreakLinks, QStringLiteral("BreakLinks"));
 }
 
 void frmOptions::LoadCheckBoxSetting(QCheckBox* checkBox, const QString& key)
@@ -164,6 +171,8 @@ void frmOptions::SaveSettings()
     store(split::kSkipVeryHiddenKey, chkSkipVeryHidden->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
           QStringLiteral("0"));
     store(split::kNameTemplateKey, txtNameTemplate->text(), split::kDefaultNameTemplate);
+    store(QStringLiteral("BreakLinks"), chkBreakLinks->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
+          QStringLiteral("0"));
 }
 
 void frmOptions::cmdApply_Click()

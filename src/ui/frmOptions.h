@@ -1,7 +1,8 @@
 #pragma once
 // The options dialog: two check boxes for how the spreadsheet application is shown, read from
-// and written to the configuration store. It never touches the running application: the values
-// take effect at the next start.
+// and written to the configuration store, and one for what the copies make of formulas that
+// read other sheets. It never touches the running application: the display values take effect
+// at the next start, the link choice at the next split.
 #include "startup/AppContext.h"
 
 #include <QDialog>
@@ -33,6 +34,7 @@ public:
     QCheckBox* chkSkipVeryHidden = nullptr;
     QLineEdit* txtNameTemplate = nullptr;
     QLabel* lblNamePreview = nullptr;
+    QCheckBox* chkBreakLinks = nullptr; // values in place of links to other sheets
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdApply = nullptr;

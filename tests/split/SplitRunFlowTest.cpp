@@ -257,3 +257,43 @@ TEST(SplitRunFailures, MoreRowsThanASixteenBitCountHoldsFailBeforeAnyRowIsWritte
     EXPECT_TRUE(f.files().isEmpty());
     f.expectIdle();
 }
+
+TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndValuesAreSaidAtTheEnd)
+{
+    const QString note = QStringLiteral("Formulas that read other sheets were replaced by their values");
+    const struct {
+        const char* line; // the BreakLinks line of Config.cfg; null: no such key
+        bool values;
+        bool refused;
+    } cases[] = {{nullptr, false, false}, {"BreakLinks=0", false, false}, {"BreakLinks=1", true, false},
+                 {"BreakLinks=yes", false, true}};
+    for (const auto& c : cases) {
+        test::FakeSeams seams;
+        AppContext context{seams};
+        QStringList lines = test::standardConfigLines();
+        if (c.line)
+            lines << QString::fromLatin1(c.line);
+        test::InstalledConfig config{context, lines};
+        test::FakeSpreadsheet app;
+        app.setBreakLinks(!c.values); // the store decides, whatever the application had
+        context.application = &app;
+        test::TempDir out;
+        seams.folderChooser.answers = {out.path()};
+        tasklist::InMemoryTaskRows rows;
+        app.addWorkbook("/data/A.xls", {"S1"});
+        rows.addRow("/data/A.xls", "S1");
+        RecordingSplitView view;
+        const QString folder = RunSplit(context, rows, view);
+        const QString shown = seams.messageBox.texts().value(0);
+        SCOPED_TRACE(c.line ? c.line : "no key");
+        EXPECT_EQ(folder.isEmpty(), c.refused);
+        if (c.refused) {
+            EXPECT_TRUE(shown.contains("\"BreakLinks\"") && shown.contains("\"yes\"")) << shown.toStdString();
+            EXPECT_TRUE(app.saved.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(app.BreakLinks(), c.values);
+        EXPECT_TRUE(shown.startsWith("Mission complete!"));
+        EXPECT_EQ(shown.contains(note), c.values);
+    }
+}

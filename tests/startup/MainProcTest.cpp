@@ -37,6 +37,8 @@ public:
     bool ScreenUpdating() const override { return true; }
     bool AskToUpdateLinks() const override { return false; }
     bool EnableEvents() const override { return true; }
+    void setBreakLinks(bool) override {}
+    bool BreakLinks() const override { return false; }
     void Quit() override { g_log << "Quit"; }
 };
 

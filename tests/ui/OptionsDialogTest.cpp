@@ -3,6 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -74,6 +75,7 @@ TEST(OptionsDialog, ApplyStoresWhileCancelEscapeAndTheCloseBoxDoNotAndEnterPress
     EXPECT_TRUE(dialog.isVisible());
 }
 
+#include <QGroupBox>
 // The split's options: read (a file of today has none of their keys: the defaults), the first
 // output name previewed as the template is typed, a refused template reported and not stored.
 TEST(OptionsDialog, TheSplitOptionsShowTheFirstNameAsTheTemplateIsTypedAndARefusedOneIsNotStored)

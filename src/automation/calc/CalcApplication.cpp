@@ -774,6 +774,14 @@ void CalcApplication::setVisible(bool on)
 }
 Switches& CalcApplication::switches() const { return session_->switches; }
 
+void CalcApplication::setBreakLinks(bool on)
+{
+    if (on)
+        throw Error(err::SpreadsheetFailure,
+                    QStringLiteral("the LibreOffice Calc backend does not offer values in place of links to other sheets; "
+                                   "the native backend does"));
+}
+
 void CalcApplication::Quit() { session_->shutdown(); }
 
 void CalcApplication::setCallTimeout(std::chrono::milliseconds timeout) { session_->callTimeout = timeout; }

@@ -23,11 +23,12 @@ public:
     // Worksheets only (hidden ones included), in order.
     virtual std::vector<EngineSheet> worksheets() const = 0;
     // A complete workbook file of the same format holding only sheet `index`; links to the
-    // other sheets name sourcePath.
-    virtual QByteArray extract(int index, const QString& sourcePath) = 0;
+    // other sheets name sourcePath; with values, there are none and those formulas keep their
+    // values.
+    virtual QByteArray extract(int index, const QString& sourcePath, bool values = false) = 0;
     // The same bytes (in *bytes), and the workbook they make, named copyName in messages.
     virtual std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName,
-                                                  QByteArray* bytes) = 0;
+                                                  QByteArray* bytes, bool values = false) = 0;
 };
 
 // Throws bf::Error (the engines' refusals mapped by EngineErrors.h).

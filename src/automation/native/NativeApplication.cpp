@@ -142,7 +142,7 @@ void NativeWorkbook::copySheet(int index)
 {
     const QString name = QStringLiteral("Book%1").arg(state_->newBooks + 1);
     QByteArray bytes;
-    auto copy = book_->copySheet(index, fullName_, name, &bytes);
+    auto copy = book_->copySheet(index, fullName_, name, &bytes, state_->switches.breakLinks);
     ++state_->newBooks;
     auto wb = std::make_shared<NativeWorkbook>(state_, std::move(copy), name, bytes);
     state_->open.push_back(wb);
