@@ -282,7 +282,7 @@ TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndValuesAreSaidAtThe
         tasklist::InMemoryTaskRows rows;
         app.addWorkbook("/data/A.xls", {"S1"});
         rows.addRow("/data/A.xls", "S1");
-        RecordingSplitView view;
+        test::RecordingSplitView view;
         const QString folder = RunSplit(context, rows, view);
         const QString shown = seams.messageBox.texts().value(0);
         SCOPED_TRACE(c.line ? c.line : "no key");
