@@ -7,6 +7,8 @@
 //
 // Handles are shared pointers: a workbook or worksheet handle outlives a Close, and any use of a
 // closed one fails with error 1004 instead of touching freed memory.
+#include "book/Sheets.h"
+
 #include <QString>
 #include <memory>
 #include <vector>
@@ -17,6 +19,9 @@ class Worksheet {
 public:
     virtual ~Worksheet() = default;
     virtual QString Name() const = 0;
+    // Shown, hidden or very hidden, as the workbook says (a backend that cannot tell very hidden
+    // from hidden says hidden).
+    virtual book::Visibility Visibility() const = 0;
     // Copies the sheet into a new, unsaved workbook holding only that sheet; the new workbook
     // becomes the active one.
     virtual void Copy() = 0;

@@ -1,5 +1,7 @@
 #pragma once
 // The command line of brakenfold-split, read by one parser for every mode.
+#include "split/SplitOptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,6 +14,8 @@ struct CommandLine {
     QString backend = QStringLiteral("native");
     QString outputFolder = QStringLiteral(".");
     bool keepGoing = false;
+    // --skip-hidden, --skip-very-hidden, --name TEMPLATE.
+    split::SplitOptions options;
     bool values = false; // formulas that read other sheets become their values
     // The workbooks and folders to split or list; for Extract WORKBOOK WORKSHEET OUTPUT.
     QStringList operands;

@@ -92,7 +92,8 @@ int runMode(const automation::Backends& backends, const CommandLine& cl)
     TerminalSplitView view(rows, ::isatty(STDERR_FILENO) == 1);
     split::KeepGoing keepGoing;
     const QString runFolder =
-        split::RunSplit(context, rows, view, QStringLiteral("mnuSplit_Click"), cl.keepGoing ? &keepGoing : nullptr);
+        split::RunSplit(context, rows, view, QStringLiteral("mnuSplit_Click"), cl.keepGoing ? &keepGoing : nullptr,
+                        &cl.options);
 
     // What a failed run left open is closed here, as the window does at exit.
     try {

@@ -10,6 +10,8 @@
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace bf::ui {
@@ -25,6 +27,13 @@ public:
     QGroupBox* FrameOption = nullptr;
     QCheckBox* chkDisplayExcel = nullptr;
     QCheckBox* chkDisplayExcelAlerts = nullptr;
+    // The split's options: hidden sheets left out, the output names' template and a preview of
+    // the first name it gives.
+    QGroupBox* FrameSplit = nullptr;
+    QCheckBox* chkSkipHidden = nullptr;
+    QCheckBox* chkSkipVeryHidden = nullptr;
+    QLineEdit* txtNameTemplate = nullptr;
+    QLabel* lblNamePreview = nullptr;
     QCheckBox* chkBreakLinks = nullptr; // values in place of links to other sheets
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
@@ -36,6 +45,8 @@ public:
     void Form_Load();
     void LoadCheckBoxSetting(QCheckBox* checkBox, const QString& key);
     void SaveSettings();
+    // Shows the first output name the typed template gives, or why it is refused.
+    void txtNameTemplate_Change();
 
     void cmdApply_Click();
     void cmdOK_Click();
@@ -46,6 +57,9 @@ public Q_SLOTS:
     void reject() override;
 
 private:
+    void buildSplitFrame();
+    // The template's refusal ("" when good), named as a split would name it.
+    QString templateRefusal(QString* preview) const;
     const AppContext& context_;
 };
 

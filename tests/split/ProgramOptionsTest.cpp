@@ -94,6 +94,11 @@ TEST(ProgramOptions, AWrongCommandLineIsRefusedWithItsReason)
         {{"--extract"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
         {{"--extract", book, "Sheet1"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
         {{"--extract", book, "Sheet1", "a.xls", "b.xls"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
+        {{book, "--name"}, "--name needs a template"},
+        {{"--name", "{sheet", book}, "--name: the file name template \"{sheet\" has a \"{\" without its \"}\""},
+        {{"--skip-hidden", "--list", book}, "--skip-hidden, --skip-very-hidden and --name belong to the split alone"},
+        {{"--name", "{index}", "--extract", book, "S", "o.xls"},
+         "--skip-hidden, --skip-very-hidden and --name belong to the split alone"},
     };
     for (const auto& c : cases) {
         const Outcome o = run("brakenfold-split", c.args, dir);

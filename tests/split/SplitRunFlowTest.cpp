@@ -7,6 +7,7 @@
 
 #include "support/FakeSeams.h"
 #include "support/FakeSpreadsheet.h"
+#include "support/RecordingSplitView.h"
 #include "support/TempDir.h"
 
 #include <QDirIterator>
@@ -19,29 +20,6 @@ using bf::test::FakeOp;
 namespace {
 
 const QString kStamp = QStringLiteral("2008723957");
-
-// What a window would have shown at each repaint.
-class RecordingSplitView : public split::SplitView {
-public:
-    struct Frame {
-        bool visible, busy;
-        float minimum, maximum, value;
-    };
-    void setCaption(const QString&) override {}
-    void setProgressVisible(bool v) override { now.visible = v; }
-    void setProgressMinimum(float v) override { now.minimum = v; }
-    void setProgressMaximum(float v) override { now.maximum = v; }
-    void setProgressValue(float v) override { now.value = v; }
-    float progressMinimum() const override { return now.minimum; }
-    float progressMaximum() const override { return now.maximum; }
-    float progressValue() const override { return now.value; }
-    bool progressVisible() const override { return now.visible; }
-    void setBusyPointer(bool b) override { now.busy = b; }
-    void repaintNow() override { frames.push_back(now); }
-
-    Frame now{false, false, 0.0f, 100.0f, 0.0f}; // idle, as the window starts
-    std::vector<Frame> frames;
-};
 
 struct Fixture {
     Fixture()
@@ -86,7 +64,7 @@ struct Fixture {
     test::InstalledConfig config{context, test::standardConfigLines()};
     test::FakeSpreadsheet app;
     tasklist::InMemoryTaskRows rows;
-    RecordingSplitView view;
+    test::RecordingSplitView view;
     test::TempDir out;
 };
 
@@ -304,7 +282,7 @@ TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndValuesAreSaidAtThe
         tasklist::InMemoryTaskRows rows;
         app.addWorkbook("/data/A.xls", {"S1"});
         rows.addRow("/data/A.xls", "S1");
-        RecordingSplitView view;
+        test::RecordingSplitView view;
         const QString folder = RunSplit(context, rows, view);
         const QString shown = seams.messageBox.texts().value(0);
         SCOPED_TRACE(c.line ? c.line : "no key");

@@ -49,7 +49,7 @@ public:
     {
         std::vector<EngineSheet> out;
         for (const auto& s : book_->worksheets())
-            out.push_back({s.index, s.name});
+            out.push_back({s.index, s.name, s.visibility});
         return out;
     }
     QByteArray extract(int index, const QString& sourcePath, bool values) override

@@ -1,6 +1,8 @@
 #pragma once
 // A workbook of the native backend, whichever engine reads it: the Open XML engine for a file
 // named .xlsx, .xlsm or .xlsb (and the copies of its sheets), the .xls engine otherwise.
+#include "book/Sheets.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,6 +14,7 @@ namespace bf::automation::native {
 struct EngineSheet {
     int index = 0; // the engine's sheet index
     QString name;
+    book::Visibility visibility = book::Visibility::Visible;
 };
 
 class EngineBook {

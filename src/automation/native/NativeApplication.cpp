@@ -88,14 +88,19 @@ private:
 
 class NativeWorksheet : public Worksheet {
 public:
-    NativeWorksheet(std::weak_ptr<NativeWorkbook> book, int index, QString name)
-        : book_(std::move(book)), index_(index), name_(std::move(name))
+    NativeWorksheet(std::weak_ptr<NativeWorkbook> book, const EngineSheet& sheet)
+        : book_(std::move(book)), index_(sheet.index), name_(sheet.name), visibility_(sheet.visibility)
     {
     }
     QString Name() const override
     {
         lock();
         return name_;
+    }
+    book::Visibility Visibility() const override
+    {
+        lock();
+        return visibility_;
     }
     void Copy() override { lock()->copySheet(index_); }
 
@@ -111,6 +116,7 @@ private:
     std::weak_ptr<NativeWorkbook> book_;
     int index_;
     QString name_;
+    book::Visibility visibility_;
 };
 
 std::vector<std::shared_ptr<Worksheet>> NativeWorkbook::Worksheets()
@@ -118,7 +124,7 @@ std::vector<std::shared_ptr<Worksheet>> NativeWorkbook::Worksheets()
     check();
     std::vector<std::shared_ptr<Worksheet>> sheets;
     for (const auto& s : book_->worksheets())
-        sheets.push_back(std::make_shared<NativeWorksheet>(weak_from_this(), s.index, s.name));
+        sheets.push_back(std::make_shared<NativeWorksheet>(weak_from_this(), s));
     return sheets;
 }
 
@@ -127,7 +133,7 @@ std::shared_ptr<Worksheet> NativeWorkbook::WorksheetByName(const QString& name)
     check();
     for (const auto& s : book_->worksheets())
         if (s.name == name)
-            return std::make_shared<NativeWorksheet>(weak_from_this(), s.index, s.name);
+            return std::make_shared<NativeWorksheet>(weak_from_this(), s);
     throw Error(err::SubscriptOutOfRange,
                 QStringLiteral("the workbook '%1' has no worksheet named '%2'").arg(Name(), name));
 }
