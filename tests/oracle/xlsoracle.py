@@ -1,8 +1,10 @@
 """What the tests know of a workbook without the engine: python3-xlrd reads it, LibreOffice
-recalculates it, olefile gives its raw records. Run under Debian's /usr/bin/python3."""
+recalculates it, olefile gives its raw records; and how they run the program. Run under
+Debian's /usr/bin/python3."""
 import csv
 import math
 import os
+import shutil
 import signal
 import struct
 import subprocess
@@ -19,14 +21,31 @@ def program_deadline(seconds):
     """A deadline for one run of the program: seconds in the plain build, scaled."""
     return seconds * TIME_FACTOR
 
+
+def run(app, *args, seconds=600):
+    """(exit code, stdout, stderr) of one run of the program."""
+    p = subprocess.run([app] + list(args), capture_output=True, timeout=program_deadline(seconds),
+                       stdin=subprocess.DEVNULL)
+    return p.returncode, p.stdout.decode('utf-8', 'replace'), p.stderr.decode('utf-8', 'replace')
+
+
+def worksheets(app, path):
+    """The worksheet names the program lists for a workbook; a refusal raises."""
+    code, out, err = run(app, '--list', path)
+    if code:
+        raise RuntimeError('--list %s: %s' % (path, err.strip()))
+    return [line.split('\t', 1)[1] for line in out.splitlines() if '\t' in line]
+
+
+SOFFICE = shutil.which('soffice') or '/usr/lib/libreoffice/program/soffice'
 CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,%s,false,-1'
 
 
-def manifest(corpus, kind='biff8'):
-    """(file, [worksheet names]) of the corpus workbooks of one kind, in manifest order."""
-    with open(os.path.join(corpus, 'MANIFEST.tsv'), encoding='utf-8', newline='') as f:
+def manifest(corpus, kinds=('biff8',), table='MANIFEST.tsv'):
+    """(file, [worksheet names]) of the corpus workbooks of the kinds, in manifest order."""
+    with open(os.path.join(corpus, table), encoding='utf-8', newline='') as f:
         return [(r['file'], r['worksheet_names'].split(' | ') if r['worksheet_names'] else [])
-                for r in csv.DictReader(f, delimiter='\t') if r['kind'] == kind]
+                for r in csv.DictReader(f, delimiter='\t') if r['kind'] in kinds]
 
 
 def open_book(path, formatting=True):
@@ -243,11 +262,18 @@ def read_csv(path):
         return list(csv.reader(f))
 
 
+def csv_cell(grid, r, c):
+    """A cell's text of a CSV grid, a missing cell counting as empty."""
+    return grid[r][c] if r < len(grid) and c < len(grid[r]) else ''
+
+
 def csv_diffs(a, b):
     """[(row, col, a text, b text)] of the cells that differ, a missing cell counting as empty."""
-    out = []
-    for r in range(max(len(a), len(b))):
-        x, y = a[r] if r < len(a) else [], b[r] if r < len(b) else []
-        out += [(r, c, x[c] if c < len(x) else '', y[c] if c < len(y) else '')
-                for c in range(max(len(x), len(y))) if (x[c] if c < len(x) else '') != (y[c] if c < len(y) else '')]
-    return out
+    cells = ((r, c) for r in range(max(len(a), len(b)))
+             for c in range(max(len(a[r]) if r < len(a) else 0, len(b[r]) if r < len(b) else 0)))
+    return [(r, c, csv_cell(a, r, c), csv_cell(b, r, c)) for r, c in cells if csv_cell(a, r, c) != csv_cell(b, r, c)]
+
+
+def shows_flag(text, value):
+    """Whether a CSV text shows a Boolean: a recalculated one may come out as a number."""
+    return text.upper() in (('TRUE', '1') if value else ('FALSE', '0'))

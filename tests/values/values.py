@@ -14,7 +14,6 @@ usage: values.py --app BRAKENFOLD-SPLIT --corpus CORPUS       exit 0 when every 
 import argparse
 import os
 import re
-import shutil
 import struct
 import subprocess
 import sys
@@ -88,18 +87,6 @@ def made_xlsx(path):
                                                     % (i + 1, rel, i + 1) for i in range(3)) + '</Relationships>')
         for i, text in enumerate([SHEET_KEPT, SHEET_DATA, SHEET_OTHER]):
             z.writestr('xl/worksheets/sheet%d.xml' % (i + 1), text)
-
-
-def run(app, *args):
-    p = subprocess.run([app] + list(args), capture_output=True, timeout=600 * xo.TIME_FACTOR)
-    return p.returncode, p.stdout.decode('utf-8', 'replace'), p.stderr.decode('utf-8', 'replace')
-
-
-def worksheets(app, path):
-    code, out, err = run(app, '--list', path)
-    if code:
-        raise RuntimeError('--list %s: %s' % (path, err.strip()))
-    return [line.split('\t', 1)[1] for line in out.splitlines() if '\t' in line]
 
 
 def package_bytes(path):
@@ -236,8 +223,7 @@ def office_faults(soffice, work, jobs):
         if None in (s, d, v, fd, fv):
             res[(source, sheet)] = ['LibreOffice did not load an output']
             continue
-        faults = []
-        cell = lambda g, r, c: g[r][c] if r < len(g) and c < len(g[r]) else ''  # noqa: E731
+        faults, cell = [], xo.csv_cell
         for r in range(max(len(s), len(v))):
             for c in range(max(len(cell(s, r, 0) and s[r]), len(v[r]) if r < len(v) else 0)):
                 if cell(v, r, c) != cell(s, r, c) and cell(d, r, c) == cell(s, r, c):
@@ -258,10 +244,10 @@ def check_workbook(app, source, work, jobs):
     """Extracts every worksheet with and without --values; returns faults and LibreOffice jobs."""
     faults, linked = [], 0
     ext = '.xlsx' if source.endswith(('.xlsx', '.xlsm')) else '.xls'
-    for i, sheet in enumerate(worksheets(app, source)):
+    for i, sheet in enumerate(xo.worksheets(app, source)):
         default, values = ['%s/%s-%d-%s%s' % (work, os.path.basename(source), i, tag, ext) for tag in ('links', 'values')]
         for out, extra in ((default, []), (values, ['--values'])):
-            code, _, err = run(app, *extra, '--extract', source, sheet, out)
+            code, _, err = xo.run(app, *extra, '--extract', source, sheet, out)
             if code:
                 faults.append('%s / %s%s: exit %d: %s' % (source, sheet, ' --values' if extra else '', code, err.strip()))
         if not (os.path.exists(default) and os.path.exists(values)):
@@ -287,13 +273,14 @@ def check_workbook(app, source, work, jobs):
 def command_faults(app, made, work):
     """A split says what it dropped; --list and the calc backend refuse --values."""
     faults = []
-    code, _, err = run(app, '--values', '-o', work, made)
+    code, _, err = xo.run(app, '--values', '-o', work, made)
     if code or SAID not in err:
         faults.append('split --values: exit %d, the closing message does not say what went: %s' % (code, err.strip()[-300:]))
-    code, _, err = run(app, '--values', '--list', made)
+    code, _, err = xo.run(app, '--values', '--list', made)
     if code != 2 or '--values' not in err:
         faults.append('--list --values: exit %d: %s' % (code, err.strip()))
-    code, _, err = run(app, '--backend', 'calc', '--values', '--extract', made, 'Kept', os.path.join(work, 'calc.xlsx'))
+    code, _, err = xo.run(app, '--backend', 'calc', '--values', '--extract', made, 'Kept',
+                          os.path.join(work, 'calc.xlsx'))
     if code != 1 or 'does not offer' not in err:
         faults.append('calc --values: exit %d: %s' % (code, err.strip()))
     return faults
@@ -304,7 +291,7 @@ def main():
     ap.add_argument('--app', required=True)
     ap.add_argument('--corpus', required=True)
     args = ap.parse_args()
-    soffice = shutil.which('soffice') or '/usr/lib/libreoffice/program/soffice'
+    soffice = xo.SOFFICE
     if not os.access(args.app, os.X_OK) or not os.access(soffice, os.X_OK):
         print('the program or LibreOffice is missing')
         return 2

@@ -319,9 +319,9 @@ def run(app, work):
     failures, done = [], []
     for n, (book, _, sheet, error, check, mode) in enumerate(with_office(profile, make)):
         src, out = os.path.join(books, book), os.path.join(outs, '%02d-%s.xls' % (n, sheet))
-        r = subprocess.run([app, '--extract', src, sheet, out], capture_output=True, text=True, timeout=xo.program_deadline(300))
+        code, _, err = xo.run(app, '--extract', src, sheet, out, seconds=300)
         try:
-            assert r.returncode == (1 if error else 0) and (error or '') in r.stderr, r.stderr.strip()
+            assert code == (1 if error else 0) and (error or '') in err, err.strip()
             if mode != 'own' and not error:
                 diffs = xo.compare(xo.open_book(src), sheet, xo.open_book(out)) + xo.structure(out, src)
                 assert not diffs, 'xlrd: %s' % diffs

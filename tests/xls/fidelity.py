@@ -33,10 +33,7 @@ MAX_CACHED_TEXT = 255
 EXTERNAL_PREFIX = re.compile(r"'file://[^']*'#")
 THREE_D_RANGE = re.compile(r":\$(?:'[^']+'|[^.:$(),;]+)\.")  # $Sheet2.A1:$Sheet5.A1
 STORED_RESULT = re.compile(r'=\(*[^()]*\)*')
-
-
-def cell_name(r, c):
-    return '%s%d' % (xo.xlrd.colname(c), r + 1)
+cellname = xo.xlrd.cellname
 
 
 def xlrd_check(source, jobs):
@@ -64,7 +61,7 @@ def shows_stored(text, sheet, r, c):
     if t == xo.xlrd.XL_CELL_TEXT:
         return text == v
     if t == xo.xlrd.XL_CELL_BOOLEAN:  # a recalculated Boolean may come out as a number
-        return text.upper() in (('TRUE', '1') if v else ('FALSE', '0'))
+        return xo.shows_flag(text, v)
     try:
         return t == xo.xlrd.XL_CELL_NUMBER and abs(float(text) - v) <= 5e-14 * abs(v)  # 15 digits
     except ValueError:
@@ -101,10 +98,9 @@ class Run:
 
     def extract(self, s):
         key, src, name, out = s
-        p = xo.subprocess.run([self.args.app, '--extract', src, name, out], capture_output=True, timeout=xo.program_deadline(300),
-                              stdin=xo.subprocess.DEVNULL)
-        if p.returncode != 0 or not os.path.isfile(out):
-            return key, 'extraction: exit %d, %s' % (p.returncode, p.stderr.decode('utf-8', 'replace')[:300])
+        code, _, err = xo.run(self.args.app, '--extract', src, name, out, seconds=300)
+        if code != 0 or not os.path.isfile(out):
+            return key, 'extraction: exit %d, %s' % (code, err[:300])
         return key, None
 
     def compare_values(self, sheets, copies):
@@ -135,14 +131,14 @@ class Run:
                 stored = None
             notes, real = {}, []
             for r, c, at, bt in d:
-                if any((alt[r][c] if r < len(alt) and c < len(alt[r]) else '') != at for alt in alts):
-                    notes.setdefault('change from one load of the source to the next', []).append(cell_name(r, c))
+                if any(xo.csv_cell(alt, r, c) != at for alt in alts):
+                    notes.setdefault('change from one load of the source to the next', []).append(cellname(r, c))
                 elif len(at) > MAX_CACHED_TEXT and bt == at[:MAX_CACHED_TEXT]:
-                    notes.setdefault('read a text of another sheet longer than a link caches', []).append(cell_name(r, c))
+                    notes.setdefault('read a text of another sheet longer than a link caches', []).append(cellname(r, c))
                 elif shows_stored(bt, stored, r, c):
-                    notes.setdefault('show the stored value, the source recalculates otherwise', []).append(cell_name(r, c))
+                    notes.setdefault('show the stored value, the source recalculates otherwise', []).append(cellname(r, c))
                 else:
-                    real.append('CSV %s: source %s, output %s' % (cell_name(r, c), xo.short(at, 60), xo.short(bt, 60)))
+                    real.append('CSV %s: source %s, output %s' % (cellname(r, c), xo.short(at, 60), xo.short(bt, 60)))
             self.problem(key, real[:6] + (['... %d CSV cells differ' % len(real)] if len(real) > 6 else []))
             self.accepted[key] = ['%d cells %s (%s)' % (len(v), k, ' '.join(v[:6])) for k, v in notes.items()]
 
@@ -156,12 +152,12 @@ class Run:
                 continue
             b = [[EXTERNAL_PREFIX.sub('', t) for t in row] for row in xo.read_csv(b)]
             d = [x for x in xo.csv_diffs(xo.read_csv(a), b) if x[2].startswith('=') or x[3].startswith('=')]
-            frozen = [cell_name(r, c) for r, c, at, bt in d if THREE_D_RANGE.search(at) and STORED_RESULT.fullmatch(bt)]
+            frozen = [cellname(r, c) for r, c, at, bt in d if THREE_D_RANGE.search(at) and STORED_RESULT.fullmatch(bt)]
             if frozen:
                 self.accepted.setdefault(key, []).append(
                     '%d formulas over 3-D ranges of other sheets hold their result (%s)' % (len(frozen), ' '.join(frozen[:6])))
-            self.problem(key, ['formula %s: source %s, output %s' % (cell_name(r, c), xo.short(at, 60), xo.short(bt, 60))
-                               for r, c, at, bt in d if cell_name(r, c) not in frozen][:6])
+            self.problem(key, ['formula %s: source %s, output %s' % (cellname(r, c), xo.short(at, 60), xo.short(bt, 60))
+                               for r, c, at, bt in d if cellname(r, c) not in frozen][:6])
 
 
 def main():
@@ -171,7 +167,7 @@ def main():
     ap.add_argument('--only', default='', help='only workbooks whose path holds this text')
     args = ap.parse_args()
     say = functools.partial(print, flush=True)
-    soffice = shutil.which('soffice') or '/usr/lib/libreoffice/program/soffice'
+    soffice = xo.SOFFICE
     books = [(f, n) for f, n in xo.manifest(args.corpus) if args.only in f]
     for missing, what in ((not os.access(soffice, os.X_OK), 'LibreOffice (soffice)'),
                           (not os.access(args.app, os.X_OK), 'the program ' + args.app),

@@ -19,20 +19,27 @@ Every worksheet of every sound .xlsx/.xlsm of the corpus (MANIFEST-xlsx.tsv kind
 
 Prints "N of M worksheets identical" and each difference; exits non-zero unless M of M.
 """
-import argparse, concurrent.futures as cf, csv, datetime, glob, html, io, os, posixpath, re, subprocess, sys, tempfile, zipfile
+import argparse
+import concurrent.futures as cf
+import datetime
+import glob
+import html
+import os
+import posixpath
+import re
+import sys
+import tempfile
+import zipfile
 from urllib.parse import unquote
 import xml.etree.ElementTree as ET
 
 import openpyxl
 
-CSV_FILTER = 'csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1'
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'oracle'))
+import xlsoracle as xo  # noqa: E402
+
 REL_NS = '{http://schemas.openxmlformats.org/package/2006/relationships}'
 CT_NS = '{http://schemas.openxmlformats.org/package/2006/content-types}'
-
-
-def manifest(corpus):
-    with open(os.path.join(corpus, 'xlsx', 'MANIFEST-xlsx.tsv'), encoding='utf-8', newline='') as f:
-        return [r['file'] for r in csv.DictReader(f, delimiter='\t') if r['kind'] in ('xlsx', 'xlsm')]
 
 
 def load(path, data_only=False):
@@ -175,9 +182,9 @@ def dims(d):
 
 def rules(ws, idx):
     out = []
-    for cf in ws.conditional_formatting:
-        for r in cf.rules:
-            out.append((str(cf.sqref), r.type, r.operator, [resolve(f, idx) for f in r.formula], r.dxfId))
+    for fmt in ws.conditional_formatting:
+        for r in fmt.rules:
+            out.append((str(fmt.sqref), r.type, r.operator, [resolve(f, idx) for f in r.formula], r.dxfId))
     return sorted(out, key=repr)
 
 
@@ -222,23 +229,6 @@ def sheet_faults(a, b, idx, va, vb, tables):
 
 # ---- LibreOffice ----
 
-def lo_csv(files, outdir, env):
-    os.makedirs(outdir, exist_ok=True)
-    subprocess.run(['soffice', '--headless', '--norestore', '--convert-to', CSV_FILTER,
-                    '--outdir', outdir] + files, env=env, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=900, check=False)
-
-
-def read_csv(path):
-    if not os.path.exists(path):
-        return None
-    with open(path, encoding='utf-8', errors='replace', newline='') as f:
-        rows = [r for r in csv.reader(f)]
-    while rows and not any(rows[-1]):
-        rows.pop()
-    return [tuple(r) for r in rows]
-
-
 VOLATILE = re.compile(r'\b(RAND|RANDBETWEEN|NOW|TODAY)\s*\(', re.IGNORECASE)
 CELL = re.compile(r"(?<![\w.!'$])\$?([A-Z]{1,3})\$?(\d+)(?![\w(])")
 
@@ -276,27 +266,21 @@ def shows_moment(text, value):
 def shows(text, value):
     if isinstance(value, (datetime.date, datetime.time)):
         return shows_moment(text, value)
-    if isinstance(value, bool):  # a recalculated Boolean may come out as a number
-        return text.upper() in (('TRUE', '1') if value else ('FALSE', '0'))
+    if isinstance(value, bool):
+        return xo.shows_flag(text, value)
     try:
         return value is not None and float(text) == float(value)
     except (TypeError, ValueError):
         return text == str(value)
 
 
-def all_accepted(a, b, sheet, stored):
+def all_accepted(diffs, sheet, stored):
     """Whether every cell the two CSVs differ in holds a formula that changes at each calculation,
     or shows in the output the value the source stores (LibreOffice computes the source otherwise)."""
-    if sheet is None:
-        return False
-    for r in range(max(len(a), len(b))):
-        x, y = a[r] if r < len(a) else (), b[r] if r < len(b) else ()
-        for c in range(max(len(x), len(y))):
-            if (x[c] if c < len(x) else '') != (y[c] if c < len(y) else ''):
-                if not volatile(sheet, sheet.cell(row=r + 1, column=c + 1).coordinate) and \
-                        not (stored is not None and shows(y[c] if c < len(y) else '', stored.cell(row=r + 1, column=c + 1).value)):
-                    return False
-    return True
+    return all(sheet is not None and (
+        volatile(sheet, sheet.cell(row=r + 1, column=c + 1).coordinate)
+        or (stored is not None and shows(shown, stored.cell(row=r + 1, column=c + 1).value)))
+        for r, c, _, shown in diffs)
 
 
 # ---- the run ----
@@ -323,20 +307,17 @@ def leaked_strings(src_wb, src_vals, kept, shown):
 
 def split(app, src, out):
     """The program's split of every worksheet: [(title, output file or None)], or the refusal."""
-    listed = subprocess.run([app, '--list', src], capture_output=True, text=True)
-    run = subprocess.run([app, '-o', out, src], capture_output=True, text=True)
-    if listed.returncode or run.returncode:
-        return None, (listed.stderr + run.stderr).strip()
-    folder = run.stdout.splitlines()[-1]
+    listed, run = xo.run(app, '--list', src), xo.run(app, '-o', out, src)
+    if listed[0] or run[0]:
+        return None, (listed[2] + run[2]).strip()
     files = {os.path.basename(f).rsplit('_Splitted_at_', 1)[0]: f
-             for f in glob.glob(os.path.join(folder, '*', '*.xlsx'))}
-    return [(l.split('\t', 1)[1], files.get(l.split('\t', 1)[1])) for l in listed.stdout.splitlines()], None
+             for f in glob.glob(os.path.join(run[1].splitlines()[-1], '*', '*.xlsx'))}
+    return [(t, files.get(t)) for t in (line.split('\t', 1)[1] for line in listed[1].splitlines())], None
 
 
 def judge_file(app, corpus, name, work, lo_max):
     """{'file [sheet]': [faults]} of one workbook; lo_max: (sheets, bytes) LibreOffice is asked for.
-    Each worker process gives its office a home (and profile) of its own."""
-    env = dict(os.environ, HOME=os.path.join(work, 'home-%d' % os.getpid()))
+    Each worker process gives its office a profile (and home) of its own."""
     src = os.path.join(corpus, 'xlsx', name)
     out = os.path.join(work, name)
     os.makedirs(out, exist_ok=True)
@@ -347,7 +328,8 @@ def judge_file(app, corpus, name, work, lo_max):
     src_wb, src_vals = load(src), load(src, True)
     lo = len(sheets) <= lo_max[0] and os.path.getsize(src) <= lo_max[1]
     if lo:
-        lo_csv([src] + [p for _, p in sheets if p], os.path.join(out, 'lo'), env)
+        found = xo.office_csv(xo.SOFFICE, [src] + [p for _, p in sheets if p], os.path.join(out, 'lo'),
+                              os.path.join(work, 'office-%d' % os.getpid(), 'profile'), timeout=900)
     for title, path in sheets:
         if path is None:
             results['%s [%s]' % (name, title)] = ['no output written']
@@ -371,18 +353,12 @@ def judge_file(app, corpus, name, work, lo_max):
             if leaked:
                 faults.append('text of other sheets: %r' % leaked[:3])
         if lo:
-            stem = os.path.splitext(name)[0]
-            a = read_csv(os.path.join(out, 'lo', '%s-%s.csv' % (stem, title)))
-            if a is None and len(sheets) == 1:
-                a = read_csv(os.path.join(out, 'lo', stem + '.csv'))
-            ostem = os.path.splitext(os.path.basename(path))[0]
-            b = read_csv(os.path.join(out, 'lo', ostem + '-' + title + '.csv'))
-            if b is None:  # an empty sheet gives an empty CSV, not none
-                b = read_csv(os.path.join(out, 'lo', ostem + '.csv'))
+            a, b = found.get(src, {}).get(title), next(iter(found.get(path, {}).values()), None)
             if a is None or b is None:
                 faults.append('LibreOffice exported no CSV')
-            elif a != b and not all_accepted(a, b, None if isinstance(src_wb, Exception) else src_wb[title],
-                                             None if isinstance(src_vals, Exception) else src_vals[title]):
+            elif not all_accepted(xo.csv_diffs(xo.read_csv(a), xo.read_csv(b)),
+                                  None if isinstance(src_wb, Exception) else src_wb[title],
+                                  None if isinstance(src_vals, Exception) else src_vals[title]):
                 faults.append('LibreOffice CSV differs')
         results['%s [%s]' % (name, title)] = faults
     return results
@@ -398,7 +374,7 @@ def main():
     args = ap.parse_args()
     results = {}
     with tempfile.TemporaryDirectory() as work, cf.ProcessPoolExecutor(2) as pool:
-        names = [n for n in manifest(args.corpus) if args.only in n]
+        names = [n for n, _ in xo.manifest(args.corpus, ('xlsx', 'xlsm'), 'xlsx/MANIFEST-xlsx.tsv') if args.only in n]
         for judged in pool.map(judge_file, *zip(*[(args.app, args.corpus, n, work, (args.lo_max, args.lo_max_bytes))
                                                   for n in names])):
             results.update(judged)
