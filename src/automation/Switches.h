@@ -12,6 +12,7 @@ struct Switches {
     bool screenUpdating = true;
     bool askToUpdateLinks = true;
     bool enableEvents = true;
+    bool decryptOutputs = false;
 };
 
 // Each switch kept as it is set; a backend overrides those that do more.
@@ -27,6 +28,8 @@ public:
     bool AskToUpdateLinks() const override { return switches().askToUpdateLinks; }
     void setEnableEvents(bool on) override { switches().enableEvents = on; }
     bool EnableEvents() const override { return switches().enableEvents; }
+    void setDecryptOutputs(bool on) override { switches().decryptOutputs = on; }
+    bool DecryptOutputs() const override { return switches().decryptOutputs; }
 
 protected:
     virtual Switches& switches() const = 0;

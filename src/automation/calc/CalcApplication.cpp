@@ -425,7 +425,7 @@ private:
 class CalcWorkbooks : public Workbooks {
 public:
     explicit CalcWorkbooks(std::weak_ptr<CalcSession> session) : session_(std::move(session)) {}
-    std::shared_ptr<Workbook> Open(const QString& fileName) override;
+    std::shared_ptr<Workbook> Open(const QString& fileName, const QString& password = QString()) override;
     int Count() const override
     {
         const auto s = session_.lock();
@@ -528,7 +528,7 @@ void CalcSession::shutdown()
 
 // ---- workbooks ----
 
-std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
+std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName, const QString& /*password: the office is given no protected workbook*/)
 {
     const auto session = session_.lock();
     if (!session)
