@@ -16,11 +16,11 @@
 namespace bf::automation {
 
 // A password-protected workbook that its password did not open: Needed when none was given,
-// Wrong when the one given failed (callers ask again). The number is 1004 as for any workbook
-// that cannot be opened.
+// Wrong when the one given failed (callers ask again), Cancelled when the user gave none. The
+// number is 1004 as for any workbook that cannot be opened.
 class PasswordError : public Error {
 public:
-    enum class Why { Needed, Wrong };
+    enum class Why { Needed, Wrong, Cancelled };
     PasswordError(Why why, const QString& description) : Error(err::SpreadsheetFailure, description), why_(why) {}
     Why why() const { return why_; }
 

@@ -57,7 +57,16 @@ const char* const kHelp =
     "      Exit status: 0 every input was listed and split; 1 the run failed or,\n"
     "      with --keep-going, a worksheet failed (the reports are on standard\n"
     "      error); 2 the run completed but an input could not be listed, or a wrong\n"
-    "      command line.\n";
+    "      command line.\n"
+    "\n"
+    "Password-protected workbooks (every mode):\n"
+    "  --password-file FILE  --decrypt\n"
+    "      A protected workbook is opened with the default password first, then\n"
+    "      with each line of FILE in turn, then, when standard input is a terminal,\n"
+    "      with a password typed at a prompt (not shown). A password is never taken\n"
+    "      from the command line itself, where other users could read it. Every\n"
+    "      output of a protected workbook is protected with the same password;\n"
+    "      --decrypt writes the outputs without it.\n";
 
 const QString kEndOfOptions = QStringLiteral("--");
 
@@ -69,7 +78,7 @@ bool isOneOf(const QString& argument, std::initializer_list<const char*> spellin
     return false;
 }
 
-bool takesValue(const QString& argument) { return isOneOf(argument, {"-o", "--backend"}); }
+bool takesValue(const QString& argument) { return isOneOf(argument, {"-o", "--backend", "--password-file"}); }
 
 // After --list or --extract every argument is an operand, as a worksheet may be named "-x": an
 // end of options is put after the first of them.
@@ -98,12 +107,13 @@ QString firstAnswerOrRefusal(const QStringList& arguments, CommandLine& cl)
             return QString();
         }
         if (takesValue(a) && i + 1 >= arguments.size())
-            return a == QLatin1String("-o") ? QStringLiteral("-o needs a value")
-                                            : QStringLiteral("--backend needs a name (native or calc)");
+            return a == QLatin1String("-o")              ? QStringLiteral("-o needs a value")
+                   : a == QLatin1String("--backend") ? QStringLiteral("--backend needs a name (native or calc)")
+                                                     : QStringLiteral("--password-file needs a file");
         if (takesValue(a))
             ++i;
         else if (a.startsWith('-') && a != QLatin1String("-") &&
-                 !isOneOf(a, {"--keep-going", "--list", "--extract"}) &&
+                 !isOneOf(a, {"--keep-going", "--list", "--extract", "--decrypt"}) &&
                  !takesValue(a.section('=', 0, 0)))
             return QStringLiteral("unknown option '%1'").arg(a);
     }
@@ -146,6 +156,8 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
     parser.addOptions({{QStringLiteral("backend"), QString(), value},
                        {QStringLiteral("o"), QString(), value},
                        {QStringLiteral("keep-going"), QString()},
+                       {QStringLiteral("password-file"), QString(), value},
+                       {QStringLiteral("decrypt"), QString()},
                        {QStringLiteral("list"), QString()},
                        {QStringLiteral("extract"), QString()},
                        {{QStringLiteral("h"), QStringLiteral("help")}, QString()},
@@ -162,6 +174,8 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
     if (parser.isSet(QStringLiteral("o")))
         cl.outputFolder = parser.value(QStringLiteral("o"));
     cl.keepGoing = parser.isSet(QStringLiteral("keep-going"));
+    cl.passwordFile = parser.value(QStringLiteral("password-file"));
+    cl.decrypt = parser.isSet(QStringLiteral("decrypt"));
     cl.operands = parser.positionalArguments();
     return checkMode(parser, cl);
 }

@@ -12,6 +12,8 @@ struct CommandLine {
     QString backend = QStringLiteral("native");
     QString outputFolder = QStringLiteral(".");
     bool keepGoing = false;
+    QString passwordFile; // one password a line, tried on every protected workbook
+    bool decrypt = false; // outputs of protected workbooks written without protection
     // The workbooks and folders to split or list; for Extract WORKBOOK WORKSHEET OUTPUT.
     QStringList operands;
 };
