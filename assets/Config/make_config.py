@@ -14,6 +14,7 @@ ENTRIES = [
     ("HomePage", "https://brakenfold.example.org/"),
     ("SupportEmail", "mailto:support@brakenfold.example.org"),
     ("SpreadsheetApplication", "native"),
+    ("DecryptOutputs", "0"),
 ]
 
 text = "".join(f"{k}={v}\r\n" for k, v in ENTRIES)

@@ -1,5 +1,6 @@
 #include "ui/frmOptions.h"
 
+#include "automation/SpreadsheetApplication.h"
 #include "core/Error.h"
 #include "core/Conversions.h"
 #include "startup/ErrorReports.h"
@@ -33,6 +34,11 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     chkDisplayExcelAlerts->setObjectName(QStringLiteral("chkDisplayExcelAlerts"));
     chkDisplayExcelAlerts->setGeometry(twipsRect(*this, 480, 1200, 3135, 375));
 
+    // Off: the sheets of a password-protected workbook are saved with its password.
+    chkDecryptOutputs = new QCheckBox(QStringLiteral("Remove passwords from outputs"), FrameOption);
+    chkDecryptOutputs->setObjectName(QStringLiteral("chkDecryptOutputs"));
+    chkDecryptOutputs->setGeometry(twipsRect(*this, 480, 1800, 3500, 375));
+
     auto button = [this](const char* name, const char* caption, double left) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
@@ -54,6 +60,7 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     setTabOrder(cmdApply, FrameOption);
     setTabOrder(FrameOption, chkDisplayExcelAlerts);
     setTabOrder(chkDisplayExcelAlerts, chkDisplayExcel);
+    setTabOrder(chkDisplayExcel, chkDecryptOutputs);
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -73,6 +80,7 @@ void frmOptions::Form_Load()
 {
     LoadCheckBoxSetting(chkDisplayExcel, QStringLiteral("DisplayExcel"));
     LoadCheckBoxSetting(chkDisplayExcelAlerts, QStringLiteral("DisplayExcelAlerts"));
+    LoadCheckBoxSetting(chkDecryptOutputs, QStringLiteral("DecryptOutputs"));
 }
 
 void frmOptions::LoadCheckBoxSetting(QCheckBox* checkBox, const QString& key)
@@ -89,6 +97,10 @@ void frmOptions::SaveSettings()
     s.SetSetting(QStringLiteral("DisplayExcel"), chkDisplayExcel->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
     s.SetSetting(QStringLiteral("DisplayExcelAlerts"),
                  chkDisplayExcelAlerts->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    // Takes effect at once: the next split writes its outputs so.
+    s.SetSetting(QStringLiteral("DecryptOutputs"), chkDecryptOutputs->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    if (context_.application)
+        context_.application->setDecryptOutputs(chkDecryptOutputs->isChecked());
 }
 
 void frmOptions::cmdApply_Click()

@@ -24,6 +24,7 @@ public:
     QGroupBox* FrameOption = nullptr;
     QCheckBox* chkDisplayExcel = nullptr;
     QCheckBox* chkDisplayExcelAlerts = nullptr;
+    QCheckBox* chkDecryptOutputs = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdApply = nullptr;
