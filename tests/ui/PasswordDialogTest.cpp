@@ -22,43 +22,31 @@ using namespace bf;
 
 namespace {
 
-// Answers each password dialog that opens with the next of the answers ("" cancels) and
-// records what it said.
-class DialogDriver {
-public:
-    struct Answer {
-        QString password;
-        bool tryOnOthers = false;
-    };
-    explicit DialogDriver(std::vector<Answer> answers) : answers_(std::move(answers))
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { answer(); });
-        timer_.start(10);
-    }
-    QStringList prompts;
+struct Answer {
+    QString password; // empty: Cancel
+    bool tryOnOthers = false;
+};
 
-private:
-    void answer()
-    {
+// Answers each password dialog that opens with the next answer; the prompts it showed.
+std::shared_ptr<QStringList> answerDialogs(std::vector<Answer> answers, QTimer& timer)
+{
+    auto prompts = std::make_shared<QStringList>();
+    QObject::connect(&timer, &QTimer::timeout, [answers, prompts]() mutable {
         auto* dialog = dynamic_cast<ui::PasswordDialog*>(QApplication::activeModalWidget());
-        if (!dialog || answers_.empty())
+        if (!dialog || answers.empty())
             return;
-        const Answer a = answers_.front();
-        answers_.erase(answers_.begin());
-        prompts << dialog->findChild<QLabel*>(QStringLiteral("lblPrompt"))->text();
+        const Answer a = answers.front();
+        answers.erase(answers.begin());
+        *prompts << dialog->findChild<QLabel*>(QStringLiteral("lblPrompt"))->text();
         auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("txtPassword"));
         EXPECT_EQ(field->echoMode(), QLineEdit::Password);
-        if (a.password.isEmpty()) {
-            dialog->reject();
-            return;
-        }
         field->setText(a.password);
         dialog->findChild<QCheckBox*>(QStringLiteral("chkTryOnOthers"))->setChecked(a.tryOnOthers);
-        dialog->accept();
-    }
-    std::vector<Answer> answers_;
-    QTimer timer_;
-};
+        a.password.isEmpty() ? dialog->reject() : dialog->accept();
+    });
+    timer.start(10);
+    return prompts;
+}
 
 } // namespace
 
@@ -81,7 +69,8 @@ TEST(PasswordDialog, AsksUntilRightOffersThePasswordToTheRestAndCancelSkipsTheWo
     context.keyring = &keyring;
     tasklist::InMemoryTaskRows rows;
 
-    DialogDriver driver({{"wrong"}, {"Geheim ✓", true}, {""}});
+    QTimer timer;
+    const auto prompts = answerDialogs({{"wrong"}, {"Geheim ✓", true}, {""}}, timer);
     tasklist::UpdateListView(context, rows, first);
     const int listed = rows.rowCount();
     EXPECT_EQ(listed, 3);
@@ -90,8 +79,8 @@ TEST(PasswordDialog, AsksUntilRightOffersThePasswordToTheRestAndCancelSkipsTheWo
     tasklist::UpdateListView(context, rows, other); // cancelled
     EXPECT_EQ(rows.rowCount(), 2 * listed);
     EXPECT_TRUE(seams.messageBox.shown.empty()) << seams.messageBox.texts().join('\n').toStdString();
-    ASSERT_EQ(driver.prompts.size(), 3);
-    EXPECT_EQ(driver.prompts[0], "'first.xlsx' is password-protected. Enter its password:");
-    EXPECT_TRUE(driver.prompts[1].startsWith("Wrong password. 'first.xlsx'"));
-    EXPECT_TRUE(driver.prompts[2].contains("'other.xlsx'"));
+    ASSERT_EQ((*prompts).size(), 3);
+    EXPECT_EQ((*prompts)[0], "'first.xlsx' is password-protected. Enter its password:");
+    EXPECT_TRUE((*prompts)[1].startsWith("Wrong password. 'first.xlsx'"));
+    EXPECT_TRUE((*prompts)[2].contains("'other.xlsx'"));
 }
