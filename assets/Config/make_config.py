@@ -14,6 +14,10 @@ ENTRIES = [
     ("HomePage", "https://brakenfold.example.org/"),
     ("SupportEmail", "mailto:support@brakenfold.example.org"),
     ("SpreadsheetApplication", "native"),
+    ("SkipHiddenSheets", "0"),
+    ("SkipVeryHiddenSheets", "0"),
+    ("OutputNameTemplate", "{sheet}_Splitted_at_{stamp}"),
+    ("BreakLinks", "0"),
     ("DecryptOutputs", "0"),
 ]
 

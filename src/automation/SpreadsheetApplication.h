@@ -8,6 +8,7 @@
 // Handles are shared pointers: a workbook or worksheet handle outlives a Close, and any use of a
 // closed one fails with error 1004 instead of touching freed memory.
 #include "core/Error.h"
+#include "book/Sheets.h"
 
 #include <QString>
 #include <memory>
@@ -32,6 +33,9 @@ class Worksheet {
 public:
     virtual ~Worksheet() = default;
     virtual QString Name() const = 0;
+    // Shown, hidden or very hidden, as the workbook says (a backend that cannot tell very hidden
+    // from hidden says hidden).
+    virtual book::Visibility Visibility() const = 0;
     // Copies the sheet into a new, unsaved workbook holding only that sheet; the new workbook
     // becomes the active one.
     virtual void Copy() = 0;
@@ -92,6 +96,10 @@ public:
     // Saves the copies of password-protected workbooks without protection (off at start).
     virtual void setDecryptOutputs(bool on) = 0;
     virtual bool DecryptOutputs() const = 0;
+    // Copies of a sheet hold the values of the formulas that read other sheets in place of
+    // links to the source workbook. Off when the application starts.
+    virtual void setBreakLinks(bool on) = 0;
+    virtual bool BreakLinks() const = 0;
 
     // Ends the application; nothing may be called afterwards but the destructor.
     virtual void Quit() = 0;

@@ -13,6 +13,7 @@ struct Switches {
     bool askToUpdateLinks = true;
     bool enableEvents = true;
     bool decryptOutputs = false;
+    bool breakLinks = false;
 };
 
 // Each switch kept as it is set; a backend overrides those that do more.
@@ -30,6 +31,8 @@ public:
     bool EnableEvents() const override { return switches().enableEvents; }
     void setDecryptOutputs(bool on) override { switches().decryptOutputs = on; }
     bool DecryptOutputs() const override { return switches().decryptOutputs; }
+    void setBreakLinks(bool on) override { switches().breakLinks = on; }
+    bool BreakLinks() const override { return switches().breakLinks; }
 
 protected:
     virtual Switches& switches() const = 0;

@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "core/Error.h"
+
 #include <QCommandLineParser>
 
 namespace bf::cli {
@@ -14,8 +16,8 @@ const char* const kHelp =
     "      included. In both fields a backslash is written \\\\, a tab \\t, a line\n"
     "      feed \\n, a carriage return \\r and any other control character \\xHH, so\n"
     "      each line is one worksheet.\n"
-    "  brakenfold-split [--backend native|calc] --extract WORKBOOK WORKSHEET\n"
-    "                   OUTPUT.xls\n"
+    "  brakenfold-split [--backend native|calc] [--values] --extract WORKBOOK\n"
+    "                   WORKSHEET OUTPUT.xls\n"
     "      Writes worksheet WORKSHEET of WORKBOOK as a new workbook OUTPUT.xls\n"
     "      holding only that sheet, in the format of WORKBOOK (an .xlsx or .xlsm\n"
     "      workbook gives an .xlsx file: name OUTPUT accordingly). An existing\n"
@@ -34,7 +36,8 @@ const char* const kHelp =
     "\n"
     "Splitting (any other command line):\n"
     "  brakenfold-split [--backend native|calc] [-o FOLDER] [--keep-going]\n"
-    "                   WORKBOOK|FOLDER...\n"
+    "                   [--skip-hidden] [--skip-very-hidden] [--name TEMPLATE]\n"
+    "                   [--values] WORKBOOK|FOLDER...\n"
     "      Splits workbooks into one workbook per worksheet, as the window's Split\n"
     "      command does. Each WORKBOOK (a file whose name ends in xls, .xlsx or\n"
     "      .xlsm) and every .xls, .xlsx and .xlsm file directly in each FOLDER is\n"
@@ -54,10 +57,31 @@ const char* const kHelp =
     "      The run stops at the first worksheet that fails, as the window's does.\n"
     "      With --keep-going it goes on with the next one, and lists every failure\n"
     "      at the end.\n"
+    "      --skip-hidden leaves out the worksheets the workbook hides, and\n"
+    "      --skip-very-hidden those it hides so that only a program can show them\n"
+    "      (the calc backend tells them as hidden: there --skip-hidden leaves them\n"
+    "      out and --skip-very-hidden alone leaves out none). The summary on\n"
+    "      standard error says how many were left out.\n"
+    "      --name TEMPLATE names the files from TEMPLATE, the extension added:\n"
+    "      {sheet} is the worksheet's name, {book} the workbook's name less its\n"
+    "      ending, {stamp} the run's time stamp, {index} the sheet's position among\n"
+    "      the workbook's worksheets, from 1. Fields are in lower case; braces serve\n"
+    "      fields only. The default is {sheet}_Splitted_at_{stamp}. A template that\n"
+    "      gives a file no name, a name with \"/\", or two worksheets of one\n"
+    "      workbook one name, is refused before anything is written, naming the\n"
+    "      first such row; e.g. --name '{book}-{index}-{sheet}'.\n"
     "      Exit status: 0 every input was listed and split; 1 the run failed or,\n"
     "      with --keep-going, a worksheet failed (the reports are on standard\n"
     "      error); 2 the run completed but an input could not be listed, or a wrong\n"
     "      command line.\n"
+    "\n"
+    "--values (split and --extract): a formula that reads another sheet is\n"
+    "replaced by the value it shows, so the output holds no link to the source\n"
+    "workbook; formulas of the sheet itself stay. Other references to other\n"
+    "sheets (names, validation, conditional formats, chart series) become #REF!,\n"
+    "as said on standard error. Example:\n"
+    "  brakenfold-split --values -o out book.xlsx\n"
+    "The native backend only; calc refuses it.\n"
     "\n"
     "Password-protected workbooks (every mode):\n"
     "  --password-file FILE  --decrypt\n"
@@ -78,7 +102,7 @@ bool isOneOf(const QString& argument, std::initializer_list<const char*> spellin
     return false;
 }
 
-bool takesValue(const QString& argument) { return isOneOf(argument, {"-o", "--backend", "--password-file"}); }
+bool takesValue(const QString& argument) { return isOneOf(argument, {"-o", "--backend", "--name", "--password-file"}); }
 
 // After --list or --extract every argument is an operand, as a worksheet may be named "-x": an
 // end of options is put after the first of them.
@@ -107,13 +131,15 @@ QString firstAnswerOrRefusal(const QStringList& arguments, CommandLine& cl)
             return QString();
         }
         if (takesValue(a) && i + 1 >= arguments.size())
-            return a == QLatin1String("-o")              ? QStringLiteral("-o needs a value")
-                   : a == QLatin1String("--backend") ? QStringLiteral("--backend needs a name (native or calc)")
-                                                     : QStringLiteral("--password-file needs a file");
+            return a == QLatin1String("-o")                ? QStringLiteral("-o needs a value")
+                   : a == QLatin1String("--name")      ? QStringLiteral("--name needs a template")
+                   : a == QLatin1String("--backend")   ? QStringLiteral("--backend needs a name (native or calc)")
+                                                       : QStringLiteral("--password-file needs a file");
         if (takesValue(a))
             ++i;
         else if (a.startsWith('-') && a != QLatin1String("-") &&
-                 !isOneOf(a, {"--keep-going", "--list", "--extract", "--decrypt"}) &&
+                 !isOneOf(a, {"--keep-going", "--list", "--extract", "--skip-hidden", "--skip-very-hidden",
+                              "--values", "--decrypt"}) &&
                  !takesValue(a.section('=', 0, 0)))
             return QStringLiteral("unknown option '%1'").arg(a);
     }
@@ -124,8 +150,13 @@ QString firstAnswerOrRefusal(const QStringList& arguments, CommandLine& cl)
 QString checkMode(const QCommandLineParser& parser, CommandLine& cl)
 {
     const bool splitOptions = parser.isSet(QStringLiteral("o")) || cl.keepGoing;
+    const bool nameOrSkip = parser.isSet(QStringLiteral("name")) || cl.options.skipHidden || cl.options.skipVeryHidden;
+    if (nameOrSkip && (parser.isSet(QStringLiteral("list")) || parser.isSet(QStringLiteral("extract"))))
+        return QStringLiteral("--skip-hidden, --skip-very-hidden and --name belong to the split alone");
     if (parser.isSet(QStringLiteral("list"))) {
         cl.mode = Mode::List;
+        if (cl.values)
+            return QStringLiteral("--list takes no --values");
         if (splitOptions)
             return QStringLiteral("--list takes no -o or --keep-going");
         return cl.operands.isEmpty() ? QStringLiteral("--list needs at least one workbook") : QString();
@@ -156,6 +187,10 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
     parser.addOptions({{QStringLiteral("backend"), QString(), value},
                        {QStringLiteral("o"), QString(), value},
                        {QStringLiteral("keep-going"), QString()},
+                       {QStringLiteral("skip-hidden"), QString()},
+                       {QStringLiteral("skip-very-hidden"), QString()},
+                       {QStringLiteral("name"), QString(), value},
+                       {QStringLiteral("values"), QString()},
                        {QStringLiteral("password-file"), QString(), value},
                        {QStringLiteral("decrypt"), QString()},
                        {QStringLiteral("list"), QString()},
@@ -174,6 +209,17 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
     if (parser.isSet(QStringLiteral("o")))
         cl.outputFolder = parser.value(QStringLiteral("o"));
     cl.keepGoing = parser.isSet(QStringLiteral("keep-going"));
+    cl.options.skipHidden = parser.isSet(QStringLiteral("skip-hidden"));
+    cl.options.skipVeryHidden = parser.isSet(QStringLiteral("skip-very-hidden"));
+    if (parser.isSet(QStringLiteral("name"))) {
+        cl.options.nameTemplate = parser.value(QStringLiteral("name"));
+        try {
+            split::NameTemplate::parse(cl.options.nameTemplate);
+        } catch (const Error& e) {
+            return QStringLiteral("--name: ") + e.description();
+        }
+    }
+    cl.values = parser.isSet(QStringLiteral("values"));
     cl.passwordFile = parser.value(QStringLiteral("password-file"));
     cl.decrypt = parser.isSet(QStringLiteral("decrypt"));
     cl.operands = parser.positionalArguments();

@@ -1,5 +1,7 @@
 #pragma once
 // The command line of brakenfold-split, read by one parser for every mode.
+#include "split/SplitOptions.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +16,9 @@ struct CommandLine {
     bool keepGoing = false;
     QString passwordFile; // one password a line, tried on every protected workbook
     bool decrypt = false; // outputs of protected workbooks written without protection
+    // --skip-hidden, --skip-very-hidden, --name TEMPLATE.
+    split::SplitOptions options;
+    bool values = false; // formulas that read other sheets become their values
     // The workbooks and folders to split or list; for Extract WORKBOOK WORKSHEET OUTPUT.
     QStringList operands;
 };

@@ -78,6 +78,8 @@ int runMode(const automation::Backends& backends, const CommandLine& cl)
         app->setAskToUpdateLinks(false);
         app->setScreenUpdating(true);
         app->setDecryptOutputs(cl.decrypt);
+        if (cl.values)
+            app->setBreakLinks(true);
     } catch (const Error& e) {
         std::fprintf(stderr, "%s: error %d: %s\n", kProgram, e.number(), e.description().toLocal8Bit().constData());
         return 1;
@@ -100,7 +102,8 @@ int runMode(const automation::Backends& backends, const CommandLine& cl)
     TerminalSplitView view(rows, ::isatty(STDERR_FILENO) == 1);
     split::KeepGoing keepGoing;
     const QString runFolder =
-        split::RunSplit(context, rows, view, QStringLiteral("mnuSplit_Click"), cl.keepGoing ? &keepGoing : nullptr);
+        split::RunSplit(context, rows, view, QStringLiteral("mnuSplit_Click"), cl.keepGoing ? &keepGoing : nullptr,
+                        &cl.options);
 
     // What a failed run left open is closed here, as the window does at exit.
     try {

@@ -118,6 +118,8 @@ int main(int argc, char** argv)
         const QString passwordProblem = bf::cli::preparePasswords(cl, keyring);
         if (!passwordProblem.isEmpty())
             throw bf::Error(bf::err::FileNotFound, passwordProblem);
+        if (cl.values)
+            app->setBreakLinks(true);
         int status = 0;
         try {
             status = cl.mode == bf::cli::Mode::List ? list(*app, keyring, cl.operands) : extract(*app, keyring, cl.operands);

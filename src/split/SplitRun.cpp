@@ -3,6 +3,7 @@
 #include "split/SplitNaming.h"
 #include "split/SplitState.h"
 #include "startup/AppVersion.h"
+#include "core/Conversions.h"
 #include "core/Error.h"
 #include "core/Paths.h"
 #include "startup/ErrorReports.h"
@@ -15,6 +16,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -24,7 +26,6 @@ namespace bf::split {
 
 namespace {
 
-const QString kSplittedAt = QStringLiteral("_Splitted_at_");
 // The blank is handed over as it is; the spreadsheet application trims it when it saves.
 const QString kOutputExtension = QStringLiteral(".xls ");
 const QString kOpenXmlOutputExtension = QStringLiteral(".xlsx ");
@@ -137,6 +138,8 @@ struct RunFolder {
     QString stamp;
     WorkbookFolders folders;
     QSet<QString> macrosNoted; // the .xlsm workbooks the view has been told about
+    std::vector<bool> leftOut;  // per row: a hidden sheet the options leave out
+    QStringList names;          // per row: the output file's name without its extension
 };
 
 bool isMacroEnabledName(const QString& workbookName)
@@ -156,7 +159,7 @@ void refuseNameWithoutShortName(const QString& workbookName)
 }
 
 // The caption, the checks, the time stamp and the run folder, created under a free name.
-RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view)
+RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const SplitOptions& options)
 {
     view.setCaption(context.configured(QStringLiteral("frmMainCaption")) + GetVersionString(context.seams));
     if (rows.rowCount() == 0) {
@@ -173,13 +176,20 @@ RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitV
     const QString runFolder = run.stamp.isEmpty() ? QString() : PrepareOutputFolder(context.seams, chosen, run.stamp);
     if (runFolder.isEmpty())
         return {}; // the clock's or the naming's failure has been reported
+    for (int i = 1; i <= rows.rowCount(); ++i)
+        run.leftOut.push_back(options.leavesOut(rows.sheetFacts(i).visibility));
+    // The default names are checked row by row as each is written; other templates before the
+    // run folder is made, so a refused name leaves nothing behind.
+    const bool byDefault = options.nameTemplate == kDefaultNameTemplate;
+    run.names = outputNamesOf(rows, NameTemplate::parse(options.nameTemplate), run.stamp, run.leftOut, !byDefault);
     run.path = createRunFolder(runFolder);
     return run;
 }
 
 // Writes row i's worksheet into its workbook's folder under the run folder. Consecutive rows of
 // one workbook keep it open; the comparison of paths counts letter case.
-void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, int i, RunFolder& run)
+void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, int i, RunFolder& run,
+              bool byDefault)
 {
     automation::SpreadsheetApplication& app = context.spreadsheet();
     const QString workbookPath = rows.sourceFileName(i);
@@ -202,10 +212,11 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& vi
         createFolder(workbookFolder);
 
     const QString sheetName = rows.worksheetName(i);
-    refuseUnsafeWorksheetName(sheetName);
+    if (byDefault)
+        refuseUnsafeWorksheetName(sheetName);
     source->WorksheetByName(sheetName)->Copy();
     auto copy = activeWorkbook(app);
-    copy->SaveAs(workbookFolder + sheetName + kSplittedAt + run.stamp +
+    copy->SaveAs(workbookFolder + run.names.at(i - 1) +
                  (HasOpenXmlEnding(workbookName) ? kOpenXmlOutputExtension : kOutputExtension));
     copy->Close(false);
     if (isMacroEnabledName(workbookName) && !run.macrosNoted.contains(source->FullName())) {
@@ -213,6 +224,30 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& vi
         view.macrosNotKept(source->FullName());
     }
 }
+
+// The stored choice for formulas that read other sheets ("1": their values, "0" or no key:
+// links), handed to the application before anything is written. Without a store the
+// application keeps what it was given (the command line's --values).
+void applyLinkChoice(const AppContext& context)
+{
+    if (!context.setting)
+        return;
+    const QString text = context.configured(QStringLiteral("BreakLinks"));
+    bool values = false;
+    try {
+        values = !text.isEmpty() && CBool(text);
+    } catch (const Error&) {
+        throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: the value \"%1\" of the key \"BreakLinks\" in "
+                                                      "Config.cfg is no Boolean (1 or 0)").arg(text));
+    }
+    context.spreadsheet().setBreakLinks(values);
+}
+
+// What a run with values in place of links changed beyond the cells.
+const char* const kValuesNote =
+    "\r\nFormulas that read other sheets were replaced by their values; any reference to another "
+    "sheet in a defined name, a validation list, a conditional format or a chart series was "
+    "dropped (#REF!).";
 
 // A failed row of a run that goes on, as the closing list names it.
 QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& failure)
@@ -224,16 +259,22 @@ QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& f
 // The end of a completed run, once the workbooks are closed: the window idle, the run folder
 // shown. A run that went on after failures lists them instead of saying it is complete.
 void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& outputFolder,
-               const QStringList& failures)
+               const QStringList& failures, qsizetype leftOut)
 {
     RestoreControlStateAfterSplit(context, view);
     SetCurrentListItem(context.seams, rows, 1);
     view.repaintNow();
+    const QString leftOutLine =
+        leftOut == 0 ? QString()
+                     : QStringLiteral("\r\n%1 hidden worksheet%2 left out, as the options ask.")
+                           .arg(leftOut)
+                           .arg(leftOut == 1 ? QStringLiteral(" was") : QStringLiteral("s were"));
+    const QString note = context.spreadsheet().BreakLinks() ? QString::fromLatin1(kValuesNote) : QString();
     if (failures.isEmpty())
-        context.seams.msgBox(QStringLiteral("Mission complete!"));
+        context.seams.msgBox(QStringLiteral("Mission complete!") + leftOutLine + note);
     else
         context.seams.msgBox(QStringLiteral("%1 of %2 worksheets could not be split:\r\n").arg(failures.size()).arg(rows.rowCount()) +
-                             failures.join(QStringLiteral("\r\n")));
+                             failures.join(QStringLiteral("\r\n")) + leftOutLine + note);
 
     // The run is done however this ends: a folder nothing shows is named, to be opened by hand.
     const platform::OpenFailed sayNotShown = [&seams = context.seams, outputFolder] {
@@ -249,11 +290,14 @@ void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& v
 } // namespace
 
 QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& procName,
-                 KeepGoing* keepGoing)
+                 KeepGoing* keepGoing, const SplitOptions* options)
 {
     bool inSplitState = false;
     try {
-        RunFolder run = prepareRun(context, rows, view);
+        applyLinkChoice(context);
+        const SplitOptions chosen = options ? *options : splitOptionsFrom(context);
+        const bool byDefault = chosen.nameTemplate == kDefaultNameTemplate;
+        RunFolder run = prepareRun(context, rows, view, chosen);
         if (run.path.isEmpty())
             return QString();
 
@@ -265,7 +309,8 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         QStringList failures;
         for (int i = 1; i <= count; ++i) {
             try {
-                splitRow(context, rows, view, i, run);
+                if (!run.leftOut.at(std::size_t(i - 1)))
+                    splitRow(context, rows, view, i, run, byDefault);
             } catch (...) {
                 if (!keepGoing)
                     throw;
@@ -282,7 +327,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
             app.workbooks().Close();
         platform::releaseFreeMemory();
         inSplitState = false;
-        finishRun(context, rows, view, run.path, failures);
+        finishRun(context, rows, view, run.path, failures, std::count(run.leftOut.begin(), run.leftOut.end(), true));
         return run.path;
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();

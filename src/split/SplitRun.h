@@ -1,6 +1,7 @@
 #pragma once
 // The split run: every row of the task list becomes one workbook in a fresh, time-stamped
 // folder tree. Shared by the main window's Split command and the command-line tool.
+#include "split/SplitOptions.h"
 #include "split/SplitView.h"
 #include "startup/AppContext.h"
 #include "tasklist/TaskRows.h"
@@ -18,8 +19,10 @@ struct KeepGoing {
 // The Split command's run, from the caption refresh to opening the run folder. Traps every failure
 // and shows the report naming procName ("mnuSplit_Click" from the window); without keepGoing the
 // first failure ends the run. Returns the run folder when the run went through to its end, "" when
-// it ended early (a message or a report was shown).
+// it ended early (a message or a report was shown). Without options they are read from the
+// context's store (splitOptionsFrom).
 QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view,
-                 const QString& procName = QStringLiteral("mnuSplit_Click"), KeepGoing* keepGoing = nullptr);
+                 const QString& procName = QStringLiteral("mnuSplit_Click"), KeepGoing* keepGoing = nullptr,
+                 const SplitOptions* options = nullptr);
 
 } // namespace bf::split

@@ -52,6 +52,16 @@ std::int32_t clsSetting::SetSetting(const QString& KeyName, const QString& value
     return kDone;
 }
 
+std::int32_t clsSetting::AppendSetting(const QString& KeyName, const QString& value)
+{
+    const bool halfCharacter = encoding_ == config::Encoding::Utf16Le && bytes_.size() % 2 != 0;
+    if (find(KeyName) || halfCharacter || stoppedAtMalformedLine_)
+        return kKeyMissing;
+    index_.insert(KeyName, table_.size());
+    table_.push_back({KeyName, value, bytes_.size(), bytes_.size(), true, true});
+    return kDone;
+}
+
 std::int32_t clsSetting::ReadConfigFile(const QString& path)
 {
     bytes_ = platform::InputFile(path).readAll();
@@ -68,6 +78,7 @@ std::int32_t clsSetting::ReadConfigFile(const QString& path)
             table_.push_back({line.key, line.value, line.valueBegin, line.valueEnd});
         }
     }
+    stoppedAtMalformedLine_ = file.stoppedAtMalformedLine;
     return file.stoppedAtMalformedLine ? kStoppedAtMalformedLine : kDone;
 }
 
@@ -83,9 +94,21 @@ std::int32_t clsSetting::WriteConfigFile(const QString& path)
         return kKeyMissing;
     }
     std::vector<config::ValueChange> changes;
-    for (const Entry& entry : table_)
-        if (entry.changed)
+    QString appended;
+    for (const Entry& entry : table_) {
+        if (entry.appended)
+            appended += entry.key + QLatin1Char('=') + entry.value + QStringLiteral("\r\n");
+        else if (entry.changed)
             changes.push_back({entry.valueBegin, entry.valueEnd, entry.value});
+    }
+    if (!appended.isEmpty()) {
+        // New lines go after the last one, which may end without a line break.
+        const bool utf16 = encoding_ == config::Encoding::Utf16Le;
+        const QByteArray lineFeed = utf16 ? QByteArray("\n\0", 2) : QByteArray("\n");
+        const qsizetype markSize = bytes_.startsWith("\xFF\xFE") ? 2 : bytes_.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        const bool needsBreak = bytes_.size() > markSize && !bytes_.endsWith(lineFeed);
+        changes.push_back({bytes_.size(), bytes_.size(), (needsBreak ? QStringLiteral("\r\n") : QString()) + appended});
+    }
     const QByteArray out = config::withValuesReplaced(bytes_, encoding_, std::move(changes));
     return platform::writeWholeFile(path, out, platform::WriteMode::Replace, seams_.writeFault, nullptr) ? kDone
                                                                                                       : kKeyMissing;

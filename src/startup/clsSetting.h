@@ -31,6 +31,10 @@ public:
     std::int32_t GetSetting(const QString& KeyName, QString& retValue) const;
     // 1 when the key is present and now holds value; 2 and nothing changed otherwise.
     std::int32_t SetSetting(const QString& KeyName, const QString& value);
+    // Adds a key the file lacks, written as a new last line at release: 1 when added, 2 when the
+    // key is there already, or the file gives no place for a line that is read back (its reading
+    // stopped at a line without "=", or its last character is cut in half).
+    std::int32_t AppendSetting(const QString& KeyName, const QString& value);
 
     // One key: its value in effect and where that value stands in the file.
     struct Entry {
@@ -39,6 +43,7 @@ public:
         qsizetype valueBegin;
         qsizetype valueEnd;
         bool changed = false;
+        bool appended = false;
     };
     // For tests: the table in order.
     const std::vector<Entry>& entries() const { return table_; }
@@ -62,6 +67,7 @@ private:
     // The file as read: the write-back puts the changed values into these bytes.
     QByteArray bytes_;
     config::Encoding encoding_ = config::Encoding::Utf16Le;
+    bool stoppedAtMalformedLine_ = false;
 };
 
 } // namespace bf

@@ -28,12 +28,26 @@ QString InMemoryTaskRows::worksheetName(int row) const
 void InMemoryTaskRows::addRow(const QString& sourceFileName, const QString& worksheetName)
 {
     rows_.emplace_back(sourceFileName, worksheetName);
+    facts_.emplace_back();
+}
+
+SheetFacts InMemoryTaskRows::sheetFacts(int row) const
+{
+    requireRow(row);
+    return facts_[static_cast<std::size_t>(row - 1)];
+}
+
+void InMemoryTaskRows::setSheetFacts(int row, const SheetFacts& facts)
+{
+    requireRow(row);
+    facts_[static_cast<std::size_t>(row - 1)] = facts;
 }
 
 void InMemoryTaskRows::removeRow(int row)
 {
     requireRow(row);
     rows_.erase(rows_.begin() + (row - 1));
+    facts_.erase(facts_.begin() + (row - 1));
     // As in a list control: the selection goes with its row, and when the current row goes, the
     // row that takes its place (or the new last row) becomes current.
     if (selected_ == row)
@@ -49,6 +63,7 @@ void InMemoryTaskRows::removeRow(int row)
 void InMemoryTaskRows::clearRows()
 {
     rows_.clear();
+    facts_.clear();
     current_ = 0;
     selected_ = 0;
 }

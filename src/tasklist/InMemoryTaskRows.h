@@ -14,6 +14,8 @@ public:
     QString sourceFileName(int row) const override;
     QString worksheetName(int row) const override;
     void addRow(const QString& sourceFileName, const QString& worksheetName) override;
+    SheetFacts sheetFacts(int row) const override;
+    void setSheetFacts(int row, const SheetFacts& facts) override;
     void removeRow(int row) override;
     void clearRows() override;
     int currentRow() const override;
@@ -41,6 +43,7 @@ private:
     void requireRow(int row) const;
 
     std::vector<std::pair<QString, QString>> rows_;
+    std::vector<SheetFacts> facts_; // one per row
     std::vector<int> selections_;
     int current_ = 0;
     int selected_ = 0;

@@ -99,9 +99,12 @@ void UpdateListView(const AppContext& context, TaskRows& rows, const QString& Wo
             context.seams.msgBox(context.configured(QStringLiteral("ErrCantOpenWorkbook")));
             return;
         }
+        int position = 0;
         for (const auto& sheet : workbook->Worksheets()) {
+            ++position;
             rows.addRow(WorkbookPath, sheet->Name());
             const int n = rows.rowCount();
+            rows.setSheetFacts(n, {position, sheet->Visibility()});
             // A worksheet whose name holds "?", a character sheet names may not hold, is left
             // out: the list shows names as read, and the split finds a sheet by that name.
             if (rows.worksheetName(n).contains(QLatin1Char('?'))) {

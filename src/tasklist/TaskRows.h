@@ -2,9 +2,18 @@
 // The task list as the core sees it: rows of (source workbook path, worksheet name), 1-based,
 // never sorted. The main window implements it with its list widget; the command-line tool and
 // tests with plain data (InMemoryTaskRows).
+#include "book/Sheets.h"
+
 #include <QString>
 
 namespace bf::tasklist {
+
+// What the listing learnt of a row's worksheet: its position among its workbook's worksheets
+// (from 1; 0 when not known) and whether the workbook hides it.
+struct SheetFacts {
+    int position = 0;
+    book::Visibility visibility = book::Visibility::Visible;
+};
 
 class TaskRows {
 public:
@@ -15,6 +24,9 @@ public:
     virtual QString sourceFileName(int row) const = 0;
     virtual QString worksheetName(int row) const = 0;
     virtual void addRow(const QString& sourceFileName, const QString& worksheetName) = 0;
+    // A row's sheet facts (a new row has the defaults); error 9 for a row outside the list.
+    virtual SheetFacts sheetFacts(int row) const = 0;
+    virtual void setSheetFacts(int row, const SheetFacts& facts) = 0;
     // Error 9 for a row outside the list.
     virtual void removeRow(int row) = 0;
     virtual void clearRows() = 0;

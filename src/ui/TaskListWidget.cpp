@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QHeaderView>
+#include <QIcon>
+#include <QStyle>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -80,6 +82,39 @@ void TaskListRows::addRow(const QString& sourceFileName, const QString& workshee
     // Remove Item acts without a click first.
     if (!list_.currentIndex().isValid())
         list_.setCurrentCell(0, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+namespace {
+constexpr int kPositionRole = Qt::UserRole;
+constexpr int kVisibilityRole = Qt::UserRole + 1;
+} // namespace
+
+tasklist::SheetFacts TaskListRows::sheetFacts(int row) const
+{
+    requireRow(row);
+    const QTableWidgetItem* item = list_.item(row - 1, 1);
+    if (!item)
+        return {};
+    return {item->data(kPositionRole).toInt(), static_cast<book::Visibility>(item->data(kVisibilityRole).toInt())};
+}
+
+void TaskListRows::setSheetFacts(int row, const tasklist::SheetFacts& facts)
+{
+    requireRow(row);
+    QTableWidgetItem* item = list_.item(row - 1, 1);
+    if (!item)
+        return;
+    item->setData(kPositionRole, facts.position);
+    item->setData(kVisibilityRole, static_cast<int>(facts.visibility));
+    if (facts.visibility == book::Visibility::Visible) {
+        item->setIcon(QIcon());
+        item->setToolTip(QString());
+        return;
+    }
+    // The split's options may leave such a sheet out: the row says so before the run.
+    item->setIcon(QIcon::fromTheme(QStringLiteral("view-hidden"), list_.style()->standardIcon(QStyle::SP_TitleBarShadeButton)));
+    item->setToolTip(facts.visibility == book::Visibility::VeryHidden ? QStringLiteral("Very hidden worksheet")
+                                                                      : QStringLiteral("Hidden worksheet"));
 }
 
 void TaskListRows::removeRow(int row)

@@ -21,6 +21,9 @@ public:
     QString sourceFileName(int row) const override;
     QString worksheetName(int row) const override;
     void addRow(const QString& sourceFileName, const QString& worksheetName) override;
+    // Kept with the worksheet name's cell, which shows a hidden sheet with an icon and a tip.
+    tasklist::SheetFacts sheetFacts(int row) const override;
+    void setSheetFacts(int row, const tasklist::SheetFacts& facts) override;
     void removeRow(int row) override;
     void clearRows() override;
     int currentRow() const override;

@@ -1,7 +1,8 @@
 #pragma once
 // The options dialog: two check boxes for how the spreadsheet application is shown, read from
-// and written to the configuration store. It never touches the running application: the values
-// take effect at the next start.
+// and written to the configuration store, and one for what the copies make of formulas that
+// read other sheets. It never touches the running application: the display values take effect
+// at the next start, the link choice at the next split.
 #include "startup/AppContext.h"
 
 #include <QDialog>
@@ -9,6 +10,8 @@
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace bf::ui {
@@ -25,6 +28,14 @@ public:
     QCheckBox* chkDisplayExcel = nullptr;
     QCheckBox* chkDisplayExcelAlerts = nullptr;
     QCheckBox* chkDecryptOutputs = nullptr;
+    // The split's options: hidden sheets left out, the output names' template and a preview of
+    // the first name it gives.
+    QGroupBox* FrameSplit = nullptr;
+    QCheckBox* chkSkipHidden = nullptr;
+    QCheckBox* chkSkipVeryHidden = nullptr;
+    QLineEdit* txtNameTemplate = nullptr;
+    QLabel* lblNamePreview = nullptr;
+    QCheckBox* chkBreakLinks = nullptr; // values in place of links to other sheets
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdApply = nullptr;
@@ -35,6 +46,8 @@ public:
     void Form_Load();
     void LoadCheckBoxSetting(QCheckBox* checkBox, const QString& key);
     void SaveSettings();
+    // Shows the first output name the typed template gives, or why it is refused.
+    void txtNameTemplate_Change();
 
     void cmdApply_Click();
     void cmdOK_Click();
@@ -45,6 +58,9 @@ public Q_SLOTS:
     void reject() override;
 
 private:
+    void buildSplitFrame();
+    // The template's refusal ("" when good), named as a split would name it.
+    QString templateRefusal(QString* preview) const;
     const AppContext& context_;
 };
 

@@ -28,9 +28,10 @@ namespace {
 
 class Extractor {
 public:
-    Extractor(const WorkbookData& wb, int index, QString sourcePath, SharedStringIndex& sst)
+    Extractor(const WorkbookData& wb, int index, QString sourcePath, SharedStringIndex& sst, bool values)
         : src_(wb, index), sourcePath_(std::move(sourcePath)), sst_(sst), refs_(src_, links_)
     {
+        links_.setValuesOnly(values);
     }
     QByteArray run();
 
@@ -61,6 +62,7 @@ QByteArray Extractor::run()
     sheet_ = src_.substream(src_.info().offset);
     names_.read(src_);
     links_.read(src_);
+    const QString pivotSource = links_.valuesOnly() ? QString() : sourcePath_; // no source path with values
     pivots_.read(src_, sheet_);
     scanSheet();
     names_.choose(src_, links_, refs_, usedNames_);
@@ -73,7 +75,7 @@ QByteArray Extractor::run()
     out.bytes.reserve(static_cast<std::size_t>(sheet_.back().rec.end() - src_.info().offset) + src_.workbook().globalsEnd / 2 + 4096);
     const GlobalsParts parts{[&](ByteSink& o) { writeSst(o, 0, strings, std::uint32_t(strings_.references())); },
                              [&](ByteSink& o) { writeLinksAndNames(o); },
-                             [&](ByteSink& o, std::size_t i, std::size_t* last) { return pivots_.copyGroup(o, src_, i, sourcePath_, last); },
+                             [&](ByteSink& o, std::size_t i, std::size_t* last) { return pivots_.copyGroup(o, src_, i, pivotSource, last); },
                              drawings_};
     const GlobalsCopied globals = copyGlobals(out, src_, parts);
     if (!globals.wroteSst && !strings_.empty())
@@ -170,9 +172,9 @@ QByteArray Extractor::container(const ByteSink& workbook) const
 
 } // namespace
 
-QByteArray XlsWorkbook::extract(int index, const QString& sourcePath)
+QByteArray XlsWorkbook::extract(int index, const QString& sourcePath, bool values)
 {
-    Extractor x(*data_, index, sourcePath.isEmpty() ? data_->path : sourcePath, data_->sharedStrings);
+    Extractor x(*data_, index, sourcePath.isEmpty() ? data_->path : sourcePath, data_->sharedStrings, values);
     return x.run();
 }
 

@@ -40,8 +40,13 @@ public:
     // the sheets between the ends of a 3-D range), and is left out when none is reached or
     // when the source path is longer than a link holds (then those entries name no sheet).
     void chooseLinkedSheets(const std::set<std::uint16_t>& usedXtis, int kept, int sheetCount, const QString& sourcePath);
-    bool sourceLink() const { return !linkedSheets_.empty() && !pathTooLong_; }
-    bool pathTooLong() const { return pathTooLong_; }
+    bool sourceLink() const { return !linkedSheets_.empty() && !linkLeftOut(); }
+    // No link to the source: references to other sheets name no sheet, and the formulas of
+    // cells that read them keep their stored results only (a path too long, or values asked).
+    bool linkLeftOut() const { return pathTooLong_ || valuesOnly_; }
+    // Values in place of the link to the source, asked for by the user.
+    void setValuesOnly(bool on) { valuesOnly_ = on; }
+    bool valuesOnly() const { return valuesOnly_; }
     // A source sheet's place among the link's sheets; kXtiDeleted when it is not there.
     std::uint16_t linkPosition(int sheet) const;
     // Where a source entry points in the new workbook.
@@ -62,6 +67,7 @@ private:
     std::set<std::uint16_t> usedXtis_;
     std::vector<int> linkedSheets_; // source sheets the link names, in source order
     bool pathTooLong_ = false;
+    bool valuesOnly_ = false;
 };
 
 // The source workbook's absolute path as a link path ("\x01\x02", then the folders and the

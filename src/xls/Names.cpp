@@ -101,6 +101,30 @@ void NameTable::choose(const ExtractSource& src, const LinkTable& links, Referen
             newName_[i + 1] = ++next;
 }
 
+bool NameTable::namesReachOtherSheets(const std::uint8_t* rgce, std::size_t cce, const LinkTable& links, int kept, int depth) const
+{
+    constexpr int kMaxDepth = 32; // names built on names, far deeper than any workbook's
+    bool reaches = depth > kMaxDepth;
+    walkFormula(rgce, cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
+        if (reaches)
+            return;
+        const Xti* x = kind == TokenKind::Name ? nullptr : links.xti(rd16(t + 1));
+        std::uint32_t idx = 0;
+        if (kind == TokenKind::Name)
+            idx = rd32(t + 1);
+        else if (kind == TokenKind::NameX && x && links.isSelf(*x))
+            idx = rd32(t + 3);
+        else if (kind != TokenKind::NameX && x && links.reachesOtherSheets(*x, kept))
+            reaches = depth > 0; // the formula's own references are the caller's to judge
+        if (idx == 0 || idx > names_.size())
+            return;
+        const DefinedName& nm = names_[idx - 1];
+        reaches = (nm.itab != 0 && nm.itab != kept + 1)
+            || (src_ && namesReachOtherSheets(src_->at(nm.rgce), nm.cce, links, kept, depth + 1));
+    });
+    return reaches;
+}
+
 void NameTable::renumber(std::uint8_t* rgce, std::size_t cce, const LinkTable& links) const
 {
     rewriteFormula(rgce, cce, [&](TokenKind kind, std::uint8_t* t, bool) {

@@ -30,6 +30,9 @@ public:
     // to the source; one read without naming its sheet, or one whose formula cannot be read,
     // refuses the extraction.
     void choose(const ExtractSource& src, const LinkTable& links, References& refs, const std::set<std::uint32_t>& used);
+    // Whether a formula reaches other sheets through the names it uses (names of other sheets,
+    // or names whose formulas read other sheets, at any depth).
+    bool namesReachOtherSheets(const std::uint8_t* rgce, std::size_t cce, const LinkTable& links, int kept, int depth = 0) const;
     // Rewrites the name indexes of a formula to the new numbers.
     void renumber(std::uint8_t* rgce, std::size_t cce, const LinkTable& links) const;
     // The kept Lbl records, renumbered.

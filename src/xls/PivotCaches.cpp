@@ -106,8 +106,8 @@ std::vector<std::uint8_t> repointPivotSource(std::uint16_t type, const std::uint
     std::size_t used = 0;
     if (type != rt::DConRef || size < 9 || !decodeChars(d + 9, size - 9, rd16(d + 6), d[8] & 1, &file, &used))
         return same;
-    if (file.isEmpty() || file.at(0) != QChar(0x02) || file.mid(1) == keptSheet)
-        return same; // another workbook already, or the kept sheet itself
+    if (file.isEmpty() || file.at(0) != QChar(0x02) || file.mid(1) == keptSheet || sourcePath.isEmpty())
+        return same; // another workbook already, the kept sheet itself, or no link to the source
     std::vector<std::uint8_t> out(d, d + 6);
     appendUnicodeString(out, encodeSourcePath(sourcePath, file.mid(1)), true);
     return out;

@@ -94,7 +94,7 @@ bool spansOtherSheets(const std::uint8_t* rgce, std::size_t cce, const LinkTable
         const Xti* x = kind == TokenKind::Name ? nullptr : links.xti(rd16(t + 1));
         if (!x || !links.isSelf(*x) || x->first >= kXtiWorkbook || x->last >= kXtiWorkbook)
             return;
-        if (x->first != x->last || (links.pathTooLong() && links.reachesOtherSheets(*x, kept)))
+        if (x->first != x->last || (links.linkLeftOut() && links.reachesOtherSheets(*x, kept)))
             spans = true;
     });
     return spans;

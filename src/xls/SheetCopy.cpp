@@ -4,7 +4,9 @@
 #include "xls/RecordIds.h"
 #include "xls/References.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace bf::xls {
 
@@ -32,12 +34,131 @@ SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& rec
     : src_(src), records_(records), strings_(strings), links_(links), names_(names), pivots_(pivots)
 {
     for (const auto& [r, depth] : records_) {
-        if (depth != 1 || r.type != rt::ShrFmla || r.size < 10)
+        // Shared formulas, and array formulas when values are asked: every cell they cover
+        // keeps its value.
+        const bool array = r.type == rt::Array && links_.valuesOnly();
+        if (depth != 1 || (r.type != rt::ShrFmla && !array))
+            continue;
+        const std::size_t cceAt = array ? 12 : 8;
+        if (r.size < cceAt + 2)
             continue;
         const std::uint8_t* d = src_.data(r);
-        const std::size_t cce = rd16(d + 8);
-        if (10 + cce <= r.size && spansOtherSheets(d + 10, cce, links_, src_.sheet()))
+        const std::size_t cce = rd16(d + cceAt);
+        if (cceAt + 2 + cce <= r.size && readsOtherSheets(d + cceAt + 2, cce))
             spanningShared_.insert({rd16(d), d[4]});
+    }
+    if (links_.valuesOnly())
+        planValueCells();
+}
+
+// With values each cell whose formula reads another sheet becomes a Number, BoolErr or Label
+// record of its stored result; records grow or shrink, and the row blocks' offsets after them
+// move to match. A shared or array formula goes when every cell that used it went.
+void SheetCopy::planValueCells()
+{
+    std::map<std::uint32_t, std::int64_t> delta;
+    std::set<std::pair<std::uint16_t, std::uint16_t>> kept; // anchors a remaining cell still uses
+    auto note = [&](std::size_t i, std::vector<std::uint8_t> record) {
+        delta[records_[i].rec.pos] = std::int64_t(record.size()) - std::int64_t(4 + records_[i].rec.size);
+        replaced_[i] = std::move(record);
+    };
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const auto& [r, depth] = records_[i];
+        if (depth != 1 || r.type != rt::Formula || r.size < 22)
+            continue;
+        const std::uint8_t* d = src_.data(r);
+        const std::size_t cce = rd16(d + 20);
+        if (22 + cce != r.size || !needsFreezing(d, r.size))
+            continue;
+        std::size_t stringAt = SIZE_MAX;
+        std::vector<std::uint8_t> record = valueRecord(d, i, &stringAt);
+        if (record.empty()) {
+            if (cce == 5 && d[22] == ptg::Exp)
+                kept.insert({rd16(d + 23), rd16(d + 25)});
+            continue;
+        }
+        note(i, std::move(record));
+        if (stringAt != SIZE_MAX)
+            note(stringAt, {});
+    }
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const auto& [r, depth] = records_[i];
+        if (depth == 1 && (r.type == rt::ShrFmla || r.type == rt::Array) && r.size >= 6) {
+            const std::pair<std::uint16_t, std::uint16_t> anchor{rd16(src_.data(r)), src_.data(r)[4]};
+            if (spanningShared_.count(anchor) && !kept.count(anchor))
+                note(i, {});
+        }
+    }
+    std::int64_t added = 0;
+    for (const auto& [pos, d] : delta)
+        growthAt_[pos] = added += d;
+}
+
+// The value cell (a whole record) standing for a Formula record's stored result; empty when
+// the result is of no known kind, or a text a Label cannot hold. *stringAt: the record of its
+// text result, which goes with it.
+std::vector<std::uint8_t> SheetCopy::valueRecord(const std::uint8_t* d, std::size_t index, std::size_t* stringAt) const
+{
+    std::vector<std::uint8_t> rec(4);
+    rec.insert(rec.end(), d, d + 6); // row, column, format
+    const std::uint8_t* val = d + 6;
+    std::uint16_t type = rt::Number;
+    if (rd16(val + 6) != 0xFFFF) {
+        rec.insert(rec.end(), val, val + 8);
+    } else if (val[0] == 1 || val[0] == 2) {
+        type = rt::BoolErr;
+        rec.insert(rec.end(), {val[2], static_cast<std::uint8_t>(val[0] == 2)});
+    } else if (val[0] == 3) {
+        type = rt::Label;
+        rec.insert(rec.end(), {0, 0, 0});
+    } else if (val[0] == 0) {
+        // The text is in the String record after the formula (and any shared or array formula).
+        type = rt::Label;
+        std::size_t j = index + 1;
+        while (j < records_.size() && j < index + 4 && records_[j].rec.type != rt::String)
+            ++j;
+        if (j >= records_.size() || records_[j].rec.type != rt::String || records_[j].rec.size < 3
+            || (j + 1 < records_.size() && records_[j + 1].rec.type == rt::Continue))
+            return {};
+        const RecRef& s = records_[j].rec;
+        const std::uint8_t* text = src_.data(s);
+        if (rd16(text) > 255 || 3 + rd16(text) * ((text[2] & 1) ? 2u : 1u) != s.size)
+            return {};
+        rec.insert(rec.end(), text, text + s.size);
+        *stringAt = j;
+    } else {
+        return {};
+    }
+    wr16(rec.data(), type);
+    wr16(rec.data() + 2, static_cast<std::uint16_t>(rec.size() - 4));
+    return rec;
+}
+
+// Bytes added (or taken) before source position pos.
+std::int64_t SheetCopy::shift(std::uint32_t pos) const
+{
+    const auto after = growthAt_.lower_bound(pos);
+    return after == growthAt_.begin() ? 0 : std::prev(after)->second;
+}
+
+// A row block's offsets (DBCell): to its first Row record, then between the first cells of its
+// rows; each grows by what was added between its two ends.
+void SheetCopy::moveCellOffsets(std::uint8_t* d, const RecRef& r) const
+{
+    if (growthAt_.empty() || r.size < 4 || rd32(d) > r.pos)
+        return;
+    const std::uint32_t firstRow = r.pos - rd32(d);
+    wr32(d, static_cast<std::uint32_t>(rd32(d) + shift(r.pos) - shift(firstRow)));
+    // The first cell: the record after the block's Row records.
+    auto it = std::lower_bound(records_.begin(), records_.end(), firstRow,
+                               [](const SubRecord& s, std::uint32_t pos) { return s.rec.pos < pos; });
+    while (it != records_.end() && it->rec.type == rt::Row)
+        ++it;
+    std::uint32_t cell = it != records_.end() ? it->rec.pos : firstRow;
+    for (std::size_t p = 6; p + 2 <= r.size; p += 2) {
+        const std::uint32_t next = cell + rd16(d + p);
+        wr16(d + p, static_cast<std::uint16_t>(rd16(d + p) + shift(next) - shift(cell)));
+        cell = next;
     }
 }
 
@@ -48,6 +169,10 @@ void SheetCopy::write(ByteSink& out) const
         const auto& [r, depth] = records_[i];
         if (depth == 1 && isPivotSheetRecord(r.type) && !pivots_.keepViews()) {
             i = lastContinuation(records_, i);
+            continue;
+        }
+        if (const auto v = replaced_.find(i); v != replaced_.end()) {
+            out.put(v->second.data(), v->second.size());
             continue;
         }
         const std::size_t at = out.size();
@@ -66,7 +191,10 @@ void SheetCopy::rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta) cons
     case rt::Index:
         // ibXF and every DBCell position are absolute.
         for (std::size_t p = 12; p + 4 <= r.size; p += 4)
-            wr32(d + p, static_cast<std::uint32_t>(std::int64_t(rd32(d + p)) + delta));
+            wr32(d + p, static_cast<std::uint32_t>(std::int64_t(rd32(d + p)) + delta + shift(rd32(d + p))));
+        break;
+    case rt::DBCell:
+        moveCellOffsets(d, r);
         break;
     case rt::LabelSst:
         wr32(d + 6, strings_.newIndex(rd32(d + 6))); // checked when the sheet was read
@@ -98,10 +226,7 @@ void SheetCopy::freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t 
     if (22 + cce != size)
         return; // extra array data follows; left as it is
     std::uint8_t* rgce = d + 22;
-    bool spans = spansOtherSheets(rgce, cce, links_, src_.sheet());
-    if (!spans && cce == 5 && rgce[0] == ptg::Exp)
-        spans = spanningShared_.count({rd16(rgce + 1), rd16(rgce + 3)}) > 0;
-    if (!spans)
+    if (!needsFreezing(d, size))
         return;
     const std::vector<std::uint8_t> tokens = resultTokens(d + 6, index);
     if (tokens.empty() || tokens.size() > cce)
@@ -109,6 +234,24 @@ void SheetCopy::freezeIfSpanning(std::uint8_t* d, std::size_t size, std::size_t 
     std::memcpy(rgce, tokens.data(), tokens.size());
     std::memset(rgce + tokens.size(), ptg::Paren, cce - tokens.size());
     wr16(d + 14, static_cast<std::uint16_t>(rd16(d + 14) & ~kFormulaShared));
+}
+
+// Whether a Formula record's cell keeps its stored result only.
+bool SheetCopy::needsFreezing(const std::uint8_t* d, std::size_t size) const
+{
+    const std::size_t cce = rd16(d + 20);
+    const std::uint8_t* rgce = d + 22;
+    if (22 + cce > size)
+        return false;
+    if (readsOtherSheets(rgce, cce))
+        return true;
+    return cce == 5 && rgce[0] == ptg::Exp && spanningShared_.count({rd16(rgce + 1), rd16(rgce + 3)}) > 0;
+}
+
+bool SheetCopy::readsOtherSheets(const std::uint8_t* rgce, std::size_t cce) const
+{
+    return spansOtherSheets(rgce, cce, links_, src_.sheet())
+        || (links_.valuesOnly() && names_.namesReachOtherSheets(rgce, cce, links_, src_.sheet()));
 }
 
 // The formula tokens that give a cell's stored result (val: the 8 result bytes); empty when

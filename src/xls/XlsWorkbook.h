@@ -47,8 +47,10 @@ public:
     // A complete .xls file holding only sheet `index` (an index into sheets(), which must be a
     // worksheet). sourcePath is the absolute path the new workbook's links to the other sheets
     // name (default: this workbook's path). Throws XlsError naming the reason. The string
-    // table is indexed once, by the first extraction.
-    QByteArray extract(int index, const QString& sourcePath = QString());
+    // table is indexed once, by the first extraction. values: no link to the source; formulas
+    // that read other sheets keep their stored results, and other references to those sheets
+    // (names, validation, conditional formats, charts) name no sheet.
+    QByteArray extract(int index, const QString& sourcePath = QString(), bool values = false);
 
 private:
     explicit XlsWorkbook(std::unique_ptr<WorkbookData> data);

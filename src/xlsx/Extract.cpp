@@ -51,7 +51,7 @@ QString defaultType(const QString& name)
 
 class Extraction {
 public:
-    Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath);
+    Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath, bool values);
     QByteArray run();
 
 private:
@@ -115,10 +115,20 @@ int externalLinkCount(const XlsxWorkbook& wb)
     return n;
 }
 
-Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath)
+Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath, bool values)
     : wb_(wb), pkg_(wb.package()), sheet_(sheet), sourcePath_(std::move(sourcePath)),
       formulas_(wb.formulaTargets(), sheet.index, externalLinkCount(wb) + 1)
 {
+    if (!values)
+        return;
+    // The names the kept sheet sees whose formulas read other sheets: cells using them keep
+    // their values too.
+    std::set<std::string> reading;
+    for (const DefinedName& n : wb.definedNames())
+        if ((n.localSheet < 0 || n.localSheet == sheet.index) && formulas_.readsOtherSheets(n.formula))
+            reading.insert(n.folded);
+    formulas_.setNamesReadingOtherSheets(std::move(reading));
+    formulas_.setValues(true);
 }
 
 Extraction::Planned& Extraction::include(const QString& source, const QString& name, Action action)
@@ -473,12 +483,12 @@ QByteArray Extraction::run()
 
 } // namespace
 
-QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath) const
+QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath, bool values) const
 {
     if (index < 0 || std::size_t(index) >= sheets_.size()
         || sheets_[std::size_t(index)].kind != SheetKind::Worksheet)
         fail(XlsxStatus::NoSuchWorksheet, package_->displayName() + QStringLiteral(", sheet ") + QString::number(index));
-    Extraction extraction(*this, sheets_[std::size_t(index)], sourcePath.isEmpty() ? path_ : sourcePath);
+    Extraction extraction(*this, sheets_[std::size_t(index)], sourcePath.isEmpty() ? path_ : sourcePath, values);
     return extraction.run();
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace bf::xlsx {
 
@@ -330,15 +331,20 @@ std::size_t FormulaRewriter::sheetReference(std::string_view f, std::size_t star
     const int last = colon == name.npos ? first : targets_->sheetIndex(QString::fromStdString(name.substr(colon + 1)));
     if (first < 0 || last < 0 || (first == kept_ && last == kept_))
         return 0;
+    std::size_t end = bang + 1;
+    while (end < f.size() && (isNameByte(f[end]) || f[end] == '#'))
+        ++end;
+    if (values_) {
+        out += "#REF!";
+        ++dropped_;
+        return end;
+    }
     const std::string index = "[" + std::to_string(externalIndex_) + "]";
     if (quoted)
         out += "'" + index + std::string(inner.substr(1));
     else
         out += index + std::string(inner);
     out += '!';
-    std::size_t end = bang + 1;
-    while (end < f.size() && (isNameByte(f[end]) || f[end] == '#'))
-        ++end;
     const std::string_view reference = f.substr(bang + 1, end - bang - 1);
     std::optional<CellArea> area = parseArea(reference);
     if (area)
@@ -366,6 +372,11 @@ std::size_t FormulaRewriter::tableReference(std::string_view f, std::size_t star
     const std::optional<CellArea> area = structuredArea(*t, f.substr(open + 1, end - open - 2));
     if (!area)
         return 0;
+    if (values_) {
+        out += "#REF!";
+        ++dropped_;
+        return end;
+    }
     const int sheet = t->sheet;
     QString quoted = targets_->sheets()[std::size_t(sheet)];
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
@@ -373,6 +384,29 @@ std::size_t FormulaRewriter::tableReference(std::string_view f, std::size_t star
         + absoluteName(area->firstRow, area->firstCol) + ":" + absoluteName(area->lastRow, area->lastCol);
     references_[sheet].push_back(*area);
     return end;
+}
+
+bool FormulaRewriter::readsOtherSheets(std::string_view formula)
+{
+    const std::size_t before = dropped_;
+    const bool values = std::exchange(values_, true);
+    const bool reads = rewrite(formula).has_value();
+    values_ = values;
+    dropped_ = before;
+    if (reads || namesReadingOthers_.empty())
+        return reads;
+    for (const NameUse& use : namesIn(formula))
+        if (namesReadingOthers_.count(use.first))
+            return true;
+    // A name of this workbook written as "[0]!Name".
+    for (std::size_t p = formula.find("[0]!"); p != formula.npos; p = formula.find("[0]!", p + 4)) {
+        std::size_t end = p + 4;
+        while (end < formula.size() && isNameByte(formula[end]))
+            ++end;
+        if (namesReadingOthers_.count(foldName(formula.substr(p + 4, end - p - 4))))
+            return true;
+    }
+    return false;
 }
 
 void FormulaRewriter::noteNames(std::string_view formula)

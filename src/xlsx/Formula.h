@@ -82,6 +82,15 @@ public:
     FormulaRewriter(std::shared_ptr<const FormulaTargets> targets, int kept, int externalIndex);
     FormulaRewriter(std::vector<QString> sheetNames, int kept, int externalIndex);
 
+    // Values in place of the link: a reference to another sheet becomes #REF! (counted in
+    // dropped()), and nothing is linked; cells that read other sheets lose their formulas.
+    void setValues(bool on) { values_ = on; }
+    bool values() const { return values_; }
+    std::size_t dropped() const { return dropped_; }
+    // Whether a formula reads another sheet of the workbook, itself or through one of the
+    // names given here (folded), changing nothing.
+    bool readsOtherSheets(std::string_view formula);
+    void setNamesReadingOtherSheets(std::set<std::string> folded) { namesReadingOthers_ = std::move(folded); }
     // A table of another sheet: structured references to it become external references to its
     // cells (only for a rewriter made from sheet names).
     void addTable(TableInfo table);
@@ -109,6 +118,9 @@ private:
     FillSpread spread_; // of the formula being rewritten
     std::map<int, std::vector<CellArea>> references_;
     std::set<NameUse> usedNames_;
+    bool values_ = false;
+    std::size_t dropped_ = 0;
+    std::set<std::string> namesReadingOthers_;
 };
 
 // A name folded for comparison in any letter case.

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <set>
+#include <utility>
 
 namespace bf::xlsx {
 
@@ -152,6 +154,14 @@ std::string capturedIndex(const std::string& raw, StringRemap& strings)
     return std::to_string(strings.map(old));
 }
 
+// A shared formula's text that went: the cells that share it lose theirs too.
+void noteDroppedShared(const std::string& tag, std::set<std::string>& droppedShared)
+{
+    const std::string_view attrs(tag);
+    if (quickAttribute(attrs, "t") == "shared")
+        droppedShared.insert(std::string(quickAttribute(attrs, "si")));
+}
+
 } // namespace
 
 void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewriter& formulas,
@@ -166,6 +176,8 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
     Capture capture = Capture::None;
     std::string captured;
     FillSpread spread, ruleSpread;
+    std::string heldCellFormula;            // with values: a cell's formula tag, until its text is read
+    std::set<std::string> droppedShared;    // with values: shared formulas that went, by si
     while (tokens.next(t)) {
         if (capture != Capture::None && !t.isTag()) {
             if (t.kind != TokenKind::EndTag) {
@@ -173,6 +185,16 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                 if (captured.size() > kMaxHeldBytes)
                     tokens.refuse(XlsxStatus::PartTooLarge, tokens.offset(), kHeldTooLarge);
                 continue;
+            }
+            if (!heldCellFormula.empty()) {
+                // A cell's formula that reads another sheet goes; the cell keeps its value.
+                if (formulas.readsOtherSheets(captured.find('&') == captured.npos ? captured : unescapeXml(captured))) {
+                    noteDroppedShared(heldCellFormula, droppedShared);
+                    heldCellFormula.clear();
+                    capture = Capture::None;
+                    continue;
+                }
+                out.put(std::exchange(heldCellFormula, std::string()));
             }
             out.put(capture == Capture::Formula ? capturedFormula(captured, formulas, spread)
                                                 : capturedIndex(captured, strings));
@@ -182,6 +204,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
         }
         if (capture != Capture::None) {
             // An element inside ("<x14:formula1><xm:f>"): the outer one holds no text of its own.
+            out.put(std::exchange(heldCellFormula, std::string()));
             out.put(captured);
             capture = Capture::None;
         }
@@ -204,9 +227,18 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                 continue;
             } else if (local == "conditionalFormatting" || local == "dataValidation") {
                 ruleSpread = spreadOfRanges(quickAttribute(t.attrs, "sqref"));
+            } else if (local == "f" && inSheetData && formulas.values() && t.kind == TokenKind::EmptyTag
+                       && droppedShared.count(std::string(quickAttribute(t.attrs, "si")))
+                       && quickAttribute(t.attrs, "t") == "shared") {
+                continue; // a cell of a shared formula that went: its value stays
             } else if (t.kind == TokenKind::StartTag && isFormulaElement(local)) {
                 capture = Capture::Formula;
                 spread = local == "f" ? spreadOf(t) : ruleSpread;
+                if (local == "f" && inSheetData && formulas.values()) {
+                    heldCellFormula.assign(t.raw);
+                    captured.clear();
+                    continue;
+                }
             } else if (local == "sheetView" && !viewSelected) {
                 viewSelected = true;
                 out.put(withAttribute(t, "tabSelected", "1"));

@@ -56,7 +56,9 @@ public:
     // A complete .xlsx holding only sheet `index` (an index into sheets() naming a worksheet).
     // sourcePath is the path the links to the other sheets name (default: this workbook's).
     // Throws XlsxError naming the reason. Not safe to call from two threads at once.
-    QByteArray extract(int index, const QString& sourcePath = QString()) const;
+    // values: no link to the source; cells whose formulas read other sheets keep their cached
+    // values only, other formulas (names, rules, charts) name #REF! in place of those sheets.
+    QByteArray extract(int index, const QString& sourcePath = QString(), bool values = false) const;
 
     // Internal, shared with the extraction.
     const Package& package() const { return *package_; }

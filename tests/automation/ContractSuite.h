@@ -60,6 +60,21 @@ protected:
     FakeSeams seams_;
 };
 
+// What the sample's worksheets are called by their names is what the workbook says of them; the
+// Calc backend has one flag for both kinds of hidden.
+TEST_P(SpreadsheetContract, EachWorksheetSaysWhetherTheWorkbookHidesIt)
+{
+    auto app = make();
+    auto book = app->workbooks().Open(sample());
+    QStringList seen;
+    for (const auto& ws : book->Worksheets())
+        seen << ws->Name() + '=' + QString::number(static_cast<int>(ws->Visibility()));
+    const bool calc = QLatin1String(GetParam().backend) == QLatin1String("calc");
+    EXPECT_EQ(seen, (QStringList{"Visible=0", "Hidden=1", calc ? "VeryHidden=1" : "VeryHidden=2"}));
+    book->Close(false);
+    app->Quit();
+}
+
 TEST_P(SpreadsheetContract, OpenCopySaveAsAndCloseFollowTheActiveWorkbookAndNeverReplaceAFileSilently)
 {
     TempDir dir;

@@ -1,9 +1,11 @@
 #pragma once
-// The tests' independent decryption (msoffcrypto-tool through Debian's Python) and the streams
-// of a compound file.
+// The tests' independent decryption (msoffcrypto-tool through Debian's Python), the streams
+// of a compound file, and the check of a table of refused inputs.
 #include "support/TempDir.h"
 #include "support/TestPaths.h"
+#include "support/Thrown.h"
 #include "book/Cfb.h"
+#include "crypto/CryptoError.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -50,6 +52,29 @@ inline QByteArray compoundFile(const std::vector<std::pair<QString, QByteArray>>
     const QByteArray file = book::writeCompoundFile(out, &reason);
     EXPECT_FALSE(file.isEmpty()) << reason.toStdString();
     return file;
+}
+
+inline std::optional<crypto::CryptoError> cryptoFailure(const std::function<void()>& call)
+{
+    return thrown<crypto::CryptoError>(call);
+}
+
+// Bytes a parser must refuse with this status and a message naming what is wrong.
+struct Refusal {
+    QByteArray bytes;
+    crypto::CryptoStatus status;
+    const char* named;
+};
+
+inline void expectRefused(const std::vector<Refusal>& cases, const std::function<void(const QByteArray&)>& parse)
+{
+    for (const Refusal& c : cases) {
+        SCOPED_TRACE(c.named);
+        const auto e = cryptoFailure([&] { parse(c.bytes); });
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->status(), c.status) << e->detail().toStdString();
+        EXPECT_TRUE(e->detail().contains(QLatin1String(c.named))) << e->detail().toStdString();
+    }
 }
 
 } // namespace bf::test

@@ -21,12 +21,8 @@ namespace {
 
 bool refusedAsWrong(const std::function<void()>& call)
 {
-    try {
-        call();
-    } catch (const CryptoError& e) {
-        return e.status() == CryptoStatus::WrongPassword;
-    }
-    return false;
+    const auto e = bf::test::cryptoFailure(call);
+    return e && e->status() == CryptoStatus::WrongPassword;
 }
 
 } // namespace

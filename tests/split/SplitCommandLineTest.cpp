@@ -1,44 +1,21 @@
 // The command-line program, started as the real program on a few small workbooks: what its split
 // run, listing and extraction write, what they print on which stream, and their exit status.
-#include "support/Deadline.h"
+#include "support/RunProgram.h"
 #include "support/TempDir.h"
-#include "support/TestPaths.h"
 
-#include <QDir>
-#include <QDirIterator>
-#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 using namespace bf;
+using test::filesUnder;
+using test::Outcome;
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QString out, err;
-    QStringList outLines() const { return out.split('\n', Qt::SkipEmptyParts); }
-};
-
 Outcome runTool(const QStringList& args, const QString& workingDir)
 {
-    QProcess p;
-    p.setWorkingDirectory(workingDir);
-    p.start(test::appDir() + "/brakenfold-split", args);
-    const bool ended = p.waitForFinished(test::deadlineMs(300000)) && p.exitStatus() == QProcess::NormalExit;
-    return {ended ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-// Files under folder, relative to it, sorted.
-QStringList filesUnder(const QString& folder)
-{
-    QStringList files;
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
+    return test::runProgram("brakenfold-split", args, workingDir);
 }
 
 QString corpus(const QString& name) { return test::corpusFile("xls/" + name); }
@@ -105,7 +82,6 @@ TEST(SplitCommandLine, ExitStatusTellsAFailedRunFromAnInputThatWasNotListedAndKe
         {{"-o", "@", ragged, bare, other}, 1, {stopped}, 3, false},
         {{"--keep-going", "-o", "@", ragged, bare, other}, 1,
          {stopped, "2 of 8 worksheets could not be split:\n" + bare + ": Sheet1: Err 5: "}, 6, true},
-        {{"-o", "@", "--bogus", ragged}, 2, {"--help"}, 0, false},
     };
     for (const auto& c : cases) {
         test::TempDir out;
@@ -137,7 +113,7 @@ TEST(SplitCommandLine, ListedNamesAreEscapedOneWorksheetALine)
     EXPECT_EQ(o.out, odd + QStringLiteral("\t\\t\\\\\\n\\r\\x1b\\x85\n") + odd + "\tSheet2\n" + odd + "\tSheet3\n");
 }
 
-TEST(SplitCommandLine, ListAndExtractNameEachFailureByNumberAndReplaceNothing)
+TEST(SplitCommandLine, ListAndExtractTakeLaterArgumentsAsOperandsNameEachFailureAndReplaceNothing)
 {
     test::TempDir dir;
     const QString good = corpus("calamine--any_sheets.xls"), locked = corpus("sheetjs--password_2002_40_972000.xls");
@@ -150,9 +126,17 @@ TEST(SplitCommandLine, ListAndExtractNameEachFailureByNumberAndReplaceNothing)
         {{"--list", good, locked}, 1, good + "\tVisible\n" + good + "\tHidden\n" + good + "\tVeryHidden\n",
          "error 1004: '" + locked + "' cannot be opened: it is a password-protected Excel 97-2003 workbook"},
         {{"--list", dir.file("absent.xls")}, 1, "", "error 53: File not found: " + dir.file("absent.xls")},
-        {{"--extract", good}, 2, "", "--help"},
         {{"--extract", good, "Nope", dir.file("n.xls")}, 1, "", "error 9: "},
         {{"--extract", good, "Visible", taken}, 1, "", "error 58: '" + taken + "' already exists"},
+        // After --list or --extract every argument is an operand, even one that looks like an option.
+        {{"--list", good, "--backend", "calc"}, 1, good + "\tVisible\n" + good + "\tHidden\n" + good + "\tVeryHidden\n",
+         "error 53: File not found: " + dir.file("--backend") + "\nbrakenfold-split: error 53: File not found: " +
+             dir.file("calc") + '\n'},
+        {{"--list", "--help"}, 1, "", "error 53: File not found: " + dir.file("--help") + '\n'},
+        {{"--extract", good, "--keep-going", "x.xls"}, 1, "", "has no worksheet named '--keep-going'\n"},
+        {{"--backend", "bogus", "--list", good}, 1, "",
+         "error 1004: the spreadsheet application \"bogus\" is not available in this build\n"},
+        {{"-o", ".", "--", "-x.xls"}, 1, "", "Error File Name: " + dir.file("-x.xls") + '\n'},
     };
     for (const auto& c : cases) {
         const Outcome o = runTool(c.args, dir.path());

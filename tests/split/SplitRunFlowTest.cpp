@@ -7,6 +7,7 @@
 
 #include "support/FakeSeams.h"
 #include "support/FakeSpreadsheet.h"
+#include "support/RecordingSplitView.h"
 #include "support/TempDir.h"
 
 #include <QDirIterator>
@@ -19,29 +20,6 @@ using bf::test::FakeOp;
 namespace {
 
 const QString kStamp = QStringLiteral("2008723957");
-
-// What a window would have shown at each repaint.
-class RecordingSplitView : public split::SplitView {
-public:
-    struct Frame {
-        bool visible, busy;
-        float minimum, maximum, value;
-    };
-    void setCaption(const QString&) override {}
-    void setProgressVisible(bool v) override { now.visible = v; }
-    void setProgressMinimum(float v) override { now.minimum = v; }
-    void setProgressMaximum(float v) override { now.maximum = v; }
-    void setProgressValue(float v) override { now.value = v; }
-    float progressMinimum() const override { return now.minimum; }
-    float progressMaximum() const override { return now.maximum; }
-    float progressValue() const override { return now.value; }
-    bool progressVisible() const override { return now.visible; }
-    void setBusyPointer(bool b) override { now.busy = b; }
-    void repaintNow() override { frames.push_back(now); }
-
-    Frame now{false, false, 0.0f, 100.0f, 0.0f}; // idle, as the window starts
-    std::vector<Frame> frames;
-};
 
 struct Fixture {
     Fixture()
@@ -86,7 +64,7 @@ struct Fixture {
     test::InstalledConfig config{context, test::standardConfigLines()};
     test::FakeSpreadsheet app;
     tasklist::InMemoryTaskRows rows;
-    RecordingSplitView view;
+    test::RecordingSplitView view;
     test::TempDir out;
 };
 
@@ -278,4 +256,44 @@ TEST(SplitRunFailures, MoreRowsThanASixteenBitCountHoldsFailBeforeAnyRowIsWritte
     EXPECT_TRUE(f.messages().value(0).startsWith(QStringLiteral("Err Number: 6\r\n")));
     EXPECT_TRUE(f.files().isEmpty());
     f.expectIdle();
+}
+
+TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndValuesAreSaidAtTheEnd)
+{
+    const QString note = QStringLiteral("Formulas that read other sheets were replaced by their values");
+    const struct {
+        const char* line; // the BreakLinks line of Config.cfg; null: no such key
+        bool values;
+        bool refused;
+    } cases[] = {{nullptr, false, false}, {"BreakLinks=0", false, false}, {"BreakLinks=1", true, false},
+                 {"BreakLinks=yes", false, true}};
+    for (const auto& c : cases) {
+        test::FakeSeams seams;
+        AppContext context{seams};
+        QStringList lines = test::standardConfigLines();
+        if (c.line)
+            lines << QString::fromLatin1(c.line);
+        test::InstalledConfig config{context, lines};
+        test::FakeSpreadsheet app;
+        app.setBreakLinks(!c.values); // the store decides, whatever the application had
+        context.application = &app;
+        test::TempDir out;
+        seams.folderChooser.answers = {out.path()};
+        tasklist::InMemoryTaskRows rows;
+        app.addWorkbook("/data/A.xls", {"S1"});
+        rows.addRow("/data/A.xls", "S1");
+        test::RecordingSplitView view;
+        const QString folder = RunSplit(context, rows, view);
+        const QString shown = seams.messageBox.texts().value(0);
+        SCOPED_TRACE(c.line ? c.line : "no key");
+        EXPECT_EQ(folder.isEmpty(), c.refused);
+        if (c.refused) {
+            EXPECT_TRUE(shown.contains("\"BreakLinks\"") && shown.contains("\"yes\"")) << shown.toStdString();
+            EXPECT_TRUE(app.saved.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(app.BreakLinks(), c.values);
+        EXPECT_TRUE(shown.startsWith("Mission complete!"));
+        EXPECT_EQ(shown.contains(note), c.values);
+    }
 }

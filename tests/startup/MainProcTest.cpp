@@ -39,6 +39,8 @@ public:
     bool EnableEvents() const override { return true; }
     void setDecryptOutputs(bool) override {}
     bool DecryptOutputs() const override { return false; }
+    void setBreakLinks(bool) override {}
+    bool BreakLinks() const override { return false; }
     void Quit() override { g_log << "Quit"; }
 };
 

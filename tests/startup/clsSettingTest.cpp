@@ -152,3 +152,38 @@ TEST_F(StoreTest, AnInstalledFileIsReadUntilTheUserHasACopyMadeAtTheFirstWriteBa
     EXPECT_EQ(readFile(installed), utf16le("DisplayExcel=0\r\nHomePage=h\r\n"));
     EXPECT_EQ(readFile(user), utf16le("DisplayExcel=1\r\nHomePage=h\r\n"));
 }
+
+// A key an earlier file lacks is added as a new last line in the file's own encoding, read back
+// at the next start; a file whose reading stopped early, or that ends in half a character, gets none.
+TEST_F(StoreTest, AnAddedKeyBecomesTheFilesNewLastLineReadBackNextTime)
+{
+    const struct {
+        const char* what;
+        QByteArray before, after;
+        std::int32_t result;
+    } cases[] = {
+        {"UTF-16, last line ended", utf16le("A=1\r\n"), utf16le("A=1\r\nNew=x y\r\n"), clsSetting::kDone},
+        {"UTF-16, last line open", utf16le("A=1"), utf16le("A=1\r\nNew=x y\r\n"), clsSetting::kDone},
+        {"UTF-8, LF lines", "A=1\n", "A=1\nNew=x y\r\n", clsSetting::kDone},
+        {"UTF-8 mark only", "\xEF\xBB\xBF", "\xEF\xBB\xBFNew=x y\r\n", clsSetting::kDone},
+        {"key present", "New=1\r\n", "New=1\r\n", clsSetting::kKeyMissing},
+        {"stopped at a line without =", "A=1\r\nbroken\r\n", "A=1\r\nbroken\r\n", clsSetting::kKeyMissing},
+        {"half a character", utf16le("A=1\r\n", false) + '\x01', utf16le("A=1\r\n", false) + '\x01', clsSetting::kKeyMissing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = write(c.before);
+        {
+            clsSetting s(path, seams);
+            EXPECT_EQ(s.AppendSetting("New", "x y"), c.result);
+            if (c.result == clsSetting::kDone) {
+                EXPECT_EQ(value(s, "New"), "x y");
+            }
+        }
+        EXPECT_EQ(readFile(path), c.after);
+        if (c.result == clsSetting::kDone) {
+            clsSetting again(path, seams);
+            EXPECT_EQ(value(again, "New"), "x y");
+        }
+    }
+}

@@ -22,6 +22,7 @@ public:
     void addWorkbook(const QString& path, const QStringList& sheets) { scripts_[normal(path)] = sheets; }
     std::function<void(FakeOp, const QString& subject)> beforeOp = [](FakeOp, const QString&) {}; // path or sheet
 
+    std::map<QString, book::Visibility> hidden; // by worksheet name; the others are visible
     QStringList opened, closed; // every Open argument; the FullName of every workbook closed
     QStringList saved;          // "<source workbook>|<sheet>" of every copy saved
     int openWorkbookCount() const { return static_cast<int>(open_.size()); }
@@ -37,6 +38,11 @@ private:
     struct Sheet : automation::Worksheet {
         Sheet(FakeSpreadsheet& a, QString b, QString n) : app(a), book(std::move(b)), name(std::move(n)) {}
         QString Name() const override { return app.beforeOp(FakeOp::WorksheetName, name), name; }
+        book::Visibility Visibility() const override
+        {
+            const auto it = app.hidden.find(name);
+            return it == app.hidden.end() ? book::Visibility::Visible : it->second;
+        }
         void Copy() override { app.open_.push_back(std::make_shared<Book>(app, "Book1", QStringList{name}, book)); }
         FakeSpreadsheet& app;
         QString book, name;

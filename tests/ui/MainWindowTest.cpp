@@ -217,6 +217,26 @@ TEST(MainWindow, DroppedFilesAndFoldersAreAddedOnceTheDropIsOver)
     EXPECT_TRUE(reports.size() == 1 && reports[0].endsWith("Error File Name: " + bad));
 }
 
+// A hidden worksheet's row shows an icon and says which kind of hidden in its tip, so the user
+// sees what the skip options will leave out; the columns stay as they are.
+TEST(MainWindow, RowsOfHiddenWorksheetsShowAnIconAndTheirKind)
+{
+    test::WindowEnvironment env;
+    env.spreadsheet.hidden = {{"Notes", book::Visibility::Hidden}, {"Code", book::Visibility::VeryHidden}};
+    frmMain w(env.context);
+    addRows(env, w, {"Data", "Notes", "Code"});
+    QStringList seen;
+    for (int row = 0; row < 3; ++row) {
+        const QTableWidgetItem* sheet = w.lvwTask->item(row, 1);
+        seen << sheet->text() + '|' + QString::number(!sheet->icon().isNull()) + '|' + sheet->toolTip() + '|' +
+                    QString::number(w.rows().sheetFacts(row + 1).position);
+    }
+    EXPECT_EQ(seen, (QStringList{"Data|0||1", "Notes|1|Hidden worksheet|2", "Code|1|Very hidden worksheet|3"}));
+    EXPECT_EQ(w.lvwTask->columnCount(), 2);
+    w.rows().removeRow(1);
+    EXPECT_EQ(w.rows().sheetFacts(1).visibility, book::Visibility::Hidden);
+}
+
 TEST(MainWindow, FilesASecondStartHandsOverAreAddedBetweenCommandsAndTheWindowComesToTheFront)
 {
     test::WindowEnvironment env;

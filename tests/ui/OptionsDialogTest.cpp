@@ -3,6 +3,9 @@
 #include "WindowTestSupport.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -70,4 +73,54 @@ TEST(OptionsDialog, ApplyStoresWhileCancelEscapeAndTheCloseBoxDoNotAndEnterPress
         reports << text.section("\r\n", 0, 0) + '|' + text.section("\r\n", -1);
     EXPECT_EQ(reports, (QStringList{"Err Number: 91|Err Proc: cmdApply_Click", "Err Number: 91|Err Proc: cmdOK_Click"}));
     EXPECT_TRUE(dialog.isVisible());
+}
+
+#include <QGroupBox>
+// The split's options: read (a file of today has none of their keys: the defaults), the first
+// output name previewed as the template is typed, a refused template reported and not stored.
+TEST(OptionsDialog, TheSplitOptionsShowTheFirstNameAsTheTemplateIsTypedAndARefusedOneIsNotStored)
+{
+    test::WindowEnvironment old; // today's keys only
+    old.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); };
+    frmOptions plain(old.context);
+    EXPECT_TRUE(!plain.chkSkipHidden->isChecked() && !plain.chkSkipVeryHidden->isChecked());
+    EXPECT_EQ(plain.lblNamePreview->text(), "First file: Sheet1_Splitted_at_2008723957.xls");
+    // Its keys are added for a choice other than the default, and only then.
+    plain.show();
+    tick(plain.chkSkipVeryHidden);
+    QTest::mouseClick(plain.cmdApply, Qt::LeftButton);
+    EXPECT_EQ(old.config.value("SkipVeryHiddenSheets") + ',' + old.config.value("SkipHiddenSheets"), "1,");
+    EXPECT_EQ(old.config.setting().entries().size(), std::size_t(test::standardConfigLines().size() + 1));
+
+    QStringList lines = test::standardConfigLines();
+    lines << "SkipHiddenSheets=0" << "SkipVeryHiddenSheets=1" << "OutputNameTemplate={sheet}_Splitted_at_{stamp}";
+    test::WindowEnvironment env(lines);
+    env.context.clock = old.context.clock;
+    frmOptions dialog(env.context);
+    dialog.show();
+    EXPECT_TRUE(!dialog.chkSkipHidden->isChecked() && dialog.chkSkipVeryHidden->isChecked());
+    const struct {
+        QString typed;
+        QString preview;
+    } cases[] = {
+        {"{book}-{index}-{sheet}", "First file: Book1-1-Sheet1.xls"},
+        {"{Sheet}", "Refused: the file name template \"{Sheet}\" names no field {Sheet}"},
+        {"{sheet", "Refused: the file name template \"{sheet\" has a \"{\" without its \"}\""},
+        {"a/{stamp}", "Refused: the file name template \"a/{stamp}\" gives no file name: the name holds a \"/\""},
+        {"", "Refused: the file name template \"\" gives no file name: the name is empty"},
+    };
+    for (const auto& c : cases) {
+        dialog.txtNameTemplate->clear();
+        QTest::keyClicks(dialog.txtNameTemplate, c.typed);
+        EXPECT_TRUE(dialog.lblNamePreview->text().startsWith(c.preview)) << dialog.lblNamePreview->text().toStdString();
+    }
+    tick(dialog.chkSkipHidden);
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton); // the empty template: refused, nothing stored
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(env.seams.messageBox.texts().value(0).contains("the name is empty"));
+    EXPECT_EQ(env.config.value("SkipHiddenSheets") + env.config.value("DisplayExcel"), "00");
+    QTest::keyClicks(dialog.txtNameTemplate, "{index}");
+    QTest::mouseClick(dialog.cmdOK, Qt::LeftButton);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(env.config.value("SkipHiddenSheets") + ',' + env.config.value("OutputNameTemplate"), "1,{index}");
 }

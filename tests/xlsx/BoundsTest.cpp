@@ -3,13 +3,12 @@
 // and, byte by byte, nothing of another sheet in a copy that reads none. Packages are built here
 // as zip bytes, so that they say exactly what each case needs.
 #include "support/TestPaths.h"
+#include "xlsx/PackageBuilder.h"
 #include "xlsx/Package.h"
 #include "xlsx/SharedStrings.h"
 #include "xlsx/Worksheet.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XlsxWorkbook.h"
-
-#include <zlib.h>
 
 #include <gtest/gtest.h>
 
@@ -17,56 +16,17 @@ using namespace bf::xlsx;
 
 namespace {
 
-void put(QByteArray& out, quint32 v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.append(char((v >> (8 * i)) & 0xFF));
-}
+using bf::test::xlsx::Part;
 
-struct Entry {
-    QByteArray name;
-    QByteArray data;
-    int sameBytesAs = -1; // the central directory points this entry at another's local header
-    int inside = -1;      // this entry's header and data are written inside another's data
-};
-
-// A zip of stored entries, written by hand so that entries can share bytes.
-QByteArray storedZip(const std::vector<Entry>& entries)
+// The zip with the central directory's entry `entry` pointing at `offset` for its local header.
+QByteArray pointedAt(QByteArray zip, int entry, quint32 offset)
 {
-    QByteArray out, directory;
-    std::vector<quint32> offsets;
-    auto local = [](const Entry& e) {
-        QByteArray h;
-        const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(e.data.constData()), uInt(e.data.size())));
-        put(h, 0x04034b50, 4), put(h, 20, 2), put(h, 0, 2), put(h, 0, 2), put(h, 0, 4), put(h, crc, 4);
-        put(h, quint32(e.data.size()), 4), put(h, quint32(e.data.size()), 4), put(h, quint32(e.name.size()), 2);
-        put(h, 0, 2);
-        return h + e.name + e.data;
-    };
-    for (const Entry& e : entries) {
-        quint32 offset = quint32(out.size());
-        if (e.sameBytesAs >= 0)
-            offset = offsets[std::size_t(e.sameBytesAs)];
-        else if (e.inside >= 0)
-            offset = offsets[std::size_t(e.inside)] + 30 + quint32(entries[std::size_t(e.inside)].name.size());
-        else
-            out.append(local(e));
-        offsets.push_back(offset);
-    }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Entry& e = entries[i];
-        const QByteArray h = local(e);
-        put(directory, 0x02014b50, 4), put(directory, 20, 2);
-        directory.append(h.mid(4, 26));
-        put(directory, 0, 2), put(directory, 0, 2), put(directory, 0, 2), put(directory, 0, 4);
-        put(directory, offsets[i], 4);
-        directory.append(e.name);
-    }
-    const quint32 start = quint32(out.size());
-    out.append(directory);
-    put(out, 0x06054b50, 4), put(out, 0, 4), put(out, quint32(entries.size()), 2), put(out, quint32(entries.size()), 2);
-    put(out, quint32(directory.size()), 4), put(out, start, 4), put(out, 0, 2);
-    return out;
+    qsizetype at = zip.indexOf("PK\x01\x02");
+    for (int i = 0; i < entry; ++i)
+        at = zip.indexOf("PK\x01\x02", at + 4);
+    for (int i = 0; i < 4; ++i)
+        zip[at + 42 + i] = char((offset >> (8 * i)) & 0xFF);
+    return zip;
 }
 
 const QByteArray kNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
@@ -90,9 +50,9 @@ QByteArray relsOf(const std::vector<std::pair<QByteArray, QByteArray>>& rels)
 
 // A workbook of these sheets; extra: more parts, their workbook relationships (kind, target).
 QByteArray workbook(const std::vector<Sheet>& sheets, const QByteArray& definedNames = {},
-                    std::vector<Entry> extra = {}, std::vector<std::pair<QByteArray, QByteArray>> extraRels = {})
+                    std::vector<Part> extra = {}, std::vector<std::pair<QByteArray, QByteArray>> extraRels = {})
 {
-    std::vector<Entry> parts;
+    std::vector<Part> parts;
     parts.push_back({"[Content_Types].xml",
                      "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
                      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
@@ -117,7 +77,7 @@ QByteArray workbook(const std::vector<Sheet>& sheets, const QByteArray& definedN
                                             + "\"><sheets>" + list + "</sheets>" + definedNames + "</workbook>"});
     parts.push_back({"xl/_rels/workbook.xml.rels", relsOf(rels)});
     parts.insert(parts.end(), extra.begin(), extra.end());
-    return storedZip(parts);
+    return bf::test::xlsx::zipOf(parts);
 }
 
 // Every part of a package, inflated and run together.
@@ -150,20 +110,24 @@ TEST(XlsxBounds, EntriesSharingBytesAreRefused)
 {
     const QByteArray part = "<?xml version=\"1.0\"?><a>some bytes that two names would share</a>";
     // b.xml's header and data, written again inside a.xml's data
-    const QByteArray inner = storedZip({{"b.xml", "x"}}).left(30 + 5 + 1);
+    const QByteArray inner = bf::test::xlsx::zipOf({{"b.xml", "x", 0, true}}).left(30 + 5 + 1);
+    const QByteArray sideBySide = bf::test::xlsx::zipOf({{"a.xml", part, 0, true}, {"b.xml", part, 0, true}});
     struct Case {
         const char* what;
-        std::vector<Entry> entries;
+        QByteArray zip;
         bool refused;
     };
     const std::vector<Case> cases{
-        {"entries side by side", {{"a.xml", part}, {"b.xml", part}}, false},
-        {"two names for one entry's bytes", {{"a.xml", part}, {"b.xml", part, 0}}, true},
-        {"an entry inside another's data", {{"a.xml", inner + QByteArray(400, ' ')}, {"b.xml", "x", -1, 0}}, true},
+        {"entries side by side", sideBySide, false},
+        {"two names for one entry's bytes", pointedAt(sideBySide, 1, 0), true},
+        {"an entry inside another's data",
+         pointedAt(bf::test::xlsx::zipOf({{"a.xml", inner + QByteArray(400, ' '), 0, true}, {"b.xml", "x", 0, true}}),
+                   1, 30 + 5),
+         true},
     };
     for (const Case& c : cases) {
         try {
-            Package pkg(storedZip(c.entries), QStringLiteral("p.xlsx"));
+            Package pkg(c.zip, QStringLiteral("p.xlsx"));
             EXPECT_FALSE(c.refused) << c.what;
         } catch (const XlsxError& e) {
             EXPECT_TRUE(c.refused) << c.what << ": " << e.what();
@@ -226,7 +190,7 @@ TEST(XlsxBounds, RenamingTriesEachNameOnce)
 {
     constexpr int kParts = 3000;
     Sheet kept{"Kept", "<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>", {}};
-    std::vector<Entry> media;
+    std::vector<Part> media;
     for (int i = 1; i <= kParts; ++i) {
         kept.rels.push_back({"image", "../media/image" + QByteArray::number(i) + ".png"});
         media.push_back({"xl/media/image" + QByteArray::number(i) + ".png", "png"});
@@ -243,7 +207,7 @@ TEST(XlsxBounds, PartsReadPerCopyDoNotGrowWithSheets)
 {
     for (const int count : {10, 80}) {
         std::vector<Sheet> sheets;
-        std::vector<Entry> tables;
+        std::vector<Part> tables;
         for (int i = 1; i <= count; ++i) {
             const QByteArray n = QByteArray::number(i), next = QByteArray::number(i % count + 1);
             sheets.push_back({"S" + n, "<row r=\"1\"><c r=\"A1\"><f>SUM(T" + next + "[v])</f><v>0</v></c></row>",

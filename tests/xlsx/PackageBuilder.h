@@ -13,6 +13,7 @@ struct Part {
     QByteArray name;
     QByteArray content;
     quint32 declaredSize = 0; // 0: the true size
+    bool stored = false;      // written as it is, not deflated
 };
 
 inline void put(QByteArray& out, quint32 v, int bytes)
@@ -41,7 +42,7 @@ inline QByteArray zipOf(const std::vector<Part>& parts)
 {
     QByteArray out, directory;
     for (const Part& p : parts) {
-        const QByteArray data = rawDeflate(p.content);
+        const QByteArray data = p.stored ? p.content : rawDeflate(p.content);
         const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(p.content.constData()), uInt(p.content.size())));
         const quint32 size = p.declaredSize ? p.declaredSize : quint32(p.content.size());
         const quint32 offset = quint32(out.size());
@@ -49,7 +50,7 @@ inline QByteArray zipOf(const std::vector<Part>& parts)
             put(h, central ? 0x02014b50 : 0x04034b50, 4);
             if (central)
                 put(h, 20, 2);
-            put(h, 20, 2), put(h, 0, 2), put(h, 8, 2), put(h, 0, 4), put(h, crc, 4);
+            put(h, 20, 2), put(h, 0, 2), put(h, p.stored ? 0 : 8, 2), put(h, 0, 4), put(h, crc, 4);
             put(h, quint32(data.size()), 4), put(h, size, 4), put(h, quint32(p.name.size()), 2), put(h, 0, 2);
             if (central)
                 put(h, 0, 2), put(h, 0, 2), put(h, 0, 2), put(h, 0, 4), put(h, offset, 4);

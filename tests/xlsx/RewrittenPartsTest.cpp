@@ -2,16 +2,12 @@
 // met through the command-line program, is refused with a non-zero exit, a message naming the
 // part and the byte where the damage lies, and nothing left in the output folder; a string
 // table of any size a real workbook has is split, and only a bomb refused.
+#include "support/RunProgram.h"
 #include "support/TempDir.h"
-#include "support/TestPaths.h"
 #include "xlsx/Package.h"
 #include "xlsx/PackageBuilder.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XlsxWorkbook.h"
-
-#include <QDir>
-#include <QDirIterator>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -32,30 +28,19 @@ const QByteArray kStringsRel = R"(<Relationship Id="rId9" Type="http://schemas.o
 const QByteArray kSheetPart = "xl/worksheets/sheet1.xml";
 const QByteArray kStringsPart = "xl/sharedStrings.xml";
 
-QByteArray bookWith(const QByteArray& sheet, const QByteArray& strings)
+QByteArray bookWith(const QByteArray& sheet, const QByteArray& strings, quint32 stringsDeclared = 0)
 {
     return zipOf({{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels}, {"xl/workbook.xml", kWorkbook},
                   {"xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("</Relationships>", kStringsRel + "</Relationships>")},
-                  {kSheetPart, sheet}, {"xl/worksheets/sheet2.xml", kSheet2}, {kStringsPart, strings}});
+                  {kSheetPart, sheet}, {"xl/worksheets/sheet2.xml", kSheet2},
+                  {kStringsPart, strings, stringsDeclared}});
 }
 
-struct SplitRun {
-    int exitCode = -1;
-    QString output;
-    QStringList files;
-};
-
-SplitRun split(const QString& workbook, const QString& outFolder)
+// The split into outFolder: its exit status and messages.
+bf::test::Outcome split(const QString& workbook, const QString& outFolder)
 {
     QDir().mkpath(outFolder);
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(bf::test::appDir() + "/brakenfold-split", {"-o", outFolder, workbook});
-    const bool ended = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit;
-    SplitRun run{ended ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAll()), {}};
-    for (QDirIterator it(outFolder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-        run.files << it.next();
-    return run;
+    return bf::test::runProgram("brakenfold-split", {"-o", outFolder, workbook}, outFolder);
 }
 
 } // namespace
@@ -93,21 +78,20 @@ TEST(XlsxDamage, DamageInARewrittenPartIsRefusedWithThePartAndThePositionAndNoth
         const QString book = dir.write(QStringLiteral("%1.xlsx").arg(c.what),
                                        c.part == kStringsPart ? bookWith(kSheetOne, changed) : bookWith(changed, kStrings));
         const QString out = dir.file(QStringLiteral("out %1").arg(c.what));
-        const SplitRun run = split(book, out);
+        const bf::test::Outcome run = split(book, out);
         EXPECT_NE(run.exitCode, 0) << c.what;
-        EXPECT_TRUE(run.output.contains("part " + c.part + QStringLiteral(", at byte %1:").arg(at)))
-            << c.what << ": " << run.output.toStdString();
-        EXPECT_TRUE(run.files.isEmpty()) << c.what << ": " << run.files.join(' ').toStdString();
+        EXPECT_TRUE(run.err.contains("part " + c.part + QStringLiteral(", at byte %1:").arg(at)))
+            << c.what << ": " << run.err.toStdString();
+        const QStringList left = bf::test::filesUnder(out);
+        EXPECT_TRUE(left.isEmpty()) << c.what << ": " << left.join(' ').toStdString();
     }
     // The sound package splits: the kept sheet's first view selected, its strings renumbered
     // into a table of the two it uses.
-    const SplitRun run = split(dir.write("sound.xlsx", bookWith(kSheetOne, kStrings)), dir.file("out sound"));
-    ASSERT_EQ(run.exitCode, 0) << run.output.toStdString();
-    QString one;
-    for (const QString& f : run.files)
-        one = f.contains("/One_") ? f : one;
-    ASSERT_FALSE(one.isEmpty()) << run.files.join(' ').toStdString();
-    const auto wb = bf::xlsx::XlsxWorkbook::open(one);
+    const bf::test::Outcome run = split(dir.write("sound.xlsx", bookWith(kSheetOne, kStrings)), dir.file("out sound"));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList one = bf::test::filesUnder(dir.file("out sound")).filter("/One_");
+    ASSERT_EQ(one.size(), 1) << bf::test::filesUnder(dir.file("out sound")).join(' ').toStdString();
+    const auto wb = bf::xlsx::XlsxWorkbook::open(dir.file("out sound/" + one[0]));
     const QByteArray sheet = wb->package().read(wb->worksheets().at(0).part);
     EXPECT_TRUE(sheet.contains(R"(<sheetView tabSelected="1" workbookViewId="0"/><sheetView workbookViewId="1"/>)")
                 && sheet.contains(R"(<c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>1</v></c>)")) << sheet.constData();
@@ -132,11 +116,9 @@ TEST(XlsxStringTable, ATableInflatingFarBeyondTheFileSplitsAndOnlyABombIsRefused
         << strings.constData();
 
     // A table declaring 300 MB in a small file is a bomb: refused with the figure and the limit.
-    std::vector<Part> parts{{"[Content_Types].xml", kTypes}, {"_rels/.rels", kRootRels}, {"xl/workbook.xml", kWorkbook},
-                            {"xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("</Relationships>", kStringsRel + "</Relationships>")},
-                            {kSheetPart, kSheetOne}, {"xl/worksheets/sheet2.xml", kSheet2}, {kStringsPart, kStrings, 300u << 20}};
     try {
-        bf::xlsx::XlsxWorkbook::openBytes(zipOf(parts), QStringLiteral("bomb.xlsx"))->extract(0);
+        const QByteArray bomb = bookWith(kSheetOne, kStrings, 300u << 20);
+        bf::xlsx::XlsxWorkbook::openBytes(bomb, QStringLiteral("bomb.xlsx"))->extract(0);
         ADD_FAILURE() << "the bomb was split";
     } catch (const bf::xlsx::XlsxError& e) {
         EXPECT_EQ(e.status(), bf::xlsx::XlsxStatus::PartTooLarge);

@@ -414,17 +414,27 @@ private:
 
 class CalcWorksheet : public Worksheet {
 public:
-    CalcWorksheet(std::shared_ptr<CalcWorkbook> book, QString name) : book_(std::move(book)), name_(std::move(name)) {}
+    CalcWorksheet(std::shared_ptr<CalcWorkbook> book, QString name, book::Visibility visibility)
+        : book_(std::move(book)), name_(std::move(name)), visibility_(visibility)
+    {
+    }
     QString Name() const override
     {
         book_->ensureOpen();
         return name_;
+    }
+    // LibreOffice keeps one flag, shown or not: a very hidden sheet is told as hidden.
+    book::Visibility Visibility() const override
+    {
+        book_->ensureOpen();
+        return visibility_;
     }
     void Copy() override { book_->copySheet(name_); }
 
 private:
     std::shared_ptr<CalcWorkbook> book_;
     QString name_;
+    book::Visibility visibility_;
 };
 
 class CalcWorkbooks : public Workbooks {
@@ -636,7 +646,11 @@ std::vector<std::shared_ptr<Worksheet>> CalcWorkbook::Worksheets()
             const QString name = toQ(named->getName());
             if (noWorksheets_.contains(name) || isChartSheet(sheet))
                 continue;
-            list.push_back(std::make_shared<CalcWorksheet>(shared_from_this(), name));
+            Reference<css::beans::XPropertySet> props(sheet, UNO_QUERY_THROW);
+            bool shown = true;
+            props->getPropertyValue("IsVisible") >>= shown;
+            list.push_back(std::make_shared<CalcWorksheet>(shared_from_this(), name,
+                                                           shown ? book::Visibility::Visible : book::Visibility::Hidden));
         }
     });
     return list;
@@ -808,6 +822,14 @@ void CalcApplication::setVisible(bool on)
         book->setWindowVisible(on);
 }
 Switches& CalcApplication::switches() const { return session_->switches; }
+
+void CalcApplication::setBreakLinks(bool on)
+{
+    if (on)
+        throw Error(err::SpreadsheetFailure,
+                    QStringLiteral("the LibreOffice Calc backend does not offer values in place of links to other sheets; "
+                                   "the native backend does"));
+}
 
 void CalcApplication::Quit() { session_->shutdown(); }
 

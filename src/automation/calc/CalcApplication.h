@@ -27,6 +27,9 @@ public:
 
     // Shows or hides the windows of the open documents (the office itself starts without any).
     void setVisible(bool on) override;
+    // Values in place of links are not offered: the office keeps its link to the source
+    // workbook in a copy whatever becomes of the formulas. Error 1004 when asked for.
+    void setBreakLinks(bool on) override;
     void Quit() override;
 
     // How long one call into the office may take before the office is ended as hung and the

@@ -21,17 +21,18 @@ public:
     {
     }
     std::vector<EngineSheet> worksheets() const override { return {{0, sheetName_}}; }
-    QByteArray extract(int, const QString& sourcePath) override
+    QByteArray extract(int, const QString& sourcePath, bool values) override
     {
         return engineCall([&] {
             if (!book_)
                 book_ = Book::openBytes(bytes_, displayName_);
-            return book_->extract(book_->worksheets().at(0).index, sourcePath);
+            return book_->extract(book_->worksheets().at(0).index, sourcePath, values);
         });
     }
-    std::unique_ptr<EngineBook> copySheet(int, const QString& sourcePath, const QString& copyName, QByteArray* bytes) override
+    std::unique_ptr<EngineBook> copySheet(int, const QString& sourcePath, const QString& copyName, QByteArray* bytes,
+                                          bool values) override
     {
-        *bytes = extract(0, sourcePath);
+        *bytes = extract(0, sourcePath, values);
         return std::make_unique<CopiedBook<Book>>(*bytes, sheetName_, copyName);
     }
 
@@ -50,16 +51,17 @@ public:
     {
         std::vector<EngineSheet> out;
         for (const auto& s : book_->worksheets())
-            out.push_back({s.index, s.name});
+            out.push_back({s.index, s.name, s.visibility});
         return out;
     }
-    QByteArray extract(int index, const QString& sourcePath) override
+    QByteArray extract(int index, const QString& sourcePath, bool values) override
     {
-        return engineCall([&] { return book_->extract(index, sourcePath); });
+        return engineCall([&] { return book_->extract(index, sourcePath, values); });
     }
-    std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName, QByteArray* bytes) override
+    std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName, QByteArray* bytes,
+                                          bool values) override
     {
-        *bytes = extract(index, sourcePath);
+        *bytes = extract(index, sourcePath, values);
         return std::make_unique<CopiedBook<Book>>(*bytes, book_->sheets().at(std::size_t(index)).name, copyName);
     }
 

@@ -2,6 +2,7 @@
 // A workbook of the native backend, whichever engine reads it: the Open XML engine for a file
 // named .xlsx, .xlsm or .xlsb (and the copies of its sheets), the .xls engine otherwise.
 #include "book/Unlock.h"
+#include "book/Sheets.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,6 +16,7 @@ namespace bf::automation::native {
 struct EngineSheet {
     int index = 0; // the engine's sheet index
     QString name;
+    book::Visibility visibility = book::Visibility::Visible;
 };
 
 class EngineBook {
@@ -23,11 +25,12 @@ public:
     // Worksheets only (hidden ones included), in order.
     virtual std::vector<EngineSheet> worksheets() const = 0;
     // A complete workbook file of the same format holding only sheet `index`; links to the
-    // other sheets name sourcePath.
-    virtual QByteArray extract(int index, const QString& sourcePath) = 0;
+    // other sheets name sourcePath; with values, there are none and those formulas keep their
+    // values.
+    virtual QByteArray extract(int index, const QString& sourcePath, bool values = false) = 0;
     // The same bytes (in *bytes), and the workbook they make, named copyName in messages.
     virtual std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName,
-                                                  QByteArray* bytes) = 0;
+                                                  QByteArray* bytes, bool values = false) = 0;
 };
 
 // Throws bf::Error (the engines' refusals mapped by EngineErrors.h), PasswordError for a

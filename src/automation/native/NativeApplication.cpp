@@ -91,14 +91,19 @@ private:
 
 class NativeWorksheet : public Worksheet {
 public:
-    NativeWorksheet(std::weak_ptr<NativeWorkbook> book, int index, QString name)
-        : book_(std::move(book)), index_(index), name_(std::move(name))
+    NativeWorksheet(std::weak_ptr<NativeWorkbook> book, const EngineSheet& sheet)
+        : book_(std::move(book)), index_(sheet.index), name_(sheet.name), visibility_(sheet.visibility)
     {
     }
     QString Name() const override
     {
         lock();
         return name_;
+    }
+    book::Visibility Visibility() const override
+    {
+        lock();
+        return visibility_;
     }
     void Copy() override { lock()->copySheet(index_); }
 
@@ -114,6 +119,7 @@ private:
     std::weak_ptr<NativeWorkbook> book_;
     int index_;
     QString name_;
+    book::Visibility visibility_;
 };
 
 std::vector<std::shared_ptr<Worksheet>> NativeWorkbook::Worksheets()
@@ -121,7 +127,7 @@ std::vector<std::shared_ptr<Worksheet>> NativeWorkbook::Worksheets()
     check();
     std::vector<std::shared_ptr<Worksheet>> sheets;
     for (const auto& s : book_->worksheets())
-        sheets.push_back(std::make_shared<NativeWorksheet>(weak_from_this(), s.index, s.name));
+        sheets.push_back(std::make_shared<NativeWorksheet>(weak_from_this(), s));
     return sheets;
 }
 
@@ -130,7 +136,7 @@ std::shared_ptr<Worksheet> NativeWorkbook::WorksheetByName(const QString& name)
     check();
     for (const auto& s : book_->worksheets())
         if (s.name == name)
-            return std::make_shared<NativeWorksheet>(weak_from_this(), s.index, s.name);
+            return std::make_shared<NativeWorksheet>(weak_from_this(), s);
     throw Error(err::SubscriptOutOfRange,
                 QStringLiteral("the workbook '%1' has no worksheet named '%2'").arg(Name(), name));
 }
@@ -139,7 +145,7 @@ void NativeWorkbook::copySheet(int index)
 {
     const QString name = QStringLiteral("Book%1").arg(state_->newBooks + 1);
     QByteArray bytes;
-    auto copy = book_->copySheet(index, fullName_, name, &bytes);
+    auto copy = book_->copySheet(index, fullName_, name, &bytes, state_->switches.breakLinks);
     ++state_->newBooks;
     auto wb = std::make_shared<NativeWorkbook>(state_, std::move(copy), name, bytes, protection_);
     state_->open.push_back(wb);
