@@ -18,6 +18,7 @@ ENTRIES = [
     ("SkipVeryHiddenSheets", "0"),
     ("OutputNameTemplate", "{sheet}_Splitted_at_{stamp}"),
     ("BreakLinks", "0"),
+    ("DecryptOutputs", "0"),
 ]
 
 text = "".join(f"{k}={v}\r\n" for k, v in ENTRIES)

@@ -7,6 +7,7 @@
 //
 // Handles are shared pointers: a workbook or worksheet handle outlives a Close, and any use of a
 // closed one fails with error 1004 instead of touching freed memory.
+#include "core/Error.h"
 #include "book/Sheets.h"
 
 #include <QString>
@@ -14,6 +15,19 @@
 #include <vector>
 
 namespace bf::automation {
+
+// A password-protected workbook that its password did not open: Needed when none was given,
+// Wrong when the one given failed (callers ask again), Cancelled when the user gave none. The
+// number is 1004 as for any workbook that cannot be opened.
+class PasswordError : public Error {
+public:
+    enum class Why { Needed, Wrong, Cancelled };
+    PasswordError(Why why, const QString& description) : Error(err::SpreadsheetFailure, description), why_(why) {}
+    Why why() const { return why_; }
+
+private:
+    Why why_;
+};
 
 class Worksheet {
 public:
@@ -51,8 +65,11 @@ public:
 class Workbooks {
 public:
     virtual ~Workbooks() = default;
-    // Opens the file (or activates it when that path is already open); it becomes active.
-    virtual std::shared_ptr<Workbook> Open(const QString& fileName) = 0;
+    // Opens the file (or activates it when that path is already open); it becomes active. A
+    // password-protected workbook is opened with the default password, else with `password`
+    // (PasswordError when neither opens it); the copies of its sheets are saved protected with
+    // the same password unless DecryptOutputs is on.
+    virtual std::shared_ptr<Workbook> Open(const QString& fileName, const QString& password = QString()) = 0;
     virtual int Count() const = 0;
     // Closes every open workbook without saving.
     virtual void Close() = 0;
@@ -76,6 +93,9 @@ public:
     virtual bool AskToUpdateLinks() const = 0;
     virtual void setEnableEvents(bool on) = 0;
     virtual bool EnableEvents() const = 0;
+    // Saves the copies of password-protected workbooks without protection (off at start).
+    virtual void setDecryptOutputs(bool on) = 0;
+    virtual bool DecryptOutputs() const = 0;
     // Copies of a sheet hold the values of the formulas that read other sheets in place of
     // links to the source workbook. Off when the application starts.
     virtual void setBreakLinks(bool on) = 0;

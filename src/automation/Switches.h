@@ -12,6 +12,7 @@ struct Switches {
     bool screenUpdating = true;
     bool askToUpdateLinks = true;
     bool enableEvents = true;
+    bool decryptOutputs = false;
     bool breakLinks = false;
 };
 
@@ -28,6 +29,8 @@ public:
     bool AskToUpdateLinks() const override { return switches().askToUpdateLinks; }
     void setEnableEvents(bool on) override { switches().enableEvents = on; }
     bool EnableEvents() const override { return switches().enableEvents; }
+    void setDecryptOutputs(bool on) override { switches().decryptOutputs = on; }
+    bool DecryptOutputs() const override { return switches().decryptOutputs; }
     void setBreakLinks(bool on) override { switches().breakLinks = on; }
     bool BreakLinks() const override { return switches().breakLinks; }
 

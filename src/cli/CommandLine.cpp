@@ -81,7 +81,16 @@ const char* const kHelp =
     "sheets (names, validation, conditional formats, chart series) become #REF!,\n"
     "as said on standard error. Example:\n"
     "  brakenfold-split --values -o out book.xlsx\n"
-    "The native backend only; calc refuses it.\n";
+    "The native backend only; calc refuses it.\n"
+    "\n"
+    "Password-protected workbooks (every mode):\n"
+    "  --password-file FILE  --decrypt\n"
+    "      A protected workbook is opened with the default password first, then\n"
+    "      with each line of FILE in turn, then, when standard input is a terminal,\n"
+    "      with a password typed at a prompt (not shown). A password is never taken\n"
+    "      from the command line itself, where other users could read it. Every\n"
+    "      output of a protected workbook is protected with the same password;\n"
+    "      --decrypt writes the outputs without it.\n";
 
 const QString kEndOfOptions = QStringLiteral("--");
 
@@ -93,7 +102,7 @@ bool isOneOf(const QString& argument, std::initializer_list<const char*> spellin
     return false;
 }
 
-bool takesValue(const QString& argument) { return isOneOf(argument, {"-o", "--backend", "--name"}); }
+bool takesValue(const QString& argument) { return isOneOf(argument, {"-o", "--backend", "--name", "--password-file"}); }
 
 // After --list or --extract every argument is an operand, as a worksheet may be named "-x": an
 // end of options is put after the first of them.
@@ -122,14 +131,15 @@ QString firstAnswerOrRefusal(const QStringList& arguments, CommandLine& cl)
             return QString();
         }
         if (takesValue(a) && i + 1 >= arguments.size())
-            return a == QLatin1String("-o")       ? QStringLiteral("-o needs a value")
-                   : a == QLatin1String("--name") ? QStringLiteral("--name needs a template")
-                                                  : QStringLiteral("--backend needs a name (native or calc)");
+            return a == QLatin1String("-o")                ? QStringLiteral("-o needs a value")
+                   : a == QLatin1String("--name")      ? QStringLiteral("--name needs a template")
+                   : a == QLatin1String("--backend")   ? QStringLiteral("--backend needs a name (native or calc)")
+                                                       : QStringLiteral("--password-file needs a file");
         if (takesValue(a))
             ++i;
         else if (a.startsWith('-') && a != QLatin1String("-") &&
                  !isOneOf(a, {"--keep-going", "--list", "--extract", "--skip-hidden", "--skip-very-hidden",
-                              "--values"}) &&
+                              "--values", "--decrypt"}) &&
                  !takesValue(a.section('=', 0, 0)))
             return QStringLiteral("unknown option '%1'").arg(a);
     }
@@ -181,6 +191,8 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
                        {QStringLiteral("skip-very-hidden"), QString()},
                        {QStringLiteral("name"), QString(), value},
                        {QStringLiteral("values"), QString()},
+                       {QStringLiteral("password-file"), QString(), value},
+                       {QStringLiteral("decrypt"), QString()},
                        {QStringLiteral("list"), QString()},
                        {QStringLiteral("extract"), QString()},
                        {{QStringLiteral("h"), QStringLiteral("help")}, QString()},
@@ -208,6 +220,8 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
         }
     }
     cl.values = parser.isSet(QStringLiteral("values"));
+    cl.passwordFile = parser.value(QStringLiteral("password-file"));
+    cl.decrypt = parser.isSet(QStringLiteral("decrypt"));
     cl.operands = parser.positionalArguments();
     return checkMode(parser, cl);
 }

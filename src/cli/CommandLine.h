@@ -14,6 +14,8 @@ struct CommandLine {
     QString backend = QStringLiteral("native");
     QString outputFolder = QStringLiteral(".");
     bool keepGoing = false;
+    QString passwordFile; // one password a line, tried on every protected workbook
+    bool decrypt = false; // outputs of protected workbooks written without protection
     // --skip-hidden, --skip-very-hidden, --name TEMPLATE.
     split::SplitOptions options;
     bool values = false; // formulas that read other sheets become their values

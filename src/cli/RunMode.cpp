@@ -2,6 +2,8 @@
 
 #include "automation/SpreadsheetApplication.h"
 #include "startup/AppContext.h"
+#include "automation/Keyring.h"
+#include "cli/Passwords.h"
 #include "cli/TerminalSeams.h"
 #include "cli/TerminalSplitView.h"
 #include "split/SplitRun.h"
@@ -75,14 +77,22 @@ int runMode(const automation::Backends& backends, const CommandLine& cl)
         app->setDisplayAlerts(false);
         app->setAskToUpdateLinks(false);
         app->setScreenUpdating(true);
+        app->setDecryptOutputs(cl.decrypt);
         if (cl.values)
             app->setBreakLinks(true);
     } catch (const Error& e) {
         std::fprintf(stderr, "%s: error %d: %s\n", kProgram, e.number(), e.description().toLocal8Bit().constData());
         return 1;
     }
+    automation::Keyring keyring;
+    const QString passwordProblem = preparePasswords(cl, keyring);
+    if (!passwordProblem.isEmpty()) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, passwordProblem.toLocal8Bit().constData());
+        return 2;
+    }
     AppContext context(terminal.seams);
     context.application = app.get();
+    context.keyring = &keyring;
 
     tasklist::InMemoryTaskRows rows;
     bool everyInputListed = true;

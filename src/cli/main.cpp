@@ -5,7 +5,9 @@
 // there to ask.
 #include "automation/BackendPlugin.h"
 #include "automation/SpreadsheetApplication.h"
+#include "automation/Keyring.h"
 #include "cli/CommandLine.h"
+#include "cli/Passwords.h"
 #include "cli/RunMode.h"
 #include "cli/TerminalText.h"
 #include "core/Error.h"
@@ -39,12 +41,12 @@ int usage(const QString& why)
     return 2;
 }
 
-int list(bf::automation::SpreadsheetApplication& app, const QStringList& workbooks)
+int list(bf::automation::SpreadsheetApplication& app, bf::automation::Keyring& keyring, const QStringList& workbooks)
 {
     int status = 0;
     for (const QString& path : workbooks) {
         try {
-            auto wb = app.workbooks().Open(path);
+            auto wb = keyring.open(app.workbooks(), path);
             QString lines;
             for (const auto& ws : wb->Worksheets())
                 lines += bf::cli::escapedField(path) + '\t' + bf::cli::escapedField(ws->Name()) + '\n';
@@ -58,14 +60,14 @@ int list(bf::automation::SpreadsheetApplication& app, const QStringList& workboo
     return status;
 }
 
-int extract(bf::automation::SpreadsheetApplication& app, const QStringList& operands)
+int extract(bf::automation::SpreadsheetApplication& app, bf::automation::Keyring& keyring, const QStringList& operands)
 {
     const QString &source = operands[0], &sheet = operands[1], &output = operands[2];
     // Checked here as well as by SaveAs: with alerts off SaveAs refuses an existing file too,
     // but the message should name the command line's own rule.
     if (QFileInfo::exists(output))
         throw bf::Error(bf::err::FileAlreadyExists, QStringLiteral("'%1' already exists; it is not replaced").arg(output));
-    auto wb = app.workbooks().Open(source);
+    auto wb = keyring.open(app.workbooks(), source);
     wb->WorksheetByName(sheet)->Copy();
     auto copy = app.ActiveWorkbook();
     copy->SaveAs(output);
@@ -111,11 +113,16 @@ int main(int argc, char** argv)
         app->setDisplayAlerts(false);
         app->setAskToUpdateLinks(false);
         app->setScreenUpdating(false);
+        app->setDecryptOutputs(cl.decrypt);
+        bf::automation::Keyring keyring;
+        const QString passwordProblem = bf::cli::preparePasswords(cl, keyring);
+        if (!passwordProblem.isEmpty())
+            throw bf::Error(bf::err::FileNotFound, passwordProblem);
         if (cl.values)
             app->setBreakLinks(true);
         int status = 0;
         try {
-            status = cl.mode == bf::cli::Mode::List ? list(*app, cl.operands) : extract(*app, cl.operands);
+            status = cl.mode == bf::cli::Mode::List ? list(*app, keyring, cl.operands) : extract(*app, keyring, cl.operands);
         } catch (...) {
             app->Quit();
             throw;

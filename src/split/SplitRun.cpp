@@ -194,11 +194,11 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& vi
     automation::SpreadsheetApplication& app = context.spreadsheet();
     const QString workbookPath = rows.sourceFileName(i);
     if (app.workbooks().Count() == 0)
-        app.workbooks().Open(workbookPath);
+        context.openWorkbook(workbookPath);
     auto source = activeWorkbook(app);
     if (source->FullName() != workbookPath) {
         source->Close(false);
-        app.workbooks().Open(workbookPath);
+        context.openWorkbook(workbookPath);
         source = activeWorkbook(app);
     }
 

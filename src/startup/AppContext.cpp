@@ -1,5 +1,6 @@
 #include "startup/AppContext.h"
 
+#include "automation/Keyring.h"
 #include "core/Error.h"
 #include "startup/clsSetting.h"
 
@@ -17,6 +18,12 @@ automation::SpreadsheetApplication& AppContext::spreadsheet() const
     if (!application)
         throw Error(err::ObjectVariableNotSet, QStringLiteral("no spreadsheet application is running"));
     return *application;
+}
+
+std::shared_ptr<automation::Workbook> AppContext::openWorkbook(const QString& path) const
+{
+    automation::Workbooks& books = spreadsheet().workbooks();
+    return keyring ? keyring->open(books, path) : books.Open(path);
 }
 
 QString AppContext::configured(const QString& key) const

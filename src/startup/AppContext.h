@@ -8,12 +8,15 @@
 #include <QDateTime>
 #include <QString>
 #include <functional>
+#include <memory>
 
 namespace bf {
 
 class clsSetting;
 namespace automation {
+class Keyring;
 class SpreadsheetApplication;
+class Workbook;
 }
 
 struct AppContext {
@@ -23,6 +26,8 @@ struct AppContext {
     // The configuration store and the spreadsheet application while they exist; nullptr otherwise.
     clsSetting* setting = nullptr;
     automation::SpreadsheetApplication* application = nullptr;
+    // The passwords of the run (and who is asked for more); nullptr: none are known or asked.
+    automation::Keyring* keyring = nullptr;
     // Where the time stamp of a run is read; empty: the system clock. Tests pin it to a moment.
     std::function<QDateTime()> clock;
     // Called with its name at the start of each load routine of the main window; a test throws
@@ -32,6 +37,8 @@ struct AppContext {
     // The store and the application; Error 91 when there is none.
     clsSetting& store() const;
     automation::SpreadsheetApplication& spreadsheet() const;
+    // Opens a workbook in the application, a password-protected one with the keyring's passwords.
+    std::shared_ptr<automation::Workbook> openWorkbook(const QString& path) const;
     // The configured value of key; "" when the key or the store is missing.
     QString configured(const QString& key) const;
     QDateTime now() const;

@@ -48,6 +48,10 @@ void applyDisplaySettings(const AppContext& context)
     app.setDisplayAlerts(requiredBoolean(context.store(), QStringLiteral("DisplayExcelAlerts")));
     app.setScreenUpdating(true);
     app.setAskToUpdateLinks(false);
+    // Off when the key is missing (a configuration from before the option).
+    QString decrypt;
+    app.setDecryptOutputs(context.store().GetSetting(QStringLiteral("DecryptOutputs"), decrypt) == clsSetting::kDone &&
+                          requiredBoolean(context.store(), QStringLiteral("DecryptOutputs")));
 }
 
 // After a failure: no spreadsheet application process is left behind, and the store is

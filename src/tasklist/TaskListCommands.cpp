@@ -72,6 +72,19 @@ void AdjustColumnWidth(const platform::Seams& seams, TaskRows& rows, std::int16_
     });
 }
 
+namespace {
+bool passwordCancelled(const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const automation::PasswordError& e) {
+        return e.why() == automation::PasswordError::Why::Cancelled;
+    } catch (...) {
+        return false;
+    }
+}
+} // namespace
+
 void UpdateListView(const AppContext& context, TaskRows& rows, const QString& WorkbookPath)
 {
     std::shared_ptr<automation::Workbook> workbook;
@@ -79,7 +92,7 @@ void UpdateListView(const AppContext& context, TaskRows& rows, const QString& Wo
         if (alreadyListed(rows, WorkbookPath))
             return;
         BusyPointer busy(rows);
-        workbook = context.spreadsheet().workbooks().Open(WorkbookPath);
+        workbook = context.openWorkbook(WorkbookPath);
         if (!workbook) {
             // The pointer goes back before the message, as on every other way out.
             rows.setBusyPointer(false);
@@ -110,7 +123,9 @@ void UpdateListView(const AppContext& context, TaskRows& rows, const QString& Wo
         } catch (...) {
         }
         try {
-            showFileError(context.seams, WorkbookPath, failure);
+            // A workbook whose password the user did not give is skipped without a message.
+            if (!passwordCancelled(failure))
+                showFileError(context.seams, WorkbookPath, failure);
         } catch (...) {
         }
         if (workbook) {

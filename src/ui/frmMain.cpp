@@ -12,6 +12,7 @@
 #include "tasklist/TaskListCommands.h"
 #include "ui/TaskListWidget.h"
 #include "ui/Twips.h"
+#include "ui/PasswordDialog.h"
 #include "ui/frmOptions.h"
 
 #include <QAction>
@@ -159,6 +160,8 @@ frmMain::frmMain(AppContext& context, QWidget* parent) : QMainWindow(parent), co
     };
     buildLayout();
     buildMenus();
+    keyring_.setAsker(passwordDialogAsker(this));
+    context_.keyring = &keyring_;
 
     // Key preview: F1 reaches the window whichever of its controls has the focus.
     qApp->installEventFilter(this);
@@ -185,6 +188,7 @@ frmMain::frmMain(AppContext& context, QWidget* parent) : QMainWindow(parent), co
 
 frmMain::~frmMain()
 {
+    context_.keyring = nullptr;
     if (platform::InstanceLockSeam* lock = context_.seams.instanceLock)
         lock->receiveHandedPaths({});
     qApp->removeEventFilter(this);

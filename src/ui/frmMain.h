@@ -3,6 +3,7 @@
 // prgSplit, built at their stored positions; its load sequence; and every command handler, each
 // trapping its own failures so that nothing escapes into the event loop.
 #include "split/SplitView.h"
+#include "automation/Keyring.h"
 #include "startup/AppContext.h"
 #include "tasklist/TaskRows.h"
 
@@ -163,6 +164,8 @@ private:
     void bringToFront();
 
     AppContext& context_;
+    // The passwords given while this window is open, for listing and splitting (memory only).
+    automation::Keyring keyring_;
     std::map<QString, void (frmMain::*)()> handlers_;
     bool closeConfirmed_ = false;
     QStringList pathsToAdd_;

@@ -1,5 +1,6 @@
 #include "ui/frmOptions.h"
 
+#include "automation/SpreadsheetApplication.h"
 #include "core/Error.h"
 #include "core/Conversions.h"
 #include "startup/ErrorReports.h"
@@ -25,7 +26,7 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     // Fixed single border, neither minimize nor maximize box.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setFixedSize(twipsToPxX(*this, 5055), twipsToPxY(*this, 6240));
+    setFixedSize(twipsToPxX(*this, 5055), twipsToPxY(*this, 6660));
 
     FrameOption = new QGroupBox(this);
     FrameOption->setObjectName(QStringLiteral("FrameOption"));
@@ -46,13 +47,17 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     auto button = [this](const char* name, const char* caption, double left) {
         auto* b = new QPushButton(QString::fromLatin1(caption), this);
         b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(twipsRect(*this, left, 5595, 1095, 375));
+        b->setGeometry(twipsRect(*this, left, 6015, 1095, 375));
         // No default button: Enter presses nothing.
         b->setAutoDefault(false);
         b->setDefault(false);
         return b;
     };
     buildSplitFrame();
+    // Off: the sheets of a password-protected workbook are saved with its password.
+    chkDecryptOutputs = new QCheckBox(QStringLiteral("Remove passwords from outputs"), FrameSplit);
+    chkDecryptOutputs->setObjectName(QStringLiteral("chkDecryptOutputs"));
+    chkDecryptOutputs->setGeometry(twipsRect(*this, 240, 2580, 3615, 375));
     cmdOK = button("cmdOK", "OK", 930);
     cmdCancel = button("cmdCancel", "Cancel", 2160);
     cmdApply = button("cmdApply", "Apply", 3360);
@@ -69,6 +74,7 @@ frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(par
     setTabOrder(chkSkipHidden, chkSkipVeryHidden);
     setTabOrder(chkSkipVeryHidden, txtNameTemplate);
     setTabOrder(txtNameTemplate, chkBreakLinks);
+    setTabOrder(chkBreakLinks, chkDecryptOutputs);
 
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -82,7 +88,7 @@ void frmOptions::buildSplitFrame()
 {
     FrameSplit = new QGroupBox(QStringLiteral("Split"), this);
     FrameSplit->setObjectName(QStringLiteral("FrameSplit"));
-    FrameSplit->setGeometry(twipsRect(*this, 480, 2700, 4095, 2655));
+    FrameSplit->setGeometry(twipsRect(*this, 480, 2700, 4095, 3075));
     chkSkipHidden = new QCheckBox(QStringLiteral("Leave hidden worksheets out"), FrameSplit);
     chkSkipHidden->setObjectName(QStringLiteral("chkSkipHidden"));
     chkSkipHidden->setGeometry(twipsRect(*this, 240, 300, 3615, 375));
@@ -142,6 +148,7 @@ void frmOptions::Form_Load()
     txtNameTemplate->setText(nameTemplate);
     txtNameTemplate_Change();
     LoadCheckBoxSetting(chkBreakLinks, QStringLiteral("BreakLinks"));
+    LoadCheckBoxSetting(chkDecryptOutputs, QStringLiteral("DecryptOutputs"));
 }
 
 void frmOptions::LoadCheckBoxSetting(QCheckBox* checkBox, const QString& key)
@@ -173,6 +180,11 @@ void frmOptions::SaveSettings()
     store(split::kNameTemplateKey, txtNameTemplate->text(), split::kDefaultNameTemplate);
     store(QStringLiteral("BreakLinks"), chkBreakLinks->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
           QStringLiteral("0"));
+    // Takes effect at once: the next split writes its outputs so.
+    store(QStringLiteral("DecryptOutputs"), chkDecryptOutputs->isChecked() ? QStringLiteral("1") : QStringLiteral("0"),
+          QStringLiteral("0"));
+    if (context_.application)
+        context_.application->setDecryptOutputs(chkDecryptOutputs->isChecked());
 }
 
 void frmOptions::cmdApply_Click()

@@ -27,6 +27,7 @@ public:
     QGroupBox* FrameOption = nullptr;
     QCheckBox* chkDisplayExcel = nullptr;
     QCheckBox* chkDisplayExcelAlerts = nullptr;
+    QCheckBox* chkDecryptOutputs = nullptr;
     // The split's options: hidden sheets left out, the output names' template and a preview of
     // the first name it gives.
     QGroupBox* FrameSplit = nullptr;

@@ -23,7 +23,7 @@ class RecordingApplication : public automation::SpreadsheetApplication, automati
 
 public:
     automation::Workbooks& workbooks() override { return *this; }
-    std::shared_ptr<automation::Workbook> Open(const QString&) override { return nullptr; }
+    std::shared_ptr<automation::Workbook> Open(const QString&, const QString&) override { return nullptr; }
     int Count() const override { return 0; }
     void Close() override { g_log << (readFile(g_config) == g_configAtStart ? "Close, config unwritten" : "Close"); }
     std::shared_ptr<automation::Workbook> ActiveWorkbook() override { return nullptr; }
@@ -37,6 +37,8 @@ public:
     bool ScreenUpdating() const override { return true; }
     bool AskToUpdateLinks() const override { return false; }
     bool EnableEvents() const override { return true; }
+    void setDecryptOutputs(bool) override {}
+    bool DecryptOutputs() const override { return false; }
     void setBreakLinks(bool) override {}
     bool BreakLinks() const override { return false; }
     void Quit() override { g_log << "Quit"; }

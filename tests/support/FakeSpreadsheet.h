@@ -99,7 +99,7 @@ private:
 
     struct Books : automation::Workbooks {
         explicit Books(FakeSpreadsheet& a) : app(a) {}
-        std::shared_ptr<automation::Workbook> Open(const QString& fileName) override
+        std::shared_ptr<automation::Workbook> Open(const QString& fileName, const QString& = QString()) override
         {
             app.opened << fileName;
             app.beforeOp(FakeOp::Open, fileName);

@@ -190,7 +190,7 @@ def tick_alerts(session):
     dialog = session.wait_window("Options")
     scale = dialog.get_geometry().width / 5055  # the dialog's layout, in twips
     session.click(dialog, int(960 * scale) + 8, int(1747 * scale))
-    session.click(dialog, int(1477 * scale), int(5782 * scale))  # OK, below the split options
+    session.click(dialog, int(1477 * scale), int(6202 * scale))  # OK, below the split options
     wait_for("the options dialog stayed open", lambda: not session.windows("Options"))
 
 

@@ -4,6 +4,7 @@
 
 #include "automation/ApplicationFactory.h"
 #include "automation/calc/OfficeProcess.h"
+#include "book/Unlock.h"
 #include "book/WorkbookFile.h"
 #include "platform/Seams.h"
 #include "core/Error.h"
@@ -17,6 +18,7 @@
 #include <QUrl>
 
 #include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/NamedValue.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
@@ -354,7 +356,7 @@ struct CalcSession {
     {
         open.erase(std::remove_if(open.begin(), open.end(), [&](const auto& b) { return b.get() == book; }), open.end());
     }
-    Reference<css::lang::XComponent> load(const OUString& url, bool readOnly);
+    Reference<css::lang::XComponent> load(const OUString& url, bool readOnly, const QString& password = QString());
     // A new document holding only a copy of the named sheet of source.
     Reference<css::lang::XComponent> copySheet(const Reference<css::lang::XComponent>& source, const QString& sheetName);
     void closeAll();
@@ -394,6 +396,8 @@ public:
             fail(QStringLiteral("the workbook '%1' is closed").arg(name_));
     }
     bool closed() const { return closed_; }
+    // The password protection of the source file, which its copies are saved with.
+    void setProtection(std::optional<book::Protection> protection) { protection_ = std::move(protection); }
     // Ends the document without asking anything; the session forgets it.
     void closeDocument() noexcept;
     void setWindowVisible(bool on) noexcept;
@@ -404,6 +408,7 @@ private:
     QString fullName_;
     QString name_;
     QSet<QString> noWorksheets_;
+    std::optional<book::Protection> protection_;
     bool closed_ = false;
 };
 
@@ -435,7 +440,7 @@ private:
 class CalcWorkbooks : public Workbooks {
 public:
     explicit CalcWorkbooks(std::weak_ptr<CalcSession> session) : session_(std::move(session)) {}
-    std::shared_ptr<Workbook> Open(const QString& fileName) override;
+    std::shared_ptr<Workbook> Open(const QString& fileName, const QString& password = QString()) override;
     int Count() const override
     {
         const auto s = session_.lock();
@@ -453,7 +458,7 @@ private:
 
 // ---- the session ----
 
-Reference<css::lang::XComponent> CalcSession::load(const OUString& url, bool readOnly)
+Reference<css::lang::XComponent> CalcSession::load(const OUString& url, bool readOnly, const QString& password)
 {
     std::vector<css::beans::PropertyValue> args;
     // Without a display there is nothing to show, and the office crashes on some calls into
@@ -465,6 +470,8 @@ Reference<css::lang::XComponent> CalcSession::load(const OUString& url, bool rea
     args.push_back(property("UpdateDocMode", css::uno::Any(css::document::UpdateDocMode::NO_UPDATE)));
     if (readOnly)
         args.push_back(property("ReadOnly", css::uno::Any(true)));
+    if (!password.isEmpty())
+        args.push_back(property("Password", css::uno::Any(toOU(password))));
     Reference<css::frame::XComponentLoader> loader(desktop, UNO_QUERY_THROW);
     return loader->loadComponentFromURL(url, "_blank", 0, properties(args));
 }
@@ -538,7 +545,39 @@ void CalcSession::shutdown()
 
 // ---- workbooks ----
 
-std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
+namespace {
+// A password-protected workbook's protection, its password checked here (the default one
+// first) so that both backends refuse a missing or wrong one alike; nothing for another file.
+std::optional<book::Protection> protectionOf(const QString& path, const QString& password)
+{
+    try {
+        std::optional<book::Unlocked> unlocked = book::unlockWorkbook(path, password);
+        if (!unlocked)
+            return std::nullopt;
+        unlocked->bytes.fill('\0');
+        return unlocked->protection;
+    } catch (const book::PasswordRefusal& r) {
+        throw PasswordError(r.why() == book::PasswordRefusal::Why::Wrong ? PasswordError::Why::Wrong : PasswordError::Why::Needed,
+                            r.message());
+    } catch (const book::Refusal& r) {
+        fail(r.message());
+    }
+}
+
+// Save properties that protect a copy with its source's password.
+std::vector<css::beans::PropertyValue> protectionProperties(const book::Protection& protection, bool openXml)
+{
+    if (!openXml)
+        return {property("Password", css::uno::Any(toOU(protection.password)))};
+    // The Open XML export takes its password from the encryption data.
+    css::uno::Sequence<css::beans::NamedValue> data(2);
+    data.getArray()[0] = css::beans::NamedValue("CryptoType", css::uno::Any(OUString("StrongEncryptionDataSpace")));
+    data.getArray()[1] = css::beans::NamedValue("OOXPassword", css::uno::Any(toOU(protection.password)));
+    return {property("EncryptionData", css::uno::Any(data))};
+}
+} // namespace
+
+std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName, const QString& password)
 {
     const auto session = session_.lock();
     if (!session)
@@ -555,8 +594,10 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
     }
     // The office would wait for ever on a FIFO and makes an empty workbook of an empty file: the
     // file is checked, and its kind told, at the door every backend uses.
+    const std::optional<book::Protection> protection = protectionOf(path, password);
     try {
-        book::WorkbookFile(path).require(kOfficeReads);
+        if (!protection)
+            book::WorkbookFile(path).require(kOfficeReads);
     } catch (const book::Refusal& r) {
         if (r.why() == book::Refusal::Why::Missing)
             throw Error(err::FileNotFound, r.message());
@@ -564,7 +605,8 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
     }
     const QFileInfo info(path);
     const QString what = QStringLiteral("'%1' could not be opened").arg(path);
-    Reference<css::lang::XComponent> document = session->call(what, [&] { return session->load(fileUrl(path), true); });
+    Reference<css::lang::XComponent> document =
+        session->call(what, [&] { return session->load(fileUrl(path), true, protection ? protection->password : QString()); });
     if (!document.is())
         fail(what + QStringLiteral(": it is damaged, password-protected or not a workbook"));
     const Reference<css::sheet::XSpreadsheetDocument> spreadsheet(document, UNO_QUERY);
@@ -585,6 +627,7 @@ std::shared_ptr<Workbook> CalcWorkbooks::Open(const QString& fileName)
     }
     auto book = std::make_shared<CalcWorkbook>(session, document, path, info.fileName(),
                                                sheetsThatAreNoWorksheets(path, filter));
+    book->setProtection(protection);
     session->activate(book);
     return book;
 }
@@ -628,7 +671,9 @@ void CalcWorkbook::copySheet(const QString& sheetName)
     Reference<css::lang::XComponent> document = session->copySheet(document_, sheetName);
     // New workbooks are named as the spreadsheet application names them until they are saved.
     const QString name = QStringLiteral("Book%1").arg(++session->booksCreated);
-    session->activate(std::make_shared<CalcWorkbook>(session, document, name, name));
+    auto copy = std::make_shared<CalcWorkbook>(session, document, name, name);
+    copy->setProtection(protection_);
+    session->activate(copy);
 }
 
 void CalcWorkbook::SaveAs(const QString& fileName)
@@ -644,9 +689,13 @@ void CalcWorkbook::SaveAs(const QString& fileName)
         // lock file beside the output.
         // The format follows the name: an .xlsx file is written as Open XML, anything else as .xls.
         const OUString format = HasOpenXmlEnding(path) ? OUString("Calc MS Excel 2007 XML") : OUString("MS Excel 97");
-        storable->storeToURL(fileUrl(path), properties({property("FilterName", css::uno::Any(format)),
-                                                        // a file that appeared meanwhile is not replaced
-                                                        property("Overwrite", css::uno::Any(saveTarget.replace))}));
+        std::vector<css::beans::PropertyValue> args{property("FilterName", css::uno::Any(format)),
+                                                    // a file that appeared meanwhile is not replaced
+                                                    property("Overwrite", css::uno::Any(saveTarget.replace))};
+        if (protection_ && !session->switches.decryptOutputs)
+            for (auto& p : protectionProperties(*protection_, HasOpenXmlEnding(path)))
+                args.push_back(p);
+        storable->storeToURL(fileUrl(path), properties(args));
     });
     fullName_ = path;
     name_ = target.fileName();

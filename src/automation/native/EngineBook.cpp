@@ -1,6 +1,8 @@
 #include "automation/native/EngineBook.h"
 
+#include "automation/SpreadsheetApplication.h"
 #include "automation/native/EngineErrors.h"
+#include "book/WorkbookFile.h"
 #include "core/Paths.h"
 #include "xls/XlsWorkbook.h"
 #include "xlsx/XlsxWorkbook.h"
@@ -75,12 +77,35 @@ std::unique_ptr<EngineBook> wrap(std::unique_ptr<Book> book)
 
 } // namespace
 
-std::unique_ptr<EngineBook> openEngineBook(const QString& path)
+namespace {
+std::optional<book::Unlocked> unlock(const QString& path, const QString& password)
+{
+    try {
+        return book::unlockWorkbook(path, password);
+    } catch (const book::PasswordRefusal& r) {
+        throw PasswordError(r.why() == book::PasswordRefusal::Why::Wrong ? PasswordError::Why::Wrong : PasswordError::Why::Needed,
+                            r.message());
+    } catch (const book::Refusal& r) {
+        throw Error(err::SpreadsheetFailure, r.message());
+    }
+}
+} // namespace
+
+std::unique_ptr<EngineBook> openEngineBook(const QString& path, const QString& password,
+                                           std::optional<book::Protection>* protection)
 {
     // The name decides, as it decides the name of the copies: an .xlsx or .xlsm file that is
-    // not a zip package is refused for what it is (password-protected, an Excel 97-2003 file),
-    // and so is an .xlsb.
-    if (HasOpenXmlEnding(path) || path.endsWith(QLatin1String(".xlsb"), Qt::CaseInsensitive))
+    // not a zip package is refused for what it is (an Excel 97-2003 file, an .xlsb).
+    const bool openXml = HasOpenXmlEnding(path) || path.endsWith(QLatin1String(".xlsb"), Qt::CaseInsensitive);
+    std::optional<book::Unlocked> unlocked = unlock(path, password);
+    protection->reset();
+    if (unlocked) {
+        *protection = unlocked->protection;
+        if (openXml)
+            return wrap(engineCall([&] { return xlsx::XlsxWorkbook::openBytes(unlocked->bytes, path); }));
+        return wrap(engineCall([&] { return xls::XlsWorkbook::openBytes(unlocked->bytes, path); }));
+    }
+    if (openXml)
         return wrap(engineCall([&] { return xlsx::XlsxWorkbook::open(path); }));
     return wrap(engineCall([&] { return xls::XlsWorkbook::open(path); }));
 }

@@ -1,12 +1,14 @@
 #pragma once
 // A workbook of the native backend, whichever engine reads it: the Open XML engine for a file
 // named .xlsx, .xlsm or .xlsb (and the copies of its sheets), the .xls engine otherwise.
+#include "book/Unlock.h"
 #include "book/Sheets.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace bf::automation::native {
@@ -31,7 +33,10 @@ public:
                                                   QByteArray* bytes, bool values = false) = 0;
 };
 
-// Throws bf::Error (the engines' refusals mapped by EngineErrors.h).
-std::unique_ptr<EngineBook> openEngineBook(const QString& path);
+// Throws bf::Error (the engines' refusals mapped by EngineErrors.h), PasswordError for a
+// password-protected workbook its password does not open. A protected workbook is read from
+// its content unlocked in memory; *protection says how it was protected.
+std::unique_ptr<EngineBook> openEngineBook(const QString& path, const QString& password,
+                                           std::optional<book::Protection>* protection);
 
 } // namespace bf::automation::native

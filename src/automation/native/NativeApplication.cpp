@@ -2,6 +2,7 @@
 
 #include "automation/SaveAsTarget.h"
 #include "automation/native/EngineBook.h"
+#include "book/WorkbookFile.h"
 
 #include "platform/NewFile.h"
 #include "platform/Seams.h"
@@ -46,9 +47,9 @@ QString absoluteOf(const QString& fileName) { return QDir::cleanPath(QFileInfo(f
 class NativeWorkbook : public Workbook, public std::enable_shared_from_this<NativeWorkbook> {
 public:
     NativeWorkbook(std::shared_ptr<NativeState> state, std::unique_ptr<EngineBook> book, QString fullName,
-                   QByteArray unsavedBytes)
+                   QByteArray unsavedBytes, std::optional<book::Protection> protection)
         : state_(std::move(state)), book_(std::move(book)), fullName_(std::move(fullName)),
-          bytes_(std::move(unsavedBytes))
+          bytes_(std::move(unsavedBytes)), protection_(std::move(protection))
     {
     }
 
@@ -82,6 +83,8 @@ private:
     std::unique_ptr<EngineBook> book_;
     QString fullName_;
     QByteArray bytes_; // the content of a new workbook not read from a file
+    // The password protection of the source file, which its copies are saved with.
+    std::optional<book::Protection> protection_;
     bool saved_ = false;
     bool closed_ = false;
 };
@@ -144,7 +147,7 @@ void NativeWorkbook::copySheet(int index)
     QByteArray bytes;
     auto copy = book_->copySheet(index, fullName_, name, &bytes, state_->switches.breakLinks);
     ++state_->newBooks;
-    auto wb = std::make_shared<NativeWorkbook>(state_, std::move(copy), name, bytes);
+    auto wb = std::make_shared<NativeWorkbook>(state_, std::move(copy), name, bytes, protection_);
     state_->open.push_back(wb);
 }
 
@@ -161,6 +164,12 @@ void NativeWorkbook::SaveAs(const QString& fileName)
             throw Error(err::SpreadsheetFailure, QStringLiteral("'%1' cannot be saved: its source '%2' cannot be read")
                                                      .arg(target, fullName_));
         content = source.readAll();
+    } else if (protection_ && !state_->switches.decryptOutputs) {
+        try {
+            content = book::protectWorkbook(content, *protection_, target);
+        } catch (const book::Refusal& r) {
+            throw Error(err::SpreadsheetFailure, r.message());
+        }
     }
     try {
         platform::writeNewFile(target, content, replace, state_->seams->writeFault);
@@ -183,7 +192,7 @@ class NativeWorkbooks : public Workbooks {
 public:
     explicit NativeWorkbooks(std::shared_ptr<NativeState> state) : state_(std::move(state)) {}
 
-    std::shared_ptr<Workbook> Open(const QString& fileName) override
+    std::shared_ptr<Workbook> Open(const QString& fileName, const QString& password) override
     {
         state_->checkRunning();
         const QString full = absoluteOf(fileName);
@@ -193,8 +202,9 @@ public:
                 return wb;
             }
         }
-        auto book = openEngineBook(full);
-        auto wb = std::make_shared<NativeWorkbook>(state_, std::move(book), full, QByteArray());
+        std::optional<book::Protection> protection;
+        auto book = openEngineBook(full, password, &protection);
+        auto wb = std::make_shared<NativeWorkbook>(state_, std::move(book), full, QByteArray(), std::move(protection));
         state_->open.push_back(wb);
         return wb;
     }
