@@ -70,7 +70,10 @@ def main():
                 args += (encryption_data(password),) if ext == "xlsx" else (prop("Password", password),)
                 uno.invoke(doc, "storeToURL", (url, args))
             doc.close(True)
-        desktop.terminate()
+        try:
+            desktop.terminate()
+        except Exception:  # the office may drop the bridge before it answers: it is ending
+            pass
     finally:
         try:
             office.wait(timeout=30)
