@@ -125,7 +125,6 @@ std::shared_ptr<automation::Workbook> activeWorkbook(automation::SpreadsheetAppl
     return book;
 }
 
-
 bool isMacroEnabledName(const QString& workbookName)
 {
     return workbookName.endsWith(QLatin1String(".xlsm"), Qt::CaseInsensitive);
