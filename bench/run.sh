@@ -44,6 +44,11 @@ for n in 500 5000; do
     /usr/bin/python3 "$root/bench/make_bound_xlsx.py" sheets "$cache/sheets-$n.xlsx" --sheets "$n"
   fi
 done
+# 20 workbooks of 20 sheets, no formula reading another sheet, for the split in jobs.
+jobs_folder="$cache/jobs-20x20"
+if [[ ! -s "$jobs_folder/book-20.xlsx" || "$root/bench/make_jobs_folder.py" -nt "$jobs_folder/book-20.xlsx" ]]; then
+  /usr/bin/python3 "$root/bench/make_jobs_folder.py" "$jobs_folder"
+fi
 cmake --build "$build" --target brakenfold-split $(cd "$root/bench" && ls *.cpp | sed 's/\.cpp$//')
 
 echo "== in-process, corpus"
@@ -78,3 +83,6 @@ echo "== command line, one process per worksheet, corpus"
 echo
 echo "== command line, one process per worksheet, large workbook"
 /usr/bin/python3 "$root/bench/time-cli.py" --app "$build/app/brakenfold-split" "$large"
+echo
+echo "== command line, a folder of 20 workbooks of 20 sheets: --jobs 1 and --jobs 2 (target 1.8x)"
+/usr/bin/python3 "$root/bench/time_jobs.py" --app "$build/app/brakenfold-split" "$jobs_folder"

@@ -30,6 +30,13 @@ public:
     Keyring& operator=(const Keyring&) = delete;
 
     void setAsker(Asker asker) { asker_ = std::move(asker); }
+    // The passwords other knows (each workbook's and those tried on any), for another
+    // application of the same run; not its asker.
+    void learnFrom(const Keyring& other)
+    {
+        known_ = other.known_;
+        candidates_ = other.candidates_;
+    }
     void addCandidate(const QString& password);
 
     // Opens the workbook with the passwords known, then with the asker's. Throws what Open

@@ -37,7 +37,7 @@ const char* const kHelp =
     "Splitting (any other command line):\n"
     "  brakenfold-split [--backend native|calc] [-o FOLDER] [--keep-going]\n"
     "                   [--skip-hidden] [--skip-very-hidden] [--name TEMPLATE]\n"
-    "                   [--values] WORKBOOK|FOLDER...\n"
+    "                   [--values] [--jobs N] WORKBOOK|FOLDER...\n"
     "      Splits workbooks into one workbook per worksheet, as the window's Split\n"
     "      command does. Each WORKBOOK (a file whose name ends in xls, .xlsx or\n"
     "      .xlsm) and every .xls, .xlsx and .xlsm file directly in each FOLDER is\n"
@@ -57,6 +57,13 @@ const char* const kHelp =
     "      The run stops at the first worksheet that fails, as the window's does.\n"
     "      With --keep-going it goes on with the next one, and lists every failure\n"
     "      at the end.\n"
+    "      --jobs N splits up to N workbooks at once (default: one per core of the\n"
+    "      computer; N from 1 to 64). Folders, files, reports, the failure list\n"
+    "      and the exit status are those of one job; the progress line counts the\n"
+    "      worksheets of every job. A failure ends the run as with one job: no\n"
+    "      workbook is started after it, earlier ones are finished and what later\n"
+    "      ones wrote is removed. The calc backend drives one LibreOffice and\n"
+    "      splits one workbook at a time: with it --jobs above 1 is refused.\n"
     "      --skip-hidden leaves out the worksheets the workbook hides, and\n"
     "      --skip-very-hidden those it hides so that only a program can show them\n"
     "      (the calc backend tells them as hidden: there --skip-hidden leaves them\n"
@@ -102,7 +109,10 @@ bool isOneOf(const QString& argument, std::initializer_list<const char*> spellin
     return false;
 }
 
-bool takesValue(const QString& argument) { return isOneOf(argument, {"-o", "--backend", "--name", "--password-file"}); }
+bool takesValue(const QString& argument)
+{
+    return isOneOf(argument, {"-o", "--backend", "--name", "--password-file", "--jobs"});
+}
 
 // After --list or --extract every argument is an operand, as a worksheet may be named "-x": an
 // end of options is put after the first of them.
@@ -134,6 +144,7 @@ QString firstAnswerOrRefusal(const QStringList& arguments, CommandLine& cl)
             return a == QLatin1String("-o")                ? QStringLiteral("-o needs a value")
                    : a == QLatin1String("--name")      ? QStringLiteral("--name needs a template")
                    : a == QLatin1String("--backend")   ? QStringLiteral("--backend needs a name (native or calc)")
+                   : a == QLatin1String("--jobs")      ? QStringLiteral("--jobs needs a number")
                                                        : QStringLiteral("--password-file needs a file");
         if (takesValue(a))
             ++i;
@@ -151,8 +162,11 @@ QString checkMode(const QCommandLineParser& parser, CommandLine& cl)
 {
     const bool splitOptions = parser.isSet(QStringLiteral("o")) || cl.keepGoing;
     const bool nameOrSkip = parser.isSet(QStringLiteral("name")) || cl.options.skipHidden || cl.options.skipVeryHidden;
-    if (nameOrSkip && (parser.isSet(QStringLiteral("list")) || parser.isSet(QStringLiteral("extract"))))
+    const bool listOrExtract = parser.isSet(QStringLiteral("list")) || parser.isSet(QStringLiteral("extract"));
+    if (nameOrSkip && listOrExtract)
         return QStringLiteral("--skip-hidden, --skip-very-hidden and --name belong to the split alone");
+    if (parser.isSet(QStringLiteral("jobs")) && listOrExtract)
+        return QStringLiteral("--jobs belongs to the split alone");
     if (parser.isSet(QStringLiteral("list"))) {
         cl.mode = Mode::List;
         if (cl.values)
@@ -171,6 +185,23 @@ QString checkMode(const QCommandLineParser& parser, CommandLine& cl)
         return QStringLiteral("no workbook or folder given");
     if (cl.outputFolder.isEmpty())
         return QStringLiteral("-o needs a folder");
+    return QString();
+}
+
+// --jobs N: a whole number from 1 to kMaxJobs, and above 1 only on the native backend, as the
+// calc backend drives one office that splits one workbook at a time.
+QString readJobs(const QString& text, CommandLine& cl)
+{
+    bool number = false;
+    const int jobs = text.toInt(&number);
+    if (!number || jobs < 1 || jobs > kMaxJobs)
+        return QStringLiteral("--jobs needs a whole number from 1 to %1, not '%2'").arg(kMaxJobs).arg(text);
+    if (jobs > 1 && cl.backend != QLatin1String("native"))
+        return QStringLiteral("--jobs %1: the %2 backend splits one workbook at a time; only the native one takes "
+                              "more jobs")
+            .arg(jobs)
+            .arg(cl.backend);
+    cl.jobs = jobs;
     return QString();
 }
 
@@ -193,6 +224,7 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
                        {QStringLiteral("values"), QString()},
                        {QStringLiteral("password-file"), QString(), value},
                        {QStringLiteral("decrypt"), QString()},
+                       {QStringLiteral("jobs"), QString(), value},
                        {QStringLiteral("list"), QString()},
                        {QStringLiteral("extract"), QString()},
                        {{QStringLiteral("h"), QStringLiteral("help")}, QString()},
@@ -220,6 +252,11 @@ QString parseCommandLine(const QStringList& arguments, CommandLine& cl)
         }
     }
     cl.values = parser.isSet(QStringLiteral("values"));
+    if (parser.isSet(QStringLiteral("jobs"))) {
+        const QString refused = readJobs(parser.value(QStringLiteral("jobs")), cl);
+        if (!refused.isEmpty())
+            return refused;
+    }
     cl.passwordFile = parser.value(QStringLiteral("password-file"));
     cl.decrypt = parser.isSet(QStringLiteral("decrypt"));
     cl.operands = parser.positionalArguments();

@@ -81,4 +81,16 @@ QString preparePasswords(const CommandLine& cl, automation::Keyring& keyring)
     return QString();
 }
 
+std::unique_ptr<automation::Keyring> jobKeyring(const automation::Keyring& run, std::mutex& promptTurn)
+{
+    auto keyring = std::make_unique<automation::Keyring>();
+    keyring->learnFrom(run);
+    if (::isatty(STDIN_FILENO) == 1)
+        keyring->setAsker([&promptTurn](const QString& path, automation::PasswordError::Why why) {
+            const std::lock_guard turn(promptTurn);
+            return prompt(path, why);
+        });
+    return keyring;
+}
+
 } // namespace bf::cli

@@ -6,7 +6,7 @@
 #include "cli/Passwords.h"
 #include "cli/TerminalSeams.h"
 #include "cli/TerminalSplitView.h"
-#include "split/SplitRun.h"
+#include "split/SplitJobs.h"
 #include "core/Error.h"
 #include "core/Paths.h"
 #include "startup/ErrorReports.h"
@@ -16,8 +16,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QString>
+#include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <unistd.h>
 
 namespace bf::cli {
@@ -65,6 +68,27 @@ bool listInput(const AppContext& context, tasklist::TaskRows& rows, const Stderr
     return box.shownCount() == reportsBefore;
 }
 
+// Nobody is there to answer a question: a save never asks, it refuses an existing file.
+void setUpForSplit(automation::SpreadsheetApplication& app, const CommandLine& cl)
+{
+    app.setDisplayAlerts(false);
+    app.setAskToUpdateLinks(false);
+    app.setScreenUpdating(true);
+    app.setDecryptOutputs(cl.decrypt);
+    if (cl.values)
+        app.setBreakLinks(true);
+}
+
+// The command line's --jobs, or one job per core on the native backend and one on any other.
+int jobsOf(const CommandLine& cl)
+{
+    if (cl.jobs > 0)
+        return cl.jobs;
+    if (cl.backend != QLatin1String("native"))
+        return 1;
+    return std::clamp(QThread::idealThreadCount(), 1, kMaxJobs);
+}
+
 } // namespace
 
 int runMode(const automation::Backends& backends, const CommandLine& cl)
@@ -73,13 +97,7 @@ int runMode(const automation::Backends& backends, const CommandLine& cl)
     std::unique_ptr<automation::SpreadsheetApplication> app;
     try {
         app = backends.create(cl.backend, terminal.seams);
-        // Nobody is there to answer a question: a save never asks, it refuses an existing file.
-        app->setDisplayAlerts(false);
-        app->setAskToUpdateLinks(false);
-        app->setScreenUpdating(true);
-        app->setDecryptOutputs(cl.decrypt);
-        if (cl.values)
-            app->setBreakLinks(true);
+        setUpForSplit(*app, cl);
     } catch (const Error& e) {
         std::fprintf(stderr, "%s: error %d: %s\n", kProgram, e.number(), e.description().toLocal8Bit().constData());
         return 1;
@@ -101,9 +119,15 @@ int runMode(const automation::Backends& backends, const CommandLine& cl)
 
     TerminalSplitView view(rows, ::isatty(STDERR_FILENO) == 1);
     split::KeepGoing keepGoing;
-    const QString runFolder =
-        split::RunSplit(context, rows, view, QStringLiteral("mnuSplit_Click"), cl.keepGoing ? &keepGoing : nullptr,
-                        &cl.options);
+    std::mutex promptTurn;
+    const split::JobMakers makers{[&](const platform::Seams& seams) {
+                                      auto jobApp = backends.create(cl.backend, seams);
+                                      setUpForSplit(*jobApp, cl);
+                                      return jobApp;
+                                  },
+                                  [&] { return jobKeyring(keyring, promptTurn); }};
+    const QString runFolder = split::RunSplitInJobs(context, rows, view, jobsOf(cl), makers,
+                                                    cl.keepGoing ? &keepGoing : nullptr, &cl.options);
 
     // What a failed run left open is closed here, as the window does at exit.
     try {

@@ -1,6 +1,7 @@
 #include "split/SplitRun.h"
 
 #include "split/SplitNaming.h"
+#include "split/SplitSteps.h"
 #include "split/SplitState.h"
 #include "startup/AppVersion.h"
 #include "core/Conversions.h"
@@ -116,15 +117,6 @@ void refuseUnsafeWorksheetName(const QString& sheetName)
     }
 }
 
-// The row count as the run holds it: a 16-bit signed number.
-std::int16_t rowCountOf(const tasklist::TaskRows& rows)
-{
-    const int count = rows.rowCount();
-    if (count > std::numeric_limits<std::int16_t>::max())
-        throw Error(err::Overflow, QStringLiteral("Overflow: the task list has %1 rows, more than 32767").arg(count));
-    return static_cast<std::int16_t>(count);
-}
-
 std::shared_ptr<automation::Workbook> activeWorkbook(automation::SpreadsheetApplication& app)
 {
     auto book = app.ActiveWorkbook();
@@ -132,15 +124,6 @@ std::shared_ptr<automation::Workbook> activeWorkbook(automation::SpreadsheetAppl
         throw Error(err::ObjectVariableNotSet, QStringLiteral("the spreadsheet application has no active workbook"));
     return book;
 }
-
-struct RunFolder {
-    QString path; // "" when the run ended before it had one (a message was shown)
-    QString stamp;
-    WorkbookFolders folders;
-    QSet<QString> macrosNoted; // the .xlsm workbooks the view has been told about
-    std::vector<bool> leftOut;  // per row: a hidden sheet the options leave out
-    QStringList names;          // per row: the output file's name without its extension
-};
 
 bool isMacroEnabledName(const QString& workbookName)
 {
@@ -158,7 +141,18 @@ void refuseNameWithoutShortName(const QString& workbookName)
                         .arg(workbookName));
 }
 
-// The caption, the checks, the time stamp and the run folder, created under a free name.
+} // namespace
+
+namespace steps {
+
+std::int16_t rowCountOf(const tasklist::TaskRows& rows)
+{
+    const int count = rows.rowCount();
+    if (count > std::numeric_limits<std::int16_t>::max())
+        throw Error(err::Overflow, QStringLiteral("Overflow: the task list has %1 rows, more than 32767").arg(count));
+    return static_cast<std::int16_t>(count);
+}
+
 RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const SplitOptions& options)
 {
     view.setCaption(context.configured(QStringLiteral("frmMainCaption")) + GetVersionString(context.seams));
@@ -186,13 +180,11 @@ RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitV
     return run;
 }
 
-// Writes row i's worksheet into its workbook's folder under the run folder. Consecutive rows of
-// one workbook keep it open; the comparison of paths counts letter case.
-void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, int i, RunFolder& run,
-              bool byDefault)
+void splitRow(const AppContext& context, const RowTarget& row, const QString& runPath, const FolderNamer& folderFor,
+              QSet<QString>& macrosNoted, const MacrosNoter& noteMacros, bool byDefault)
 {
     automation::SpreadsheetApplication& app = context.spreadsheet();
-    const QString workbookPath = rows.sourceFileName(i);
+    const QString& workbookPath = row.workbookPath;
     if (app.workbooks().Count() == 0)
         context.openWorkbook(workbookPath);
     auto source = activeWorkbook(app);
@@ -206,28 +198,24 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& vi
     refuseNameWithoutShortName(workbookName);
     const QString shortName = GetWorkbookShortName(context.seams, workbookName);
     refuseUnsafeWorkbookFolder(shortName, workbookName);
-    const QString folderName = run.folders.nameFor(source->FullName(), shortName);
-    const QString workbookFolder = AppendBackslash(AppendBackslash(run.path) + folderName);
+    const QString folderName = folderFor(source->FullName(), shortName);
+    const QString workbookFolder = AppendBackslash(AppendBackslash(runPath) + folderName);
     if (!folderExists(workbookFolder))
         createFolder(workbookFolder);
 
-    const QString sheetName = rows.worksheetName(i);
     if (byDefault)
-        refuseUnsafeWorksheetName(sheetName);
-    source->WorksheetByName(sheetName)->Copy();
+        refuseUnsafeWorksheetName(row.sheetName);
+    source->WorksheetByName(row.sheetName)->Copy();
     auto copy = activeWorkbook(app);
-    copy->SaveAs(workbookFolder + run.names.at(i - 1) +
+    copy->SaveAs(workbookFolder + row.outputName +
                  (HasOpenXmlEnding(workbookName) ? kOpenXmlOutputExtension : kOutputExtension));
     copy->Close(false);
-    if (isMacroEnabledName(workbookName) && !run.macrosNoted.contains(source->FullName())) {
-        run.macrosNoted.insert(source->FullName());
-        view.macrosNotKept(source->FullName());
+    if (isMacroEnabledName(workbookName) && !macrosNoted.contains(source->FullName())) {
+        macrosNoted.insert(source->FullName());
+        noteMacros(source->FullName());
     }
 }
 
-// The stored choice for formulas that read other sheets ("1": their values, "0" or no key:
-// links), handed to the application before anything is written. Without a store the
-// application keeps what it was given (the command line's --values).
 void applyLinkChoice(const AppContext& context)
 {
     if (!context.setting)
@@ -249,15 +237,12 @@ const char* const kValuesNote =
     "sheet in a defined name, a validation list, a conditional format or a chart series was "
     "dropped (#REF!).";
 
-// A failed row of a run that goes on, as the closing list names it.
 QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& failure)
 {
     const ErrorInfo info = errorInfoOf(failure);
     return QStringLiteral("%1: %2: Err %3: %4").arg(rows.sourceFileName(i), rows.worksheetName(i)).arg(info.number).arg(info.description);
 }
 
-// The end of a completed run, once the workbooks are closed: the window idle, the run folder
-// shown. A run that went on after failures lists them instead of saying it is complete.
 void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& outputFolder,
                const QStringList& failures, qsizetype leftOut)
 {
@@ -287,10 +272,45 @@ void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& v
         sayNotShown();
 }
 
-} // namespace
+} // namespace steps
+
+using namespace steps;
 
 QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& procName,
                  KeepGoing* keepGoing, const SplitOptions* options)
+{
+    const RowLoop rowAfterRow = [&](RunFolder& run, bool byDefault) {
+        const std::int16_t count = rowCountOf(rows);
+        const FolderNamer folderFor = [&run](const QString& path, const QString& shortName) {
+            return run.folders.nameFor(path, shortName);
+        };
+        const MacrosNoter noteMacros = [&view](const QString& path) { view.macrosNotKept(path); };
+        QStringList failures;
+        for (int i = 1; i <= count; ++i) {
+            try {
+                if (!run.leftOut.at(std::size_t(i - 1)))
+                    splitRow(context, {rows.sourceFileName(i), rows.worksheetName(i), run.names.at(i - 1)}, run.path,
+                             folderFor, run.macrosNoted, noteMacros, byDefault);
+            } catch (...) {
+                if (!keepGoing)
+                    throw;
+                showProcedureError(context.seams, procName, std::current_exception());
+                failures << failureLine(rows, i, std::current_exception());
+                keepGoing->failedRows = static_cast<int>(failures.size());
+            }
+            SetCurrentListItem(context.seams, rows, static_cast<std::int16_t>(i));
+            view.setProgressValue(2.0f * static_cast<float>(i));
+            view.repaintNow();
+        }
+        return failures;
+    };
+    return runSplitWith(context, rows, view, procName, options, rowAfterRow);
+}
+
+namespace steps {
+
+QString runSplitWith(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& procName,
+                     const SplitOptions* options, const RowLoop& rowLoop)
 {
     bool inSplitState = false;
     try {
@@ -305,23 +325,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         inSplitState = true;
         view.repaintNow();
 
-        const std::int16_t count = rowCountOf(rows);
-        QStringList failures;
-        for (int i = 1; i <= count; ++i) {
-            try {
-                if (!run.leftOut.at(std::size_t(i - 1)))
-                    splitRow(context, rows, view, i, run, byDefault);
-            } catch (...) {
-                if (!keepGoing)
-                    throw;
-                showProcedureError(context.seams, procName, std::current_exception());
-                failures << failureLine(rows, i, std::current_exception());
-                keepGoing->failedRows = static_cast<int>(failures.size());
-            }
-            SetCurrentListItem(context.seams, rows, static_cast<std::int16_t>(i));
-            view.setProgressValue(2.0f * static_cast<float>(i));
-            view.repaintNow();
-        }
+        const QStringList failures = rowLoop(run, byDefault);
         automation::SpreadsheetApplication& app = context.spreadsheet();
         if (app.workbooks().Count() > 0)
             app.workbooks().Close();
@@ -347,5 +351,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         return QString();
     }
 }
+
+} // namespace steps
 
 } // namespace bf::split

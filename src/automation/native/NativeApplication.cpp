@@ -6,6 +6,7 @@
 
 #include "platform/NewFile.h"
 #include "platform/Seams.h"
+#include "xlsx/XmlParserSetup.h"
 #include "core/Error.h"
 
 #include <QDir>
@@ -228,6 +229,8 @@ NativeApplication::NativeApplication(const platform::Seams& seams)
     : state_(std::make_shared<NativeState>()), workbooks_(std::make_unique<NativeWorkbooks>(state_))
 {
     state_->seams = &seams;
+    // Made on the thread that starts the split's jobs, before any of them reads a part.
+    xlsx::prepareXmlParser();
 }
 
 NativeApplication::~NativeApplication()
