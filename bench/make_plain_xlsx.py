@@ -25,11 +25,11 @@ def main():
     day = datetime.date(2020, 1, 1)
     for s in range(args.sheets):
         ws = wb.create_sheet('Sheet %d' % (s + 1))
-        ws.append(['id', 'name', 'date', 'amount', 'rate', 'count', 'price', 'note'])
+        ws.append(['id', 'name', 'date', 'amount', 'rate', 'count', 'price', 'code', 'note'])
         for r in range(2, args.rows + 2):
             name = '%s %s' % (rnd.choice(words), rnd.choice(words))
             ws.append([r - 1, name, day + datetime.timedelta(days=r % 900), rnd.random() * 1e5,
-                       round(rnd.random(), 4), rnd.randrange(100000), rnd.random() * 1e3,
+                       round(rnd.random(), 4), rnd.randrange(100000), rnd.random() * 1e3, rnd.randrange(10 ** 9),
                        'row %d of sheet %d' % (r, s + 1)])
     if not args.calc:
         wb.save(args.out)
