@@ -228,10 +228,14 @@ const SheetUse* XlsxWorkbook::sheetUse(int index) const
     std::unique_ptr<SheetUse>& use = sheetUses_[index];
     if (!use) {
         // Streamed whatever its size: the sheet may then be copied with its compressed bytes.
+        // Small chunks first: the pass often stops at an early formula reading another sheet.
         const SheetInfo& s = sheets_.at(std::size_t(index));
         std::shared_ptr<PartReader> reader = package_->stream(*package_->find(s.part));
-        use = std::make_unique<SheetUse>(scanWorksheet([reader](QByteArray& chunk) { reader->read(chunk, 1 << 20); },
-                                                       formulaTargets(), index, sharedStrings().size(), detail(s.part)));
+        auto chunks = [reader, size = qsizetype(16) << 10](QByteArray& chunk) mutable {
+            reader->read(chunk, size);
+            size = std::min<qsizetype>(size * 2, 1 << 20);
+        };
+        use = std::make_unique<SheetUse>(scanWorksheet(chunks, formulaTargets(), index, sharedStrings().size(), detail(s.part)));
     }
     return use.get();
 }
