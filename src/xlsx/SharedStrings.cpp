@@ -77,14 +77,14 @@ void SharedStrings::rebuild(const StringUse& use, PartDeflater& out) const
     XmlToken tag{TokenKind::StartTag, root, name, {}};
     const std::size_t nameEnd = 1 + name.size();
     tag.attrs = std::string_view(root).substr(nameEnd, root.size() - nameEnd - 1);
-    root = withAttribute(tag, "uniqueCount", std::to_string(size()));
+    root = withAttribute(tag, "uniqueCount", std::to_string(use.end()));
     tag.attrs = {};
     root.insert(root.size() - 1, " count=\"" + std::to_string(use.references()) + '"');
     out.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + root);
     // Runs of unused items go as one write: a sheet may use a handful of a million.
     static const std::string kEmpty = "<si><t/></si>";
     std::string empties;
-    for (std::size_t i = 0; i < size(); ++i) {
+    for (std::size_t i = 0; i < use.end(); ++i) {
         if (use.uses(i)) {
             out.write(empties);
             empties.clear();

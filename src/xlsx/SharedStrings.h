@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -17,22 +18,29 @@ namespace bf::xlsx {
 
 class PartDeflater;
 
-// Which items of a table of `size` items a sheet's cells use, and how many cells use any: an
-// index beyond the table is counted but names no item.
+// Which items of a table of `size` items a sheet's cells use, and how many cells use any. An
+// index beyond the table names an empty item, which the copy's table then holds.
 class StringUse {
 public:
-    explicit StringUse(std::size_t size = 0) : bits_((size + 63) / 64, 0) {}
+    explicit StringUse(std::size_t size = 0) : size_(size), bits_((size + 63) / 64, 0) {}
     void note(std::uint32_t index)
     {
         ++references_;
-        if (index / 64 < bits_.size())
+        if (index < size_)
             bits_[index / 64] |= std::uint64_t(1) << (index % 64);
+        else
+            end_ = std::max(end_, std::size_t(index) + 1);
     }
-    bool uses(std::size_t index) const { return index / 64 < bits_.size() && (bits_[index / 64] >> (index % 64)) & 1; }
+    bool uses(std::size_t index) const { return index < size_ && (bits_[index / 64] >> (index % 64)) & 1; }
     std::uint64_t references() const { return references_; }
+    std::size_t size() const { return size_; }
+    // The items the copy's table holds: the table's, and as far as the indices reach.
+    std::size_t end() const { return std::max(size_, end_); }
 
 private:
+    std::size_t size_;
     std::vector<std::uint64_t> bits_;
+    std::size_t end_ = 0;
     std::uint64_t references_ = 0;
 };
 

@@ -20,6 +20,9 @@ constexpr std::size_t kFlushBytes = 1 << 16; // stays in the cache between flush
 constexpr std::size_t kMaxHeldBytes = 16u << 20;
 constexpr std::string_view kHeldTooLarge = "a formula or a rule longer than 16 MB, the limit for one";
 constexpr std::uint32_t kSheetRows = 1'048'576;
+// How far a text cell's index may lie beyond the string table: the copy's table holds as many
+// empty items.
+constexpr std::size_t kMaxEmptyItems = 1u << 20;
 
 bool isFormulaElement(std::string_view local)
 {
@@ -145,13 +148,19 @@ void checkPosition(const XmlTokenStream& tokens, const XmlToken& t, bool cell)
 }
 
 // A text cell's index, noted as used; one that is no index is left for the reader to judge.
-void noteIndex(const std::string& raw, StringUse& strings)
+// One far beyond the table would make the copy's table hold that many empty items.
+void noteIndex(const XmlTokenStream& tokens, const std::string& raw, StringUse& strings)
 {
     const std::string text = raw.find('&') == raw.npos ? raw : unescapeXml(raw);
     std::uint32_t index = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
-    if (ec == std::errc() && end == text.data() + text.size())
-        strings.note(index);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return;
+    strings.note(index);
+    if (strings.end() - strings.size() > kMaxEmptyItems)
+        tokens.refuse(XlsxStatus::DamagedPart, tokens.offset(),
+                      "the shared-string index " + text + ", " + std::to_string(index - strings.size() + 1)
+                          + " beyond the table's end, the limit is 1,048,576");
 }
 
 // Whether a formula's text (as in the part) reads another sheet; the names it uses are noted.
@@ -188,7 +197,7 @@ SheetUse scanWorksheet(const ChunkSource& in, std::shared_ptr<const FormulaTarge
     while (tokens.next(t)) {
         if (capture != Capture::None && t.kind == TokenKind::EndTag) {
             if (capture == Capture::StringIndex)
-                noteIndex(captured, use.strings);
+                noteIndex(tokens, captured, use.strings);
             else if (formulaReadsOtherSheets(captured, scratch))
                 return {true, StringUse(), {}};
         } else if (capture != Capture::None && !t.isTag()) {
@@ -251,7 +260,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                 out.put(std::exchange(heldCellFormula, std::string()));
             }
             if (capture == Capture::StringIndex)
-                noteIndex(captured, strings);
+                noteIndex(tokens, captured, strings);
             out.put(capture == Capture::Formula ? capturedFormula(captured, formulas, spread) : captured);
             capture = Capture::None;
             out.put(t.raw);

@@ -67,6 +67,7 @@ TEST(XlsxDamage, DamageInARewrittenPartIsRefusedWithThePartAndThePositionAndNoth
         {"a cell beyond column XFD", kSheetPart, R"(<c r="B1")", R"(<c r="XFE1")", R"(<c r="XFE1")"},
         {"a cell in row 0", kSheetPart, R"(<c r="B1")", R"(<c r="B0")", R"(<c r="B0")"},
         {"a row beyond 1048576", kSheetPart, R"(<row r="1">)", R"(<row r="1048577">)", "<row"},
+        {"a text cell far beyond the string table", kSheetPart, "<v>1</v>", "<v>2000000</v>", "</v>"},
     };
     bf::test::TempDir dir;
     // The sheet read by a copy that rewrites it, and by one that copies its compressed bytes
