@@ -4,7 +4,8 @@
 # Makes the large workbook (50 sheets, about 20 MB, written by xlwt), the mirror workbook (a
 # summary sheet reading a 200,000-cell data sheet cell by cell, xlwt too) and their Open XML
 # counterparts (openpyxl: 50 sheets, and a sheet part of over 100 MB) and a workbook LibreOffice
-# converts from a 750,000-row CSV once in BUILD_DIR/bench-cache.
+# converts from a 750,000-row CSV, and workbooks without formulas reading other sheets (one of
+# 700,000 rows, one of twenty sheets) once in BUILD_DIR/bench-cache.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$root/build}" && pwd)"
@@ -49,6 +50,16 @@ jobs_folder="$cache/jobs-20x20"
 if [[ ! -s "$jobs_folder/book-20.xlsx" || "$root/bench/make_jobs_folder.py" -nt "$jobs_folder/book-20.xlsx" ]]; then
   /usr/bin/python3 "$root/bench/make_jobs_folder.py" "$jobs_folder"
 fi
+# Workbooks without formulas reading other sheets (openpyxl, then LibreOffice for a string
+# table): one sheet of 700,000 rows (about 55 MB), and twenty sheets.
+plain_one="$cache/plain-700k.xlsx"
+if [[ ! -s "$plain_one" || "$root/bench/make_plain_xlsx.py" -nt "$plain_one" ]]; then
+  /usr/bin/python3 "$root/bench/make_plain_xlsx.py" "$plain_one"
+fi
+plain_many="$cache/plain-20.xlsx"
+if [[ ! -s "$plain_many" || "$root/bench/make_plain_xlsx.py" -nt "$plain_many" ]]; then
+  /usr/bin/python3 "$root/bench/make_plain_xlsx.py" "$plain_many" --sheets 20 --rows 20000 --calc
+fi
 cmake --build "$build" --target brakenfold-split $(cd "$root/bench" && ls *.cpp | sed 's/\.cpp$//')
 
 echo "== in-process, corpus"
@@ -77,6 +88,13 @@ echo "== cryptography of password-protected workbooks, 16 MB synthetic"
 echo
 echo "== both backends through the interface, large Open XML workbook (the Calc backend when built)"
 "$build/bench/backend_compare" "$cache/compare" "$large_xlsx"
+echo
+echo "== command line, whole splits beside cp and unzip -p of the file, with peak memory: one sheet"
+echo "   (target within 3x cp, under 64 MB), twenty sheets (within 1.5x unzip -p), fifty sheets"
+echo "   reading each other (no slower than before). BRAKENFOLD_BEFORE=OLD/brakenfold-split times"
+echo "   another build (the code before a change) in the same run."
+/usr/bin/python3 "$root/bench/time-split.py" --app "$build/app/brakenfold-split" \
+  ${BRAKENFOLD_BEFORE:+--before "$BRAKENFOLD_BEFORE"} "$plain_one" "$plain_many" "$large_xlsx"
 echo
 echo "== command line, one process per worksheet, corpus"
 /usr/bin/python3 "$root/bench/time-cli.py" --app "$build/app/brakenfold-split"

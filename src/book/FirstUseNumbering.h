@@ -1,6 +1,6 @@
 #pragma once
 // The new numbering of a table's entries that one sheet uses, first use first: how a sheet's
-// copy renumbers the shared strings it keeps.
+// copy (.xls) renumbers the shared strings it keeps.
 #include <cstdint>
 #include <unordered_map>
 #include <vector>

@@ -1,5 +1,6 @@
 // One worksheet of an Open XML workbook as a new package: plan which parts go and under which
-// names, then write them, copying compressed bytes where nothing changes.
+// names, then write them, copying compressed bytes where nothing changes (the kept sheet's too,
+// unless a formula of it reads another sheet).
 #include "xlsx/ExternalLink.h"
 #include "xlsx/Formula.h"
 #include "xlsx/Package.h"
@@ -71,6 +72,7 @@ private:
     Action actionFor(const QString& source) const;
     std::vector<Relationship> workbookRels() const;
 
+    bool sheetCopiedAsItStands(const SheetUse* use) const;
     void writeWorksheet(const Planned& p);
     void writePart(const Planned& p);
     void writeSharedStrings(const Planned& p);
@@ -102,7 +104,9 @@ private:
     std::map<QString, QString> typeByPart_;
     std::vector<std::pair<QString, std::vector<Relationship>>> newRels_;
     FormulaRewriter formulas_;
-    StringRemap strings_;
+    std::set<std::string> namesReadingOthers_; // with values: names whose formulas read other sheets
+    StringUse strings_;
+    bool tableAsItStands_ = false; // the string table is the kept sheet's alone
     ZipWriter zip_;
     std::pair<QString, std::unique_ptr<PartDeflater>> deflatingSheet_; // the kept sheet, being deflated
 };
@@ -123,11 +127,10 @@ Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString s
         return;
     // The names the kept sheet sees whose formulas read other sheets: cells using them keep
     // their values too.
-    std::set<std::string> reading;
     for (const DefinedName& n : wb.definedNames())
         if ((n.localSheet < 0 || n.localSheet == sheet.index) && formulas_.readsOtherSheets(n.formula))
-            reading.insert(n.folded);
-    formulas_.setNamesReadingOtherSheets(std::move(reading));
+            namesReadingOthers_.insert(n.folded);
+    formulas_.setNamesReadingOtherSheets(namesReadingOthers_);
     formulas_.setValues(true);
 }
 
@@ -300,8 +303,34 @@ ChunkSource Extraction::chunksOf(const QString& part) const
     return [reader](QByteArray& chunk) { reader->read(chunk, 1 << 20); };
 }
 
+// Whether the kept sheet's part goes with its compressed bytes: nothing in it changes when no
+// formula reads another sheet (with values, through a name neither).
+bool Extraction::sheetCopiedAsItStands(const SheetUse* use) const
+{
+    if (!use)
+        return true;
+    if (use->mustChange)
+        return false;
+    for (const NameUse& n : use->names)
+        if (namesReadingOthers_.count(n.first))
+            return false;
+    return true;
+}
+
 void Extraction::writeWorksheet(const Planned& p)
 {
+    const SheetUse* use = wb_.sheetUse(sheet_.index);
+    if (sheetCopiedAsItStands(use)) {
+        tableAsItStands_ = !use;
+        if (use) {
+            strings_ = use->strings;
+            formulas_.noteNames(use->names);
+        }
+        const PartEntry* entry = pkg_.find(p.source);
+        zip_.addCopied(p.name, *entry, pkg_.readCompressed(*entry));
+        return;
+    }
+    strings_ = StringUse(wb_.sharedStrings().size());
     auto out = std::make_unique<PartDeflater>(window());
     if (const PartEntry* entry = pkg_.find(p.source))
         out->reserve(entry->size + entry->size / 16);
@@ -317,10 +346,15 @@ void Extraction::writeWorksheet(const Planned& p)
 }
 
 // The kept sheet's strings, written as the table is walked: a large table is never copied whole.
+// The table of a workbook whose only sheet is the kept one goes as it stands.
 void Extraction::writeSharedStrings(const Planned& p)
 {
+    if (tableAsItStands_) {
+        writePart(p);
+        return;
+    }
     PartDeflater out(window());
-    wb_.sharedStrings().rebuild(strings_.used(), strings_.references(), out);
+    wb_.sharedStrings().rebuild(strings_, out);
     zip_.addDeflated(p.name, out);
 }
 

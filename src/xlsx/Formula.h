@@ -105,6 +105,8 @@ public:
     void noteNames(std::string_view formula);
     bool tracksNames() const { return targets_->hasDefinedNames(); }
     const std::set<NameUse>& usedNames() const { return usedNames_; }
+    // Records names a formula of content that is copied as it stands uses.
+    void noteNames(const std::set<NameUse>& used) { usedNames_.insert(used.begin(), used.end()); }
 
 private:
     std::size_t sheetReference(std::string_view f, std::size_t start, std::size_t bang,

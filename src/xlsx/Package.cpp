@@ -97,8 +97,7 @@ Package::Package(QByteArray bytes, QString displayName)
     }
     zip_error_fini(&error);
     try {
-        refuseOverlappingEntries(bytes_, displayName_);
-        readEntries();
+        readEntries(refuseOverlappingEntries(bytes_, displayName_));
     } catch (...) {
         zip_discard(archive_); // the destructor does not run for a constructor that throws
         archive_ = nullptr;
@@ -106,7 +105,7 @@ Package::Package(QByteArray bytes, QString displayName)
     }
 }
 
-void Package::readEntries()
+void Package::readEntries(const std::vector<DataSpan>& data)
 {
     const zip_int64_t count = zip_get_num_entries(archive_, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
@@ -123,6 +122,10 @@ void Package::readEntries()
         e.compressedSize = st.comp_size;
         e.crc = st.crc;
         e.method = std::uint16_t(st.comp_method);
+        // The directory read here and libzip's list the same entries in the same order.
+        if (std::size_t(i) >= data.size() || data[std::size_t(i)].size != e.compressedSize)
+            fail(XlsxStatus::DamagedZip, displayName_ + QStringLiteral(", part ") + e.name);
+        e.dataOffset = data[std::size_t(i)].offset;
         if (!byFoldedName_.emplace(folded(e.name), entries_.size()).second)
             fail(XlsxStatus::DuplicatePartName, displayName_ + QStringLiteral(", part ") + e.name);
         entries_.push_back(std::move(e));
@@ -218,15 +221,9 @@ QByteArray Package::read(const QString& name) const
 QByteArray Package::readCompressed(const PartEntry& entry) const
 {
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
-    if (entry.compressedSize > std::uint64_t(bytes_.size()))
+    if (entry.dataOffset > std::uint64_t(bytes_.size()) || entry.compressedSize > std::uint64_t(bytes_.size()) - entry.dataOffset)
         fail(XlsxStatus::DamagedZip, detail);
-    zip_file* f = openEntry(entry, true);
-    QByteArray raw(qsizetype(entry.compressedSize), Qt::Uninitialized);
-    const zip_int64_t n = zip_fread(f, raw.data(), entry.compressedSize);
-    zip_fclose(f);
-    if (n < 0 || std::uint64_t(n) != entry.compressedSize)
-        fail(XlsxStatus::DamagedZip, detail);
-    return raw;
+    return QByteArray::fromRawData(bytes_.constData() + entry.dataOffset, qsizetype(entry.compressedSize));
 }
 
 std::unique_ptr<PartReader> Package::stream(const PartEntry& entry) const

@@ -24,6 +24,8 @@ struct zip_file;
 
 namespace bf::xlsx {
 
+struct DataSpan;
+
 struct PartEntry {
     QString name;                 // part name without the leading '/', as in the zip
     std::uint64_t index = 0;      // zip entry index
@@ -31,6 +33,7 @@ struct PartEntry {
     std::uint64_t compressedSize = 0;
     std::uint32_t crc = 0;
     std::uint16_t method = 0;     // 0 stored, 8 deflated
+    std::uint64_t dataOffset = 0; // where its compressed bytes start in the file
 };
 
 // Streams one part's inflated bytes; every read counts against the bound.
@@ -73,7 +76,7 @@ public:
     // The whole inflated part; bounded by the in-memory limit. Throws XlsxError.
     QByteArray read(const PartEntry& entry) const;
     QByteArray read(const QString& name) const;
-    // The part's compressed bytes as stored.
+    // The part's compressed bytes as stored, not copied: valid while the package is.
     QByteArray readCompressed(const PartEntry& entry) const;
     // A streaming reader of the part, bounded by the streaming limit.
     std::unique_ptr<PartReader> stream(const PartEntry& entry) const;
@@ -89,7 +92,8 @@ private:
     // The refusal of a part of `size` bytes beyond `limit`, set by `rule`. Throws XlsxError.
     [[noreturn]] void refuseTooLarge(const QString& detail, std::uint64_t size, std::uint64_t limit,
                                      const QString& rule) const;
-    void readEntries(); // throws XlsxError (DamagedZip, DuplicatePartName)
+    // Throws XlsxError (DamagedZip, DuplicatePartName). data: each entry's bytes, in order.
+    void readEntries(const std::vector<DataSpan>& data);
     QByteArray inflateWhole(const PartEntry& entry, const QString& detail) const;
     zip_file* openEntry(const PartEntry& entry, bool compressed) const;
 

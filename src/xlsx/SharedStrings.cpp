@@ -68,8 +68,7 @@ std::string SharedStrings::text(std::size_t i) const
     return out;
 }
 
-void SharedStrings::rebuild(const std::vector<std::uint32_t>& items, std::uint64_t references,
-                            PartDeflater& out) const
+void SharedStrings::rebuild(const StringUse& use, PartDeflater& out) const
 {
     std::string root = rootTag_.empty()
         ? std::string("<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">")
@@ -78,12 +77,27 @@ void SharedStrings::rebuild(const std::vector<std::uint32_t>& items, std::uint64
     XmlToken tag{TokenKind::StartTag, root, name, {}};
     const std::size_t nameEnd = 1 + name.size();
     tag.attrs = std::string_view(root).substr(nameEnd, root.size() - nameEnd - 1);
-    root = withAttribute(tag, "uniqueCount", std::to_string(items.size()));
+    root = withAttribute(tag, "uniqueCount", std::to_string(use.end()));
     tag.attrs = {};
-    root.insert(root.size() - 1, " count=\"" + std::to_string(references) + '"');
+    root.insert(root.size() - 1, " count=\"" + std::to_string(use.references()) + '"');
     out.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + root);
-    for (const std::uint32_t i : items)
-        out.write(item(i));
+    // Runs of unused items go as one write: a sheet may use a handful of a million.
+    static const std::string kEmpty = "<si><t/></si>";
+    std::string empties;
+    for (std::size_t i = 0; i < use.end(); ++i) {
+        if (use.uses(i)) {
+            out.write(empties);
+            empties.clear();
+            out.write(item(i));
+        } else {
+            empties += kEmpty;
+            if (empties.size() >= (1u << 16)) {
+                out.write(empties);
+                empties.clear();
+            }
+        }
+    }
+    out.write(empties);
     out.write("</" + name + '>');
 }
 

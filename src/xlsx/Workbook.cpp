@@ -96,7 +96,7 @@ void WorkbookRewriter::start(const XmlToken& t)
         }
     }
     if (local == "workbookView") {
-        put(editTag(t, {{"activeTab", std::nullopt}, {"firstSheet", std::nullopt}}));
+        put(editTag(t, {{"activeTab", "0"}, {"firstSheet", std::nullopt}}));
     } else if (local == "sheet" && depth_ == 2) {
         if (attribute(t.attrs, "id", true).value_or("") != edit_.kept->relId.toStdString())
             return skip();

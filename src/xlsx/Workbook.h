@@ -1,5 +1,6 @@
 #pragma once
-// The workbook part of the new package: only the kept sheet, selected and visible; the defined
+// The workbook part of the new package: only the kept sheet, visible and the active one (the
+// workbook view names it, so its own part need not change); the defined
 // names it keeps (see DefinedNames.h); the external link to the source; the pivot caches its tables use.
 #include <QByteArray>
 #include <QString>

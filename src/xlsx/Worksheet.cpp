@@ -20,6 +20,9 @@ constexpr std::size_t kFlushBytes = 1 << 16; // stays in the cache between flush
 constexpr std::size_t kMaxHeldBytes = 16u << 20;
 constexpr std::string_view kHeldTooLarge = "a formula or a rule longer than 16 MB, the limit for one";
 constexpr std::uint32_t kSheetRows = 1'048'576;
+// How far a text cell's index may lie beyond the string table: the copy's table holds as many
+// empty items.
+constexpr std::size_t kMaxEmptyItems = 1u << 20;
 
 bool isFormulaElement(std::string_view local)
 {
@@ -144,14 +147,31 @@ void checkPosition(const XmlTokenStream& tokens, const XmlToken& t, bool cell)
                           + (cell ? "\", not a cell of A1:XFD1048576" : "\", not a row of 1 to 1048576"));
 }
 
-std::string capturedIndex(const std::string& raw, StringRemap& strings)
+// A text cell's index, noted as used; one that is no index is left for the reader to judge.
+// One far beyond the table would make the copy's table hold that many empty items.
+void noteIndex(const XmlTokenStream& tokens, const std::string& raw, StringUse& strings)
 {
-    const std::string text = unescapeXml(raw);
-    std::uint32_t old = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), old);
+    const std::string text = raw.find('&') == raw.npos ? raw : unescapeXml(raw);
+    std::uint32_t index = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
     if (ec != std::errc() || end != text.data() + text.size())
-        return raw; // not an index: left for the reader to judge
-    return std::to_string(strings.map(old));
+        return;
+    strings.note(index);
+    if (strings.end() - strings.size() > kMaxEmptyItems)
+        tokens.refuse(XlsxStatus::DamagedPart, tokens.offset(),
+                      "the shared-string index " + text + ", " + std::to_string(index - strings.size() + 1)
+                          + " beyond the table's end, the limit is 1,048,576");
+}
+
+// Whether a formula's text (as in the part) reads another sheet; the names it uses are noted.
+bool formulaReadsOtherSheets(const std::string& raw, FormulaRewriter& scratch)
+{
+    const std::string text = raw.find('&') == raw.npos ? raw : unescapeXml(raw);
+    if (text.find('!') == text.npos && text.find('[') == text.npos) {
+        scratch.noteNames(text);
+        return false;
+    }
+    return text.find("[0]!") != text.npos || scratch.rewrite(text) || scratch.readsOtherSheets(text);
 }
 
 // A shared formula's text that went: the cells that share it lose theirs too.
@@ -164,14 +184,57 @@ void noteDroppedShared(const std::string& tag, std::set<std::string>& droppedSha
 
 } // namespace
 
+SheetUse scanWorksheet(const ChunkSource& in, std::shared_ptr<const FormulaTargets> targets, int sheet,
+                       std::size_t tableSize, const QString& detail)
+{
+    SheetUse use{false, StringUse(tableSize), {}};
+    FormulaRewriter scratch(std::move(targets), sheet, 1);
+    XmlTokenStream tokens(in, detail);
+    XmlToken t;
+    bool sharedCell = false, inSheetData = false;
+    Capture capture = Capture::None;
+    std::string captured;
+    while (tokens.next(t)) {
+        if (capture != Capture::None && t.kind == TokenKind::EndTag) {
+            if (capture == Capture::StringIndex)
+                noteIndex(tokens, captured, use.strings);
+            else if (formulaReadsOtherSheets(captured, scratch))
+                return {true, StringUse(), {}};
+        } else if (capture != Capture::None && !t.isTag()) {
+            captured.append(t.raw);
+            if (captured.size() > kMaxHeldBytes)
+                tokens.refuse(XlsxStatus::PartTooLarge, tokens.offset(), kHeldTooLarge);
+            continue;
+        }
+        capture = Capture::None; // an end, or an element inside: the outer one holds no text
+        if (t.kind == TokenKind::EndTag && t.raw.size() >= 12 && t.localName() == "sheetData")
+            inSheetData = false;
+        if (t.kind != TokenKind::StartTag && t.kind != TokenKind::EmptyTag)
+            continue;
+        const std::string_view local = t.localName();
+        if (local == "c" && inSheetData) {
+            checkPosition(tokens, t, true);
+            sharedCell = quickAttribute(t.attrs, "t") == "s";
+        } else if (local == "row" && inSheetData) {
+            checkPosition(tokens, t, false);
+        } else if (local == "sheetData") {
+            inSheetData = t.kind == TokenKind::StartTag;
+        } else if (t.kind == TokenKind::StartTag && ((local == "v" && sharedCell) || isFormulaElement(local))) {
+            capture = local == "v" ? Capture::StringIndex : Capture::Formula;
+            captured.clear();
+        }
+    }
+    use.names = scratch.usedNames();
+    return use;
+}
+
 void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewriter& formulas,
-                      StringRemap& strings, const QString& detail)
+                      StringUse& strings, const QString& detail)
 {
     XmlTokenStream tokens(in, detail);
     Output out(deflater);
     XmlToken t;
     bool sharedCell = false;
-    bool viewSelected = false;
     bool inSheetData = false;
     Capture capture = Capture::None;
     std::string captured;
@@ -196,8 +259,9 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                 }
                 out.put(std::exchange(heldCellFormula, std::string()));
             }
-            out.put(capture == Capture::Formula ? capturedFormula(captured, formulas, spread)
-                                                : capturedIndex(captured, strings));
+            if (capture == Capture::StringIndex)
+                noteIndex(tokens, captured, strings);
+            out.put(capture == Capture::Formula ? capturedFormula(captured, formulas, spread) : captured);
             capture = Capture::None;
             out.put(t.raw);
             continue;
@@ -239,10 +303,6 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                     captured.clear();
                     continue;
                 }
-            } else if (local == "sheetView" && !viewSelected) {
-                viewSelected = true;
-                out.put(withAttribute(t, "tabSelected", "1"));
-                continue;
             }
             if (capture != Capture::None)
                 captured.clear();

@@ -1,9 +1,10 @@
 #pragma once
-// Worksheet parts: the kept sheet copied token by token with its shared-string indices
-// renumbered, its references to other sheets made external and its view selected; and the
-// cached values of the cells another sheet's references name.
-#include "book/FirstUseNumbering.h"
+// Worksheet parts: what a sheet's content asks of its copy, learnt in one pass; the kept sheet
+// copied token by token with its references to other sheets made external (its shared-string
+// indices kept, their use noted); and the cached values of the cells another sheet's
+// references name.
 #include "xlsx/Formula.h"
+#include "xlsx/SharedStrings.h"
 
 #include <QByteArray>
 #include <QString>
@@ -11,6 +12,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -19,16 +22,26 @@
 namespace bf::xlsx {
 
 class PartDeflater;
-class SharedStrings;
-
-// The new order of the shared strings a worksheet uses: first use first.
-using StringRemap = book::FirstUseNumbering;
 
 using ChunkSource = std::function<void(QByteArray&)>;
 
-// Copies the kept worksheet from `in` into `out`. Throws XlsxError.
+// What a copy of a worksheet needs to know of its content.
+struct SheetUse {
+    // A formula reads another sheet (or another sheet's table): the part must be rewritten.
+    // The pass stops there, so strings and names are then incomplete.
+    bool mustChange = false;
+    StringUse strings;       // the shared strings its cells use
+    std::set<NameUse> names; // the defined names its formulas use
+};
+
+// Reads worksheet `sheet` of the workbook `targets` describes from `in`, checking it as the
+// copy does; tableSize: the shared-string table's items. Throws XlsxError.
+SheetUse scanWorksheet(const ChunkSource& in, std::shared_ptr<const FormulaTargets> targets, int sheet,
+                       std::size_t tableSize, const QString& detail);
+
+// Copies the kept worksheet from `in` into `out`, noting the strings it uses. Throws XlsxError.
 void rewriteWorksheet(const ChunkSource& in, PartDeflater& out, FormulaRewriter& formulas,
-                      StringRemap& strings, const QString& detail);
+                      StringUse& strings, const QString& detail);
 
 // A part whose formulas name sheets (chart series, table columns): the formula elements
 // rewritten, the rest as it stands. Unchanged when it names no other sheet.

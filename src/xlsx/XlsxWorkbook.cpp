@@ -6,10 +6,12 @@
 #include "xlsx/Package.h"
 #include "xlsx/SharedStrings.h"
 #include "xlsx/Tables.h"
+#include "xlsx/Worksheet.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/XmlReader.h"
 #include "xlsx/XmlScanner.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace bf::xlsx {
@@ -215,6 +217,27 @@ std::shared_ptr<const FormulaTargets> XlsxWorkbook::formulaTargets() const
         formulaTargets_ = std::move(targets);
     }
     return formulaTargets_;
+}
+
+const SheetUse* XlsxWorkbook::sheetUse(int index) const
+{
+    const auto withCells = std::count_if(sheets_.begin(), sheets_.end(),
+                                         [](const SheetInfo& s) { return s.kind != SheetKind::Chart; });
+    if (withCells == 1 && definedNames_.empty())
+        return nullptr;
+    std::unique_ptr<SheetUse>& use = sheetUses_[index];
+    if (!use) {
+        // Streamed whatever its size: the sheet may then be copied with its compressed bytes.
+        // Small chunks first: the pass often stops at an early formula reading another sheet.
+        const SheetInfo& s = sheets_.at(std::size_t(index));
+        std::shared_ptr<PartReader> reader = package_->stream(*package_->find(s.part));
+        auto chunks = [reader, size = qsizetype(16) << 10](QByteArray& chunk) mutable {
+            reader->read(chunk, size);
+            size = std::min<qsizetype>(size * 2, 1 << 20);
+        };
+        use = std::make_unique<SheetUse>(scanWorksheet(chunks, formulaTargets(), index, sharedStrings().size(), detail(s.part)));
+    }
+    return use.get();
 }
 
 QByteArray XlsxWorkbook::workbookPartFor(int index) const

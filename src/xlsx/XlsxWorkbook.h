@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,7 @@ class FormulaTargets;
 class Package;
 struct PartEntry;
 class SharedStrings;
+struct SheetUse;
 
 using book::SheetKind;
 
@@ -76,6 +78,10 @@ public:
     // The sheets, tables and defined names formulas may name: read on first use, once for
     // every extraction.
     std::shared_ptr<const FormulaTargets> formulaTargets() const;
+    // What worksheet `index`'s content asks of a copy (strings, names, formulas reading other
+    // sheets), learnt on first use, once per sheet; nullptr when nothing need be learnt: the
+    // workbook's only sheet with cells, and no defined names.
+    const SheetUse* sheetUse(int index) const;
     // The workbook part holding only what every sheet shares and what sheet `index` owns.
     QByteArray workbookPartFor(int index) const;
     // docProps/app.xml (the part `part`) naming only sheet `name`.
@@ -106,6 +112,7 @@ private:
     std::vector<DefinedName> definedNames_;
     mutable std::unique_ptr<SharedStrings> sharedStrings_;
     mutable std::shared_ptr<const FormulaTargets> formulaTargets_;
+    mutable std::map<int, std::unique_ptr<SheetUse>> sheetUses_;
     mutable Counters counters_;
     mutable std::vector<WorkbookPiece> workbookPieces_;
     mutable QByteArray appTemplate_;

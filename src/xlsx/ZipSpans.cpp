@@ -20,6 +20,7 @@ constexpr std::uint32_t kMax32 = 0xFFFFFFFF;
 struct Span {
     std::uint64_t start = 0, end = 0;
     QString name;
+    DataSpan data;
 };
 
 // Bounds-checked little-endian reads; a read past the end makes the whole zip damaged.
@@ -106,7 +107,8 @@ Span entryAt(const Bytes& b, std::uint64_t& at)
     if (b.get(local, 4) != kLocalSig)
         b.damaged();
     s.start = local;
-    s.end = local + 30 + b.get(local + 26, 2) + b.get(local + 28, 2) + compressed;
+    s.data = {local + 30 + b.get(local + 26, 2) + b.get(local + 28, 2), compressed};
+    s.end = s.data.offset + compressed;
     if (s.end > b.size())
         b.damaged();
     return s;
@@ -114,14 +116,17 @@ Span entryAt(const Bytes& b, std::uint64_t& at)
 
 } // namespace
 
-void refuseOverlappingEntries(const QByteArray& zip, const QString& displayName)
+std::vector<DataSpan> refuseOverlappingEntries(const QByteArray& zip, const QString& displayName)
 {
     const Bytes b(zip, displayName);
     const Directory d = directoryOf(b);
     std::vector<Span> spans;
+    std::vector<DataSpan> data;
     std::uint64_t at = d.offset;
-    for (std::uint64_t i = 0; i < d.count; ++i)
+    for (std::uint64_t i = 0; i < d.count; ++i) {
         spans.push_back(entryAt(b, at));
+        data.push_back(spans.back().data);
+    }
     std::sort(spans.begin(), spans.end(), [](const Span& x, const Span& y) { return x.start < y.start; });
     // The entry reaching furthest so far: one long entry may cover several short ones.
     const Span* reach = nullptr;
@@ -132,6 +137,7 @@ void refuseOverlappingEntries(const QByteArray& zip, const QString& displayName)
         if (!reach || s.end > reach->end)
             reach = &s;
     }
+    return data;
 }
 
 } // namespace bf::xlsx

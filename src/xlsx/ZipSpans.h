@@ -6,10 +6,18 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstdint>
+#include <vector>
+
 namespace bf::xlsx {
 
-// Throws XlsxError: OverlappingEntries naming two entries that share bytes, DamagedZip when
-// the directory or a local header lies outside the file.
-void refuseOverlappingEntries(const QByteArray& zip, const QString& displayName);
+// Where an entry's compressed data lies in the file.
+struct DataSpan {
+    std::uint64_t offset = 0, size = 0;
+};
+
+// The data of each entry, in directory order. Throws XlsxError: OverlappingEntries naming two
+// entries that share bytes, DamagedZip when the directory or a local header lies outside the file.
+std::vector<DataSpan> refuseOverlappingEntries(const QByteArray& zip, const QString& displayName);
 
 } // namespace bf::xlsx

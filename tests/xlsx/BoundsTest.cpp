@@ -295,3 +295,19 @@ TEST(XlsxPrivacy, NothingOfOtherSheetsReachesACopy)
             EXPECT_TRUE(out.contains(p)) << c.what << ": " << p.constData();
     }
 }
+
+// A kept sheet reading no other sheet leaves with its compressed bytes as they stand, beside a
+// string table keeping every position, its own strings there and the other sheet's emptied.
+TEST(XlsxPrivacy, AnUnchangedSheetKeepsItsCompressedBytesAndOnlyItsOwnStrings)
+{
+    const auto wb = XlsxWorkbook::openBytes(privacyWorkbook({}), QStringLiteral("book.xlsx"));
+    const auto out = XlsxWorkbook::openBytes(wb->extract(0), QStringLiteral("out.xlsx"));
+    const PartEntry* source = wb->package().find(wb->sheets().at(0).part);
+    const PartEntry* copy = out->package().find(out->sheets().at(0).part);
+    ASSERT_TRUE(source && copy);
+    EXPECT_EQ(out->package().readCompressed(*copy), wb->package().readCompressed(*source));
+    EXPECT_EQ(copy->crc, source->crc);
+    const QByteArray strings = out->package().read(QStringLiteral("xl/sharedStrings.xml"));
+    EXPECT_TRUE(strings.endsWith(R"(uniqueCount="2" count="1"><si><t>KeptText</t></si><si><t/></si></sst>)"))
+        << strings.constData();
+}
