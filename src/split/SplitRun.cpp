@@ -140,6 +140,7 @@ struct RunFolder {
     QSet<QString> macrosNoted; // the .xlsm workbooks the view has been told about
     std::vector<bool> leftOut;  // per row: a hidden sheet the options leave out
     QStringList names;          // per row: the output file's name without its extension
+    book::ValuesDrops dropped;  // with values: what the outputs left out, summed
 };
 
 bool isMacroEnabledName(const QString& workbookName)
@@ -215,6 +216,7 @@ void splitRow(const AppContext& context, tasklist::TaskRows& rows, SplitView& vi
     if (byDefault)
         refuseUnsafeWorksheetName(sheetName);
     source->WorksheetByName(sheetName)->Copy();
+    run.dropped += app.takeValuesDrops();
     auto copy = activeWorkbook(app);
     copy->SaveAs(workbookFolder + run.names.at(i - 1) +
                  (HasOpenXmlEnding(workbookName) ? kOpenXmlOutputExtension : kOutputExtension));
@@ -243,11 +245,34 @@ void applyLinkChoice(const AppContext& context)
     context.spreadsheet().setBreakLinks(values);
 }
 
-// What a run with values in place of links changed beyond the cells.
-const char* const kValuesNote =
-    "\r\nFormulas that read other sheets were replaced by their values; any reference to another "
-    "sheet in a defined name, a validation list, a conditional format or a chart series was "
-    "dropped (#REF!).";
+// What a run with values in place of links left out, counted ("2 validation rules and 1
+// conditional format that read other sheets were dropped."); "" when nothing was.
+QString valuesDropLine(const book::ValuesDrops& d)
+{
+    const auto counted = [](int n, const char* one, const char* many) {
+        return n == 0 ? QString() : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    QStringList kinds;
+    for (const QString& k : {counted(d.names, "defined name", "defined names"),
+                             counted(d.validations, "validation rule", "validation rules"),
+                             counted(d.conditionalFormats, "conditional format", "conditional formats"),
+                             counted(d.chartSeries, "chart series", "chart series")})
+        if (!k.isEmpty())
+            kinds << k;
+    QString line;
+    if (!kinds.isEmpty()) {
+        const QString last = kinds.takeLast();
+        const bool one = kinds.isEmpty() && (d.names + d.validations + d.conditionalFormats + d.chartSeries) == 1;
+        line = QStringLiteral("\r\n") + (kinds.isEmpty() ? last : kinds.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last)
+             + (one ? QStringLiteral(" that reads other sheets was dropped: values cannot stand for it.")
+                    : QStringLiteral(" that read other sheets were dropped: values cannot stand for them."));
+    }
+    if (d.references > 0)
+        line += QStringLiteral("\r\n%1 other reference%2 to other sheets became #REF!.")
+                    .arg(d.references)
+                    .arg(d.references == 1 ? QString() : QStringLiteral("s"));
+    return line;
+}
 
 // A failed row of a run that goes on, as the closing list names it.
 QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& failure)
@@ -259,7 +284,7 @@ QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& f
 // The end of a completed run, once the workbooks are closed: the window idle, the run folder
 // shown. A run that went on after failures lists them instead of saying it is complete.
 void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& outputFolder,
-               const QStringList& failures, qsizetype leftOut)
+               const QStringList& failures, qsizetype leftOut, const book::ValuesDrops& dropped)
 {
     RestoreControlStateAfterSplit(context, view);
     SetCurrentListItem(context.seams, rows, 1);
@@ -269,7 +294,7 @@ void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& v
                      : QStringLiteral("\r\n%1 hidden worksheet%2 left out, as the options ask.")
                            .arg(leftOut)
                            .arg(leftOut == 1 ? QStringLiteral(" was") : QStringLiteral("s were"));
-    const QString note = context.spreadsheet().BreakLinks() ? QString::fromLatin1(kValuesNote) : QString();
+    const QString note = valuesDropLine(dropped);
     if (failures.isEmpty())
         context.seams.msgBox(QStringLiteral("Mission complete!") + leftOutLine + note);
     else
@@ -327,7 +352,8 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
             app.workbooks().Close();
         platform::releaseFreeMemory();
         inSplitState = false;
-        finishRun(context, rows, view, run.path, failures, std::count(run.leftOut.begin(), run.leftOut.end(), true));
+        finishRun(context, rows, view, run.path, failures, std::count(run.leftOut.begin(), run.leftOut.end(), true),
+                  run.dropped);
         return run.path;
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();

@@ -6,6 +6,7 @@
 
 #include "book/FirstUseNumbering.h"
 
+#include "xls/ByteIO.h"
 #include "xls/Drawing.h"
 #include "xls/Embedded.h"
 #include "xls/ExternalCache.h"
@@ -28,8 +29,9 @@ namespace {
 
 class Extractor {
 public:
-    Extractor(const WorkbookData& wb, int index, QString sourcePath, SharedStringIndex& sst, bool values)
-        : src_(wb, index), sourcePath_(std::move(sourcePath)), sst_(sst), refs_(src_, links_)
+    Extractor(const WorkbookData& wb, int index, QString sourcePath, SharedStringIndex& sst, bool values,
+              book::ValuesDrops* drops)
+        : src_(wb, index), sourcePath_(std::move(sourcePath)), sst_(sst), refs_(src_, links_), drops_(drops)
     {
         links_.setValuesOnly(values);
     }
@@ -38,6 +40,7 @@ public:
 private:
     void scanSheet();
     void noteText(const RecRef& r, const std::uint8_t* d);
+    void noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std::size_t cce);
     std::vector<SstString> sheetStrings();
     const SstReader* sharedStrings();
     void writeLinksAndNames(ByteSink& out);
@@ -55,6 +58,7 @@ private:
     book::FirstUseNumbering strings_;
     SheetDrawings drawings_;
     EmbeddedObjects embedded_;
+    book::ValuesDrops* drops_;
 };
 
 QByteArray Extractor::run()
@@ -103,8 +107,29 @@ void Extractor::scanSheet()
             noteText(r, d);
         forEachFormula(d, r.type, r.size, sr.depth, [&](const std::uint8_t* rgce, std::size_t cce, const Rect* shared) {
             refs_.collect(rgce, cce, shared, false, &usedNames_);
+            noteValuesDrop(r.type, rgce, cce);
         });
     }
+}
+
+// With values, a formula other than a cell's that names another sheet keeps #REF! in its place:
+// counted by the kind of record that holds it.
+void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std::size_t cce)
+{
+    if (!drops_ || !links_.valuesOnly() || type == rt::Formula || type == rt::Array || type == rt::ShrFmla)
+        return;
+    bool reaches = false;
+    walkFormula(rgce, cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
+        const Xti* x = kind == TokenKind::Ref3d || kind == TokenKind::Area3d ? links_.xti(rd16(t + 1)) : nullptr;
+        reaches = reaches || (x && links_.reachesOtherSheets(*x, src_.sheet()));
+    });
+    if (!reaches)
+        return;
+    int& count = type == rt::CF               ? drops_->conditionalFormats
+               : type == rt::DV                    ? drops_->validations
+               : type == rt::BRAI                  ? drops_->chartSeries
+                                                   : drops_->references;
+    ++count;
 }
 
 void Extractor::noteText(const RecRef& r, const std::uint8_t* d)
@@ -172,9 +197,9 @@ QByteArray Extractor::container(const ByteSink& workbook) const
 
 } // namespace
 
-QByteArray XlsWorkbook::extract(int index, const QString& sourcePath, bool values)
+QByteArray XlsWorkbook::extract(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops)
 {
-    Extractor x(*data_, index, sourcePath.isEmpty() ? data_->path : sourcePath, data_->sharedStrings, values);
+    Extractor x(*data_, index, sourcePath.isEmpty() ? data_->path : sourcePath, data_->sharedStrings, values, drops);
     return x.run();
 }
 

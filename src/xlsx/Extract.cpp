@@ -1,5 +1,6 @@
 // One worksheet of an Open XML workbook as a new package: plan which parts go and under which
 // names, then write them, copying compressed bytes where nothing changes.
+#include "xlsx/ChartValues.h"
 #include "xlsx/ExternalLink.h"
 #include "xlsx/Formula.h"
 #include "xlsx/Package.h"
@@ -12,8 +13,9 @@
 #include "xlsx/XmlReader.h"
 
 #include <map>
-#include <utility>
 #include <set>
+#include <tuple>
+#include <utility>
 
 namespace bf::xlsx {
 
@@ -22,6 +24,9 @@ namespace {
 // The in-memory window of a rewritten part before it is deflated as a stream.
 constexpr std::uint64_t kMinWindow = 4u << 20;
 constexpr std::uint64_t kMaxWindow = 64u << 20;
+// With values: the areas of other sheets read for the constants and lists standing in for
+// references, each a pass over its sheet. Rules and names beyond this many keep no value.
+constexpr int kMaxValueReads = 64;
 
 enum class Action { Copy, Worksheet, Formulas, Workbook, AppProperties, SharedStrings };
 
@@ -53,6 +58,7 @@ class Extraction {
 public:
     Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath, bool values);
     QByteArray run();
+    const book::ValuesDrops& drops() const { return formulas_.drops; }
 
 private:
     struct Planned {
@@ -82,6 +88,8 @@ private:
     std::vector<Relationship> outputRels(const Planned& p) const;
     QString nameOf(const QString& source) const;
     ChunkSource chunksOf(const QString& part) const;
+    std::optional<std::vector<CachedCell>> valuesOf(int sheet, const CellArea& area);
+    bool nameHasConstant(const std::string& folded);
     // How much of a part is held in memory at once: about the input's size, so that memory
     // stays within a few times the input whatever a part inflates to.
     std::uint64_t window() const
@@ -105,6 +113,8 @@ private:
     StringRemap strings_;
     ZipWriter zip_;
     std::pair<QString, std::unique_ptr<PartDeflater>> deflatingSheet_; // the kept sheet, being deflated
+    std::map<std::tuple<int, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t>, std::vector<CachedCell>> valuesRead_;
+    LinkBudget valuesBudget_;
 };
 
 int externalLinkCount(const XlsxWorkbook& wb)
@@ -129,6 +139,44 @@ Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString s
             reading.insert(n.folded);
     formulas_.setNamesReadingOtherSheets(std::move(reading));
     formulas_.setValues(true);
+    formulas_.setAreaValues([this](int s, const CellArea& area) { return valuesOf(s, area); });
+    formulas_.setNameConstant([this](const std::string& folded) { return nameHasConstant(folded); });
+}
+
+// Whether the name the kept sheet sees under this (folded) name becomes a constant: its formula
+// one cell of another sheet that holds a value. The same answer as when the name is written,
+// the cells read being kept.
+bool Extraction::nameHasConstant(const std::string& folded)
+{
+    const DefinedName* seen = nullptr;
+    for (const DefinedName& n : wb_.definedNames())
+        if (n.folded == folded && (n.localSheet == sheet_.index || (n.localSheet < 0 && !seen)))
+            seen = &n;
+    if (!seen)
+        return false;
+    const std::size_t before = formulas_.dropped();
+    formulas_.rewrite(seen->formula);
+    return formulas_.dropped() == before;
+}
+
+// The cells of an area of another worksheet holding a value, read once; nullopt beyond the
+// reads or the cells an output may spend on them.
+std::optional<std::vector<CachedCell>> Extraction::valuesOf(int sheet, const CellArea& area)
+{
+    if (sheet < 0 || std::size_t(sheet) >= wb_.sheets().size())
+        return std::nullopt;
+    const SheetInfo& s = wb_.sheets()[std::size_t(sheet)];
+    const auto key = std::make_tuple(sheet, area.firstRow, area.firstCol, area.lastRow, area.lastCol);
+    if (const auto it = valuesRead_.find(key); it != valuesRead_.end())
+        return it->second;
+    if (s.kind != SheetKind::Worksheet || valuesRead_.size() >= std::size_t(kMaxValueReads))
+        return std::nullopt;
+    bool partial = false;
+    std::vector<CachedCell> cells =
+        readCachedCells(chunksOf(s.part), {area}, wb_.sharedStrings(), wb_.detail(s.part), valuesBudget_, partial);
+    if (partial)
+        return std::nullopt;
+    return valuesRead_[key] = std::move(cells);
 }
 
 Extraction::Planned& Extraction::include(const QString& source, const QString& name, Action action)
@@ -342,7 +390,12 @@ void Extraction::writePart(const Planned& p)
     const PartEntry* entry = pkg_.find(p.source);
     if (p.action == Action::Formulas) {
         const QByteArray before = pkg_.read(*entry);
-        const QByteArray after = rewriteFormulaPart(before, formulas_, wb_.detail(p.source));
+        const std::size_t dropped = formulas_.dropped();
+        const QByteArray after = formulas_.values() && wb_.contentTypes().typeOf(p.source).contains(QLatin1String("drawingml.chart+xml"))
+            ? chartWithValues(before, formulas_, wb_.detail(p.source))
+            : rewriteFormulaPart(before, formulas_, wb_.detail(p.source));
+        if (!wb_.contentTypes().typeOf(p.source).contains(QLatin1String("drawingml.chart+xml")))
+            formulas_.drops.references += int(formulas_.dropped() - dropped);
         if (after != before) {
             zip_.addDeflated(p.name, after);
             return;
@@ -483,13 +536,16 @@ QByteArray Extraction::run()
 
 } // namespace
 
-QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath, bool values) const
+QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops) const
 {
     if (index < 0 || std::size_t(index) >= sheets_.size()
         || sheets_[std::size_t(index)].kind != SheetKind::Worksheet)
         fail(XlsxStatus::NoSuchWorksheet, package_->displayName() + QStringLiteral(", sheet ") + QString::number(index));
     Extraction extraction(*this, sheets_[std::size_t(index)], sourcePath.isEmpty() ? path_ : sourcePath, values);
-    return extraction.run();
+    QByteArray out = extraction.run();
+    if (drops)
+        *drops += extraction.drops();
+    return out;
 }
 
 } // namespace bf::xlsx
