@@ -8,7 +8,7 @@ struct ValuesDrops {
     int validations = 0;        // validation rules whose list or limits could not be made values
     int conditionalFormats = 0; // conditional format rules likewise
     int chartSeries = 0;        // chart series (or their names) without cached values
-    int references = 0;         // other references to other sheets made #REF!
+    int references = 0;         // references to other sheets kept as #REF! (in a rule, a title, ...)
 
     bool any() const { return names || validations || conditionalFormats || chartSeries || references; }
     ValuesDrops& operator+=(const ValuesDrops& o)

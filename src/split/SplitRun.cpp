@@ -268,7 +268,7 @@ QString valuesDropLine(const book::ValuesDrops& d)
                     : QStringLiteral(" that read other sheets were dropped: values cannot stand for them."));
     }
     if (d.references > 0)
-        line += QStringLiteral("\r\n%1 other reference%2 to other sheets became #REF!.")
+        line += QStringLiteral("\r\n%1 reference%2 to other sheets in names, rules or charts became #REF!.")
                     .arg(d.references)
                     .arg(d.references == 1 ? QString() : QStringLiteral("s"));
     return line;

@@ -70,6 +70,8 @@ QByteArray Extractor::run()
     pivots_.read(src_, sheet_);
     scanSheet();
     names_.choose(src_, links_, refs_, usedNames_);
+    if (drops_ && links_.valuesOnly())
+        drops_->references += names_.keptReadingOtherSheets(links_, src_.sheet());
     // The link to the source workbook only for what the kept sheet reads.
     links_.chooseLinkedSheets(refs_.usedXtis(), src_.sheet(), static_cast<int>(src_.sheets().size()), sourcePath_);
     const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_, pivots_);
@@ -112,8 +114,8 @@ void Extractor::scanSheet()
     }
 }
 
-// With values, a formula other than a cell's that names another sheet keeps #REF! in its place:
-// counted by the kind of record that holds it.
+// With values, a formula other than a cell's (a validation, a conditional format, a chart
+// series, a control) that names another sheet keeps #REF! in its place: counted.
 void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std::size_t cce)
 {
     if (!drops_ || !links_.valuesOnly() || type == rt::Formula || type == rt::Array || type == rt::ShrFmla)
@@ -123,13 +125,7 @@ void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std
         const Xti* x = kind == TokenKind::Ref3d || kind == TokenKind::Area3d ? links_.xti(rd16(t + 1)) : nullptr;
         reaches = reaches || (x && links_.reachesOtherSheets(*x, src_.sheet()));
     });
-    if (!reaches)
-        return;
-    int& count = type == rt::CF               ? drops_->conditionalFormats
-               : type == rt::DV                    ? drops_->validations
-               : type == rt::BRAI                  ? drops_->chartSeries
-                                                   : drops_->references;
-    ++count;
+    drops_->references += reaches;
 }
 
 void Extractor::noteText(const RecRef& r, const std::uint8_t* d)

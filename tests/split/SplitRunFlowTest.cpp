@@ -261,7 +261,8 @@ TEST(SplitRunFailures, MoreRowsThanASixteenBitCountHoldsFailBeforeAnyRowIsWritte
 TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndWhatValuesDroppedIsCountedAtTheEnd)
 {
     const QString note = QStringLiteral("\r\n2 defined names, 4 validation rules and 2 chart series that read other "
-                                        "sheets were dropped: values cannot stand for them.\r\n2 other references");
+                                        "sheets were dropped: values cannot stand for them.\r\n2 references to other sheets in names, rules or "
+                                        "charts became #REF!.");
     const struct {
         const char* line; // the BreakLinks line of Config.cfg; null: no such key
         bool values;
