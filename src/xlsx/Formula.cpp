@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <utility>
 
 namespace bf::xlsx {
@@ -426,7 +427,8 @@ std::string_view enclosingFunction(std::string_view f, std::size_t at)
     return {};
 }
 
-std::string constantText(const CachedCell& cell)
+// A cell's value as a formula's constant; nullopt for a value no constant spells (a date as text).
+std::optional<std::string> constantText(const CachedCell& cell)
 {
     if (cell.type == "b")
         return cell.value == "1" ? "TRUE" : "FALSE";
@@ -436,7 +438,14 @@ std::string constantText(const CachedCell& cell)
             quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
         return quoted + '"';
     }
-    return cell.value; // a number or an error as written
+    if (cell.type == "e")
+        return cell.value;
+    char* end = nullptr;
+    const std::string number = cell.value;
+    std::strtod(number.c_str(), &end);
+    if (number.empty() || end != number.c_str() + number.size() || number.find_first_of("xXnN") != number.npos)
+        return std::nullopt; // not a plain number (hexadecimal, infinity and NaN included)
+    return number;
 }
 
 } // namespace

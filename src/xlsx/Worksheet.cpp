@@ -150,7 +150,10 @@ private:
             rule_.clear();
             ruleDropped_ = false;
             list_ = quickAttribute(t.attrs, "type") == "list";
-            ruleSpread_ = t.localName() == "dataValidation" ? spreadOfRanges(quickAttribute(t.attrs, "sqref")) : spread_;
+            // A validation of the extensions names its ranges after its formulas: a relative
+            // reference of it is taken as filled, so no one constant stands for it.
+            const std::string_view ranges = quickAttribute(t.attrs, "sqref");
+            ruleSpread_ = t.localName() != "dataValidation" ? spread_ : ranges.empty() ? FillSpread{1, 1} : spreadOfRanges(ranges);
         }
         std::string& out = ruleDepth_ >= 0 ? rule_ : body_;
         if (capture_ && t.kind == TokenKind::Text) {
@@ -346,9 +349,8 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                 inSheetData = t.kind == TokenKind::StartTag;
             } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
                 capture = Capture::StringIndex;
-            } else if ((local == "conditionalFormatting" || local == "dataValidations") && formulas.values()
-                       && t.kind == TokenKind::StartTag && t.raw.substr(1, local.size()) == local
-                       && !quickAttribute(t.attrs, "sqref").empty() == (local != "dataValidations")) {
+            } else if (formulas.values() && t.kind == TokenKind::StartTag
+                       && (local == "dataValidations" || (local == "conditionalFormatting" && !quickAttribute(t.attrs, "sqref").empty()))) {
                 const FillSpread rules = spreadOfRanges(quickAttribute(t.attrs, "sqref"));
                 const std::string block = heldBlock(tokens, t);
                 out.put(block.find('!') == block.npos && !formulas.tracksNames() ? block : ValuesRules(formulas, rules).run(block, tokens.detail()));
