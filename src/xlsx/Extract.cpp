@@ -89,7 +89,7 @@ private:
     QString nameOf(const QString& source) const;
     ChunkSource chunksOf(const QString& part) const;
     std::optional<std::vector<CachedCell>> valuesOf(int sheet, const CellArea& area);
-    bool nameHasConstant(const std::string& folded);
+    std::optional<std::string> nameFormula(const std::string& folded) const;
     // How much of a part is held in memory at once: about the input's size, so that memory
     // stays within a few times the input whatever a part inflates to.
     std::uint64_t window() const
@@ -140,23 +140,18 @@ Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString s
     formulas_.setNamesReadingOtherSheets(std::move(reading));
     formulas_.setValues(true);
     formulas_.setAreaValues([this](int s, const CellArea& area) { return valuesOf(s, area); });
-    formulas_.setNameConstant([this](const std::string& folded) { return nameHasConstant(folded); });
+    formulas_.setNameFormulas([this](const std::string& folded) { return nameFormula(folded); });
 }
 
-// Whether the name the kept sheet sees under this (folded) name becomes a constant: its formula
-// one cell of another sheet that holds a value. The same answer as when the name is written,
-// the cells read being kept.
-bool Extraction::nameHasConstant(const std::string& folded)
+// The formula of the name the kept sheet sees under this (folded) name: its own, else the
+// workbook's.
+std::optional<std::string> Extraction::nameFormula(const std::string& folded) const
 {
     const DefinedName* seen = nullptr;
     for (const DefinedName& n : wb_.definedNames())
         if (n.folded == folded && (n.localSheet == sheet_.index || (n.localSheet < 0 && !seen)))
             seen = &n;
-    if (!seen)
-        return false;
-    const std::size_t before = formulas_.dropped();
-    formulas_.rewrite(seen->formula);
-    return formulas_.dropped() == before;
+    return seen ? std::optional(seen->formula) : std::nullopt;
 }
 
 // The cells of an area of another worksheet holding a value, read once; nullopt beyond the

@@ -473,6 +473,12 @@ std::optional<std::string> FormulaRewriter::constantFor(std::string_view f, std:
 
 std::optional<std::string> FormulaRewriter::explicitList(std::string_view formula)
 {
+    const std::vector<NameUse> names = namesIn(formula);
+    if (names.size() == 1 && !names.front().second && foldName(formula) == names.front().first
+        && namesReadingOthers_.count(names.front().first) && nameFormula_) {
+        const std::optional<std::string> definition = nameFormula_(names.front().first);
+        return definition && definition->find_first_of("()") == std::string::npos ? explicitList(*definition) : std::nullopt;
+    }
     const std::size_t bang = formula.rfind('!');
     if (bang == formula.npos || !areaValues_)
         return std::nullopt;
@@ -501,13 +507,21 @@ std::optional<std::string> FormulaRewriter::explicitList(std::string_view formul
     return "\"" + list + "\"";
 }
 
-bool FormulaRewriter::usesNameWithoutValue(std::string_view formula) const
+bool FormulaRewriter::usesNameWithoutValue(std::string_view formula)
 {
     if (namesReadingOthers_.empty())
         return false;
-    for (const NameUse& use : namesIn(formula))
-        if (namesReadingOthers_.count(use.first) && !(nameHasConstant_ && nameHasConstant_(use.first)))
+    for (const NameUse& use : namesIn(formula)) {
+        if (!namesReadingOthers_.count(use.first))
+            continue;
+        const std::optional<std::string> definition = nameFormula_ ? nameFormula_(use.first) : std::nullopt;
+        const std::size_t before = dropped_;
+        if (!definition)
             return true;
+        rewrite(*definition); // the name as the copy writes it: the same values read
+        if (dropped_ != before)
+            return true;
+    }
     return false;
 }
 

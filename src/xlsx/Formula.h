@@ -99,13 +99,16 @@ public:
     // value may stand (given setAreaValues), any other becomes #REF! (counted in dropped()).
     void setValues(bool on) { values_ = on; }
     void setAreaValues(AreaValues values) { areaValues_ = std::move(values); }
-    // With values: whether a name reading other sheets (folded) becomes a constant in the copy.
-    void setNameConstant(std::function<bool(const std::string&)> hasConstant) { nameHasConstant_ = std::move(hasConstant); }
-    // Whether a formula uses a name reading other sheets that the copy leaves out.
-    bool usesNameWithoutValue(std::string_view formula) const;
+    // With values: the formula of the name (folded) the kept sheet sees; nullopt when none.
+    using NameFormulas = std::function<std::optional<std::string>(const std::string&)>;
+    void setNameFormulas(NameFormulas formulas) { nameFormula_ = std::move(formulas); }
+    // Whether a formula uses a name reading other sheets that no constant stands for: the copy
+    // leaves that name out.
+    bool usesNameWithoutValue(std::string_view formula);
     // With values: a validation list read from one area of another sheet ("Data!$A$1:$A$3") as
     // the explicit list of its values ("\"a,b,c\""); nullopt when it is no such list or its
-    // values do not fit one (a comma in a value, more than 255 characters).
+    // values do not fit one (a comma in a value, more than 255 characters). A name reading such
+    // an area ("Colours") gives that area's list.
     std::optional<std::string> explicitList(std::string_view formula);
     // What the output left out with values, by kind, counted by those who leave it out.
     book::ValuesDrops drops;
@@ -148,7 +151,7 @@ private:
     std::size_t dropped_ = 0;
     std::set<std::string> namesReadingOthers_;
     AreaValues areaValues_;
-    std::function<bool(const std::string&)> nameHasConstant_;
+    NameFormulas nameFormula_;
     bool probing_ = false; // telling whether a formula reads other sheets: no values looked up
 };
 

@@ -156,7 +156,7 @@ private:
             ruleSpread_ = t.localName() != "dataValidation" ? spread_ : ranges.empty() ? FillSpread{1, 1} : spreadOfRanges(ranges);
         }
         std::string& out = ruleDepth_ >= 0 ? rule_ : body_;
-        if (capture_ && t.kind == TokenKind::Text) {
+        if (capture_ && !t.isTag() && t.kind != TokenKind::EndTag) {
             captured_.append(t.raw);
             return;
         }
@@ -231,26 +231,12 @@ std::string heldBlock(XmlTokenStream& tokens, XmlToken& t, std::string* ranges =
 // small), then its formulas rewritten as filled over those ranges.
 std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewriter& formulas)
 {
-    if (formulas.values()) {
-        std::string ranges;
-        const std::string block = heldBlock(tokens, t, &ranges);
-        if (block.find('!') == block.npos && !formulas.tracksNames())
-            return block;
-        return ValuesRules(formulas, spreadOfRanges(ranges)).run(block, tokens.detail());
-    }
-    std::string block(t.raw), ranges;
-    bool inRanges = false;
-    for (int depth = 1; depth > 0 && tokens.next(t);) {
-        if (block.size() > kMaxHeldBytes)
-            tokens.refuse(XlsxStatus::PartTooLarge, tokens.offset(), kHeldTooLarge);
-        block.append(t.raw);
-        depth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
-        if (inRanges && t.kind == TokenKind::Text)
-            ranges += unescapeXml(t.raw);
-        inRanges = t.kind == TokenKind::StartTag && t.localName() == "sqref";
-    }
+    std::string ranges;
+    const std::string block = heldBlock(tokens, t, &ranges);
     if (block.find('!') == block.npos && !formulas.tracksNames())
         return block;
+    if (formulas.values())
+        return ValuesRules(formulas, spreadOfRanges(ranges)).run(block, tokens.detail());
     const QByteArray rewritten = rewriteFormulaPart(QByteArray::fromStdString(block), formulas, tokens.detail(),
                                                     spreadOfRanges(ranges));
     return rewritten.toStdString();

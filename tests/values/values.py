@@ -59,7 +59,8 @@ SHEET_KEPT = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <conditionalFormatting sqref="A1"><cfRule type="expression" priority="1"><formula>Data!$A$1&gt;0</formula></cfRule>\
 <cfRule type="expression" priority="2"><formula>SUM(Data!$A$1:$A$2)&gt;0</formula></cfRule></conditionalFormatting>
 <conditionalFormatting sqref="A2"><cfRule type="expression" priority="3"><formula>COUNT(Span)&gt;0</formula></cfRule></conditionalFormatting>
-<dataValidations count="2"><dataValidation type="list" sqref="F1"><formula1>Data!$A$1:$A$2</formula1></dataValidation>\
+<dataValidations count="3"><dataValidation type="list" sqref="F1"><formula1>Data!$A$1:$A$2</formula1></dataValidation>\
+<dataValidation type="list" sqref="H1"><formula1>Colours</formula1></dataValidation>\
 <dataValidation type="whole" operator="between" sqref="G1"><formula1>Data!$A$1:$A$2</formula1><formula2>9</formula2></dataValidation></dataValidations>
 <drawing r:id="rId1"/></worksheet>'''.replace('<worksheet ', '<worksheet xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" ')
 CHART = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
@@ -75,7 +76,7 @@ DRAWING = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <xdr:graphicFrame macro=""><xdr:nvGraphicFramePr><xdr:cNvPr id="2" name="Chart 1"/><xdr:cNvGraphicFramePr/></xdr:nvGraphicFramePr><xdr:xfrm><a:off x="0" y="0"/><a:ext cx="0" cy="0"/></xdr:xfrm>
 <a:graphic><a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" r:id="rId1"/></a:graphicData></a:graphic></xdr:graphicFrame><xdr:clientData/></xdr:twoCellAnchor></xdr:wsDr>'''
 # What the kept sheet's copy holds with values: (what, as an independent reader sees it).
-MADE_VALUES = [('name Rate', '5'), ('conditional formats', ['5>0']), ('validations', ['"5,6"']),
+MADE_VALUES = [('name Rate', '5'), ('conditional formats', ['5>0']), ('validations', ['"5,6"', '"5,6"']),
                ('chart', 'numLit strLit <c:v>hello there, a long text</c:v> no c:f')]
 DROPPED = ('1 defined name, 1 validation rule, 2 conditional formats and 1 chart series that read other sheets '
            'were dropped')
@@ -105,7 +106,7 @@ def made_xlsx(path):
         z.writestr('xl/workbook.xml', '<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="%sspreadsheetml/2006/main" '
                    'xmlns:r="%sofficeDocument/2006/relationships"><sheets>' % (ns, ns)
                    + ''.join('<sheet name="%s" sheetId="%d" r:id="rId%d"/>' % (n, i + 1, i + 1) for i, n in enumerate(sheets))
-                   + '</sheets><definedNames><definedName name="Rate">Data!$A$1</definedName><definedName name="Span">Data!$A$1:$A$2</definedName>'
+                   + '</sheets><definedNames><definedName name="Rate">Data!$A$1</definedName><definedName name="Span">Data!$A$1:$A$2</definedName><definedName name="Colours">Data!$A$1:$A$2</definedName>'
                    '<definedName name="Fixed">7</definedName></definedNames></workbook>')
         z.writestr('xl/_rels/workbook.xml.rels', '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="%spackage/2006/'
                    'relationships">' % ns + ''.join('<Relationship Id="rId%d" Type="%sworksheet" Target="worksheets/sheet%d.xml"/>'
