@@ -336,10 +336,13 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
             } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
                 capture = Capture::StringIndex;
             } else if (formulas.values() && t.kind == TokenKind::StartTag
-                       && (local == "dataValidations" || (local == "conditionalFormatting" && !quickAttribute(t.attrs, "sqref").empty()))) {
+                       && (local == "dataValidations"
+                           || (local == "conditionalFormatting" && !quickAttribute(t.attrs, "sqref").empty()))) {
+                // With values, rules are held whole: one may go, and its container's count with it.
                 const FillSpread rules = spreadOfRanges(quickAttribute(t.attrs, "sqref"));
                 const std::string block = heldBlock(tokens, t);
-                out.put(block.find('!') == block.npos && !formulas.tracksNames() ? block : ValuesRules(formulas, rules).run(block, tokens.detail()));
+                const bool plain = block.find('!') == block.npos && !formulas.tracksNames();
+                out.put(plain ? block : ValuesRules(formulas, rules).run(block, tokens.detail()));
                 continue;
             } else if ((local == "conditionalFormatting" || local == "dataValidation")
                        && t.kind == TokenKind::StartTag && quickAttribute(t.attrs, "sqref").empty()) {
