@@ -9,6 +9,7 @@
 // closed one fails with error 1004 instead of touching freed memory.
 #include "core/Error.h"
 #include "book/Sheets.h"
+#include "book/ValuesDrops.h"
 
 #include <QString>
 #include <memory>
@@ -100,6 +101,8 @@ public:
     // links to the source workbook. Off when the application starts.
     virtual void setBreakLinks(bool on) = 0;
     virtual bool BreakLinks() const = 0;
+    // What the last Copy() left out with values on (what could not become values), taken once.
+    virtual book::ValuesDrops takeValuesDrops() { return {}; }
 
     // Ends the application; nothing may be called afterwards but the destructor.
     virtual void Quit() = 0;

@@ -127,4 +127,22 @@ QStringList outputNamesOf(const tasklist::TaskRows& rows, const NameTemplate& na
     return names;
 }
 
+FirstOutputName firstOutputName(const QString& templateText, const tasklist::TaskRows* rows, const QString& stamp)
+{
+    const bool listed = rows && rows->rowCount() > 0;
+    const QString path = listed ? rows->sourceFileName(1) : QStringLiteral("Book1.xls");
+    const NameFields fields{listed ? rows->worksheetName(1) : QStringLiteral("Sheet1"), bookFieldOf(path), stamp,
+                            listed ? rows->sheetFacts(1).position : 1};
+    const QString extension = HasOpenXmlEnding(path) ? QStringLiteral(".xlsx") : QStringLiteral(".xls");
+    try {
+        const QString name = NameTemplate::parse(templateText).render(fields);
+        const QString why = nameRefusal(name, extension);
+        return {name + extension, why.isEmpty() ? QString()
+                                                : QStringLiteral("the file name template \"%1\" gives no file name: %2")
+                                                      .arg(templateText, why)};
+    } catch (const Error& e) {
+        return {QString(), e.description()};
+    }
+}
+
 } // namespace bf::split

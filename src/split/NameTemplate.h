@@ -50,4 +50,13 @@ QString bookFieldOf(const QString& workbookPath);
 QStringList outputNamesOf(const tasklist::TaskRows& rows, const NameTemplate& nameTemplate, const QString& stamp,
                           const std::vector<bool>& leftOut, bool check);
 
+// The first output file name a template gives, as the options preview it: of the task list's
+// first row (its sheet, book and index) when the list has rows, else of an example (Sheet1 of
+// Book1.xls). refusal: why the template gives that row no file name ("" when it does).
+struct FirstOutputName {
+    QString fileName; // with its extension
+    QString refusal;
+};
+FirstOutputName firstOutputName(const QString& templateText, const tasklist::TaskRows* rows, const QString& stamp);
+
 } // namespace bf::split

@@ -85,6 +85,7 @@ struct TaskState {
     bool done = false;
     bool named = false; // its folder name is taken, or it will take none
     QString folder;     // the folder name it took
+    book::ValuesDrops dropped; // with values: what its outputs left out
 };
 
 constexpr int kNoStop = INT_MAX;
@@ -157,6 +158,7 @@ QStringList JobRun::run(RunFolder& run, bool byDefault, int jobs, const JobMaker
             waitFor(k);
             for (const Event& event : states_[k].log)
                 give(event, failures, stop);
+            run.dropped += states_[k].dropped;
         }
     } catch (...) {
         // The run's report comes next: every job ends after its current worksheet first.
@@ -235,7 +237,7 @@ void JobRun::runTask(Job& job, std::size_t k)
         bool failed = false;
         try {
             if (!run_->leftOut.at(std::size_t(i - 1)))
-                splitRow(*job.context, targets_.at(std::size_t(i - 1)), run_->path, folderFor, macrosNoted,
+                state.dropped += splitRow(*job.context, targets_.at(std::size_t(i - 1)), run_->path, folderFor, macrosNoted,
                          noteMacros, byDefault_);
         } catch (...) {
             state.log.push_back({Event::Kind::Failure, {}, {}, {}, {}, i, std::current_exception()});

@@ -180,7 +180,7 @@ RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitV
     return run;
 }
 
-void splitRow(const AppContext& context, const RowTarget& row, const QString& runPath, const FolderNamer& folderFor,
+book::ValuesDrops splitRow(const AppContext& context, const RowTarget& row, const QString& runPath, const FolderNamer& folderFor,
               QSet<QString>& macrosNoted, const MacrosNoter& noteMacros, bool byDefault)
 {
     automation::SpreadsheetApplication& app = context.spreadsheet();
@@ -206,6 +206,7 @@ void splitRow(const AppContext& context, const RowTarget& row, const QString& ru
     if (byDefault)
         refuseUnsafeWorksheetName(row.sheetName);
     source->WorksheetByName(row.sheetName)->Copy();
+    const book::ValuesDrops dropped = app.takeValuesDrops();
     auto copy = activeWorkbook(app);
     copy->SaveAs(workbookFolder + row.outputName +
                  (HasOpenXmlEnding(workbookName) ? kOpenXmlOutputExtension : kOutputExtension));
@@ -214,6 +215,7 @@ void splitRow(const AppContext& context, const RowTarget& row, const QString& ru
         macrosNoted.insert(source->FullName());
         noteMacros(source->FullName());
     }
+    return dropped;
 }
 
 void applyLinkChoice(const AppContext& context)
@@ -231,11 +233,34 @@ void applyLinkChoice(const AppContext& context)
     context.spreadsheet().setBreakLinks(values);
 }
 
-// What a run with values in place of links changed beyond the cells.
-const char* const kValuesNote =
-    "\r\nFormulas that read other sheets were replaced by their values; any reference to another "
-    "sheet in a defined name, a validation list, a conditional format or a chart series was "
-    "dropped (#REF!).";
+// What a run with values in place of links left out, counted ("2 validation rules and 1
+// conditional format that read other sheets were dropped."); "" when nothing was.
+QString valuesDropLine(const book::ValuesDrops& d)
+{
+    const auto counted = [](int n, const char* one, const char* many) {
+        return n == 0 ? QString() : QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    QStringList kinds;
+    for (const QString& k : {counted(d.names, "defined name", "defined names"),
+                             counted(d.validations, "validation rule", "validation rules"),
+                             counted(d.conditionalFormats, "conditional format", "conditional formats"),
+                             counted(d.chartSeries, "chart series", "chart series")})
+        if (!k.isEmpty())
+            kinds << k;
+    QString line;
+    if (!kinds.isEmpty()) {
+        const QString last = kinds.takeLast();
+        const bool one = kinds.isEmpty() && (d.names + d.validations + d.conditionalFormats + d.chartSeries) == 1;
+        line = QStringLiteral("\r\n") + (kinds.isEmpty() ? last : kinds.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last)
+             + (one ? QStringLiteral(" that reads other sheets was dropped: values cannot stand for it.")
+                    : QStringLiteral(" that read other sheets were dropped: values cannot stand for them."));
+    }
+    if (d.references > 0)
+        line += QStringLiteral("\r\n%1 reference%2 to other sheets in names, rules or charts became #REF!.")
+                    .arg(d.references)
+                    .arg(d.references == 1 ? QString() : QStringLiteral("s"));
+    return line;
+}
 
 QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& failure)
 {
@@ -244,7 +269,7 @@ QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& f
 }
 
 void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& outputFolder,
-               const QStringList& failures, qsizetype leftOut)
+               const QStringList& failures, qsizetype leftOut, const book::ValuesDrops& dropped)
 {
     RestoreControlStateAfterSplit(context, view);
     SetCurrentListItem(context.seams, rows, 1);
@@ -254,7 +279,7 @@ void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& v
                      : QStringLiteral("\r\n%1 hidden worksheet%2 left out, as the options ask.")
                            .arg(leftOut)
                            .arg(leftOut == 1 ? QStringLiteral(" was") : QStringLiteral("s were"));
-    const QString note = context.spreadsheet().BreakLinks() ? QString::fromLatin1(kValuesNote) : QString();
+    const QString note = valuesDropLine(dropped);
     if (failures.isEmpty())
         context.seams.msgBox(QStringLiteral("Mission complete!") + leftOutLine + note);
     else
@@ -289,7 +314,7 @@ QString RunSplit(const AppContext& context, tasklist::TaskRows& rows, SplitView&
         for (int i = 1; i <= count; ++i) {
             try {
                 if (!run.leftOut.at(std::size_t(i - 1)))
-                    splitRow(context, {rows.sourceFileName(i), rows.worksheetName(i), run.names.at(i - 1)}, run.path,
+                    run.dropped += splitRow(context, {rows.sourceFileName(i), rows.worksheetName(i), run.names.at(i - 1)}, run.path,
                              folderFor, run.macrosNoted, noteMacros, byDefault);
             } catch (...) {
                 if (!keepGoing)
@@ -331,7 +356,8 @@ QString runSplitWith(const AppContext& context, tasklist::TaskRows& rows, SplitV
             app.workbooks().Close();
         platform::releaseFreeMemory();
         inSplitState = false;
-        finishRun(context, rows, view, run.path, failures, std::count(run.leftOut.begin(), run.leftOut.end(), true));
+        finishRun(context, rows, view, run.path, failures, std::count(run.leftOut.begin(), run.leftOut.end(), true),
+                  run.dropped);
         return run.path;
     } catch (...) {
         const std::exception_ptr failure = std::current_exception();

@@ -1,6 +1,7 @@
 #pragma once
 // The steps of a split run, shared by the run row after row (SplitRun.h) and the run in jobs
 // (SplitJobs.h), so both name and write every file alike.
+#include "book/ValuesDrops.h"
 #include "split/SplitNaming.h"
 #include "split/SplitOptions.h"
 #include "split/SplitView.h"
@@ -25,6 +26,7 @@ struct RunFolder {
     QSet<QString> macrosNoted; // the .xlsm workbooks the view has been told about
     std::vector<bool> leftOut;  // per row: a hidden sheet the options leave out
     QStringList names;          // per row: the output file's name without its extension
+    book::ValuesDrops dropped;  // with values: what the outputs left out, summed
 };
 
 // One row's worksheet and where it goes, read from the task list beforehand.
@@ -46,8 +48,8 @@ std::int16_t rowCountOf(const tasklist::TaskRows& rows);
 RunFolder prepareRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const SplitOptions& options);
 
 // Writes one worksheet into its workbook's folder under runPath. Consecutive rows of one workbook
-// keep it open; the comparison of paths counts letter case.
-void splitRow(const AppContext& context, const RowTarget& row, const QString& runPath, const FolderNamer& folderFor,
+// keep it open; the comparison of paths counts letter case. Returns what the copy left out.
+book::ValuesDrops splitRow(const AppContext& context, const RowTarget& row, const QString& runPath, const FolderNamer& folderFor,
               QSet<QString>& macrosNoted, const MacrosNoter& noteMacros, bool byDefault);
 
 // The stored choice for formulas that read other sheets ("1": their values, "0" or no key:
@@ -61,7 +63,7 @@ QString failureLine(tasklist::TaskRows& rows, int i, const std::exception_ptr& f
 // The end of a completed run, once the workbooks are closed: the window idle, the run folder
 // shown. A run that went on after failures lists them instead of saying it is complete.
 void finishRun(const AppContext& context, tasklist::TaskRows& rows, SplitView& view, const QString& outputFolder,
-               const QStringList& failures, qsizetype leftOut);
+               const QStringList& failures, qsizetype leftOut, const book::ValuesDrops& dropped);
 
 // The rows of a prepared run written in some order; returns the failures of a run that goes on
 // (one line each, failureLine), throws the failure that ends the run.

@@ -490,7 +490,7 @@ void frmMain::mnuSettings_Click()
     trapProcedure(context_.seams, QStringLiteral("mnuSettings_Click"), [&] {
         // A fresh dialog each time, so it reads the settings again; a failing load throws
         // before anything is shown.
-        frmOptions dialog(context_);
+        frmOptions dialog(context_, nullptr, &rows());
         showDialog(dialog);
     });
 }

@@ -19,7 +19,8 @@
 
 namespace bf::ui {
 
-frmOptions::frmOptions(const AppContext& context, QWidget* parent) : QDialog(parent), context_(context)
+frmOptions::frmOptions(const AppContext& context, QWidget* parent, const tasklist::TaskRows* rows)
+    : QDialog(parent), context_(context), rows_(rows)
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
@@ -111,17 +112,11 @@ void frmOptions::buildSplitFrame()
 
 QString frmOptions::templateRefusal(QString* preview) const
 {
-    // The first row of a run as an example: the first worksheet of Book1.xls, split now.
-    split::NameFields fields{QStringLiteral("Sheet1"), QStringLiteral("Book1"), split::timeStampOf(context_.now()), 1};
-    try {
-        const QString name = split::NameTemplate::parse(txtNameTemplate->text()).render(fields);
-        const QString why = split::nameRefusal(name, QStringLiteral(".xls"));
-        if (preview)
-            *preview = name + QStringLiteral(".xls");
-        return why.isEmpty() ? QString() : QStringLiteral("the file name template \"%1\" gives no file name: %2").arg(txtNameTemplate->text(), why);
-    } catch (const Error& e) {
-        return e.description();
-    }
+    const split::FirstOutputName first =
+        split::firstOutputName(txtNameTemplate->text(), rows_, split::timeStampOf(context_.now()));
+    if (preview)
+        *preview = first.fileName;
+    return first.refusal;
 }
 
 void frmOptions::txtNameTemplate_Change()

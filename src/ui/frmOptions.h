@@ -4,6 +4,7 @@
 // read other sheets. It never touches the running application: the display values take effect
 // at the next start, the link choice at the next split.
 #include "startup/AppContext.h"
+#include "tasklist/TaskRows.h"
 
 #include <QDialog>
 #include <cstdint>
@@ -22,7 +23,9 @@ class frmOptions : public QDialog {
 public:
     // Builds the dialog and runs Form_Load; a failing load throws (the caller reports it and
     // shows nothing).
-    explicit frmOptions(const AppContext& context, QWidget* parent = nullptr);
+    // rows: the task list, whose first row the name preview shows (an example without rows).
+    explicit frmOptions(const AppContext& context, QWidget* parent = nullptr,
+                        const tasklist::TaskRows* rows = nullptr);
 
     QGroupBox* FrameOption = nullptr;
     QCheckBox* chkDisplayExcel = nullptr;
@@ -62,6 +65,7 @@ private:
     // The template's refusal ("" when good), named as a split would name it.
     QString templateRefusal(QString* preview) const;
     const AppContext& context_;
+    const tasklist::TaskRows* rows_;
 };
 
 } // namespace bf::ui

@@ -6,6 +6,7 @@
 
 #include "book/FirstUseNumbering.h"
 
+#include "xls/ByteIO.h"
 #include "xls/Drawing.h"
 #include "xls/Embedded.h"
 #include "xls/ExternalCache.h"
@@ -28,8 +29,9 @@ namespace {
 
 class Extractor {
 public:
-    Extractor(const WorkbookData& wb, int index, QString sourcePath, SharedStringIndex& sst, bool values)
-        : src_(wb, index), sourcePath_(std::move(sourcePath)), sst_(sst), refs_(src_, links_)
+    Extractor(const WorkbookData& wb, int index, QString sourcePath, SharedStringIndex& sst, bool values,
+              book::ValuesDrops* drops)
+        : src_(wb, index), sourcePath_(std::move(sourcePath)), sst_(sst), refs_(src_, links_), drops_(drops)
     {
         links_.setValuesOnly(values);
     }
@@ -38,6 +40,7 @@ public:
 private:
     void scanSheet();
     void noteText(const RecRef& r, const std::uint8_t* d);
+    void noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std::size_t cce);
     std::vector<SstString> sheetStrings();
     const SstReader* sharedStrings();
     void writeLinksAndNames(ByteSink& out);
@@ -55,6 +58,7 @@ private:
     book::FirstUseNumbering strings_;
     SheetDrawings drawings_;
     EmbeddedObjects embedded_;
+    book::ValuesDrops* drops_;
 };
 
 QByteArray Extractor::run()
@@ -66,6 +70,8 @@ QByteArray Extractor::run()
     pivots_.read(src_, sheet_);
     scanSheet();
     names_.choose(src_, links_, refs_, usedNames_);
+    if (drops_ && links_.valuesOnly())
+        drops_->references += names_.keptReadingOtherSheets(links_, src_.sheet());
     // The link to the source workbook only for what the kept sheet reads.
     links_.chooseLinkedSheets(refs_.usedXtis(), src_.sheet(), static_cast<int>(src_.sheets().size()), sourcePath_);
     const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_, pivots_);
@@ -103,8 +109,23 @@ void Extractor::scanSheet()
             noteText(r, d);
         forEachFormula(d, r.type, r.size, sr.depth, [&](const std::uint8_t* rgce, std::size_t cce, const Rect* shared) {
             refs_.collect(rgce, cce, shared, false, &usedNames_);
+            noteValuesDrop(r.type, rgce, cce);
         });
     }
+}
+
+// With values, a formula other than a cell's (a validation, a conditional format, a chart
+// series, a control) that names another sheet keeps #REF! in its place: counted.
+void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std::size_t cce)
+{
+    if (!drops_ || !links_.valuesOnly() || type == rt::Formula || type == rt::Array || type == rt::ShrFmla)
+        return;
+    bool reaches = false;
+    walkFormula(rgce, cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
+        const Xti* x = kind == TokenKind::Ref3d || kind == TokenKind::Area3d ? links_.xti(rd16(t + 1)) : nullptr;
+        reaches = reaches || (x && links_.reachesOtherSheets(*x, src_.sheet()));
+    });
+    drops_->references += reaches;
 }
 
 void Extractor::noteText(const RecRef& r, const std::uint8_t* d)
@@ -172,9 +193,9 @@ QByteArray Extractor::container(const ByteSink& workbook) const
 
 } // namespace
 
-QByteArray XlsWorkbook::extract(int index, const QString& sourcePath, bool values)
+QByteArray XlsWorkbook::extract(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops)
 {
-    Extractor x(*data_, index, sourcePath.isEmpty() ? data_->path : sourcePath, data_->sharedStrings, values);
+    Extractor x(*data_, index, sourcePath.isEmpty() ? data_->path : sourcePath, data_->sharedStrings, values, drops);
     return x.run();
 }
 

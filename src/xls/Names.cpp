@@ -125,6 +125,22 @@ bool NameTable::namesReachOtherSheets(const std::uint8_t* rgce, std::size_t cce,
     return reaches;
 }
 
+int NameTable::keptReadingOtherSheets(const LinkTable& links, int kept) const
+{
+    int count = 0;
+    for (std::size_t i = 0; src_ && i < names_.size(); ++i) {
+        if (i + 1 >= newName_.size() || !newName_[i + 1])
+            continue;
+        bool reaches = false;
+        walkFormula(src_->at(names_[i].rgce), names_[i].cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
+            const Xti* x = kind == TokenKind::Ref3d || kind == TokenKind::Area3d ? links.xti(rd16(t + 1)) : nullptr;
+            reaches = reaches || (x && links.reachesOtherSheets(*x, kept));
+        });
+        count += reaches;
+    }
+    return count;
+}
+
 void NameTable::renumber(std::uint8_t* rgce, std::size_t cce, const LinkTable& links) const
 {
     rewriteFormula(rgce, cce, [&](TokenKind kind, std::uint8_t* t, bool) {

@@ -33,6 +33,8 @@ public:
     // Whether a formula reaches other sheets through the names it uses (names of other sheets,
     // or names whose formulas read other sheets, at any depth).
     bool namesReachOtherSheets(const std::uint8_t* rgce, std::size_t cce, const LinkTable& links, int kept, int depth = 0) const;
+    // How many kept names read other sheets by their own references (with values: #REF! now).
+    int keptReadingOtherSheets(const LinkTable& links, int kept) const;
     // Rewrites the name indexes of a formula to the new numbers.
     void renumber(std::uint8_t* rgce, std::size_t cce, const LinkTable& links) const;
     // The kept Lbl records, renumbered.

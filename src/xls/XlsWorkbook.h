@@ -8,6 +8,7 @@
 // Opening reads the globals substream only and checks that every sheet starts where the
 // sheet list says; extraction reads the rest of the stream once.
 #include "book/Sheets.h"
+#include "book/ValuesDrops.h"
 #include "xls/XlsStatus.h"
 
 #include <QByteArray>
@@ -50,7 +51,9 @@ public:
     // table is indexed once, by the first extraction. values: no link to the source; formulas
     // that read other sheets keep their stored results, and other references to those sheets
     // (names, validation, conditional formats, charts) name no sheet.
-    QByteArray extract(int index, const QString& sourcePath = QString(), bool values = false);
+    // What could not become values is counted in *drops (when given).
+    QByteArray extract(int index, const QString& sourcePath = QString(), bool values = false,
+                       book::ValuesDrops* drops = nullptr);
 
 private:
     explicit XlsWorkbook(std::unique_ptr<WorkbookData> data);

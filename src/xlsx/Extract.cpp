@@ -1,6 +1,7 @@
 // One worksheet of an Open XML workbook as a new package: plan which parts go and under which
 // names, then write them, copying compressed bytes where nothing changes (the kept sheet's too,
 // unless a formula of it reads another sheet).
+#include "xlsx/ChartValues.h"
 #include "xlsx/ExternalLink.h"
 #include "xlsx/Formula.h"
 #include "xlsx/Package.h"
@@ -13,8 +14,9 @@
 #include "xlsx/XmlReader.h"
 
 #include <map>
-#include <utility>
 #include <set>
+#include <tuple>
+#include <utility>
 
 namespace bf::xlsx {
 
@@ -23,6 +25,9 @@ namespace {
 // The in-memory window of a rewritten part before it is deflated as a stream.
 constexpr std::uint64_t kMinWindow = 4u << 20;
 constexpr std::uint64_t kMaxWindow = 64u << 20;
+// With values: the areas of other sheets read for the constants and lists standing in for
+// references, each a pass over its sheet. Rules and names beyond this many keep no value.
+constexpr int kMaxValueReads = 64;
 
 enum class Action { Copy, Worksheet, Formulas, Workbook, AppProperties, SharedStrings };
 
@@ -54,6 +59,7 @@ class Extraction {
 public:
     Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath, bool values);
     QByteArray run();
+    const book::ValuesDrops& drops() const { return formulas_.drops; }
 
 private:
     struct Planned {
@@ -84,6 +90,8 @@ private:
     std::vector<Relationship> outputRels(const Planned& p) const;
     QString nameOf(const QString& source) const;
     ChunkSource chunksOf(const QString& part) const;
+    std::optional<std::vector<CachedCell>> valuesOf(int sheet, const CellArea& area);
+    std::optional<std::string> nameFormula(const std::string& folded) const;
     // How much of a part is held in memory at once: about the input's size, so that memory
     // stays within a few times the input whatever a part inflates to.
     std::uint64_t window() const
@@ -109,6 +117,8 @@ private:
     bool tableAsItStands_ = false; // the string table is the kept sheet's alone
     ZipWriter zip_;
     std::pair<QString, std::unique_ptr<PartDeflater>> deflatingSheet_; // the kept sheet, being deflated
+    std::map<std::tuple<int, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t>, std::vector<CachedCell>> valuesRead_;
+    LinkBudget valuesBudget_;
 };
 
 int externalLinkCount(const XlsxWorkbook& wb)
@@ -132,6 +142,39 @@ Extraction::Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString s
             namesReadingOthers_.insert(n.folded);
     formulas_.setNamesReadingOtherSheets(namesReadingOthers_);
     formulas_.setValues(true);
+    formulas_.setAreaValues([this](int s, const CellArea& area) { return valuesOf(s, area); });
+    formulas_.setNameFormulas([this](const std::string& folded) { return nameFormula(folded); });
+}
+
+// The formula of the name the kept sheet sees under this (folded) name: its own, else the
+// workbook's.
+std::optional<std::string> Extraction::nameFormula(const std::string& folded) const
+{
+    const DefinedName* seen = nullptr;
+    for (const DefinedName& n : wb_.definedNames())
+        if (n.folded == folded && (n.localSheet == sheet_.index || (n.localSheet < 0 && !seen)))
+            seen = &n;
+    return seen ? std::optional(seen->formula) : std::nullopt;
+}
+
+// The cells of an area of another worksheet holding a value, read once; nullopt beyond the
+// reads or the cells an output may spend on them.
+std::optional<std::vector<CachedCell>> Extraction::valuesOf(int sheet, const CellArea& area)
+{
+    if (sheet < 0 || std::size_t(sheet) >= wb_.sheets().size())
+        return std::nullopt;
+    const SheetInfo& s = wb_.sheets()[std::size_t(sheet)];
+    const auto key = std::make_tuple(sheet, area.firstRow, area.firstCol, area.lastRow, area.lastCol);
+    if (const auto it = valuesRead_.find(key); it != valuesRead_.end())
+        return it->second;
+    if (s.kind != SheetKind::Worksheet || valuesRead_.size() >= std::size_t(kMaxValueReads))
+        return std::nullopt;
+    bool partial = false;
+    std::vector<CachedCell> cells =
+        readCachedCells(chunksOf(s.part), {area}, wb_.sharedStrings(), wb_.detail(s.part), valuesBudget_, partial);
+    if (partial)
+        return std::nullopt;
+    return valuesRead_[key] = std::move(cells);
 }
 
 Extraction::Planned& Extraction::include(const QString& source, const QString& name, Action action)
@@ -376,7 +419,12 @@ void Extraction::writePart(const Planned& p)
     const PartEntry* entry = pkg_.find(p.source);
     if (p.action == Action::Formulas) {
         const QByteArray before = pkg_.read(*entry);
-        const QByteArray after = rewriteFormulaPart(before, formulas_, wb_.detail(p.source));
+        const std::size_t dropped = formulas_.dropped();
+        const QByteArray after = formulas_.values() && wb_.contentTypes().typeOf(p.source).contains(QLatin1String("drawingml.chart+xml"))
+            ? chartWithValues(before, formulas_, wb_.detail(p.source))
+            : rewriteFormulaPart(before, formulas_, wb_.detail(p.source));
+        if (!wb_.contentTypes().typeOf(p.source).contains(QLatin1String("drawingml.chart+xml")))
+            formulas_.drops.references += int(formulas_.dropped() - dropped);
         if (after != before) {
             zip_.addDeflated(p.name, after);
             return;
@@ -517,13 +565,16 @@ QByteArray Extraction::run()
 
 } // namespace
 
-QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath, bool values) const
+QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops) const
 {
     if (index < 0 || std::size_t(index) >= sheets_.size()
         || sheets_[std::size_t(index)].kind != SheetKind::Worksheet)
         fail(XlsxStatus::NoSuchWorksheet, package_->displayName() + QStringLiteral(", sheet ") + QString::number(index));
     Extraction extraction(*this, sheets_[std::size_t(index)], sourcePath.isEmpty() ? path_ : sourcePath, values);
-    return extraction.run();
+    QByteArray out = extraction.run();
+    if (drops)
+        *drops += extraction.drops();
+    return out;
 }
 
 } // namespace bf::xlsx

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <utility>
 
 namespace bf::xlsx {
@@ -335,8 +336,10 @@ std::size_t FormulaRewriter::sheetReference(std::string_view f, std::size_t star
     while (end < f.size() && (isNameByte(f[end]) || f[end] == '#'))
         ++end;
     if (values_) {
-        out += "#REF!";
-        ++dropped_;
+        const std::optional<std::string> constant =
+            first == last ? constantFor(f, start, end, first, f.substr(bang + 1, end - bang - 1)) : std::nullopt;
+        out += constant ? *constant : std::string("#REF!");
+        dropped_ += !constant;
         return end;
     }
     const std::string index = "[" + std::to_string(externalIndex_) + "]";
@@ -386,12 +389,150 @@ std::size_t FormulaRewriter::tableReference(std::string_view f, std::size_t star
     return end;
 }
 
+namespace {
+
+// Functions that take a reference, not the value it shows, as an argument.
+bool takesReference(std::string_view name)
+{
+    static const char* const names[] = {"ROW", "ROWS", "COLUMN", "COLUMNS", "OFFSET", "INDIRECT", "CELL", "ISREF",
+                                        "INDEX", "AREAS", "SUMIF", "SUMIFS", "COUNTIF", "COUNTIFS", "AVERAGEIF",
+                                        "AVERAGEIFS", "MAXIFS", "MINIFS", "SUBTOTAL", "AGGREGATE", "FORMULATEXT",
+                                        "ISFORMULA", "SHEET", "SHEETS", "COUNTBLANK", "LOOKUP", "VLOOKUP",
+                                        "HLOOKUP", "MATCH", "XLOOKUP", "XMATCH"};
+    std::string upper(name);
+    for (char& c : upper)
+        c = char(std::toupper(static_cast<unsigned char>(c)));
+    if (upper.rfind("_XLFN.", 0) == 0)
+        upper.erase(0, 6);
+    for (const char* n : names)
+        if (upper == n)
+            return true;
+    return false;
+}
+
+// The name of the function whose parentheses hold f[at], "" when none does.
+std::string_view enclosingFunction(std::string_view f, std::size_t at)
+{
+    int depth = 0;
+    for (std::size_t i = at; i-- > 0;) {
+        if (f[i] == ')') {
+            ++depth;
+        } else if (f[i] == '(' && depth-- == 0) {
+            std::size_t b = i;
+            while (b > 0 && (std::isalnum(static_cast<unsigned char>(f[b - 1])) || f[b - 1] == '.' || f[b - 1] == '_'))
+                --b;
+            return f.substr(b, i - b);
+        }
+    }
+    return {};
+}
+
+// A cell's value as a formula's constant; nullopt for a value no constant spells (a date as text).
+std::optional<std::string> constantText(const CachedCell& cell)
+{
+    if (cell.type == "b")
+        return cell.value == "1" ? "TRUE" : "FALSE";
+    if (cell.type == "s" || cell.type == "str") {
+        std::string quoted = "\"";
+        for (char c : cell.value)
+            quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+        return quoted + '"';
+    }
+    if (cell.type == "e")
+        return cell.value;
+    char* end = nullptr;
+    const std::string number = cell.value;
+    std::strtod(number.c_str(), &end);
+    if (number.empty() || end != number.c_str() + number.size() || number.find_first_of("xXnN") != number.npos)
+        return std::nullopt; // not a plain number (hexadecimal, infinity and NaN included)
+    return number;
+}
+
+} // namespace
+
+// The constant standing for one cell of another sheet at f[start]: only where the cell's value
+// may take the reference's place (not a range's end, not an argument taken as a reference) and
+// the reference names the same cell wherever the formula is filled.
+std::optional<std::string> FormulaRewriter::constantFor(std::string_view f, std::size_t start, std::size_t end,
+                                                        int sheet, std::string_view reference)
+{
+    if (probing_ || !areaValues_)
+        return std::nullopt;
+    const std::optional<CellArea> area = parseArea(reference);
+    if (!area || reference.find(':') != reference.npos)
+        return std::nullopt;
+    const CellArea reach = filled(*area, reference, spread_);
+    if (reach.lastRow != area->firstRow || reach.lastCol != area->firstCol || (end < f.size() && f[end] == ':')
+        || (start > 0 && f[start - 1] == ':') || takesReference(enclosingFunction(f, start)))
+        return std::nullopt;
+    const std::optional<std::vector<CachedCell>> cells = areaValues_(sheet, *area);
+    if (!cells || cells->empty())
+        return std::nullopt; // an empty cell shows 0 or "" as the formula takes it: no one constant
+    return constantText(cells->front());
+}
+
+std::optional<std::string> FormulaRewriter::explicitList(std::string_view formula)
+{
+    const std::vector<NameUse> names = namesIn(formula);
+    if (names.size() == 1 && !names.front().second && foldName(formula) == names.front().first
+        && namesReadingOthers_.count(names.front().first) && nameFormula_) {
+        const std::optional<std::string> definition = nameFormula_(names.front().first);
+        return definition && definition->find_first_of("()") == std::string::npos ? explicitList(*definition) : std::nullopt;
+    }
+    const std::size_t bang = formula.rfind('!');
+    if (bang == formula.npos || !areaValues_)
+        return std::nullopt;
+    std::string name(formula.substr(0, bang));
+    if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'') {
+        name = name.substr(1, name.size() - 2);
+        for (std::size_t p = name.find("''"); p != name.npos; p = name.find("''", p + 1))
+            name.erase(p, 1);
+    }
+    const int sheet = targets_->sheetIndex(QString::fromStdString(name));
+    const std::optional<CellArea> area = parseArea(formula.substr(bang + 1));
+    if (sheet < 0 || sheet == kept_ || !area)
+        return std::nullopt;
+    const std::optional<std::vector<CachedCell>> cells = areaValues_(sheet, *area);
+    if (!cells || cells->empty())
+        return std::nullopt;
+    std::string list;
+    for (const CachedCell& c : *cells) {
+        const std::string text = c.type == "b" ? (c.value == "1" ? "TRUE" : "FALSE") : c.value;
+        if (text.find(',') != text.npos || text.find('"') != text.npos)
+            return std::nullopt;
+        list += (list.empty() ? "" : ",") + text;
+    }
+    if (list.size() > 255)
+        return std::nullopt;
+    return "\"" + list + "\"";
+}
+
+bool FormulaRewriter::usesNameWithoutValue(std::string_view formula)
+{
+    if (namesReadingOthers_.empty())
+        return false;
+    for (const NameUse& use : namesIn(formula)) {
+        if (!namesReadingOthers_.count(use.first))
+            continue;
+        const std::optional<std::string> definition = nameFormula_ ? nameFormula_(use.first) : std::nullopt;
+        const std::size_t before = dropped_;
+        if (!definition)
+            return true;
+        rewrite(*definition); // the name as the copy writes it: the same values read
+        if (dropped_ != before)
+            return true;
+    }
+    return false;
+}
+
 bool FormulaRewriter::readsOtherSheets(std::string_view formula)
 {
     const std::size_t before = dropped_;
     const bool values = std::exchange(values_, true);
+    const bool probing = std::exchange(probing_, true);
     const bool reads = rewrite(formula).has_value();
     values_ = values;
+    probing_ = probing;
     dropped_ = before;
     if (reads || namesReadingOthers_.empty())
         return reads;

@@ -2,9 +2,12 @@
 // Formula text: references to the workbook's other sheets made external references to the
 // source workbook ("Sheet2!A1" -> "[2]Sheet2!A1"), recording the cells they name so that the
 // external link can cache the values they show.
+#include "book/ValuesDrops.h"
+
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,6 +26,15 @@ struct CellArea {
         return row >= firstRow && row <= lastRow && col >= firstCol && col <= lastCol;
     }
 };
+
+// A cell of another sheet holding a value, as its part caches it.
+struct CachedCell {
+    std::uint32_t row = 0, col = 0;
+    std::string type;  // "", "b", "e", "s" (text), "str"
+    std::string value; // plain text
+};
+// The cells of an area of another sheet that hold a value; nullopt when they cannot be read.
+using AreaValues = std::function<std::optional<std::vector<CachedCell>>(int sheet, const CellArea& area)>;
 
 // "$B$3" -> row 2, col 1; false when the text is no cell reference.
 bool parseCellRef(std::string_view ref, std::uint32_t& row, std::uint32_t& col);
@@ -82,9 +94,24 @@ public:
     FormulaRewriter(std::shared_ptr<const FormulaTargets> targets, int kept, int externalIndex);
     FormulaRewriter(std::vector<QString> sheetNames, int kept, int externalIndex);
 
-    // Values in place of the link: a reference to another sheet becomes #REF! (counted in
-    // dropped()), and nothing is linked; cells that read other sheets lose their formulas.
+    // Values in place of the link: nothing is linked; cells that read other sheets lose their
+    // formulas; a reference to one cell of another sheet becomes the constant it shows where a
+    // value may stand (given setAreaValues), any other becomes #REF! (counted in dropped()).
     void setValues(bool on) { values_ = on; }
+    void setAreaValues(AreaValues values) { areaValues_ = std::move(values); }
+    // With values: the formula of the name (folded) the kept sheet sees; nullopt when none.
+    using NameFormulas = std::function<std::optional<std::string>(const std::string&)>;
+    void setNameFormulas(NameFormulas formulas) { nameFormula_ = std::move(formulas); }
+    // Whether a formula uses a name reading other sheets that no constant stands for: the copy
+    // leaves that name out.
+    bool usesNameWithoutValue(std::string_view formula);
+    // With values: a validation list read from one area of another sheet ("Data!$A$1:$A$3") as
+    // the explicit list of its values ("\"a,b,c\""); nullopt when it is no such list or its
+    // values do not fit one (a comma in a value, more than 255 characters). A name reading such
+    // an area ("Colours") gives that area's list.
+    std::optional<std::string> explicitList(std::string_view formula);
+    // What the output left out with values, by kind, counted by those who leave it out.
+    book::ValuesDrops drops;
     bool values() const { return values_; }
     std::size_t dropped() const { return dropped_; }
     // Whether a formula reads another sheet of the workbook, itself or through one of the
@@ -111,6 +138,8 @@ public:
 private:
     std::size_t sheetReference(std::string_view f, std::size_t start, std::size_t bang,
                                bool quoted, std::string& out);
+    std::optional<std::string> constantFor(std::string_view f, std::size_t start, std::size_t end, int sheet,
+                                           std::string_view reference);
     std::size_t tableReference(std::string_view f, std::size_t start, std::size_t open, std::string& out);
 
     std::shared_ptr<const FormulaTargets> targets_;
@@ -123,6 +152,9 @@ private:
     bool values_ = false;
     std::size_t dropped_ = 0;
     std::set<std::string> namesReadingOthers_;
+    AreaValues areaValues_;
+    NameFormulas nameFormula_;
+    bool probing_ = false; // telling whether a formula reads other sheets: no values looked up
 };
 
 // A name folded for comparison in any letter case.

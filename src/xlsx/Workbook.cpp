@@ -5,6 +5,7 @@
 #include "xlsx/XmlScanner.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace bf::xlsx {
@@ -50,6 +51,7 @@ private:
     void put(std::string_view s) { (frames_.empty() ? out : frames_.back().body).append(s); }
     void start(const XmlToken& t);
     void end(const XmlToken& t);
+    void keepName();
     bool skipping(const XmlToken& t);
 
     const WorkbookEdit& edit_;
@@ -60,6 +62,7 @@ private:
     bool externalPlaced_ = false;
     bool capture_ = false;
     std::string captured_;
+    std::string nameTag_; // the defined name being read, written once its formula is
 };
 
 bool WorkbookRewriter::skipping(const XmlToken& t)
@@ -109,11 +112,11 @@ void WorkbookRewriter::start(const XmlToken& t)
         const std::string name = foldName(unescapeXml(attribute(t.attrs, "name").value_or("")));
         if ((scope && sheet != edit_.kept->index) || !edit_.keptNames.count({name, sheet}))
             return skip();
-        put(scope ? withAttribute(t, "localSheetId", "0") : std::string(t.raw));
-        if (!frames_.empty())
-            ++frames_.back().kept;
+        nameTag_ = scope ? withAttribute(t, "localSheetId", "0") : std::string(t.raw);
         capture_ = open;
         captured_.clear();
+        if (!open)
+            keepName();
     } else if (local == "pivotCache") {
         if (!edit_.keptRelIds.count(QString::fromStdString(std::string(attribute(t.attrs, "id", true).value_or("")))))
             return skip();
@@ -129,14 +132,27 @@ void WorkbookRewriter::start(const XmlToken& t)
         ++depth_;
 }
 
+void WorkbookRewriter::keepName()
+{
+    put(std::exchange(nameTag_, std::string()));
+    if (!frames_.empty())
+        ++frames_.back().kept;
+}
+
 void WorkbookRewriter::end(const XmlToken& t)
 {
     --depth_;
     const std::string_view local = t.localName();
     if (capture_) {
-        const std::optional<std::string> changed = formulas_.rewrite(unescapeXml(captured_));
-        put(changed ? escapeXml(*changed, false) : captured_);
         capture_ = false;
+        const std::size_t dropped = formulas_.dropped();
+        const std::optional<std::string> changed = formulas_.rewrite(unescapeXml(captured_));
+        if (formulas_.dropped() != dropped) {
+            ++formulas_.drops.names; // with values, a name no constant stands for goes
+            return;
+        }
+        keepName();
+        put(changed ? escapeXml(*changed, false) : captured_);
     }
     if (local == "externalReferences") {
         put(kExternalEntryMark);

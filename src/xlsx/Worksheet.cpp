@@ -109,23 +109,137 @@ FillSpread spreadOfRanges(std::string_view sqref)
     return first ? FillSpread{lastRow - first->firstRow, lastCol - first->firstCol} : FillSpread{};
 }
 
-// A rule of the sheet's extensions, whose ranges follow its formulas: read whole (it is
-// small), then its formulas rewritten as filled over those ranges.
-std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewriter& formulas)
+// With values: the rules of a block (its cfRule and dataValidation elements) whose formulas read
+// other sheets, with constants in place of those references; a validation list read from another
+// sheet as the explicit list of its values. A rule nothing can stand in for goes, counted, and
+// a container left without rules with it; a validation of the extensions, whose container
+// counts its rules, keeps #REF! instead (counted as a reference).
+class ValuesRules {
+public:
+    ValuesRules(FormulaRewriter& formulas, FillSpread spread) : formulas_(formulas), spread_(spread) {}
+
+    std::string run(std::string_view block, const QString& detail)
+    {
+        XmlTokenStream tokens(QByteArray::fromRawData(block.data(), qsizetype(block.size())), detail);
+        XmlToken t;
+        while (tokens.next(t))
+            token(t);
+        if (kept_ == 0 && rules_ > 0)
+            return {};
+        if (rootLocal_ == "dataValidations" && !quickAttribute(rootTag_, "count").empty()) {
+            // The container's count follows the validations kept.
+            XmlTokenStream again(QByteArray::fromStdString(rootTag_), detail);
+            XmlToken root;
+            if (again.next(root))
+                rootTag_ = withAttribute(root, "count", std::to_string(kept_));
+        }
+        return rootTag_ + body_;
+    }
+
+private:
+    void token(const XmlToken& t)
+    {
+        const bool startTag = t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag;
+        if (rootLocal_.empty() && startTag) {
+            // The block's own element: a container of rules, or one validation of the extensions.
+            rootLocal_ = t.localName();
+            rootTag_ = t.raw;
+            list_ = quickAttribute(t.attrs, "type") == "list";
+            ruleSpread_ = spread_;
+            return;
+        }
+        if (startTag && ruleDepth_ < 0 && (t.localName() == "cfRule" || t.localName() == "dataValidation")) {
+            ruleDepth_ = depth_;
+            rule_.clear();
+            ruleDropped_ = false;
+            list_ = quickAttribute(t.attrs, "type") == "list";
+            // A validation of the extensions names its ranges after its formulas: a relative
+            // reference of it is taken as filled, so no one constant stands for it.
+            const std::string_view ranges = quickAttribute(t.attrs, "sqref");
+            ruleSpread_ = t.localName() != "dataValidation" ? spread_ : ranges.empty() ? FillSpread{1, 1} : spreadOfRanges(ranges);
+        }
+        std::string& out = ruleDepth_ >= 0 ? rule_ : body_;
+        if (capture_ && !t.isTag() && t.kind != TokenKind::EndTag) {
+            captured_.append(t.raw);
+            return;
+        }
+        if (capture_ && t.kind == TokenKind::EndTag)
+            out += formula(std::exchange(captured_, std::string()));
+        else if (capture_)
+            out += std::exchange(captured_, std::string()); // an element inside: no text of its own
+        capture_ = t.kind == TokenKind::StartTag && isFormulaElement(t.localName());
+        if (capture_)
+            firstFormula_ = t.localName() == "formula1" || (inFormula1_ && t.localName() == "f");
+        if (t.kind == TokenKind::StartTag && t.localName() == "formula1")
+            inFormula1_ = true;
+        else if (t.kind == TokenKind::EndTag && t.localName() == "formula1")
+            inFormula1_ = false;
+        out.append(t.raw);
+        depth_ += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
+        if (ruleDepth_ >= 0 && depth_ == ruleDepth_ && t.kind != TokenKind::StartTag && t.kind != TokenKind::Text) {
+            ruleDepth_ = -1;
+            ++rules_;
+            if (!ruleDropped_) {
+                ++kept_;
+                body_ += rule_;
+            }
+        }
+    }
+
+    std::string formula(const std::string& raw)
+    {
+        const std::string text = unescapeXml(raw);
+        if (list_ && firstFormula_)
+            if (const std::optional<std::string> list = formulas_.explicitList(text))
+                return escapeXml(*list, false);
+        const std::size_t before = formulas_.dropped();
+        const bool lostName = formulas_.usesNameWithoutValue(text);
+        const std::optional<std::string> changed = formulas_.rewrite(text, ruleSpread_);
+        if (formulas_.dropped() != before || lostName) {
+            if (rootLocal_ == "dataValidation") {
+                formulas_.drops.references += int(formulas_.dropped() - before);
+            } else if (!ruleDropped_) {
+                ruleDropped_ = true;
+                ++(rootLocal_ == "dataValidations" ? formulas_.drops.validations : formulas_.drops.conditionalFormats);
+            }
+        }
+        return changed ? escapeXml(*changed, false) : raw;
+    }
+
+    FormulaRewriter& formulas_;
+    FillSpread spread_, ruleSpread_;
+    std::string rootLocal_, rootTag_, body_, rule_, captured_;
+    int depth_ = 0, ruleDepth_ = -1, rules_ = 0, kept_ = 0;
+    bool capture_ = false, ruleDropped_ = false, list_ = false, firstFormula_ = false, inFormula1_ = false;
+};
+
+// A block of rules held whole: read to its end tag.
+std::string heldBlock(XmlTokenStream& tokens, XmlToken& t, std::string* ranges = nullptr)
 {
-    std::string block(t.raw), ranges;
+    std::string block(t.raw);
     bool inRanges = false;
-    for (int depth = 1; depth > 0 && tokens.next(t);) {
+    for (int depth = t.kind == TokenKind::StartTag ? 1 : 0; depth > 0 && tokens.next(t);) {
         if (block.size() > kMaxHeldBytes)
             tokens.refuse(XlsxStatus::PartTooLarge, tokens.offset(), kHeldTooLarge);
         block.append(t.raw);
         depth += t.kind == TokenKind::StartTag ? 1 : t.kind == TokenKind::EndTag ? -1 : 0;
-        if (inRanges && t.kind == TokenKind::Text)
-            ranges += unescapeXml(t.raw);
+        if (ranges && inRanges && t.kind == TokenKind::Text)
+            *ranges += unescapeXml(t.raw);
         inRanges = t.kind == TokenKind::StartTag && t.localName() == "sqref";
     }
+    return block;
+}
+
+// A rule of the sheet's extensions, whose ranges follow its formulas: read whole (it is
+// small), then its formulas rewritten as filled over those ranges.
+std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewriter& formulas)
+{
+    std::string ranges;
+    const std::string block = heldBlock(tokens, t, &ranges);
     if (block.find('!') == block.npos && !formulas.tracksNames())
         return block;
+    if (formulas.values())
+        return ValuesRules(formulas, spreadOfRanges(ranges)).run(block, tokens.detail());
     const QByteArray rewritten = rewriteFormulaPart(QByteArray::fromStdString(block), formulas, tokens.detail(),
                                                     spreadOfRanges(ranges));
     return rewritten.toStdString();
@@ -285,6 +399,15 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                 inSheetData = t.kind == TokenKind::StartTag;
             } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
                 capture = Capture::StringIndex;
+            } else if (formulas.values() && t.kind == TokenKind::StartTag
+                       && (local == "dataValidations"
+                           || (local == "conditionalFormatting" && !quickAttribute(t.attrs, "sqref").empty()))) {
+                // With values, rules are held whole: one may go, and its container's count with it.
+                const FillSpread rules = spreadOfRanges(quickAttribute(t.attrs, "sqref"));
+                const std::string block = heldBlock(tokens, t);
+                const bool plain = block.find('!') == block.npos && !formulas.tracksNames();
+                out.put(plain ? block : ValuesRules(formulas, rules).run(block, tokens.detail()));
+                continue;
             } else if ((local == "conditionalFormatting" || local == "dataValidation")
                        && t.kind == TokenKind::StartTag && quickAttribute(t.attrs, "sqref").empty()) {
                 out.put(rewrittenRuleBlock(tokens, t, formulas));

@@ -49,11 +49,6 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& out, FormulaRewriter&
 QByteArray rewriteFormulaPart(const QByteArray& part, FormulaRewriter& formulas, const QString& detail,
                               FillSpread spread = {});
 
-struct CachedCell {
-    std::uint32_t row = 0, col = 0;
-    std::string type;  // "", "b", "e", "s" (text), "str"
-    std::string value; // plain text
-};
 
 // What one new workbook's link may still cache, over all the sheets it reads: a whole column of
 // a full sheet names a million cells, and a small package can hold many such sheets.

@@ -9,6 +9,7 @@
 // types and the workbook part, never a sheet part. Extraction copies the one worksheet's part
 // and the parts it owns, rewriting only what must change.
 #include "book/Sheets.h"
+#include "book/ValuesDrops.h"
 #include "xlsx/ContentTypes.h"
 #include "xlsx/DefinedNames.h"
 #include "xlsx/Relationships.h"
@@ -59,8 +60,10 @@ public:
     // sourcePath is the path the links to the other sheets name (default: this workbook's).
     // Throws XlsxError naming the reason. Not safe to call from two threads at once.
     // values: no link to the source; cells whose formulas read other sheets keep their cached
-    // values only, other formulas (names, rules, charts) name #REF! in place of those sheets.
-    QByteArray extract(int index, const QString& sourcePath = QString(), bool values = false) const;
+    // values only; names, validation lists, conditional formats and chart series reading them
+    // become values where the format allows, and are left out, counted in *drops, where not.
+    QByteArray extract(int index, const QString& sourcePath = QString(), bool values = false,
+                       book::ValuesDrops* drops = nullptr) const;
 
     // Internal, shared with the extraction.
     const Package& package() const { return *package_; }

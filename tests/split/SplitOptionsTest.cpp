@@ -108,6 +108,15 @@ TEST(NameTemplate, FieldsAreFilledAndOddSpellingsOrNamesNoFileCanHoldAreRefused)
     }
     EXPECT_EQ(bookFieldOf("/a/Report.xlsm"), "Report");
     EXPECT_EQ(bookFieldOf("/a/Old.XLS"), "Old");
+
+    // The preview: the task list's first row when it has one, else the example.
+    tasklist::InMemoryTaskRows rows;
+    EXPECT_EQ(firstOutputName("{book}-{index}-{sheet}", &rows, kStamp).fileName, "Book1-1-Sheet1.xls");
+    rows.addRow("/d/Sales.xlsx", "Data");
+    rows.addRow("/d/Other.xls", "Old");
+    rows.setSheetFacts(1, {3, book::Visibility::Hidden});
+    EXPECT_EQ(firstOutputName("{book}-{index}-{sheet}", &rows, kStamp).fileName, "Sales-3-Data.xlsx");
+    EXPECT_TRUE(firstOutputName("{sheet}/", &rows, kStamp).refusal.contains("\"{sheet}/\" gives no file name"));
 }
 
 // What each option writes, and a refused template: nothing written, the first offending row named.

@@ -258,9 +258,11 @@ TEST(SplitRunFailures, MoreRowsThanASixteenBitCountHoldsFailBeforeAnyRowIsWritte
     f.expectIdle();
 }
 
-TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndValuesAreSaidAtTheEnd)
+TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndWhatValuesDroppedIsCountedAtTheEnd)
 {
-    const QString note = QStringLiteral("Formulas that read other sheets were replaced by their values");
+    const QString note = QStringLiteral("\r\n2 defined names, 4 validation rules and 2 chart series that read other "
+                                        "sheets were dropped: values cannot stand for them.\r\n2 references to other sheets in names, rules or "
+                                        "charts became #REF!.");
     const struct {
         const char* line; // the BreakLinks line of Config.cfg; null: no such key
         bool values;
@@ -280,8 +282,10 @@ TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndValuesAreSaidAtThe
         test::TempDir out;
         seams.folderChooser.answers = {out.path()};
         tasklist::InMemoryTaskRows rows;
-        app.addWorkbook("/data/A.xls", {"S1"});
+        app.addWorkbook("/data/A.xls", {"S1", "S2"});
         rows.addRow("/data/A.xls", "S1");
+        rows.addRow("/data/A.xls", "S2");
+        app.copyDrops = {1, 2, 0, 1, 1}; // summed over the copies, said only with values
         test::RecordingSplitView view;
         const QString folder = RunSplit(context, rows, view);
         const QString shown = seams.messageBox.texts().value(0);

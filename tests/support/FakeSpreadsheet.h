@@ -26,7 +26,9 @@ public:
     QStringList opened, closed; // every Open argument; the FullName of every workbook closed
     QStringList saved;          // "<source workbook>|<sheet>" of every copy saved
     int openWorkbookCount() const { return static_cast<int>(open_.size()); }
+    book::ValuesDrops copyDrops; // what each copy leaves out with values
 
+    book::ValuesDrops takeValuesDrops() override { return BreakLinks() ? copyDrops : book::ValuesDrops{}; }
     automation::Workbooks& workbooks() override { return books_; }
     std::shared_ptr<automation::Workbook> ActiveWorkbook() override { return open_.empty() ? nullptr : open_.back(); }
     void Quit() override { open_.clear(); }

@@ -6,6 +6,8 @@ over workbooks made here, in both formats, judged by readers that are not ours:
   what LibreOffice shows for the source sheet; a cell whose formula read another sheet has none
   (.xlsx) or a constant one (.xls, LibreOffice's formula text), the sheet's own formulas stay;
   a split says what it dropped;
+* names, rules and chart series of a made workbook that read other sheets become values or go,
+  counted in the summary;
 * a sheet that reads no other sheet gives the same bytes with and without --values; --list
   refuses --values, the calc backend refuses it with a message.
 
@@ -42,10 +44,11 @@ CORPUS = [
 EXTERNAL = re.compile(r"'file://|\[[1-9]\d*\]")  # [0] is the workbook itself
 FROZEN = re.compile(r'=\(+[^()]*\)+')  # a 3-D range's result, already a value without --values
 QUALIFIER = re.compile(r"((?:'(?:[^']|'')+')|[^\s!=(),;:+*/&^<>-]+)(?::[^!]+)?!")
-SAID = 'Formulas that read other sheets were replaced by their values'
 
-# A made workbook: the kept sheet reads Data by plain, shared and array formulas, a defined
-# name, a validation list and a conditional format; its own formulas and constant name stay.
+# A made workbook: the kept sheet reads Data by plain, shared and array formulas, defined names,
+# validation rules, conditional formats and a chart; its own formulas and constant name stay.
+# With values, what one cell or a cached series stands for becomes values (MADE_VALUES), the
+# rest goes and is counted (DROPPED).
 SHEET_KEPT = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>
 <row r="1"><c r="A1"><f>Data!A1*2</f><v>10</v></c><c r="B1"><f t="shared" ref="B1:B3" si="0">Data!A1+1</f><v>6</v></c><c r="C1"><f t="array" ref="C1:C2">Data!A1:A2*3</f><v>15</v></c><c r="D1"><f>Rate*2</f><v>10</v></c><c r="E1"><f>Kept!A1+Fixed</f><v>17</v></c></row>
@@ -53,9 +56,30 @@ SHEET_KEPT = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <row r="3"><c r="A3" t="b"><f>Data!C1</f><v>1</v></c><c r="B3"><f t="shared" si="0"/><v>8</v></c><c r="D3"><f>SUM(B1:B3)</f><v>21</v></c></row>
 <row r="4"><c r="A4" t="e"><f>Data!D1</f><v>#DIV/0!</v></c><c r="B4"><f>SUM(Data:Other!A1)</f><v>12</v></c></row>
 </sheetData>
-<conditionalFormatting sqref="A1"><cfRule type="expression" priority="1"><formula>Data!$A$1&gt;0</formula></cfRule></conditionalFormatting>
-<dataValidations count="1"><dataValidation type="list" sqref="F1"><formula1>Data!$A$1:$A$2</formula1></dataValidation></dataValidations>
-</worksheet>'''
+<conditionalFormatting sqref="A1"><cfRule type="expression" priority="1"><formula>Data!$A$1&gt;0</formula></cfRule>\
+<cfRule type="expression" priority="2"><formula>SUM(Data!$A$1:$A$2)&gt;0</formula></cfRule></conditionalFormatting>
+<conditionalFormatting sqref="A2"><cfRule type="expression" priority="3"><formula>COUNT(Span)&gt;0</formula></cfRule></conditionalFormatting>
+<dataValidations count="3"><dataValidation type="list" sqref="F1"><formula1>Data!$A$1:$A$2</formula1></dataValidation>\
+<dataValidation type="list" sqref="H1"><formula1>Colours</formula1></dataValidation>\
+<dataValidation type="whole" operator="between" sqref="G1"><formula1>Data!$A$1:$A$2</formula1><formula2>9</formula2></dataValidation></dataValidations>
+<drawing r:id="rId1"/></worksheet>'''.replace('<worksheet ', '<worksheet xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" ')
+CHART = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<c:chartSpace xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart><c:plotArea><c:layout/><c:barChart><c:barDir val="col"/><c:grouping val="clustered"/><c:varyColors val="0"/>
+<c:ser><c:idx val="0"/><c:order val="0"/><c:tx><c:strRef><c:f>Data!$B$1</c:f><c:strCache><c:ptCount val="1"/><c:pt idx="0"><c:v>hello there, a long text</c:v></c:pt></c:strCache></c:strRef></c:tx>
+<c:cat><c:strRef><c:f>Data!$B$1:$B$2</c:f></c:strRef></c:cat>
+<c:val><c:numRef><c:f>Data!$A$1:$A$2</c:f><c:numCache><c:formatCode>General</c:formatCode><c:ptCount val="2"/><c:pt idx="0"><c:v>5</c:v></c:pt><c:pt idx="1"><c:v>6</c:v></c:pt></c:numCache></c:numRef></c:val></c:ser>
+<c:axId val="1"/><c:axId val="2"/></c:barChart><c:catAx><c:axId val="1"/><c:scaling/><c:delete val="0"/><c:axPos val="b"/><c:crossAx val="2"/></c:catAx>
+<c:valAx><c:axId val="2"/><c:scaling/><c:delete val="0"/><c:axPos val="l"/><c:crossAx val="1"/></c:valAx></c:plotArea></c:chart></c:chartSpace>'''
+DRAWING = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+<xdr:wsDr xmlns:xdr="http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing" xmlns:a="http://schemas.openxmlformats.org/drawingml/2006/main">
+<xdr:twoCellAnchor><xdr:from><xdr:col>8</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>1</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from><xdr:to><xdr:col>14</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>12</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>
+<xdr:graphicFrame macro=""><xdr:nvGraphicFramePr><xdr:cNvPr id="2" name="Chart 1"/><xdr:cNvGraphicFramePr/></xdr:nvGraphicFramePr><xdr:xfrm><a:off x="0" y="0"/><a:ext cx="0" cy="0"/></xdr:xfrm>
+<a:graphic><a:graphicData uri="http://schemas.openxmlformats.org/drawingml/2006/chart"><c:chart xmlns:c="http://schemas.openxmlformats.org/drawingml/2006/chart" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships" r:id="rId1"/></a:graphicData></a:graphic></xdr:graphicFrame><xdr:clientData/></xdr:twoCellAnchor></xdr:wsDr>'''
+# What the kept sheet's copy holds with values: (what, as an independent reader sees it).
+MADE_VALUES = [('name Rate', '5'), ('conditional formats', ['5>0']), ('validations', ['"5,6"', '"5,6"']),
+               ('chart', 'numLit strLit <c:v>hello there, a long text</c:v> no c:f')]
+DROPPED = ('1 defined name, 1 validation rule, 2 conditional formats and 1 chart series that read other sheets '
+           'were dropped')
 SHEET_DATA = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>
 <row r="1"><c r="A1"><v>5</v></c><c r="B1" t="inlineStr"><is><t>hello there, a long text</t></is></c><c r="C1" t="b"><v>1</v></c><c r="D1" t="e"><f>1/0</f><v>#DIV/0!</v></c></row>
@@ -73,6 +97,8 @@ def made_xlsx(path):
                    '<Default Extension="rels" ContentType="application/vnd.openxmlformats-package.relationships+xml"/>'
                    '<Default Extension="xml" ContentType="application/xml"/>'
                    '<Override PartName="/xl/workbook.xml" ContentType="application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml"/>'
+                   '<Override PartName="/xl/drawings/drawing1.xml" ContentType="application/vnd.openxmlformats-officedocument.drawing+xml"/>'
+                   '<Override PartName="/xl/charts/chart1.xml" ContentType="application/vnd.openxmlformats-officedocument.drawingml.chart+xml"/>'
                    % ns + ''.join('<Override PartName="/xl/worksheets/sheet%d.xml" ContentType="application/vnd.openxmlformats-'
                                   'officedocument.spreadsheetml.worksheet+xml"/>' % (i + 1) for i in range(3)) + '</Types>')
         z.writestr('_rels/.rels', '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="%spackage/2006/relationships">'
@@ -80,13 +106,19 @@ def made_xlsx(path):
         z.writestr('xl/workbook.xml', '<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="%sspreadsheetml/2006/main" '
                    'xmlns:r="%sofficeDocument/2006/relationships"><sheets>' % (ns, ns)
                    + ''.join('<sheet name="%s" sheetId="%d" r:id="rId%d"/>' % (n, i + 1, i + 1) for i, n in enumerate(sheets))
-                   + '</sheets><definedNames><definedName name="Rate">Data!$A$1</definedName>'
+                   + '</sheets><definedNames><definedName name="Rate">Data!$A$1</definedName><definedName name="Span">Data!$A$1:$A$2</definedName><definedName name="Colours">Data!$A$1:$A$2</definedName>'
                    '<definedName name="Fixed">7</definedName></definedNames></workbook>')
         z.writestr('xl/_rels/workbook.xml.rels', '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="%spackage/2006/'
                    'relationships">' % ns + ''.join('<Relationship Id="rId%d" Type="%sworksheet" Target="worksheets/sheet%d.xml"/>'
                                                     % (i + 1, rel, i + 1) for i in range(3)) + '</Relationships>')
         for i, text in enumerate([SHEET_KEPT, SHEET_DATA, SHEET_OTHER]):
             z.writestr('xl/worksheets/sheet%d.xml' % (i + 1), text)
+        z.writestr('xl/drawings/drawing1.xml', DRAWING)
+        z.writestr('xl/charts/chart1.xml', CHART)
+        for part, kind, target in (('worksheets/_rels/sheet1', 'drawing', '../drawings/drawing1.xml'),
+                                   ('drawings/_rels/drawing1', 'chart', '../charts/chart1.xml')):
+            z.writestr('xl/%s.xml.rels' % part, '<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="%spackage/2006/'
+                       'relationships"><Relationship Id="rId1" Type="%s%s" Target="%s"/></Relationships>' % (ns, rel, kind, target))
 
 
 def package_bytes(path):
@@ -270,12 +302,31 @@ def check_workbook(app, source, work, jobs):
     return faults, linked
 
 
+def made_values(path):
+    """What became values in the made workbook's kept sheet, as openpyxl and the chart part show it."""
+    wb = openpyxl.load_workbook(path)
+    ws = wb.worksheets[0]
+    with zipfile.ZipFile(path) as z:
+        chart = ''.join(z.read(n).decode() for n in z.namelist() if n.startswith('xl/charts/'))
+    shown = [w for w in ('numLit', 'strLit', '<c:v>hello there, a long text</c:v>') if w in chart]
+    return [('name Rate', next((d.attr_text for d in wb.defined_names.definedName if d.name == 'Rate'), None)),
+            ('conditional formats', [f for cf in ws.conditional_formatting for r in cf.rules for f in r.formula]),
+            ('validations', [v.formula1 for v in ws.data_validations.dataValidation]),
+            ('chart', ' '.join(shown + ([] if '<c:f>' in chart else ['no c:f'])))]
+
+
 def command_faults(app, made, work):
-    """A split says what it dropped; --list and the calc backend refuse --values."""
+    """A split says what it dropped, and what of the kept sheet became values; --list and the
+    calc backend refuse --values."""
     faults = []
     code, _, err = xo.run(app, '--values', '-o', work, made)
-    if code or SAID not in err:
+    if code or DROPPED not in err:
         faults.append('split --values: exit %d, the closing message does not say what went: %s' % (code, err.strip()[-300:]))
+    out = os.path.join(work, 'kept-values.xlsx')
+    code, _, err = xo.run(app, '--values', '--extract', made, 'Kept', out)
+    got = made_values(out) if code == 0 else err.strip()
+    if got != MADE_VALUES:
+        faults.append('made workbook with values: %r, expected %r' % (got, MADE_VALUES))
     code, _, err = xo.run(app, '--values', '--list', made)
     if code != 2 or '--values' not in err:
         faults.append('--list --values: exit %d: %s' % (code, err.strip()))

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <tuple>
+
 using namespace bf::xlsx;
 
 TEST(XlsxFormula, OtherSheetsBecomeExternalAndTheKeptSheetStays)
@@ -133,4 +136,40 @@ TEST(XlsxFormula, KeptNamesAreThoseKeptContentReaches)
     const std::set<NameKey> kept = keptNames(names, 0, {{"chain", false}, {"elsewhere", true}}, targets);
     const std::set<NameKey> expected{{"alone", -1}, {"chain", -1}, {"constant", -1}, {"local", 0}};
     EXPECT_EQ(kept, expected);
+}
+
+TEST(XlsxFormula, WithValuesOneCellBecomesItsConstantWhereAValueMayStandAndListsBecomeExplicit)
+{
+    const std::map<std::uint32_t, CachedCell> data{{0, {0, 0, "", "5"}},       {1, {1, 0, "s", "say \"hi\""}},
+                                                   {2, {2, 0, "b", "1"}},      {3, {3, 0, "e", "#N/A"}},
+                                                   {4, {4, 0, "", "2024-01-01"}}, {5, {5, 0, "s", "a,b"}}};
+    FormulaRewriter f({QStringLiteral("Data"), QStringLiteral("Kept")}, 1, 2);
+    f.setValues(true);
+    f.setAreaValues([&](int sheet, const CellArea& a) {
+        std::vector<CachedCell> cells;
+        for (std::uint32_t r = a.firstRow; sheet == 0 && r <= a.lastRow; ++r)
+            if (data.count(r))
+                cells.push_back(data.at(r));
+        return std::optional(cells);
+    });
+    const std::vector<std::tuple<const char*, FillSpread, const char*>> cases{
+        {"Data!$A$1>0", {}, "5>0"},
+        {"Data!A2=\"x\"", {}, "\"say \"\"hi\"\"\"=\"x\""},   // one cell filled over none
+        {"AND(Data!$A$3,Data!$A$4)", {}, "AND(TRUE,#N/A)"},
+        {"Data!A1>0", {2, 0}, "#REF!>0"},                    // a relative cell filled down: many cells
+        {"ROW(Data!$A$1)", {}, "ROW(#REF!)"},                // a function that takes the reference
+        {"SUM(Data!$A$1:$A$2)", {}, "SUM(#REF!)"},
+        {"Data!$A$5+1", {}, "#REF!+1"},                      // a date as text: no constant spells it
+        {"Data!$A$9=0", {}, "#REF!=0"},                      // an empty cell: 0 or "" as taken
+    };
+    for (const auto& [formula, spread, expected] : cases)
+        EXPECT_EQ(f.rewrite(formula, spread).value_or("unchanged"), expected) << formula;
+    EXPECT_EQ(f.dropped(), 5u);
+    const std::vector<std::pair<const char*, const char*>> lists{
+        {"Data!$A$3:$A$4", "\"TRUE,#N/A\""}, {"'Data'!$A$1:$A$1", "\"5\""},
+        {"Data!$A$1:$A$2", "none"}, // a quote in a value
+        {"Data!$A$6", "none"},      // a comma in a value
+        {"Data!$A$8:$A$9", "none"}, {"Kept!$A$1:$A$2", "none"}, {"Data!$A$1+1", "none"}};
+    for (const auto& [formula, expected] : lists)
+        EXPECT_EQ(f.explicitList(formula).value_or("none"), expected) << formula;
 }

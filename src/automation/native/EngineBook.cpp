@@ -21,18 +21,18 @@ public:
     {
     }
     std::vector<EngineSheet> worksheets() const override { return {{0, sheetName_}}; }
-    QByteArray extract(int, const QString& sourcePath, bool values) override
+    QByteArray extract(int, const QString& sourcePath, bool values, book::ValuesDrops* drops) override
     {
         return engineCall([&] {
             if (!book_)
                 book_ = Book::openBytes(bytes_, displayName_);
-            return book_->extract(book_->worksheets().at(0).index, sourcePath, values);
+            return book_->extract(book_->worksheets().at(0).index, sourcePath, values, drops);
         });
     }
     std::unique_ptr<EngineBook> copySheet(int, const QString& sourcePath, const QString& copyName, QByteArray* bytes,
-                                          bool values) override
+                                          bool values, book::ValuesDrops* drops) override
     {
-        *bytes = extract(0, sourcePath, values);
+        *bytes = extract(0, sourcePath, values, drops);
         return std::make_unique<CopiedBook<Book>>(*bytes, sheetName_, copyName);
     }
 
@@ -54,14 +54,14 @@ public:
             out.push_back({s.index, s.name, s.visibility});
         return out;
     }
-    QByteArray extract(int index, const QString& sourcePath, bool values) override
+    QByteArray extract(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops) override
     {
-        return engineCall([&] { return book_->extract(index, sourcePath, values); });
+        return engineCall([&] { return book_->extract(index, sourcePath, values, drops); });
     }
     std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName, QByteArray* bytes,
-                                          bool values) override
+                                          bool values, book::ValuesDrops* drops) override
     {
-        *bytes = extract(index, sourcePath, values);
+        *bytes = extract(index, sourcePath, values, drops);
         return std::make_unique<CopiedBook<Book>>(*bytes, book_->sheets().at(std::size_t(index)).name, copyName);
     }
 

@@ -3,6 +3,8 @@
 // named .xlsx, .xlsm or .xlsb (and the copies of its sheets), the .xls engine otherwise.
 #include "book/Unlock.h"
 #include "book/Sheets.h"
+#include "book/ValuesDrops.h"
+#include "book/ValuesDrops.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,11 +28,13 @@ public:
     virtual std::vector<EngineSheet> worksheets() const = 0;
     // A complete workbook file of the same format holding only sheet `index`; links to the
     // other sheets name sourcePath; with values, there are none and those formulas keep their
-    // values.
-    virtual QByteArray extract(int index, const QString& sourcePath, bool values = false) = 0;
+    // values, and what could not become values is counted in *drops (when given).
+    virtual QByteArray extract(int index, const QString& sourcePath, bool values = false,
+                               book::ValuesDrops* drops = nullptr) = 0;
     // The same bytes (in *bytes), and the workbook they make, named copyName in messages.
     virtual std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName,
-                                                  QByteArray* bytes, bool values = false) = 0;
+                                                  QByteArray* bytes, bool values = false,
+                                                  book::ValuesDrops* drops = nullptr) = 0;
 };
 
 // Throws bf::Error (the engines' refusals mapped by EngineErrors.h), PasswordError for a

@@ -24,6 +24,7 @@ struct NativeState {
     Switches switches;
     bool quit = false;
     int newBooks = 0;
+    book::ValuesDrops lastDrops; // of the last sheet copied
     // Open workbooks in activation order: the last one is the active one.
     std::vector<std::shared_ptr<NativeWorkbook>> open;
 
@@ -146,7 +147,8 @@ void NativeWorkbook::copySheet(int index)
 {
     const QString name = QStringLiteral("Book%1").arg(state_->newBooks + 1);
     QByteArray bytes;
-    auto copy = book_->copySheet(index, fullName_, name, &bytes, state_->switches.breakLinks);
+    state_->lastDrops = {};
+    auto copy = book_->copySheet(index, fullName_, name, &bytes, state_->switches.breakLinks, &state_->lastDrops);
     ++state_->newBooks;
     auto wb = std::make_shared<NativeWorkbook>(state_, std::move(copy), name, bytes, protection_);
     state_->open.push_back(wb);
@@ -253,6 +255,11 @@ std::shared_ptr<Workbook> NativeApplication::ActiveWorkbook()
 {
     state_->checkRunning();
     return state_->open.empty() ? nullptr : state_->open.back();
+}
+
+book::ValuesDrops NativeApplication::takeValuesDrops()
+{
+    return std::exchange(state_->lastDrops, book::ValuesDrops{});
 }
 
 Switches& NativeApplication::switches() const { return state_->switches; }

@@ -20,6 +20,7 @@ public:
     std::shared_ptr<Workbook> ActiveWorkbook() override;
 
     void Quit() override;
+    book::ValuesDrops takeValuesDrops() override;
 
 protected:
     Switches& switches() const override;
