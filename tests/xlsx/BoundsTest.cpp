@@ -58,6 +58,7 @@ QByteArray workbook(const std::vector<Sheet>& sheets, const QByteArray& definedN
                      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
                      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
                      "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                     "<Override PartName=\"/xl/tables/table1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml\"/>"
                      "</Types>"});
     parts.push_back({"_rels/.rels", relsOf({{"officeDocument", "xl/workbook.xml"}})});
     QByteArray list;
@@ -241,15 +242,20 @@ const QByteArray kNames =
     "<definedName name=\"ChainB\">5</definedName>"
     "</definedNames>";
 
-QByteArray privacyWorkbook(const QByteArray& keptExtra)
+// The kept sheet has a table whose calculated column computes tableFormula.
+QByteArray privacyWorkbook(const QByteArray& keptExtra, const QByteArray& tableFormula = "Kept!A1*2")
 {
     const QByteArray strings = "<?xml version=\"1.0\"?><sst xmlns=\"" + kNs
         + "\" count=\"2\" uniqueCount=\"2\"><si><t>KeptText</t></si><si><t>SecretText</t></si></sst>";
+    const QByteArray table = "<?xml version=\"1.0\"?><table xmlns=\"" + kNs + "\" id=\"1\" name=\"T\" displayName=\"T\" ref=\"A1:B1\">"
+        "<tableColumns count=\"1\"><tableColumn id=\"1\" name=\"C\"><calculatedColumnFormula>" + tableFormula
+        + "</calculatedColumnFormula></tableColumn></tableColumns></table>";
     return workbook({{"Kept", "<row r=\"1\"><c r=\"A1\"><f>UsedName+chaina</f><v>48</v></c><c r=\"B1\" t=\"s\"><v>0</v></c>"
-                                  + keptExtra + "</row>", {}},
+                                  + keptExtra + "</row>", {{"table", "../tables/table1.xml"}}},
                      {"Other", "<row r=\"2\"><c r=\"B2\" t=\"s\"><v>1</v></c><c r=\"C3\"><v>77</v></c></row>", {}}},
-                    kNames,
-                    {{"xl/sharedStrings.xml", strings}, {"customXml/item1.xml", "<root>SecretCustom</root>"}},
+                    kNames + "<calcPr calcId=\"191029\"/>",
+                    {{"xl/sharedStrings.xml", strings}, {"customXml/item1.xml", "<root>SecretCustom</root>"},
+                     {"xl/tables/table1.xml", table}},
                     {{"sharedStrings", "sharedStrings.xml"}, {"customXml", "../customXml/item1.xml"}});
 }
 
@@ -276,8 +282,12 @@ TEST(XlsxPrivacy, NothingOfOtherSheetsReachesACopy)
     const std::vector<Case> cases{
         {"reads no other sheet", privacyWorkbook({}), {}, QStringLiteral("Kept"),
          with(secrets, {"Other", "secret/place", "externalLink"}), kept},
+        // The link's block comes once, before the names.
         {"reads one cell of another", privacyWorkbook("<c r=\"C1\"><f>Other!C3</f><v>0</v></c>"), {},
-         QStringLiteral("Kept"), secrets, with(kept, {"[1]Other!C3", "secret/place", "<v>77</v>"})},
+         QStringLiteral("Kept"), with(secrets, {"</definedNames><externalReferences>"}),
+         with(kept, {"[1]Other!C3", "secret/place", "<v>77</v>"})},
+        {"reads another through its table", privacyWorkbook({}, "Other!C3+1"), {}, QStringLiteral("Kept"), secrets,
+         with(kept, {"[1]Other!C3+1", "secret/place"})},
         {"corpus: names of three sheets", {}, QStringLiteral("xlsx/xlsxwriter--defined_name01.xlsx"),
          QStringLiteral("Sheet2"), {"Sheet1", "Sheet 3", "_Egg", "_Fog", "Abc", "Baz", "0.98", "externalLink"},
          {"aaa", "Bar"}},
