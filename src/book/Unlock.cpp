@@ -3,6 +3,7 @@
 #include "book/Cfb.h"
 #include "book/WorkbookFile.h"
 #include "crypto/BiffEncryption.h"
+#include "crypto/BiffRecords.h"
 #include "crypto/CryptoError.h"
 #include "crypto/EncryptedPackage.h"
 #include "crypto/Password.h"
@@ -13,22 +14,9 @@ namespace bf::book {
 
 namespace {
 
-constexpr std::uint16_t kBof = 0x0809;
-constexpr std::uint16_t kBiff8Version = 0x0600;
-constexpr std::uint16_t kBoundSheet = 0x0085;
-constexpr std::uint16_t kIndex = 0x020B;
-constexpr std::uint16_t kExtSst = 0x00FF;
-
-std::uint16_t rd16(const QByteArray& b, qsizetype at)
-{
-    return static_cast<std::uint16_t>(std::uint8_t(b[at]) | std::uint8_t(b[at + 1]) << 8);
-}
-std::uint32_t rd32(const QByteArray& b, qsizetype at) { return rd16(b, at) | std::uint32_t(rd16(b, at + 2)) << 16; }
-void wr32(QByteArray& b, qsizetype at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = char(v >> (8 * i));
-}
+using biff::rd16;
+using biff::rd32;
+using biff::wr32;
 
 QString cannotOpen(const QString& path, const QString& why) { return QStringLiteral("'%1' cannot be opened: %2").arg(path, why); }
 
@@ -88,7 +76,7 @@ std::optional<Unlocked> unlockBiff(const CfbFile& cfb, const QString& path, cons
     crypto::RecordSpan span;
     if (!crypto::findFilepass(stream, &span))
         return std::nullopt; // rights management, not a password: refused for what it is
-    const auto form = stream.size() >= 6 && rd16(stream, 4) == kBiff8Version ? crypto::FilepassForm::Biff8 : crypto::FilepassForm::Biff5;
+    const auto form = stream.size() >= 6 && rd16(stream, 4) == biff::kBiff8Version ? crypto::FilepassForm::Biff8 : crypto::FilepassForm::Biff5;
     return withPassword(path, FileKind::EncryptedXls, password, [&](const QString& p) {
         QByteArray plain = stream;
         crypto::Filepass filepass = crypto::parseFilepass(QByteArrayView(plain).sliced(span.offset, span.size), form);
@@ -141,12 +129,12 @@ void moveStreamPositions(QByteArray& stream, std::uint64_t from, std::int64_t de
         const qsizetype payload = pos + 4;
         if (payload + size > stream.size())
             break;
-        if (type == kBoundSheet && size >= 4)
+        if (type == biff::kBoundSheet && size >= 4)
             move(payload);
-        else if (type == kIndex)
+        else if (type == biff::kIndex)
             for (qsizetype i = 16; i + 4 <= size; i += 4)
                 move(payload + i);
-        else if (type == kExtSst)
+        else if (type == biff::kExtSst)
             for (qsizetype i = 2; i + 8 <= size; i += 8)
                 move(payload + i);
         pos = payload + size;
@@ -164,7 +152,7 @@ QByteArray protectWorkbook(const QByteArray& plain, const Protection& protection
     QString reason;
     const auto cfb = CfbFile::openBytes(plain, &reason);
     QByteArray stream;
-    if (!cfb || !cfb->readStream(QStringLiteral("Workbook"), &stream) || stream.size() < 8 || rd16(stream, 0) != kBof || 4 + rd16(stream, 2) > stream.size())
+    if (!cfb || !cfb->readStream(QStringLiteral("Workbook"), &stream) || stream.size() < 8 || rd16(stream, 0) != biff::kBof || 4 + rd16(stream, 2) > stream.size())
         throw Refusal(Refusal::Why::Kind, protection.kind, cannotOpen(displayName, QStringLiteral("its workbook stream cannot be read to protect it")));
     std::vector<std::pair<QString, QByteArray>> streams;
     std::vector<CfbNode> storages;

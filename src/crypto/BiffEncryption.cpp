@@ -1,5 +1,6 @@
 #include "crypto/BiffEncryption.h"
 
+#include "crypto/BiffRecords.h"
 #include "crypto/Password.h"
 #include "crypto/Primitives.h"
 #include "crypto/XorObfuscation.h"
@@ -7,15 +8,14 @@
 namespace bf::crypto {
 namespace {
 
-constexpr std::uint16_t kBof = 0x0809;
-constexpr std::uint16_t kBoundSheet = 0x0085;
+using biff::kBof;
+using biff::kBoundSheet;
+using biff::rd16;
 constexpr std::uint32_t kRc4BlockSize = 1024;
 constexpr std::uint32_t kWriteKeyBits = 128;
 constexpr std::uint32_t kProviderRsaFull = 1;
 // The provider name readers expect with a 128-bit RC4 key.
 const char* const kProviderName = "Microsoft Enhanced Cryptographic Provider v1.0";
-
-std::uint16_t rd16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 QByteArray le32(std::uint32_t v)
 {
@@ -290,7 +290,7 @@ bool findFilepass(QByteArrayView stream, RecordSpan* filepass)
         const std::uint16_t size = rd16(base + at + 2);
         if (first && type != kBof)
             return false;
-        if (!first && (type == kBof || type == 0x000A)) // the first substream ended
+        if (!first && (type == kBof || type == biff::kEof)) // the first substream ended
             return false;
         if (type == kFilepassRecord) {
             if (stream.size() - (at + 4) < size)

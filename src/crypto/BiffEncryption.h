@@ -2,6 +2,7 @@
 // Password-protected .xls workbooks: the FILEPASS record's schemes (XOR obfuscation, RC4,
 // RC4 CryptoAPI), password verification, and the record stream decrypted or encrypted in place
 // with the records and fields the format leaves in the clear.
+#include "crypto/BiffRecords.h"
 #include "crypto/CryptoApiHeader.h"
 
 #include <QByteArray>
@@ -12,7 +13,7 @@
 
 namespace bf::crypto {
 
-constexpr std::uint16_t kFilepassRecord = 0x002F;
+constexpr std::uint16_t kFilepassRecord = biff::kFilepass;
 
 enum class BiffScheme { Xor, Rc4, Rc4CryptoApi };
 // The FILEPASS of a BIFF8 workbook starts with the scheme; a BIFF5 one holds only the XOR key.

@@ -131,33 +131,30 @@ QByteArray aesEcbDecrypt(QByteArrayView key, QByteArrayView data)
     return result;
 }
 
-QByteArray aesCbcDecrypt(QByteArrayView key, QByteArrayView iv, QByteArrayView data)
+namespace {
+// AES in CBC mode over whole blocks, one way or the other.
+QByteArray aesCbc(QByteArrayView key, QByteArrayView iv, QByteArrayView data, bool encrypt)
 {
     const nettle_cipher& c = aesFor(key);
     requireIv(iv);
-    requireBlocks(data, "encrypted data");
+    requireBlocks(data, encrypt ? "plain data" : "encrypted data");
     Scratch ctx(c.context_size);
-    c.set_decrypt_key(ctx.data(), bytes(key));
+    (encrypt ? c.set_encrypt_key : c.set_decrypt_key)(ctx.data(), bytes(key));
     std::uint8_t chain[kAesBlockSize];
     memcpy(chain, iv.data(), kAesBlockSize);
     QByteArray result(data.size(), Qt::Uninitialized);
-    cbc_decrypt(ctx.data(), c.decrypt, kAesBlockSize, chain, static_cast<std::size_t>(data.size()), out(result), bytes(data));
+    const auto size = static_cast<std::size_t>(data.size());
+    if (encrypt)
+        cbc_encrypt(ctx.data(), c.encrypt, kAesBlockSize, chain, size, out(result), bytes(data));
+    else
+        cbc_decrypt(ctx.data(), c.decrypt, kAesBlockSize, chain, size, out(result), bytes(data));
     return result;
 }
+} // namespace
 
-QByteArray aesCbcEncrypt(QByteArrayView key, QByteArrayView iv, QByteArrayView data)
-{
-    const nettle_cipher& c = aesFor(key);
-    requireIv(iv);
-    requireBlocks(data, "plain data");
-    Scratch ctx(c.context_size);
-    c.set_encrypt_key(ctx.data(), bytes(key));
-    std::uint8_t chain[kAesBlockSize];
-    memcpy(chain, iv.data(), kAesBlockSize);
-    QByteArray result(data.size(), Qt::Uninitialized);
-    cbc_encrypt(ctx.data(), c.encrypt, kAesBlockSize, chain, static_cast<std::size_t>(data.size()), out(result), bytes(data));
-    return result;
-}
+QByteArray aesCbcDecrypt(QByteArrayView key, QByteArrayView iv, QByteArrayView data) { return aesCbc(key, iv, data, false); }
+
+QByteArray aesCbcEncrypt(QByteArrayView key, QByteArrayView iv, QByteArrayView data) { return aesCbc(key, iv, data, true); }
 
 struct Rc4::State {
     ~State() { explicit_bzero(&ctx, sizeof ctx); }

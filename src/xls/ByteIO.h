@@ -1,6 +1,8 @@
 #pragma once
-// Little-endian reads and writes on raw bytes. Callers check bounds before reading; these
-// helpers only assemble the value (memcpy, so unaligned data is fine).
+// Little-endian reads and writes on raw bytes (those every reader of a workbook stream shares),
+// and the buffer records are written to.
+#include "crypto/BiffRecords.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -8,27 +10,10 @@
 
 namespace bf::xls {
 
-inline std::uint16_t rd16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t rd32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8)
-        | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline void wr16(std::uint8_t* p, std::uint16_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-inline void wr32(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-    p[2] = static_cast<std::uint8_t>(v >> 16);
-    p[3] = static_cast<std::uint8_t>(v >> 24);
-}
+using biff::rd16;
+using biff::rd32;
+using biff::wr16;
+using biff::wr32;
 
 // A growing output buffer of records.
 class ByteSink {

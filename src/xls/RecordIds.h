@@ -1,5 +1,7 @@
 #pragma once
 // Every record id, formula token id and sub-record id the engine reads or writes, by name.
+#include "crypto/BiffRecords.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -11,14 +13,14 @@ constexpr std::uint16_t BofBiff2 = 0x0009; // the BOF ids of Excel 2.x-4.0 files
 constexpr std::uint16_t BofBiff3 = 0x0209;
 constexpr std::uint16_t BofBiff4 = 0x0409;
 constexpr std::uint16_t Formula = 0x0006;
-constexpr std::uint16_t Eof = 0x000A;
+constexpr std::uint16_t Eof = biff::kEof;
 constexpr std::uint16_t CalcCount = 0x000C;
 constexpr std::uint16_t Note = 0x001C;
 constexpr std::uint16_t Selection = 0x001D;
 constexpr std::uint16_t ExternSheet = 0x0017;
 constexpr std::uint16_t Lbl = 0x0018;
 constexpr std::uint16_t ExternName = 0x0023;
-constexpr std::uint16_t FilePass = 0x002F;
+constexpr std::uint16_t FilePass = biff::kFilepass;
 constexpr std::uint16_t Continue = 0x003C;
 constexpr std::uint16_t Window1 = 0x003D;
 constexpr std::uint16_t Pane = 0x0041;
@@ -28,7 +30,7 @@ constexpr std::uint16_t XCT = 0x0059;
 constexpr std::uint16_t CRN = 0x005A;
 constexpr std::uint16_t Obj = 0x005D;
 constexpr std::uint16_t WsBool = 0x0081;
-constexpr std::uint16_t BoundSheet8 = 0x0085;
+constexpr std::uint16_t BoundSheet8 = biff::kBoundSheet;
 constexpr std::uint16_t WriteProtect = 0x0086;
 constexpr std::uint16_t Scl = 0x00A0;
 constexpr std::uint16_t SxView = 0x00B0;
@@ -62,7 +64,7 @@ constexpr std::uint16_t SxFmla = 0x00F9;
 constexpr std::uint16_t SxFormat = 0x00FB;
 constexpr std::uint16_t Sst = 0x00FC;
 constexpr std::uint16_t LabelSst = 0x00FD;
-constexpr std::uint16_t ExtSst = 0x00FF;
+constexpr std::uint16_t ExtSst = biff::kExtSst;
 constexpr std::uint16_t SXVDEx = 0x0100;
 constexpr std::uint16_t SXFormula = 0x0103;
 constexpr std::uint16_t SXDBEx = 0x0122;
@@ -80,14 +82,14 @@ constexpr std::uint16_t Label = 0x0204;
 constexpr std::uint16_t BoolErr = 0x0205;
 constexpr std::uint16_t String = 0x0207;
 constexpr std::uint16_t Row = 0x0208;
-constexpr std::uint16_t Index = 0x020B;
+constexpr std::uint16_t Index = biff::kIndex;
 constexpr std::uint16_t Array = 0x0221;
 constexpr std::uint16_t Table = 0x0236;
 constexpr std::uint16_t Window2 = 0x023E;
 constexpr std::uint16_t RK = 0x027E;
 constexpr std::uint16_t ShrFmla = 0x04BC;
 constexpr std::uint16_t QsiSXTag = 0x0802;
-constexpr std::uint16_t Bof = 0x0809;
+constexpr std::uint16_t Bof = biff::kBof;
 constexpr std::uint16_t SXViewEx = 0x080C;
 constexpr std::uint16_t SXTH = 0x080D;
 constexpr std::uint16_t SXPIEx = 0x080E;

@@ -4,9 +4,7 @@
 // nor a decrypted package reaches the disk outside the protected outputs.
 #include "automation/ProtectedCheck.h"
 #include "book/Unlock.h"
-#include "support/Deadline.h"
-
-#include <QDirIterator>
+#include "support/RunProgram.h"
 
 using namespace bf;
 
@@ -14,31 +12,21 @@ namespace {
 
 const QString kPassword = QStringLiteral("Zq7-Pässwort ✓");
 
-struct Outcome {
-    int exitCode = -1;
-    QString err;
-};
-
-Outcome runSplit(const QStringList& args, const QString& tmp)
+// The split with TMPDIR at tmp.
+test::Outcome runSplit(const QStringList& args, const QString& tmp)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TMPDIR"), tmp);
-    p.setProcessEnvironment(env);
-    p.setStandardInputFile(QProcess::nullDevice());
-    p.start(test::appDir() + "/brakenfold-split", args);
-    const bool ended = p.waitForFinished(test::deadlineMs(300000)) && p.exitStatus() == QProcess::NormalExit;
-    return {ended ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardError())};
+    return test::runProgram(QStringLiteral("brakenfold-split"), args, tmp, env);
 }
 
+// The files under folder with this ending, as full paths.
 QStringList filesUnder(const QString& folder, const QString& ending = QString())
 {
     QStringList files;
-    for (QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
-        const QString f = it.next();
+    for (const QString& f : test::filesUnder(folder))
         if (f.endsWith(ending))
-            files << f;
-    }
+            files << folder + '/' + f;
     return files;
 }
 
@@ -75,18 +63,18 @@ TEST(ProtectedSplit, PasswordsFromAFileKeepEveryOutputProtectedAndNothingPlainRe
                                                      {m.kind, kPassword}, QString::fromLatin1(m.name)));
     const QString passwords = sources.write(QStringLiteral("passwords"), "wrong\r\n" + kPassword.toUtf8() + "\n");
 
-    const Outcome none = runSplit(QStringList{"-o", out.path()} + paths, tmp.path());
+    const test::Outcome none = runSplit(QStringList{"-o", out.path()} + paths, tmp.path());
     EXPECT_EQ(none.exitCode, 1) << none.err.toStdString();
     EXPECT_TRUE(none.err.contains(paths[0]) && none.err.contains("password-protected")) << none.err.toStdString();
     EXPECT_TRUE(filesUnder(out.path(), ".xlsx").isEmpty());
 
-    const Outcome run = runSplit(QStringList{"--password-file", passwords, "-o", out.path()} + paths, tmp.path());
+    const test::Outcome run = runSplit(QStringList{"--password-file", passwords, "-o", out.path()} + paths, tmp.path());
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     for (const char* ending : {".xlsx", ".xls"})
         EXPECT_EQ(test::outputFaults({paths[QLatin1String(ending) == QLatin1String(".xls")], kPassword}, filesUnder(out.path(), QString::fromLatin1(ending)), false).toStdString(), "");
     EXPECT_EQ(leaks({out.path(), tmp.path()}), QStringList());
 
-    const Outcome plain = runSplit(QStringList{"--decrypt", "--password-file", passwords, "-o", plainOut.path()} + paths, tmp.path());
+    const test::Outcome plain = runSplit(QStringList{"--decrypt", "--password-file", passwords, "-o", plainOut.path()} + paths, tmp.path());
     ASSERT_EQ(plain.exitCode, 0) << plain.err.toStdString();
     for (const char* ending : {".xlsx", ".xls"})
         EXPECT_EQ(test::outputFaults({paths[QLatin1String(ending) == QLatin1String(".xls")], kPassword}, filesUnder(plainOut.path(), QString::fromLatin1(ending)), true).toStdString(), "");

@@ -23,6 +23,7 @@ inline Outcome runProgram(const QString& program, const QStringList& args, const
     QProcess p;
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(workingDir);
+    p.setStandardInputFile(QProcess::nullDevice()); // no one answers a prompt
     p.start(appDir() + '/' + program, args);
     const bool ended = p.waitForFinished(deadlineMs(300000)) && p.exitStatus() == QProcess::NormalExit;
     if (!ended)

@@ -58,6 +58,8 @@ QByteArray workbook(const std::vector<Sheet>& sheets, const QByteArray& definedN
                      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
                      "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
                      "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+                     "<Override PartName=\"/xl/tables/table1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.table+xml\"/>"
+                     "<Override PartName=\"/xl/pivotCache/pivotCacheDefinition1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.pivotCacheDefinition+xml\"/>"
                      "</Types>"});
     parts.push_back({"_rels/.rels", relsOf({{"officeDocument", "xl/workbook.xml"}})});
     QByteArray list;
@@ -239,18 +241,31 @@ const QByteArray kNames =
     "<definedName name=\"UsedName\">6*7</definedName>"
     "<definedName name=\"ChainA\">ChainB+1</definedName>"
     "<definedName name=\"ChainB\">5</definedName>"
+    "<definedName name=\"PivotRange\">42</definedName>"
     "</definedNames>";
 
-QByteArray privacyWorkbook(const QByteArray& keptExtra)
+// The kept sheet has a table whose calculated column computes tableFormula, and a pivot table
+// whose cache reads the name PivotRange.
+QByteArray privacyWorkbook(const QByteArray& keptExtra, const QByteArray& tableFormula = "Kept!A1*2")
 {
     const QByteArray strings = "<?xml version=\"1.0\"?><sst xmlns=\"" + kNs
-        + "\" count=\"2\" uniqueCount=\"2\"><si><t>KeptText</t></si><si><t>SecretText</t></si></sst>";
+        + "\" count=\"3\" uniqueCount=\"3\"><si><t>KeptText</t></si><si><t>SecretText</t></si>"
+          "<si><r><t>Rich</t></r><r><t><![CDATA[ & ]]>Cached</t></r><rPh><t>Reading</t></rPh></si></sst>";
+    const QByteArray table = "<?xml version=\"1.0\"?><table xmlns=\"" + kNs + "\" id=\"1\" name=\"T\" displayName=\"T\" ref=\"A1:B1\">"
+        "<tableColumns count=\"1\"><tableColumn id=\"1\" name=\"C\"><calculatedColumnFormula>" + tableFormula
+        + "</calculatedColumnFormula></tableColumn></tableColumns></table>";
     return workbook({{"Kept", "<row r=\"1\"><c r=\"A1\"><f>UsedName+chaina</f><v>48</v></c><c r=\"B1\" t=\"s\"><v>0</v></c>"
-                                  + keptExtra + "</row>", {}},
-                     {"Other", "<row r=\"2\"><c r=\"B2\" t=\"s\"><v>1</v></c><c r=\"C3\"><v>77</v></c></row>", {}}},
-                    kNames,
-                    {{"xl/sharedStrings.xml", strings}, {"customXml/item1.xml", "<root>SecretCustom</root>"}},
-                    {{"sharedStrings", "sharedStrings.xml"}, {"customXml", "../customXml/item1.xml"}});
+                                  + keptExtra + "</row>", {{"table", "../tables/table1.xml"}, {"pivotTable", "../pivotTables/pivotTable1.xml"}}},
+                     {"Other", "<row r=\"2\"><c r=\"B2\" t=\"s\"><v>1</v></c><c r=\"D2\" t=\"s\"><v>2</v></c><c r=\"C3\"><v>77</v></c></row>", {}}},
+                    kNames + "<calcPr calcId=\"191029\"/><pivotCaches><pivotCache cacheId=\"1\" r:id=\"rId5\"/></pivotCaches>",
+                    {{"xl/sharedStrings.xml", strings}, {"customXml/item1.xml", "<root>SecretCustom</root>"},
+                     {"xl/tables/table1.xml", table},
+                     {"xl/pivotTables/pivotTable1.xml", "<pivotTableDefinition xmlns=\"" + kNs + "\" name=\"P\" cacheId=\"1\"/>"},
+                     {"xl/pivotTables/_rels/pivotTable1.xml.rels", relsOf({{"pivotCacheDefinition", "../pivotCache/pivotCacheDefinition1.xml"}})},
+                     {"xl/pivotCache/pivotCacheDefinition1.xml", "<pivotCacheDefinition xmlns=\"" + kNs
+                         + "\"><cacheSource type=\"worksheet\"><worksheetSource name=\"PivotRange\"/></cacheSource></pivotCacheDefinition>"}},
+                    {{"sharedStrings", "sharedStrings.xml"}, {"customXml", "../customXml/item1.xml"},
+                     {"pivotCacheDefinition", "pivotCache/pivotCacheDefinition1.xml"}});
 }
 
 } // namespace
@@ -265,6 +280,7 @@ TEST(XlsxPrivacy, NothingOfOtherSheetsReachesACopy)
         QString file;
         QString sheet;
         std::vector<QByteArray> absent, present;
+        bool values = false; // formulas reading other sheets replaced by their values
     };
     const std::vector<QByteArray> secrets{"SecretText", "SecretName", "SecretConst", "secretvalue",
                                           "SecretLocal", "SecretCustom", "customXml"};
@@ -272,12 +288,22 @@ TEST(XlsxPrivacy, NothingOfOtherSheetsReachesACopy)
         a.insert(a.end(), more);
         return a;
     };
-    const std::vector<QByteArray> kept{"KeptText", "KeptOnly", "UsedName", "ChainA", "ChainB", "_xlnm.Print_Area"};
+    const std::vector<QByteArray> kept{"KeptText", "KeptOnly", "UsedName", "ChainA", "ChainB", "_xlnm.Print_Area",
+                                      "\"PivotRange\">42</definedName>"};
     const std::vector<Case> cases{
         {"reads no other sheet", privacyWorkbook({}), {}, QStringLiteral("Kept"),
          with(secrets, {"Other", "secret/place", "externalLink"}), kept},
+        // The link's block comes once, before the names.
         {"reads one cell of another", privacyWorkbook("<c r=\"C1\"><f>Other!C3</f><v>0</v></c>"), {},
-         QStringLiteral("Kept"), secrets, with(kept, {"[1]Other!C3", "secret/place", "<v>77</v>"})},
+         QStringLiteral("Kept"), with(secrets, {"</definedNames><externalReferences>"}),
+         with(kept, {"[1]Other!C3", "secret/place", "<v>77</v>"})},
+        // The link caches the text the reader shows: runs and character data, not the reading aid.
+        {"reads a rich text of another", privacyWorkbook("<c r=\"C1\"><f>Other!D2</f><v>0</v></c>"), {},
+         QStringLiteral("Kept"), with(secrets, {"Reading"}), with(kept, {"<v>Rich &amp; Cached</v>"})},
+        {"reads another through a name, split to values", privacyWorkbook("<c r=\"C1\"><f>SecretName*2</f><v>154</v></c>"), {},
+         QStringLiteral("Kept"), {"SecretName*2", "externalLink", "Other!"}, with(kept, {"<c r=\"C1\"><v>154</v>"}), true},
+        {"reads another through its table", privacyWorkbook({}, "Other!C3+1"), {}, QStringLiteral("Kept"), secrets,
+         with(kept, {"[1]Other!C3+1", "secret/place"})},
         {"corpus: names of three sheets", {}, QStringLiteral("xlsx/xlsxwriter--defined_name01.xlsx"),
          QStringLiteral("Sheet2"), {"Sheet1", "Sheet 3", "_Egg", "_Fog", "Abc", "Baz", "0.98", "externalLink"},
          {"aaa", "Bar"}},
@@ -288,7 +314,7 @@ TEST(XlsxPrivacy, NothingOfOtherSheetsReachesACopy)
         std::unique_ptr<XlsxWorkbook> wb = c.package.isEmpty()
             ? XlsxWorkbook::open(bf::test::corpusFile(c.file))
             : XlsxWorkbook::openBytes(c.package, QStringLiteral("book.xlsx"));
-        const QByteArray out = allParts(wb->extract(indexOf(*wb, c.sheet), QStringLiteral("/secret/place/book.xlsx")));
+        const QByteArray out = allParts(wb->extract(indexOf(*wb, c.sheet), QStringLiteral("/secret/place/book.xlsx"), c.values));
         for (const QByteArray& a : c.absent)
             EXPECT_FALSE(out.contains(a)) << c.what << ": " << a.constData();
         for (const QByteArray& p : c.present)

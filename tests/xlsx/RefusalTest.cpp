@@ -84,6 +84,9 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
         {"an extension's rule of 17 MB", packageWith("xl/worksheets/sheet1.xml", QByteArray(kSheet).replace("</worksheet>",
              "<extLst><ext><x14:dataValidation>" + QByteArray(17 << 20, ' ') + "<x/></x14:dataValidation></ext></extLst></worksheet>")),
          XlsxStatus::PartTooLarge},
+        {"a package relationship to a part not there",
+         packageWith("_rels/.rels", QByteArray(kRootRels).replace("</Relationships>", R"(<Relationship Id="rId2" Type="http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties" Target="docProps/core.xml"/></Relationships>)")),
+         std::nullopt},
         {"no package relationships", packageWith("_rels/.rels", "<Relationships/>"), XlsxStatus::NoWorkbookPart},
     };
     for (const auto& [what, bytes, status] : cases)
