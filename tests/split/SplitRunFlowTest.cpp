@@ -22,7 +22,7 @@ namespace {
 const QString kStamp = QStringLiteral("2008723957");
 
 struct Fixture {
-    Fixture()
+    explicit Fixture(const QStringList& configLines = test::standardConfigLines()) : config{context, configLines}
     {
         context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); };
         context.application = &app;
@@ -61,7 +61,7 @@ struct Fixture {
 
     test::FakeSeams seams;
     AppContext context{seams};
-    test::InstalledConfig config{context, test::standardConfigLines()};
+    test::InstalledConfig config;
     test::FakeSpreadsheet app;
     tasklist::InMemoryTaskRows rows;
     test::RecordingSplitView view;
@@ -270,33 +270,20 @@ TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndWhatValuesDroppedI
     } cases[] = {{nullptr, false, false}, {"BreakLinks=0", false, false}, {"BreakLinks=1", true, false},
                  {"BreakLinks=yes", false, true}};
     for (const auto& c : cases) {
-        test::FakeSeams seams;
-        AppContext context{seams};
-        QStringList lines = test::standardConfigLines();
-        if (c.line)
-            lines << QString::fromLatin1(c.line);
-        test::InstalledConfig config{context, lines};
-        test::FakeSpreadsheet app;
-        app.setBreakLinks(!c.values); // the store decides, whatever the application had
-        context.application = &app;
-        test::TempDir out;
-        seams.folderChooser.answers = {out.path()};
-        tasklist::InMemoryTaskRows rows;
-        app.addWorkbook("/data/A.xls", {"S1", "S2"});
-        rows.addRow("/data/A.xls", "S1");
-        rows.addRow("/data/A.xls", "S2");
-        app.copyDrops = {1, 2, 0, 1, 1}; // summed over the copies, said only with values
-        test::RecordingSplitView view;
-        const QString folder = RunSplit(context, rows, view);
-        const QString shown = seams.messageBox.texts().value(0);
+        Fixture f(c.line ? test::standardConfigLines() << QString::fromLatin1(c.line) : test::standardConfigLines());
+        f.app.setBreakLinks(!c.values); // the store decides, whatever the application had
+        f.add("/data/A.xls", {"S1", "S2"});
+        f.app.copyDrops = {1, 2, 0, 1, 1}; // summed over the copies, said only with values
+        const QString folder = f.run();
+        const QString shown = f.messages().value(0);
         SCOPED_TRACE(c.line ? c.line : "no key");
         EXPECT_EQ(folder.isEmpty(), c.refused);
         if (c.refused) {
             EXPECT_TRUE(shown.contains("\"BreakLinks\"") && shown.contains("\"yes\"")) << shown.toStdString();
-            EXPECT_TRUE(app.saved.isEmpty());
+            EXPECT_TRUE(f.app.saved.isEmpty());
             continue;
         }
-        EXPECT_EQ(app.BreakLinks(), c.values);
+        EXPECT_EQ(f.app.BreakLinks(), c.values);
         EXPECT_TRUE(shown.startsWith("Mission complete!"));
         EXPECT_EQ(shown.contains(note), c.values);
     }
