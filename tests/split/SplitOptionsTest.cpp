@@ -3,20 +3,10 @@
 // corpus workbooks whose sheets an independent reader calls hidden or very hidden.
 #include "split/NameTemplate.h"
 #include "split/SplitOptions.h"
-#include "split/SplitRun.h"
-#include "tasklist/InMemoryTaskRows.h"
+#include "support/SplitFixture.h"
 
-#include "support/ConfigFixture.h"
-#include "support/FakeSeams.h"
-#include "support/FakeSpreadsheet.h"
-#include "support/RecordingSplitView.h"
-#include "support/RunProgram.h"
-#include "support/TempDir.h"
-
-#include <QProcess>
 #include <map>
 #include <set>
-#include <gtest/gtest.h>
 
 using namespace bf;
 using namespace bf::split;
@@ -24,35 +14,15 @@ using test::filesUnder;
 
 namespace {
 
-const QString kStamp = QStringLiteral("2008723957");
+const QString kStamp = test::SplitFixture::kStamp;
 
 // Two workbooks: Sales.xls (Data, Notes hidden, Code very hidden) and Old.xls (Data).
-struct OptionsRun {
-    explicit OptionsRun(const QStringList& configLines = test::standardConfigLines()) : config(context, configLines)
+struct OptionsRun : test::SplitFixture {
+    explicit OptionsRun(const QStringList& configLines = test::standardConfigLines()) : SplitFixture(configLines)
     {
-        context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); };
-        context.application = &app;
-        seams.folderChooser.answers = {out.path()};
         add("/in/Sales.xls", {"Data", "Notes", "Code"}, {book::Visibility::Visible, book::Visibility::Hidden, book::Visibility::VeryHidden});
         add("/in/Old.xls", {"Data"}, {book::Visibility::Visible});
     }
-    void add(const QString& path, const QStringList& sheets, const std::vector<book::Visibility>& shown)
-    {
-        app.addWorkbook(path, sheets);
-        for (int i = 0; i < sheets.size(); ++i) {
-            rows.addRow(path, sheets[i]);
-            rows.setSheetFacts(rows.rowCount(), {i + 1, shown[std::size_t(i)]});
-        }
-    }
-    QString split(const SplitOptions* options) { return RunSplit(context, rows, view, "mnuSplit_Click", nullptr, options); }
-
-    test::FakeSeams seams;
-    AppContext context{seams};
-    test::InstalledConfig config;
-    test::FakeSpreadsheet app;
-    tasklist::InMemoryTaskRows rows;
-    test::RecordingSplitView view;
-    test::TempDir out;
 };
 
 } // namespace
