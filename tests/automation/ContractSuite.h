@@ -210,7 +210,7 @@ TEST_P(SpreadsheetContract, EveryKindOfFileOpensOrIsRefusedWithItsOneReason)
         {"BIFF2", K::OldBiff, corpusBytes("xls/exceldatareader--as3xls_biff2.xls"), D::Refuses, D::Refuses, D::Passes},
         {"HTML", K::Html, corpusBytes("xls/sheetjs--sized_boxen.htm.xls"), D::Refuses, D::Refuses, D::Opens},
         {"XML", K::Xml, corpusBytes("xls/sheetjs--autofilter.xml.xls"), D::Refuses, D::Refuses, D::Opens},
-        {"text", K::Text, [] { return QByteArray("a,b,c\n1,2,3\n"); }, D::Refuses, D::Refuses, D::Refuses},
+        {"text", K::Text, [] { return QByteArray("a\tb,c\n1,2,3\n"); }, D::Refuses, D::Refuses, D::Refuses},
         {"empty", K::Empty, [] { return QByteArray(); }, D::Refuses, D::Refuses, D::Refuses},
         {"no workbook stream", K::OtherCompound, [] { return compoundFileOf("Other"); }, D::Refuses, D::Refuses, D::Refuses},
         {"damaged container", K::DamagedCompound, [] { return QByteArray("\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1") + QByteArray(600, '\xff'); },

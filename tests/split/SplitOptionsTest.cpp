@@ -3,66 +3,26 @@
 // corpus workbooks whose sheets an independent reader calls hidden or very hidden.
 #include "split/NameTemplate.h"
 #include "split/SplitOptions.h"
-#include "split/SplitRun.h"
-#include "tasklist/InMemoryTaskRows.h"
+#include "support/SplitFixture.h"
 
-#include "support/ConfigFixture.h"
-#include "support/Deadline.h"
-#include "support/FakeSeams.h"
-#include "support/FakeSpreadsheet.h"
-#include "support/RecordingSplitView.h"
-#include "support/TempDir.h"
-#include "support/TestPaths.h"
-
-#include <QDirIterator>
-#include <QProcess>
 #include <map>
 #include <set>
-#include <gtest/gtest.h>
 
 using namespace bf;
 using namespace bf::split;
+using test::filesUnder;
 
 namespace {
 
-const QString kStamp = QStringLiteral("2008723957");
-
-QStringList filesUnder(const QString& folder)
-{
-    QStringList files;
-    for (QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories); it.hasNext();)
-        files << QDir(folder).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
+const QString kStamp = test::SplitFixture::kStamp;
 
 // Two workbooks: Sales.xls (Data, Notes hidden, Code very hidden) and Old.xls (Data).
-struct OptionsRun {
-    explicit OptionsRun(const QStringList& configLines = test::standardConfigLines()) : config(context, configLines)
+struct OptionsRun : test::SplitFixture {
+    explicit OptionsRun(const QStringList& configLines = test::standardConfigLines()) : SplitFixture(configLines)
     {
-        context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); };
-        context.application = &app;
-        seams.folderChooser.answers = {out.path()};
         add("/in/Sales.xls", {"Data", "Notes", "Code"}, {book::Visibility::Visible, book::Visibility::Hidden, book::Visibility::VeryHidden});
         add("/in/Old.xls", {"Data"}, {book::Visibility::Visible});
     }
-    void add(const QString& path, const QStringList& sheets, const std::vector<book::Visibility>& shown)
-    {
-        app.addWorkbook(path, sheets);
-        for (int i = 0; i < sheets.size(); ++i) {
-            rows.addRow(path, sheets[i]);
-            rows.setSheetFacts(rows.rowCount(), {i + 1, shown[std::size_t(i)]});
-        }
-    }
-    QString split(const SplitOptions* options) { return RunSplit(context, rows, view, "mnuSplit_Click", nullptr, options); }
-
-    test::FakeSeams seams;
-    AppContext context{seams};
-    test::InstalledConfig config;
-    test::FakeSpreadsheet app;
-    tasklist::InMemoryTaskRows rows;
-    test::RecordingSplitView view;
-    test::TempDir out;
 };
 
 } // namespace
@@ -160,20 +120,14 @@ TEST(SplitOptions, HiddenSheetsAreLeftOutAndTemplatesNameTheFilesOrAreRefusedBef
 // one that does not take it writes every row.
 TEST(SplitOptions, ASheetNameWithASeparatorFailsItsRowByDefaultAndTheWholeRunUnderATemplateThatUsesIt)
 {
-    for (const QString& nameTemplate : {kDefaultNameTemplate, QStringLiteral("{sheet}"), QStringLiteral("{index}")}) {
+    const std::pair<QString, int> cases[] = {{kDefaultNameTemplate, 4}, {"{sheet}", 0}, {"{index}", 5}}; // files written
+    for (const auto& [nameTemplate, files] : cases) {
         OptionsRun run;
         run.add("/in/Odd.xls", {"a/b"}, {book::Visibility::Visible});
         const SplitOptions options{false, false, nameTemplate};
         run.split(&options);
-        const QStringList files = filesUnder(run.out.path());
-        if (nameTemplate == kDefaultNameTemplate)
-            EXPECT_EQ(files.size(), 4) << "the four rows before it are written";
-        else if (nameTemplate == QStringLiteral("{sheet}"))
-            EXPECT_EQ(files, QStringList());
-        else
-            EXPECT_EQ(files.size(), 5);
-    }
-}
+        EXPECT_EQ(filesUnder(run.out.path()).size(), files) << nameTemplate.toStdString();
+    }}
 
 // The Config.cfg keys: missing (a file of today), valid, and values that are no Boolean or no template.
 TEST(SplitOptions, ConfigKeysMissingGiveTheDefaultsAndAWrongValueIsReportedNamingItsKey)
@@ -213,20 +167,6 @@ TEST(SplitOptions, ConfigKeysMissingGiveTheDefaultsAndAWrongValueIsReportedNamin
 
 namespace {
 
-struct Outcome {
-    int exitCode = -1;
-    QString out, err;
-};
-
-Outcome runProgram(const QString& program, const QStringList& args)
-{
-    QProcess p;
-    p.start(program, args);
-    const bool ended = p.waitForFinished(test::deadlineMs(300000)) && p.exitStatus() == QProcess::NormalExit;
-    return {ended ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAllStandardOutput()),
-            QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
 // Each sheet of the workbook and its state as the independent reader tells it: 0 visible,
 // 1 hidden, 2 very hidden.
 std::map<QString, int> statesRead(const QString& path)
@@ -242,9 +182,11 @@ else:
     b = openpyxl.load_workbook(p, read_only=True)
     for s in b.worksheets: print('%d\t%s' % ({'visible': 0, 'hidden': 1, 'veryHidden': 2}[s.sheet_state], s.title))
 )";
-    const Outcome o = runProgram(test::python(), {"-c", script, path});
+    QProcess reader;
+    reader.start(test::python(), {"-c", script, path});
+    reader.waitForFinished(test::deadlineMs(300000));
     std::map<QString, int> states;
-    for (const QString& line : o.out.split('\n', Qt::SkipEmptyParts))
+    for (const QString& line : QString::fromUtf8(reader.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
         states[line.section('\t', 1)] = line.section('\t', 0, 0).toInt();
     return states;
 }
@@ -267,8 +209,8 @@ TEST(SplitOptions, TheCommandLineLeavesOutWhatTheReaderCallsHiddenAndNamesFilesF
         } cases[] = {{{}, {}}, {{"--skip-hidden"}, {1}}, {{"--skip-very-hidden"}, {2}}, {{"--skip-hidden", "--skip-very-hidden"}, {1, 2}}};
         for (const auto& c : cases) {
             test::TempDir out;
-            const Outcome o = runProgram(test::appDir() + "/brakenfold-split",
-                                         c.options + QStringList{"--name", "{index}-{sheet} of {book}", "-o", out.path(), source});
+            const test::Outcome o =
+                test::runProgram("brakenfold-split", c.options + QStringList{"--name", "{index}-{sheet} of {book}", "-o", out.path(), source}, out.path());
             EXPECT_EQ(o.exitCode, 0) << o.err.toStdString();
             QStringList expected;
             int index = 0;
@@ -283,7 +225,7 @@ TEST(SplitOptions, TheCommandLineLeavesOutWhatTheReaderCallsHiddenAndNamesFilesF
             EXPECT_EQ(o.err.contains("hidden worksheet"), !c.leftOut.empty()) << o.err.toStdString();
         }
         test::TempDir out;
-        const Outcome refused = runProgram(test::appDir() + "/brakenfold-split", {"--name", "{book}", "-o", out.path(), source});
+        const test::Outcome refused = test::runProgram("brakenfold-split", {"--name", "{book}", "-o", out.path(), source}, out.path());
         EXPECT_EQ(refused.exitCode, 1);
         EXPECT_TRUE(refused.err.contains("row 2 (")) << refused.err.toStdString();
         EXPECT_EQ(QDir(out.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());

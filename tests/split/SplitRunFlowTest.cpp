@@ -1,73 +1,15 @@
 // The names a split run writes, and its flow on the scripted spreadsheet application: one opening
 // per run of rows, progress, and every way a run fails.
 #include "split/SplitNaming.h"
-#include "split/SplitRun.h"
-#include "tasklist/InMemoryTaskRows.h"
-#include "support/ConfigFixture.h"
-
-#include "support/FakeSeams.h"
-#include "support/FakeSpreadsheet.h"
-#include "support/RecordingSplitView.h"
-#include "support/TempDir.h"
-
-#include <QDirIterator>
-#include <gtest/gtest.h>
+#include "support/SplitFixture.h"
 
 using namespace bf;
 using namespace bf::split;
 using bf::test::FakeOp;
 
 namespace {
-
-const QString kStamp = QStringLiteral("2008723957");
-
-struct Fixture {
-    Fixture()
-    {
-        context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 7)); };
-        context.application = &app;
-        seams.folderChooser.answers = {out.path()};
-    }
-    QString runFolder() const { return out.path() + '/' + kStamp + '/'; }
-    QString output(const QString& folder, const QString& sheet) const
-    {
-        return runFolder() + folder + '/' + sheet + "_Splitted_at_" + kStamp + ".xls";
-    }
-    void add(const QString& path, const QStringList& sheets)
-    {
-        app.addWorkbook(path, sheets);
-        for (const QString& s : sheets)
-            rows.addRow(path, s);
-    }
-    QString run() { return RunSplit(context, rows, view); }
-    // Every file under the chosen output folder, sorted.
-    QStringList files() const
-    {
-        QStringList names;
-        for (QDirIterator it(out.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();)
-            names << it.next();
-        names.sort();
-        return names;
-    }
-    QStringList messages() const { return seams.messageBox.texts(); }
-    void expectIdle() const
-    {
-        EXPECT_FALSE(view.now.visible || view.now.busy);
-        EXPECT_EQ(view.now.value, view.now.minimum);
-        EXPECT_TRUE(app.EnableEvents());
-        ASSERT_FALSE(view.frames.empty()); // the last frame painted, the one behind any report
-        EXPECT_FALSE(view.frames.back().visible || view.frames.back().busy);
-    }
-
-    test::FakeSeams seams;
-    AppContext context{seams};
-    test::InstalledConfig config{context, test::standardConfigLines()};
-    test::FakeSpreadsheet app;
-    tasklist::InMemoryTaskRows rows;
-    test::RecordingSplitView view;
-    test::TempDir out;
-};
-
+const QString kStamp = test::SplitFixture::kStamp;
+using Fixture = test::SplitFixture;
 } // namespace
 
 TEST(SplitNaming, TimeStampRunFolderAndShortName)
@@ -112,7 +54,7 @@ TEST(SplitRunFlow, ConsecutiveRowsShareOneOpeningAndTheBarCountsTheRows)
     f.rows.addRow("/other/./B.xls", "T2");
     bool eventsOffWhileSaving = true;
     f.app.beforeOp = [&](FakeOp op, const QString&) { eventsOffWhileSaving &= op != FakeOp::SaveAs || !f.app.EnableEvents(); };
-    EXPECT_EQ(f.run(), f.runFolder());
+    EXPECT_EQ(f.split(), f.runFolder());
 
     // A opened once and closed when row 3 came; B closed at row 4, and by the final close-all.
     EXPECT_EQ(f.app.opened, (QStringList{"/data/A.xls", "/other/./B.xls", "/other/./B.xls"}));
@@ -142,7 +84,7 @@ TEST(SplitRunFlow, ARunFolderNoProgramShowsIsNamedAndTheRunStillCompletes)
         Fixture f;
         f.add("/data/A.xls", {"S1"});
         f.seams.shell.folderOpens = outcome;
-        EXPECT_EQ(f.run(), f.runFolder());
+        EXPECT_EQ(f.split(), f.runFolder());
         EXPECT_EQ(f.messages(), (QStringList{"Mission complete!", "The run folder could not be shown: no program on this "
                                                                   "computer opens \"" + f.runFolder() + "\"."}));
         EXPECT_EQ(f.files(), QStringList{f.output("A", "S1")});
@@ -178,7 +120,7 @@ TEST(SplitRunFailures, ARowThatCannotBeWrittenStopsTheRunWithItsReportAndTheNext
         f.rows.addRow("/data/Good.xls", "S");
         f.rows.addRow(c.path, c.sheet);
         f.rows.addRow("/data/Good.xls", "T");
-        EXPECT_EQ(f.run(), QString());
+        EXPECT_EQ(f.split(), QString());
         EXPECT_EQ(f.files(), QStringList{f.output("Good", "S")});
         ASSERT_EQ(f.messages().size(), 1) << c.path.toStdString();
         const QString report = f.messages()[0];
@@ -192,7 +134,7 @@ TEST(SplitRunFailures, ARowThatCannotBeWrittenStopsTheRunWithItsReportAndTheNext
         f.rows.removeRow(2);
         f.context.clock = [] { return QDateTime(QDate(2008, 7, 23), QTime(9, 5, 8)); };
         f.seams.folderChooser.answers = {f.out.path()};
-        EXPECT_EQ(f.run(), f.out.path() + QStringLiteral("/2008723958/"));
+        EXPECT_EQ(f.split(), f.out.path() + QStringLiteral("/2008723958/"));
         EXPECT_EQ(f.messages().value(1), QStringLiteral("Mission complete!"));
         EXPECT_EQ(f.app.openWorkbookCount(), 0);
     }
@@ -219,7 +161,7 @@ TEST(SplitRunFlow, RunsInOneSecondOrAtMomentsOfOneStampEachGetAFolderOfTheirOwn)
         QStringList runFolders;
         for (const QDateTime& moment : c.moments) {
             f.context.clock = [moment] { return moment; };
-            runFolders << f.run();
+            runFolders << f.split();
         }
         const QString base = f.out.path() + '/' + c.stamp;
         EXPECT_EQ(runFolders, (QStringList{base + '/', base + " (2)/", base + " (3)/"}));
@@ -237,7 +179,7 @@ TEST(SplitRunFlow, RunsInOneSecondOrAtMomentsOfOneStampEachGetAFolderOfTheirOwn)
     QDir(f.out.path()).mkdir(kStamp);
     for (int n = 2; n <= 1000; ++n)
         ASSERT_TRUE(QDir(f.out.path()).mkdir(QStringLiteral("%1 (%2)").arg(kStamp).arg(n)));
-    EXPECT_EQ(f.run(), QString());
+    EXPECT_EQ(f.split(), QString());
     const QString report = f.messages().value(0);
     EXPECT_TRUE(report.startsWith("Err Number: 58\r\n") && report.contains(kStamp + " (1000)\" all exist") &&
                 report.endsWith("\r\nErr Proc: mnuSplit_Click"))
@@ -252,7 +194,7 @@ TEST(SplitRunFailures, MoreRowsThanASixteenBitCountHoldsFailBeforeAnyRowIsWritte
     f.add("/data/A.xls", {"S"});
     for (int i = 1; i < 32768; ++i)
         f.rows.addRow("/data/A.xls", "S");
-    EXPECT_EQ(f.run(), QString());
+    EXPECT_EQ(f.split(), QString());
     EXPECT_TRUE(f.messages().value(0).startsWith(QStringLiteral("Err Number: 6\r\n")));
     EXPECT_TRUE(f.files().isEmpty());
     f.expectIdle();
@@ -270,33 +212,20 @@ TEST(SplitRunFlow, TheStoredLinkChoiceReachesTheApplicationAndWhatValuesDroppedI
     } cases[] = {{nullptr, false, false}, {"BreakLinks=0", false, false}, {"BreakLinks=1", true, false},
                  {"BreakLinks=yes", false, true}};
     for (const auto& c : cases) {
-        test::FakeSeams seams;
-        AppContext context{seams};
-        QStringList lines = test::standardConfigLines();
-        if (c.line)
-            lines << QString::fromLatin1(c.line);
-        test::InstalledConfig config{context, lines};
-        test::FakeSpreadsheet app;
-        app.setBreakLinks(!c.values); // the store decides, whatever the application had
-        context.application = &app;
-        test::TempDir out;
-        seams.folderChooser.answers = {out.path()};
-        tasklist::InMemoryTaskRows rows;
-        app.addWorkbook("/data/A.xls", {"S1", "S2"});
-        rows.addRow("/data/A.xls", "S1");
-        rows.addRow("/data/A.xls", "S2");
-        app.copyDrops = {1, 2, 0, 1, 1}; // summed over the copies, said only with values
-        test::RecordingSplitView view;
-        const QString folder = RunSplit(context, rows, view);
-        const QString shown = seams.messageBox.texts().value(0);
+        Fixture f(c.line ? test::standardConfigLines() << QString::fromLatin1(c.line) : test::standardConfigLines());
+        f.app.setBreakLinks(!c.values); // the store decides, whatever the application had
+        f.add("/data/A.xls", {"S1", "S2"});
+        f.app.copyDrops = {1, 2, 0, 1, 1}; // summed over the copies, said only with values
+        const QString folder = f.split();
+        const QString shown = f.messages().value(0);
         SCOPED_TRACE(c.line ? c.line : "no key");
         EXPECT_EQ(folder.isEmpty(), c.refused);
         if (c.refused) {
             EXPECT_TRUE(shown.contains("\"BreakLinks\"") && shown.contains("\"yes\"")) << shown.toStdString();
-            EXPECT_TRUE(app.saved.isEmpty());
+            EXPECT_TRUE(f.app.saved.isEmpty());
             continue;
         }
-        EXPECT_EQ(app.BreakLinks(), c.values);
+        EXPECT_EQ(f.app.BreakLinks(), c.values);
         EXPECT_TRUE(shown.startsWith("Mission complete!"));
         EXPECT_EQ(shown.contains(note), c.values);
     }

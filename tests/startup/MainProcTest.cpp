@@ -2,6 +2,7 @@
 // spreadsheet application, the test backend plugins and a real Config.cfg in a private
 // application folder.
 #include "automation/BackendPlugin.h"
+#include "automation/Switches.h"
 #include "startup/MainProc.h"
 #include "support/ConfigFixture.h"
 #include "support/FakeSeams.h"
@@ -18,8 +19,10 @@ QStringList g_log; // what happened, in order, across the fakes
 QString g_config;
 QByteArray g_configAtStart;
 
-class RecordingApplication : public automation::SpreadsheetApplication, automation::Workbooks {
+class RecordingApplication : public automation::SwitchedApplication, automation::Workbooks {
     static void log(const char* what, bool on) { g_log << QStringLiteral("%1=%2").arg(what).arg(on); }
+    automation::Switches& switches() const override { return switches_; }
+    mutable automation::Switches switches_;
 
 public:
     automation::Workbooks& workbooks() override { return *this; }
@@ -27,20 +30,10 @@ public:
     int Count() const override { return 0; }
     void Close() override { g_log << (readFile(g_config) == g_configAtStart ? "Close, config unwritten" : "Close"); }
     std::shared_ptr<automation::Workbook> ActiveWorkbook() override { return nullptr; }
-    void setVisible(bool on) override { log("Visible", on); }
-    void setDisplayAlerts(bool on) override { log("DisplayAlerts", on); }
-    void setScreenUpdating(bool on) override { log("ScreenUpdating", on); }
-    void setAskToUpdateLinks(bool on) override { log("AskToUpdateLinks", on); }
-    void setEnableEvents(bool) override {}
-    bool Visible() const override { return false; }
-    bool DisplayAlerts() const override { return false; }
-    bool ScreenUpdating() const override { return true; }
-    bool AskToUpdateLinks() const override { return false; }
-    bool EnableEvents() const override { return true; }
-    void setDecryptOutputs(bool) override {}
-    bool DecryptOutputs() const override { return false; }
-    void setBreakLinks(bool) override {}
-    bool BreakLinks() const override { return false; }
+    void setVisible(bool on) override { log("Visible", on); SwitchedApplication::setVisible(on); }
+    void setDisplayAlerts(bool on) override { log("DisplayAlerts", on); SwitchedApplication::setDisplayAlerts(on); }
+    void setScreenUpdating(bool on) override { log("ScreenUpdating", on); SwitchedApplication::setScreenUpdating(on); }
+    void setAskToUpdateLinks(bool on) override { log("AskToUpdateLinks", on); SwitchedApplication::setAskToUpdateLinks(on); }
     void Quit() override { g_log << "Quit"; }
 };
 

@@ -8,8 +8,8 @@ over workbooks made here, in both formats, judged by readers that are not ours:
   a split says what it dropped;
 * names, rules and chart series of a made workbook that read other sheets become values or go,
   counted in the summary;
-* a sheet that reads no other sheet gives the same bytes with and without --values; --list
-  refuses --values, the calc backend refuses it with a message.
+* a sheet that reads no other sheet gives the same bytes with and without --values; the calc
+  backend refuses --values with a message.
 
 usage: values.py --app BRAKENFOLD-SPLIT --corpus CORPUS       exit 0 when every case holds
 """
@@ -316,8 +316,8 @@ def made_values(path):
 
 
 def command_faults(app, made, work):
-    """A split says what it dropped, and what of the kept sheet became values; --list and the
-    calc backend refuse --values."""
+    """A split says what it dropped, and what of the kept sheet became values; the calc backend
+    refuses --values."""
     faults = []
     code, _, err = xo.run(app, '--values', '-o', work, made)
     if code or DROPPED not in err:
@@ -327,9 +327,6 @@ def command_faults(app, made, work):
     got = made_values(out) if code == 0 else err.strip()
     if got != MADE_VALUES:
         faults.append('made workbook with values: %r, expected %r' % (got, MADE_VALUES))
-    code, _, err = xo.run(app, '--values', '--list', made)
-    if code != 2 or '--values' not in err:
-        faults.append('--list --values: exit %d: %s' % (code, err.strip()))
     if not os.path.exists(os.path.join(os.path.dirname(app), 'plugins', 'libbrakenfold-calc.so')):
         return faults  # a tree built without the calc backend
     code, _, err = xo.run(app, '--backend', 'calc', '--values', '--extract', made, 'Kept',

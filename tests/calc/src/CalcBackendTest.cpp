@@ -1,5 +1,6 @@
-// The Calc backend against a real office: the office process it owns and what it refuses to open
-// or to replace. (plugin_check.sh splits real workbooks through it.)
+// The Calc backend against a real office: the office process it owns and what it refuses to
+// replace. (What it refuses to open is the contract suite's table; plugin_check.sh splits real
+// workbooks through it.)
 #include "automation/calc/CalcApplication.h"
 #include "core/Error.h"
 #include "support/FakeSeams.h"
@@ -102,30 +103,6 @@ protected:
     static inline bf::test::FakeSeams seams;
     static inline std::unique_ptr<CalcApplication> app;
 };
-
-TEST_F(CalcWorkbooks, WhatIsNoReadableWorkbookIsRefusedAndLeavesNothingOpen)
-{
-    bf::test::TempDir temp;
-    const struct { QString path; int error; } refused[] = {
-        {temp.file(QStringLiteral("missing.xls")), bf::err::FileNotFound},
-        {temp.path(), bf::err::SpreadsheetFailure},
-        // The office would make a one-column sheet of it (the contract suite has empty files).
-        {temp.write(QStringLiteral("notes.xls"), "Sheet1\tnot a workbook\n1\t2\n"), bf::err::SpreadsheetFailure},
-    };
-    for (const auto& c : refused) {
-        const bf::Error e = errorOf([&] { app->workbooks().Open(c.path); });
-        EXPECT_EQ(e.number(), c.error) << c.path.toStdString();
-        EXPECT_TRUE(e.description().contains(QFileInfo(c.path).fileName())) << e.description().toStdString();
-    }
-    EXPECT_EQ(app->workbooks().Count(), 0);
-    EXPECT_EQ(app->ActiveWorkbook(), nullptr);
-    // Spreadsheets saved as HTML or XML are workbooks to the office.
-    for (const char* name : {"xls/sheetjs--sized_boxen.htm.xls", "xls/sheetjs--autofilter.xml.xls"}) {
-        auto book = app->workbooks().Open(corpusFile(QLatin1String(name)));
-        EXPECT_FALSE(book->Worksheets().empty()) << name;
-        book->Close();
-    }
-}
 
 TEST_F(CalcWorkbooks, AFailedSaveReplacesNothingAndLeavesTheWorkbookUnsaved)
 {
