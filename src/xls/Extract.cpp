@@ -18,6 +18,7 @@
 #include "xls/PivotCaches.h"
 #include "xls/RecordIds.h"
 #include "xls/References.h"
+#include "xls/RuleValues.h"
 #include "xls/SheetCopy.h"
 #include "xls/Sst.h"
 
@@ -70,11 +71,19 @@ QByteArray Extractor::run()
     pivots_.read(src_, sheet_);
     scanSheet();
     names_.choose(src_, links_, refs_, usedNames_);
-    if (drops_ && links_.valuesOnly())
-        drops_->references += names_.keptReadingOtherSheets(links_, src_.sheet());
+    RuleChanges rules;
+    if (links_.valuesOnly()) {
+        const ValueConstants values(src_, links_, [&] { return sharedStrings(); });
+        names_.makeConstants(values);
+        rules = valuesForRules(src_, sheet_, links_, names_, values);
+        if (drops_) {
+            rules.drops.names += names_.keptReadingOtherSheets(links_, src_.sheet());
+            *drops_ += rules.drops;
+        }
+    }
     // The link to the source workbook only for what the kept sheet reads.
     links_.chooseLinkedSheets(refs_.usedXtis(), src_.sheet(), static_cast<int>(src_.sheets().size()), sourcePath_);
-    const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_, pivots_);
+    const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_, pivots_, std::move(rules.records));
     const std::vector<SstString> strings = sheetStrings();
 
     ByteSink out;
@@ -114,11 +123,12 @@ void Extractor::scanSheet()
     }
 }
 
-// With values, a formula other than a cell's (a validation, a conditional format, a chart
+// With values, a formula other than a cell's, a validation's or a conditional format's (a chart
 // series, a control) that names another sheet keeps #REF! in its place: counted.
 void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std::size_t cce)
 {
-    if (!drops_ || !links_.valuesOnly() || type == rt::Formula || type == rt::Array || type == rt::ShrFmla)
+    if (!drops_ || !links_.valuesOnly() || type == rt::Formula || type == rt::Array || type == rt::ShrFmla
+        || type == rt::DV || type == rt::CF)
         return;
     bool reaches = false;
     walkFormula(rgce, cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
