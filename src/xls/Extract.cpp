@@ -60,6 +60,9 @@ private:
     SheetDrawings drawings_;
     EmbeddedObjects embedded_;
     book::ValuesDrops* drops_;
+    // Chart series read so far (1-based; 0 before the first or after a text) and the last one
+    // counted as dropped.
+    int series_ = 0, seriesCounted_ = 0, seriesSeen_ = 0;
 };
 
 QByteArray Extractor::run()
@@ -116,6 +119,8 @@ void Extractor::scanSheet()
             embedded_.add(*src_.workbook().cfb, d, r.size);
         if (sr.depth == 1 && r.type == rt::LabelSst)
             noteText(r, d);
+        if (sr.depth > 1 && (r.type == rt::ChartSeries || r.type == rt::ChartText || r.type == rt::Bof))
+            series_ = r.type == rt::ChartSeries ? ++seriesSeen_ : 0;
         forEachFormula(d, r.type, r.size, sr.depth, [&](const std::uint8_t* rgce, std::size_t cce, const Rect* shared) {
             refs_.collect(rgce, cce, shared, false, &usedNames_);
             noteValuesDrop(r.type, rgce, cce);
@@ -124,7 +129,8 @@ void Extractor::scanSheet()
 }
 
 // With values, a formula other than a cell's, a validation's or a conditional format's (a chart
-// series, a control) that names another sheet keeps #REF! in its place: counted.
+// series, a chart text, a control) that names another sheet keeps #REF! in its place: counted,
+// a series once.
 void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std::size_t cce)
 {
     if (!drops_ || !links_.valuesOnly() || type == rt::Formula || type == rt::Array || type == rt::ShrFmla
@@ -135,7 +141,12 @@ void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std
         const Xti* x = kind == TokenKind::Ref3d || kind == TokenKind::Area3d ? links_.xti(rd16(t + 1)) : nullptr;
         reaches = reaches || (x && links_.reachesOtherSheets(*x, src_.sheet()));
     });
-    drops_->references += reaches;
+    if (reaches && type == rt::BRAI && series_ != 0) {
+        drops_->chartSeries += series_ != seriesCounted_;
+        seriesCounted_ = series_;
+    } else {
+        drops_->references += reaches;
+    }
 }
 
 void Extractor::noteText(const RecRef& r, const std::uint8_t* d)

@@ -99,6 +99,8 @@ constexpr std::uint16_t SXViewEx9 = 0x0810;
 constexpr std::uint16_t SXAddl = 0x0864;
 constexpr std::uint16_t HFPicture = 0x0866;
 constexpr std::uint16_t PLV = 0x088B;
+constexpr std::uint16_t ChartSeries = 0x1003; // Series
+constexpr std::uint16_t ChartText = 0x1025;   // Text
 constexpr std::uint16_t BRAI = 0x1051;
 } // namespace rt
 
