@@ -327,9 +327,11 @@ def command_faults(app, made, work):
     if code or DROPPED not in err:
         faults.append('split --values: exit %d, the closing message does not say what went: %s' % (code, err.strip()[-300:]))
     xls = os.path.join(work, 'xls')
+    os.makedirs(xls)
     code, _, err = xo.run(app, '--values', '-o', xls, os.path.join(work, 'conv', 'made.xls'))
-    subprocess.run([xo.SOFFICE, '-env:UserInstallation=file://' + os.path.join(work, 'profile'), '--headless', '--convert-to',
-                    'xlsx', '--outdir', xls] + glob.glob(xls + '/*/made/Kept_*.xls'), capture_output=True, timeout=600)
+    for kept in glob.glob(xls + '/*/made/Kept_*.xls'):
+        subprocess.run([xo.SOFFICE, '-env:UserInstallation=file://' + os.path.join(work, 'profile'), '--headless',
+                        '--convert-to', 'xlsx', '--outdir', xls, kept], capture_output=True, timeout=600)
     got = glob.glob(xls + '/Kept_*.xlsx')
     if code or XLS_DROPPED not in err or not got or made_values(got[0])[0::2] != MADE_VALUES[0::2]:
         faults.append('.xls split --values: exit %d: %s; %r' % (code, err.strip()[-300:], got and made_values(got[0])))
