@@ -10,23 +10,6 @@
 namespace bf::xls {
 
 namespace {
-// The kinds of a cached value.
-constexpr std::uint8_t kNumber = 0x01;
-constexpr std::uint8_t kText = 0x02;
-constexpr std::uint8_t kBool = 0x04;
-constexpr std::uint8_t kError = 0x10;
-
-struct CachedValue {
-    std::uint8_t kind;
-    double number = 0;
-    std::uint8_t code = 0;
-    QString text;
-};
-struct CachedCell {
-    std::uint32_t row, col;
-    CachedValue value;
-};
-
 // The longest text a cached value holds.
 constexpr int kMaxCachedText = 255;
 
@@ -180,6 +163,8 @@ std::vector<Candidate> candidates(const ExtractSource& src, const std::vector<Su
     return found;
 }
 
+} // namespace
+
 // One pass over the sheet: the cells the areas cover, with their values; a later record for
 // the same cell wins.
 std::vector<CachedCell> readCachedValues(const ExtractSource& src, const SheetInfo& info, const std::vector<Rect>& rects,
@@ -202,6 +187,7 @@ std::vector<CachedCell> readCachedValues(const ExtractSource& src, const SheetIn
     return cells;
 }
 
+namespace {
 // One cached value as it stands in a CRN record.
 void appendValue(std::vector<std::uint8_t>& crn, const CachedValue& v)
 {

@@ -18,6 +18,7 @@
 #include "xls/PivotCaches.h"
 #include "xls/RecordIds.h"
 #include "xls/References.h"
+#include "xls/RuleValues.h"
 #include "xls/SheetCopy.h"
 #include "xls/Sst.h"
 
@@ -59,6 +60,9 @@ private:
     SheetDrawings drawings_;
     EmbeddedObjects embedded_;
     book::ValuesDrops* drops_;
+    // Chart series read so far (1-based; 0 before the first or after a text) and the last one
+    // counted as dropped.
+    int series_ = 0, seriesCounted_ = 0, seriesSeen_ = 0;
 };
 
 QByteArray Extractor::run()
@@ -70,11 +74,19 @@ QByteArray Extractor::run()
     pivots_.read(src_, sheet_);
     scanSheet();
     names_.choose(src_, links_, refs_, usedNames_);
-    if (drops_ && links_.valuesOnly())
-        drops_->references += names_.keptReadingOtherSheets(links_, src_.sheet());
+    RuleChanges rules;
+    if (links_.valuesOnly()) {
+        const ValueConstants values(src_, links_, [&] { return sharedStrings(); });
+        names_.makeConstants(values);
+        rules = valuesForRules(src_, sheet_, links_, names_, values);
+        if (drops_) {
+            rules.drops.names += names_.keptReadingOtherSheets(links_, src_.sheet());
+            *drops_ += rules.drops;
+        }
+    }
     // The link to the source workbook only for what the kept sheet reads.
     links_.chooseLinkedSheets(refs_.usedXtis(), src_.sheet(), static_cast<int>(src_.sheets().size()), sourcePath_);
-    const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_, pivots_);
+    const SheetCopy sheetCopy(src_, sheet_, strings_, links_, names_, pivots_, std::move(rules.records));
     const std::vector<SstString> strings = sheetStrings();
 
     ByteSink out;
@@ -107,6 +119,8 @@ void Extractor::scanSheet()
             embedded_.add(*src_.workbook().cfb, d, r.size);
         if (sr.depth == 1 && r.type == rt::LabelSst)
             noteText(r, d);
+        if (sr.depth > 1 && (r.type == rt::ChartSeries || r.type == rt::ChartText || r.type == rt::Bof))
+            series_ = r.type == rt::ChartSeries ? ++seriesSeen_ : 0;
         forEachFormula(d, r.type, r.size, sr.depth, [&](const std::uint8_t* rgce, std::size_t cce, const Rect* shared) {
             refs_.collect(rgce, cce, shared, false, &usedNames_);
             noteValuesDrop(r.type, rgce, cce);
@@ -114,18 +128,25 @@ void Extractor::scanSheet()
     }
 }
 
-// With values, a formula other than a cell's (a validation, a conditional format, a chart
-// series, a control) that names another sheet keeps #REF! in its place: counted.
+// With values, a formula other than a cell's, a validation's or a conditional format's (a chart
+// series, a chart text, a control) that names another sheet keeps #REF! in its place: counted,
+// a series once.
 void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std::size_t cce)
 {
-    if (!drops_ || !links_.valuesOnly() || type == rt::Formula || type == rt::Array || type == rt::ShrFmla)
+    if (!drops_ || !links_.valuesOnly() || type == rt::Formula || type == rt::Array || type == rt::ShrFmla
+        || type == rt::DV || type == rt::CF)
         return;
     bool reaches = false;
     walkFormula(rgce, cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
         const Xti* x = kind == TokenKind::Ref3d || kind == TokenKind::Area3d ? links_.xti(rd16(t + 1)) : nullptr;
         reaches = reaches || (x && links_.reachesOtherSheets(*x, src_.sheet()));
     });
-    drops_->references += reaches;
+    if (reaches && type == rt::BRAI && series_ != 0) {
+        drops_->chartSeries += series_ != seriesCounted_;
+        seriesCounted_ = series_;
+    } else {
+        drops_->references += reaches;
+    }
 }
 
 void Extractor::noteText(const RecRef& r, const std::uint8_t* d)

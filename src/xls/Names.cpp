@@ -125,11 +125,31 @@ bool NameTable::namesReachOtherSheets(const std::uint8_t* rgce, std::size_t cce,
     return reaches;
 }
 
+void NameTable::makeConstants(const ValueConstants& values)
+{
+    for (std::size_t i = 0; src_ && i < names_.size(); ++i) {
+        if (i + 1 >= newName_.size() || !newName_[i + 1])
+            continue;
+        std::vector<std::uint8_t> constant = values.cellConstant(src_->at(names_[i].rgce), names_[i].cce);
+        if (!constant.empty())
+            constants_[i] = std::move(constant);
+    }
+}
+
+bool NameTable::formulaOf(std::uint32_t idx, const std::uint8_t** rgce, std::size_t* cce) const
+{
+    if (!src_ || idx == 0 || idx > names_.size())
+        return false;
+    *rgce = src_->at(names_[idx - 1].rgce);
+    *cce = names_[idx - 1].cce;
+    return true;
+}
+
 int NameTable::keptReadingOtherSheets(const LinkTable& links, int kept) const
 {
     int count = 0;
     for (std::size_t i = 0; src_ && i < names_.size(); ++i) {
-        if (i + 1 >= newName_.size() || !newName_[i + 1])
+        if (i + 1 >= newName_.size() || !newName_[i + 1] || constants_.count(i))
             continue;
         bool reaches = false;
         walkFormula(src_->at(names_[i].rgce), names_[i].cce, [&](TokenKind kind, const std::uint8_t* t, bool) {
@@ -234,11 +254,23 @@ void NameTable::write(ByteSink& out, const ExtractSource& src, const LinkTable& 
         const DefinedName& nm = names_[i];
         const RecRef& r = src.globals()[nm.rec];
         const std::size_t start = out.size();
-        out.put(src.at(r.pos), 4 + r.size);
+        const auto constant = constants_.find(i);
+        if (constant == constants_.end()) {
+            out.put(src.at(r.pos), 4 + r.size);
+        } else {
+            // The record up to the formula, then the constant in its place.
+            const std::vector<std::uint8_t>& tokens = constant->second;
+            const std::size_t head = nm.rgce - r.pos;
+            out.put(src.at(r.pos), head);
+            out.put(tokens.data(), tokens.size());
+            wr16(out.bytes.data() + start + 2, static_cast<std::uint16_t>(head - 4 + tokens.size()));
+            wr16(out.bytes.data() + start + 8, static_cast<std::uint16_t>(tokens.size()));
+        }
         std::uint8_t* d = out.bytes.data() + start + 4;
         if (nm.itab != 0)
             wr16(d + 8, 1);
-        renumber(d + (nm.rgce - r.dataPos()), nm.cce, links);
+        if (constant == constants_.end())
+            renumber(d + (nm.rgce - r.dataPos()), nm.cce, links);
     }
 }
 

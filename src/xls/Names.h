@@ -5,8 +5,10 @@
 #include "xls/ExtractSource.h"
 #include "xls/LinkTable.h"
 #include "xls/References.h"
+#include "xls/ValueConstants.h"
 
 #include <QString>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -33,8 +35,14 @@ public:
     // Whether a formula reaches other sheets through the names it uses (names of other sheets,
     // or names whose formulas read other sheets, at any depth).
     bool namesReachOtherSheets(const std::uint8_t* rgce, std::size_t cce, const LinkTable& links, int kept, int depth = 0) const;
-    // How many kept names read other sheets by their own references (with values: #REF! now).
+    // With values: each kept name that reads one cell of another sheet becomes that cell's
+    // value as a constant.
+    void makeConstants(const ValueConstants& values);
+    // How many kept names read other sheets by their own references and did not become
+    // constants (with values: #REF! now).
     int keptReadingOtherSheets(const LinkTable& links, int kept) const;
+    // The formula of the name with a 1-based index; false when there is none.
+    bool formulaOf(std::uint32_t idx, const std::uint8_t** rgce, std::size_t* cce) const;
     // Rewrites the name indexes of a formula to the new numbers.
     void renumber(std::uint8_t* rgce, std::size_t cce, const LinkTable& links) const;
     // The kept Lbl records, renumbered.
@@ -54,6 +62,7 @@ private:
     std::vector<std::uint32_t> newName_; // by 1-based source index; 0: dropped
     std::set<std::uint32_t> otherSheets_; // names of other sheets the kept formulas read
     std::vector<std::uint32_t> linked_;   // those the link carries as its names
+    std::map<std::size_t, std::vector<std::uint8_t>> constants_; // kept names' new formulas, by index
 };
 
 } // namespace bf::xls

@@ -74,6 +74,7 @@ constexpr std::uint16_t SupBook = 0x01AE;
 constexpr std::uint16_t CF = 0x01B1;
 constexpr std::uint16_t DConBin = 0x01B5;
 constexpr std::uint16_t ObNoMacros = 0x01BD;
+constexpr std::uint16_t DVal = 0x01B2;
 constexpr std::uint16_t DV = 0x01BE;
 constexpr std::uint16_t Dimensions = 0x0200;
 constexpr std::uint16_t Blank = 0x0201;
@@ -98,6 +99,8 @@ constexpr std::uint16_t SXViewEx9 = 0x0810;
 constexpr std::uint16_t SXAddl = 0x0864;
 constexpr std::uint16_t HFPicture = 0x0866;
 constexpr std::uint16_t PLV = 0x088B;
+constexpr std::uint16_t ChartSeries = 0x1003; // Series
+constexpr std::uint16_t ChartText = 0x1025;   // Text
 constexpr std::uint16_t BRAI = 0x1051;
 } // namespace rt
 

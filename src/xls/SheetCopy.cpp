@@ -30,7 +30,8 @@ constexpr std::uint16_t kFormulaShared = 0x0008;          // Formula flag: part 
 } // namespace
 
 SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& records, const book::FirstUseNumbering& strings,
-                     const LinkTable& links, const NameTable& names, const PivotCaches& pivots)
+                     const LinkTable& links, const NameTable& names, const PivotCaches& pivots,
+                     std::map<std::size_t, std::vector<std::uint8_t>> ruleRecords)
     : src_(src), records_(records), strings_(strings), links_(links), names_(names), pivots_(pivots)
 {
     for (const auto& [r, depth] : records_) {
@@ -48,13 +49,13 @@ SheetCopy::SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& rec
             spanningShared_.insert({rd16(d), d[4]});
     }
     if (links_.valuesOnly())
-        planValueCells();
+        planValueCells(std::move(ruleRecords));
 }
 
 // With values each cell whose formula reads another sheet becomes a Number, BoolErr or Label
 // record of its stored result; records grow or shrink, and the row blocks' offsets after them
 // move to match. A shared or array formula goes when every cell that used it went.
-void SheetCopy::planValueCells()
+void SheetCopy::planValueCells(std::map<std::size_t, std::vector<std::uint8_t>> ruleRecords)
 {
     std::map<std::uint32_t, std::int64_t> delta;
     std::set<std::pair<std::uint16_t, std::uint16_t>> kept; // anchors a remaining cell still uses
@@ -89,6 +90,8 @@ void SheetCopy::planValueCells()
                 note(i, {});
         }
     }
+    for (auto& [i, record] : ruleRecords)
+        note(i, std::move(record));
     std::int64_t added = 0;
     for (const auto& [pos, d] : delta)
         growthAt_[pos] = added += d;

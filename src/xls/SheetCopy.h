@@ -4,7 +4,8 @@
 // window, pivot views pointed at their caches' new numbers (or left out with their caches), and
 // formulas that read a 3-D range over other sheets frozen to their stored results. With values
 // asked in place of links, every cell whose formula reads another sheet becomes a value cell
-// of its stored result.
+// of its stored result, and the validation rules that read them become lists or go (ruleRecords:
+// the records in their place, by index).
 #include "book/FirstUseNumbering.h"
 #include "xls/ByteIO.h"
 #include "xls/ExtractSource.h"
@@ -23,14 +24,15 @@ namespace bf::xls {
 class SheetCopy {
 public:
     SheetCopy(const ExtractSource& src, const std::vector<SubRecord>& records, const book::FirstUseNumbering& strings,
-              const LinkTable& links, const NameTable& names, const PivotCaches& pivots);
+              const LinkTable& links, const NameTable& names, const PivotCaches& pivots,
+              std::map<std::size_t, std::vector<std::uint8_t>> ruleRecords = {});
     // Appends the sheet at the end of out.
     void write(ByteSink& out) const;
 
 private:
     void rewrite(std::uint8_t* d, std::size_t i, std::int64_t delta) const;
     bool needsFreezing(const std::uint8_t* d, std::size_t size) const;
-    void planValueCells();
+    void planValueCells(std::map<std::size_t, std::vector<std::uint8_t>> ruleRecords);
     std::vector<std::uint8_t> valueRecord(const std::uint8_t* d, std::size_t index, std::size_t* stringAt) const;
     std::int64_t shift(std::uint32_t pos) const;
     void moveCellOffsets(std::uint8_t* d, const RecRef& r) const;

@@ -176,3 +176,57 @@ TEST(Extraction, SheetsThatCannotBeCopiedFaithfullyAreRefused)
         }
     }
 }
+
+// With values: a validation list read from another sheet becomes the explicit list of its
+// values, any other rule reading it goes (the rule count follows, no count without a rule); a
+// name of one cell becomes its value, one of a range stays and is counted.
+TEST(Extraction, ValuesTurnListsAndOneCellNamesIntoConstants)
+{
+    const std::vector<std::uint8_t> area = {0x3B, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}; // Second!$A$1:$A$2
+    const auto rule = [&](std::uint8_t kind) {
+        std::vector<std::uint8_t> d = {kind, 0, 0, 0, 1, 0, 0, 'x', 1, 0, 0, 'x', 1, 0, 0, 'x', 1, 0, 0, 'x', 11, 0, 0, 0};
+        d.insert(d.end(), area.begin(), area.end());
+        d.insert(d.end(), {0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 5, 0, 5, 0});
+        return test::rec(rt::DV, d);
+    };
+    const std::vector<std::uint8_t> listOf56 = {0x83, 0, 0, 0, 1, 0, 0, 'x', 1, 0, 0, 'x', 1, 0, 0, 'x', 1, 0, 0, 'x', 6, 0, 0, 0,
+                                                ptg::Str, 3, 0, '5', 0, '6', 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 5, 0, 5, 0};
+    const std::vector<std::uint8_t> five = {0x1F, 0, 0, 0, 0, 0, 0, 0x14, 0x40};
+    const struct {
+        std::vector<std::uint8_t> kinds; // 3: a list, 1: whole numbers
+        int dropped;
+        std::optional<std::uint32_t> count;
+    } cases[] = {{{3}, 0, 1}, {{3, 1}, 1, 1}, {{1}, 1, std::nullopt}};
+    for (const auto& c : cases) {
+        std::vector<test::BuiltSheet> sheets = {{"First"}, {"Second"}};
+        sheets[0].records = {test::rec(rt::DVal, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, std::uint8_t(c.kinds.size()), 0, 0, 0})};
+        for (std::uint8_t k : c.kinds)
+            sheets[0].records.push_back(rule(k));
+        for (std::uint8_t row : {0, 1})
+            sheets[1].records.push_back(test::rec(rt::Number, {row, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, std::uint8_t(row ? 0x18 : 0x14), 0x40}));
+        const auto wb = XlsWorkbook::openBytes(
+            test::buildFile({{QStringLiteral("Workbook"),
+                              test::buildStream(sheets, {test::rec(rt::SupBook, {2, 0, 1, 4}), test::rec(rt::ExternSheet, {1, 0, 0, 0, 1, 0, 1, 0}),
+                                                         lbl("Rate", 1, {0x3A, 0, 0, 0, 0, 0, 0}), lbl("Span", 1, area)})}}),
+            QStringLiteral("built"));
+        book::ValuesDrops drops;
+        std::vector<std::vector<std::uint8_t>> rules, names;
+        std::optional<std::uint32_t> count;
+        for (const auto& r : recordsOf(wb->extract(0, QString(), true, &drops))) {
+            if (r.type == rt::DVal)
+                count = rd32(r.data.data() + 14);
+            if (r.type == rt::DV)
+                rules.push_back(r.data);
+            if (r.type == rt::Lbl)
+                names.emplace_back(r.data.begin() + 19, r.data.end()); // the formula, after the name
+
+        }
+        EXPECT_EQ(drops.validations, c.dropped);
+        EXPECT_EQ(drops.names, 1);
+        EXPECT_EQ(count, c.count);
+        EXPECT_EQ(rules, std::vector<std::vector<std::uint8_t>>(c.kinds.front() == 3 ? 1 : 0, listOf56));
+        ASSERT_EQ(names.size(), 2u);
+        EXPECT_EQ(names[0], five);
+        EXPECT_EQ(names[1], area);
+    }
+}
