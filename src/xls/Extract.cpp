@@ -60,9 +60,6 @@ private:
     SheetDrawings drawings_;
     EmbeddedObjects embedded_;
     book::ValuesDrops* drops_;
-    // Chart series read so far (1-based; 0 before the first or after a text) and the last one
-    // counted as dropped.
-    int series_ = 0, seriesCounted_ = 0, seriesSeen_ = 0;
 };
 
 QByteArray Extractor::run()
@@ -80,7 +77,7 @@ QByteArray Extractor::run()
         names_.makeConstants(values);
         rules = valuesForRules(src_, sheet_, links_, names_, values);
         if (drops_) {
-            rules.drops.names += names_.keptReadingOtherSheets(links_, src_.sheet());
+            rules.drops.references += names_.keptReadingOtherSheets(links_, src_.sheet());
             *drops_ += rules.drops;
         }
     }
@@ -119,8 +116,6 @@ void Extractor::scanSheet()
             embedded_.add(*src_.workbook().cfb, d, r.size);
         if (sr.depth == 1 && r.type == rt::LabelSst)
             noteText(r, d);
-        if (sr.depth > 1 && (r.type == rt::ChartSeries || r.type == rt::ChartText || r.type == rt::Bof))
-            series_ = r.type == rt::ChartSeries ? ++seriesSeen_ : 0;
         forEachFormula(d, r.type, r.size, sr.depth, [&](const std::uint8_t* rgce, std::size_t cce, const Rect* shared) {
             refs_.collect(rgce, cce, shared, false, &usedNames_);
             noteValuesDrop(r.type, rgce, cce);
@@ -141,12 +136,7 @@ void Extractor::noteValuesDrop(std::uint16_t type, const std::uint8_t* rgce, std
         const Xti* x = kind == TokenKind::Ref3d || kind == TokenKind::Area3d ? links_.xti(rd16(t + 1)) : nullptr;
         reaches = reaches || (x && links_.reachesOtherSheets(*x, src_.sheet()));
     });
-    if (reaches && type == rt::BRAI && series_ != 0) {
-        drops_->chartSeries += series_ != seriesCounted_;
-        seriesCounted_ = series_;
-    } else {
-        drops_->references += reaches;
-    }
+    drops_->references += reaches;
 }
 
 void Extractor::noteText(const RecRef& r, const std::uint8_t* d)

@@ -92,11 +92,11 @@ RuleChanges valuesForRules(const ExtractSource& src, const std::vector<SubRecord
         if ((r.type != rt::DV && r.type != rt::CF) || !planner.reachesOtherSheets(d, r.type, r.size))
             continue;
         if (r.type == rt::CF) {
-            ++changes.drops.conditionalFormats; // kept: the names it uses read #REF!
+            ++changes.drops.references; // kept: the names it uses read #REF!
             continue;
         }
         if (i + 1 < sheet.size() && sheet[i + 1].rec.type == rt::Continue) {
-            ++changes.drops.validations; // spread over several records: kept, its references #REF!
+            ++changes.drops.references; // spread over several records: kept, its references #REF!
             continue;
         }
         std::vector<std::uint8_t> list = planner.listRule(d, r.size);

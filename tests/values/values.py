@@ -81,9 +81,9 @@ MADE_VALUES = [('name Rate', '5'), ('conditional formats', ['5>0']), ('validatio
                ('chart', 'numLit strLit <c:v>hello there, a long text</c:v> no c:f')]
 DROPPED = ('1 defined name, 1 validation rule, 2 conditional formats and 1 chart series that read other sheets '
            'were dropped')
-# In the .xls copy (LibreOffice's): Rate and both lists become values; Colours, Span, the
-# bounded rule, the rule using Span and the series go.
-XLS_DROPPED = '2 defined names, 1 validation rule, 1 conditional format and 1 chart series that read other sheets were'
+# In the .xls copy (LibreOffice's): Rate and both lists become values; the bounded rule goes;
+# Colours, Span, the rule using Span and the series keep #REF!, counted as references.
+XLS_DROPPED = ('1 validation rule that reads other sheets was dropped', '6 references to other sheets')
 SHEET_DATA = '''<?xml version="1.0" encoding="UTF-8" standalone="yes"?>
 <worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>
 <row r="1"><c r="A1"><v>5</v></c><c r="B1" t="inlineStr"><is><t>hello there, a long text</t></is></c><c r="C1" t="b"><v>1</v></c><c r="D1" t="e"><f>1/0</f><v>#DIV/0!</v></c></row>
@@ -333,7 +333,7 @@ def command_faults(app, made, work):
         subprocess.run([xo.SOFFICE, '-env:UserInstallation=file://' + os.path.join(work, 'profile'), '--headless',
                         '--convert-to', 'xlsx', '--outdir', xls, kept], capture_output=True, timeout=600)
     got = glob.glob(xls + '/Kept_*.xlsx')
-    if code or XLS_DROPPED not in err or not got or made_values(got[0])[0::2] != MADE_VALUES[0::2]:
+    if code or not all(d in err for d in XLS_DROPPED) or not got or made_values(got[0])[0::2] != MADE_VALUES[0::2]:
         faults.append('.xls split --values: exit %d: %s; %r' % (code, err.strip()[-300:], got and made_values(got[0])))
     out = os.path.join(work, 'kept-values.xlsx')
     code, _, err = xo.run(app, '--values', '--extract', made, 'Kept', out)
