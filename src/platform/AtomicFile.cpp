@@ -24,16 +24,17 @@ bool failWith(WriteFailure* failure, int code)
     return false;
 }
 
-// Creates ".bf-XXXXXX" in folder, exclusively; the mode is masked by the umask as for any new
-// file. Returns the descriptor, or -1 with errno set.
-int createTemporary(const QByteArray& folder, mode_t mode, QByteArray* name)
+// Makes ".bf-XXXXXX" in folder through make (which fails with EEXIST when the name is taken).
+// Returns what make returned, or -1 with errno set.
+template <class Make>
+int makeTemporary(const QByteArray& folder, QByteArray* name, Make make)
 {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray candidate = folder + "/.bf-";
         for (int i = 0; i < 6; ++i)
             candidate += kLetters[QRandomGenerator::global()->bounded(36)];
-        const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = make(candidate);
         if (fd >= 0 || errno != EEXIST) {
             const int why = errno;
             *name = candidate;
@@ -43,6 +44,58 @@ int createTemporary(const QByteArray& folder, mode_t mode, QByteArray* name)
     }
     errno = EEXIST;
     return -1;
+}
+
+// Creates ".bf-XXXXXX" in folder, exclusively; the mode is masked by the umask as for any new
+// file. Returns the descriptor, or -1 with errno set.
+int createTemporary(const QByteArray& folder, mode_t mode, QByteArray* name)
+{
+    return makeTemporary(folder, name, [mode](const QByteArray& candidate) {
+        return ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    });
+}
+
+// Copies all of the file open as source (from its start) to fd; 0 or the errno that stopped it.
+int copyAll(int source, int fd, const WriteFault& fault)
+{
+    struct stat st {};
+    if (::fstat(source, &st) != 0)
+        return errno;
+    const qint64 size = qint64(st.st_size);
+    const qint64 allowed = fault.afterBytes < 0 ? size : std::min<qint64>(fault.afterBytes, size);
+    loff_t from = 0;
+    bool inKernel = true;
+    char buffer[1 << 16];
+    while (from < allowed) {
+        const std::size_t want = static_cast<std::size_t>(allowed - from);
+        ssize_t n = -1;
+        if (inKernel) {
+            n = ::copy_file_range(source, &from, fd, nullptr, want, 0);
+            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
+                inKernel = false;
+                continue;
+            }
+        } else {
+            n = ::pread(source, buffer, std::min(want, sizeof buffer), from);
+            for (ssize_t done = 0; n > 0 && done < n;) {
+                const ssize_t w = ::write(fd, buffer + done, static_cast<size_t>(n - done));
+                if (w < 0 && errno == EINTR)
+                    continue;
+                if (w <= 0)
+                    return w < 0 ? errno : ENOSPC;
+                done += w;
+            }
+            if (n > 0)
+                from += n;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO; // the source shrank meanwhile
+    }
+    return from < size ? ENOSPC : 0;
 }
 
 // Writes all of data; 0 or the errno of the write that failed.
@@ -92,8 +145,12 @@ int putInPlace(const QByteArray& temp, const QByteArray& target, WriteMode mode)
 
 } // namespace
 
-bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode, const WriteFault& fault,
-                    WriteFailure* failure)
+namespace {
+
+// Puts a file into place through a temporary one in the same folder: fill makes the temporary
+// file (its name in *temp, its descriptor returned, or -1 with errno set) with its content.
+template <class Fill>
+bool writeThrough(const QString& path, WriteMode mode, WriteFailure* failure, Fill fill)
 {
     const QFileInfo info(path);
     // A link is followed: the file it names is the one replaced.
@@ -106,10 +163,10 @@ bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode,
         return failWith(failure, EEXIST);
 
     QByteArray temp;
-    const int fd = createTemporary(folder, 0666, &temp);
+    int code = 0;
+    const int fd = fill(folder, &temp, &code);
     if (fd < 0)
-        return failWith(failure, errno);
-    int code = writeAll(fd, data, fault);
+        return failWith(failure, code);
     if (code == 0 && existed && ::fchmod(fd, old.st_mode & 07777) != 0)
         code = errno;
     if (code == 0 && mode == WriteMode::Replace && ::fsync(fd) != 0)
@@ -125,6 +182,53 @@ bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode,
     if (mode == WriteMode::Replace)
         syncFolder(folder);
     return true;
+}
+
+} // namespace
+
+bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode, const WriteFault& fault,
+                    WriteFailure* failure)
+{
+    return writeThrough(path, mode, failure, [&](const QByteArray& folder, QByteArray* temp, int* code) {
+        const int fd = createTemporary(folder, 0666, temp);
+        if (fd < 0)
+            *code = errno;
+        else
+            *code = writeAll(fd, data, fault);
+        return fd;
+    });
+}
+
+bool writeWholeFileFrom(const QString& path, int source, bool mayLink, WriteMode mode, const WriteFault& fault,
+                        WriteFailure* failure, bool* linked)
+{
+    bool link = false;
+    const bool done = writeThrough(path, mode, failure, [&](const QByteArray& folder, QByteArray* temp, int* code) {
+        if (mayLink && fault.afterBytes < 0) {
+            // The unnamed file given a name beside the target: no byte copied.
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(source);
+            const int made = makeTemporary(folder, temp, [&](const QByteArray& candidate) {
+                return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, candidate.constData(), AT_SYMLINK_FOLLOW);
+            });
+            if (made == 0) {
+                link = true;
+                const int fd = ::open(temp->constData(), O_WRONLY | O_CLOEXEC);
+                *code = fd < 0 ? errno : 0;
+                if (fd < 0)
+                    ::unlink(temp->constData());
+                return fd;
+            }
+            temp->clear();
+        }
+        const int fd = createTemporary(folder, 0666, temp);
+        if (fd < 0)
+            *code = errno;
+        else
+            *code = copyAll(source, fd, fault);
+        return fd;
+    });
+    *linked = done && link;
+    return done;
 }
 
 } // namespace bf::platform

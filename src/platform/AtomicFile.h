@@ -34,4 +34,10 @@ struct WriteFailure {
 bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode, const WriteFault& fault,
                     WriteFailure* failure);
 
+// The same with the content of the file open as `source` (from its start). Where no fault is set
+// and mayLink, the source (an unnamed temporary file on the same file system) is linked into
+// place with no copy, and *linked set; otherwise its bytes are copied file to file.
+bool writeWholeFileFrom(const QString& path, int source, bool mayLink, WriteMode mode, const WriteFault& fault,
+                        WriteFailure* failure, bool* linked);
+
 } // namespace bf::platform

@@ -102,6 +102,71 @@ QByteArray InputFile::readHead(qint64 size)
 
 QByteArray InputFile::readAll() { return readHead(-1); }
 
+qint64 InputFile::size() const
+{
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
+                             QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
+    return qint64(st.st_size);
+}
+
+QByteArray InputFile::readAt(qint64 offset, qint64 size) const
+{
+    QByteArray data(std::max<qint64>(size, 0), Qt::Uninitialized);
+    qint64 filled = 0;
+    while (filled < data.size()) {
+        const ssize_t n = ::pread(fd_, data.data() + filled, static_cast<size_t>(data.size() - filled), offset + filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
+                                 QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    data.truncate(filled);
+    return data;
+}
+
+qint64 InputFile::copyTo(qint64 offset, qint64 size, int to) const
+{
+    qint64 done = 0;
+    // In the kernel where it can (no copy through memory), in bounded pieces otherwise.
+    while (done < size) {
+        loff_t from = offset + done;
+        const ssize_t n = ::copy_file_range(fd_, &from, to, nullptr, static_cast<size_t>(size - done), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            break;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            return done;
+        done += n;
+    }
+    while (done < size) {
+        const QByteArray piece = readAt(offset + done, std::min<qint64>(size - done, 1 << 20));
+        if (piece.isEmpty())
+            return done;
+        for (qint64 written = 0; written < piece.size();) {
+            const ssize_t n = ::write(to, piece.constData() + written, static_cast<size_t>(piece.size() - written));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                if (n == 0)
+                    errno = ENOSPC;
+                return -1;
+            }
+            written += n;
+        }
+        done += piece.size();
+    }
+    return done;
+}
+
 QString InputFile::descriptorPath() const { return QStringLiteral("/proc/self/fd/%1").arg(fd_); }
 
 } // namespace bf::platform
