@@ -63,39 +63,10 @@ int copyAll(int source, int fd, const WriteFault& fault)
         return errno;
     const qint64 size = qint64(st.st_size);
     const qint64 allowed = fault.afterBytes < 0 ? size : std::min<qint64>(fault.afterBytes, size);
-    loff_t from = 0;
-    bool inKernel = true;
-    char buffer[1 << 16];
-    while (from < allowed) {
-        const std::size_t want = static_cast<std::size_t>(allowed - from);
-        ssize_t n = -1;
-        if (inKernel) {
-            n = ::copy_file_range(source, &from, fd, nullptr, want, 0);
-            if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP)) {
-                inKernel = false;
-                continue;
-            }
-        } else {
-            n = ::pread(source, buffer, std::min(want, sizeof buffer), from);
-            for (ssize_t done = 0; n > 0 && done < n;) {
-                const ssize_t w = ::write(fd, buffer + done, static_cast<size_t>(n - done));
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w <= 0)
-                    return w < 0 ? errno : ENOSPC;
-                done += w;
-            }
-            if (n > 0)
-                from += n;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return errno;
-        if (n == 0)
-            return EIO; // the source shrank meanwhile
-    }
-    return from < size ? ENOSPC : 0;
+    const qint64 copied = copyFileRange(source, 0, allowed, fd);
+    if (copied < 0)
+        return errno;
+    return copied < allowed ? EIO : copied < size ? ENOSPC : 0; // EIO: the source shrank meanwhile
 }
 
 // Writes all of data; 0 or the errno of the write that failed.
@@ -185,6 +156,42 @@ bool writeThrough(const QString& path, WriteMode mode, WriteFailure* failure, Fi
 }
 
 } // namespace
+
+qint64 copyFileRange(int from, qint64 offset, qint64 size, int to)
+{
+    qint64 done = 0;
+    while (done < size) {
+        loff_t at = offset + done;
+        const ssize_t n = ::copy_file_range(from, &at, to, nullptr, static_cast<size_t>(size - done), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            break;
+        if (n <= 0)
+            return n < 0 ? -1 : done;
+        done += n;
+    }
+    char buffer[1 << 16];
+    while (done < size) {
+        const ssize_t n = ::pread(from, buffer, static_cast<size_t>(std::min<qint64>(size - done, sizeof buffer)), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? -1 : done;
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = ::write(to, buffer + written, static_cast<size_t>(n - written));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                errno = w < 0 ? errno : ENOSPC;
+                return -1;
+            }
+            written += w;
+        }
+        done += n;
+    }
+    return done;
+}
 
 bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode, const WriteFault& fault,
                     WriteFailure* failure)

@@ -1,6 +1,7 @@
 #include "platform/InputFile.h"
 
 #include "core/Error.h"
+#include "platform/AtomicFile.h"
 
 #include <QFile>
 
@@ -130,43 +131,8 @@ QByteArray InputFile::readAt(qint64 offset, qint64 size) const
     return data;
 }
 
-qint64 InputFile::copyTo(qint64 offset, qint64 size, int to) const
-{
-    qint64 done = 0;
-    // In the kernel where it can (no copy through memory), in bounded pieces otherwise.
-    while (done < size) {
-        loff_t from = offset + done;
-        const ssize_t n = ::copy_file_range(fd_, &from, to, nullptr, static_cast<size_t>(size - done), 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
-            break;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            return done;
-        done += n;
-    }
-    while (done < size) {
-        const QByteArray piece = readAt(offset + done, std::min<qint64>(size - done, 1 << 20));
-        if (piece.isEmpty())
-            return done;
-        for (qint64 written = 0; written < piece.size();) {
-            const ssize_t n = ::write(to, piece.constData() + written, static_cast<size_t>(piece.size() - written));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0) {
-                if (n == 0)
-                    errno = ENOSPC;
-                return -1;
-            }
-            written += n;
-        }
-        done += piece.size();
-    }
-    return done;
-}
-
 QString InputFile::descriptorPath() const { return QStringLiteral("/proc/self/fd/%1").arg(fd_); }
+
+qint64 InputFile::copyTo(qint64 offset, qint64 size, int to) const { return copyFileRange(fd_, offset, size, to); }
 
 } // namespace bf::platform
