@@ -48,6 +48,8 @@ WorkbookFile::~WorkbookFile() = default;
 
 std::unique_ptr<CfbFile> WorkbookFile::takeContainer() { return std::move(sniffed_.container); }
 
+std::unique_ptr<platform::InputFile> WorkbookFile::takeFile() { return std::move(file_); }
+
 QByteArray WorkbookFile::readAll()
 {
     try {

@@ -54,6 +54,8 @@ public:
     const QString& containerProblem() const { return sniffed_.containerProblem; }
     // The whole file. Throws Refusal (Unreadable).
     QByteArray readAll();
+    // The open file itself, handed over once, for a reader that reads it in pieces.
+    std::unique_ptr<platform::InputFile> takeFile();
 
 private:
     QString path_;

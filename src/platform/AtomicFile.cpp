@@ -24,16 +24,17 @@ bool failWith(WriteFailure* failure, int code)
     return false;
 }
 
-// Creates ".bf-XXXXXX" in folder, exclusively; the mode is masked by the umask as for any new
-// file. Returns the descriptor, or -1 with errno set.
-int createTemporary(const QByteArray& folder, mode_t mode, QByteArray* name)
+// Makes ".bf-XXXXXX" in folder through make (which fails with EEXIST when the name is taken).
+// Returns what make returned, or -1 with errno set.
+template <class Make>
+int makeTemporary(const QByteArray& folder, QByteArray* name, Make make)
 {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray candidate = folder + "/.bf-";
         for (int i = 0; i < 6; ++i)
             candidate += kLetters[QRandomGenerator::global()->bounded(36)];
-        const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = make(candidate);
         if (fd >= 0 || errno != EEXIST) {
             const int why = errno;
             *name = candidate;
@@ -43,6 +44,29 @@ int createTemporary(const QByteArray& folder, mode_t mode, QByteArray* name)
     }
     errno = EEXIST;
     return -1;
+}
+
+// Creates ".bf-XXXXXX" in folder, exclusively; the mode is masked by the umask as for any new
+// file. Returns the descriptor, or -1 with errno set.
+int createTemporary(const QByteArray& folder, mode_t mode, QByteArray* name)
+{
+    return makeTemporary(folder, name, [mode](const QByteArray& candidate) {
+        return ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    });
+}
+
+// Copies all of the file open as source (from its start) to fd; 0 or the errno that stopped it.
+int copyAll(int source, int fd, const WriteFault& fault)
+{
+    struct stat st {};
+    if (::fstat(source, &st) != 0)
+        return errno;
+    const qint64 size = qint64(st.st_size);
+    const qint64 allowed = fault.afterBytes < 0 ? size : std::min<qint64>(fault.afterBytes, size);
+    const qint64 copied = copyFileRange(source, 0, allowed, fd);
+    if (copied < 0)
+        return errno;
+    return copied < allowed ? EIO : copied < size ? ENOSPC : 0; // EIO: the source shrank meanwhile
 }
 
 // Writes all of data; 0 or the errno of the write that failed.
@@ -92,8 +116,12 @@ int putInPlace(const QByteArray& temp, const QByteArray& target, WriteMode mode)
 
 } // namespace
 
-bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode, const WriteFault& fault,
-                    WriteFailure* failure)
+namespace {
+
+// Puts a file into place through a temporary one in the same folder: fill makes the temporary
+// file (its name in *temp, its descriptor returned, or -1 with errno set) with its content.
+template <class Fill>
+bool writeThrough(const QString& path, WriteMode mode, WriteFailure* failure, Fill fill)
 {
     const QFileInfo info(path);
     // A link is followed: the file it names is the one replaced.
@@ -106,10 +134,10 @@ bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode,
         return failWith(failure, EEXIST);
 
     QByteArray temp;
-    const int fd = createTemporary(folder, 0666, &temp);
+    int code = 0;
+    const int fd = fill(folder, &temp, &code);
     if (fd < 0)
-        return failWith(failure, errno);
-    int code = writeAll(fd, data, fault);
+        return failWith(failure, code);
     if (code == 0 && existed && ::fchmod(fd, old.st_mode & 07777) != 0)
         code = errno;
     if (code == 0 && mode == WriteMode::Replace && ::fsync(fd) != 0)
@@ -125,6 +153,89 @@ bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode,
     if (mode == WriteMode::Replace)
         syncFolder(folder);
     return true;
+}
+
+} // namespace
+
+qint64 copyFileRange(int from, qint64 offset, qint64 size, int to)
+{
+    qint64 done = 0;
+    while (done < size) {
+        loff_t at = offset + done;
+        const ssize_t n = ::copy_file_range(from, &at, to, nullptr, static_cast<size_t>(size - done), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP))
+            break;
+        if (n <= 0)
+            return n < 0 ? -1 : done;
+        done += n;
+    }
+    char buffer[1 << 16];
+    while (done < size) {
+        const ssize_t n = ::pread(from, buffer, static_cast<size_t>(std::min<qint64>(size - done, sizeof buffer)), offset + done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? -1 : done;
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w = ::write(to, buffer + written, static_cast<size_t>(n - written));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                errno = w < 0 ? errno : ENOSPC;
+                return -1;
+            }
+            written += w;
+        }
+        done += n;
+    }
+    return done;
+}
+
+bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode, const WriteFault& fault,
+                    WriteFailure* failure)
+{
+    return writeThrough(path, mode, failure, [&](const QByteArray& folder, QByteArray* temp, int* code) {
+        const int fd = createTemporary(folder, 0666, temp);
+        if (fd < 0)
+            *code = errno;
+        else
+            *code = writeAll(fd, data, fault);
+        return fd;
+    });
+}
+
+bool writeWholeFileFrom(const QString& path, int source, bool mayLink, WriteMode mode, const WriteFault& fault,
+                        WriteFailure* failure, bool* linked)
+{
+    bool link = false;
+    const bool done = writeThrough(path, mode, failure, [&](const QByteArray& folder, QByteArray* temp, int* code) {
+        if (mayLink && fault.afterBytes < 0) {
+            // The unnamed file given a name beside the target: no byte copied.
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(source);
+            const int made = makeTemporary(folder, temp, [&](const QByteArray& candidate) {
+                return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, candidate.constData(), AT_SYMLINK_FOLLOW);
+            });
+            if (made == 0) {
+                link = true;
+                const int fd = ::open(temp->constData(), O_WRONLY | O_CLOEXEC);
+                *code = fd < 0 ? errno : 0;
+                if (fd < 0)
+                    ::unlink(temp->constData());
+                return fd;
+            }
+            temp->clear();
+        }
+        const int fd = createTemporary(folder, 0666, temp);
+        if (fd < 0)
+            *code = errno;
+        else
+            *code = copyAll(source, fd, fault);
+        return fd;
+    });
+    *linked = done && link;
+    return done;
 }
 
 } // namespace bf::platform

@@ -34,4 +34,15 @@ struct WriteFailure {
 bool writeWholeFile(const QString& path, const QByteArray& data, WriteMode mode, const WriteFault& fault,
                     WriteFailure* failure);
 
+// Copies size bytes at offset of the file open as `from` to the position of the file open as
+// `to`, in the kernel where it can, in bounded pieces otherwise: the number copied (fewer only
+// where `from` ends), or -1 with errno set.
+qint64 copyFileRange(int from, qint64 offset, qint64 size, int to);
+
+// The same with the content of the file open as `source` (from its start). Where no fault is set
+// and mayLink, the source (an unnamed temporary file on the same file system) is linked into
+// place with no copy, and *linked set; otherwise its bytes are copied file to file.
+bool writeWholeFileFrom(const QString& path, int source, bool mayLink, WriteMode mode, const WriteFault& fault,
+                        WriteFailure* failure, bool* linked);
+
 } // namespace bf::platform

@@ -1,6 +1,7 @@
 #include "platform/InputFile.h"
 
 #include "core/Error.h"
+#include "platform/AtomicFile.h"
 
 #include <QFile>
 
@@ -102,6 +103,36 @@ QByteArray InputFile::readHead(qint64 size)
 
 QByteArray InputFile::readAll() { return readHead(-1); }
 
+qint64 InputFile::size() const
+{
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
+                             QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
+    return qint64(st.st_size);
+}
+
+QByteArray InputFile::readAt(qint64 offset, qint64 size) const
+{
+    QByteArray data(std::max<qint64>(size, 0), Qt::Uninitialized);
+    qint64 filled = 0;
+    while (filled < data.size()) {
+        const ssize_t n = ::pread(fd_, data.data() + filled, static_cast<size_t>(data.size() - filled), offset + filled);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
+                                 QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    data.truncate(filled);
+    return data;
+}
+
 QString InputFile::descriptorPath() const { return QStringLiteral("/proc/self/fd/%1").arg(fd_); }
+
+qint64 InputFile::copyTo(qint64 offset, qint64 size, int to) const { return copyFileRange(fd_, offset, size, to); }
 
 } // namespace bf::platform

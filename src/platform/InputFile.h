@@ -35,6 +35,14 @@ public:
     QByteArray readHead(qint64 size);
     // A name of this very file for a library that opens files by name itself.
     QString descriptorPath() const;
+    // Its size now; InputFileError 75 when it cannot be told.
+    qint64 size() const;
+    // At most size bytes from offset (fewer only where the file ends); InputFileError 75 when
+    // reading fails.
+    QByteArray readAt(qint64 offset, qint64 size) const;
+    // Copies size bytes from offset to the position of the file open as `to`: the number copied
+    // (fewer only where this file ends), or -1 with errno set when reading or writing fails.
+    qint64 copyTo(qint64 offset, qint64 size, int to) const;
 
 private:
     QString path_;

@@ -10,6 +10,8 @@
 
 namespace bf::platform {
 
+class TempFile;
+
 enum class NewFileStatus : std::uint8_t {
     AlreadyExists, // a file of that name exists (or appeared while writing)
     IsFolder,      // a folder stands at that name
@@ -24,5 +26,8 @@ using NewFileError = StatusError<NewFileStatus>;
 // an existing target is refused, even one that appears meanwhile; with replace it is replaced
 // as a whole. fault makes a write fail on purpose (tests). Throws NewFileError.
 void writeNewFile(const QString& target, const QByteArray& bytes, bool replace, WriteFault fault = {});
+// The same with the content of a temporary file, given its name where it can be (the first time
+// only, on the same file system), copied otherwise.
+void writeNewFile(const QString& target, TempFile& content, bool replace, WriteFault fault = {});
 
 } // namespace bf::platform

@@ -58,7 +58,9 @@ QString defaultType(const QString& name)
 class Extraction {
 public:
     Extraction(const XlsxWorkbook& wb, const SheetInfo& sheet, QString sourcePath, bool values);
-    QByteArray run();
+    // Plans and writes every part; then finish hands over the package.
+    void run();
+    ZipWriter& zip() { return zip_; }
     const book::ValuesDrops& drops() const { return formulas_.drops; }
 
 private:
@@ -370,7 +372,7 @@ void Extraction::writeWorksheet(const Planned& p)
             formulas_.noteNames(use->names);
         }
         const PartEntry* entry = pkg_.find(p.source);
-        zip_.addCopied(p.name, *entry, pkg_.readCompressed(*entry));
+        zip_.addCopied(p.name, *entry, pkg_);
         return;
     }
     strings_ = StringUse(wb_.sharedStrings().size());
@@ -430,7 +432,7 @@ void Extraction::writePart(const Planned& p)
             return;
         }
     }
-    zip_.addCopied(p.name, *entry, pkg_.readCompressed(*entry));
+    zip_.addCopied(p.name, *entry, pkg_);
 }
 
 std::vector<Relationship> Extraction::outputRels(const Planned& p) const
@@ -538,7 +540,7 @@ void Extraction::writeContentTypes()
     zip_.addDeflated(QStringLiteral("[Content_Types].xml"), ContentTypes::write(typeByPart_));
 }
 
-QByteArray Extraction::run()
+void Extraction::run()
 {
     planPackage();
     planSheet();
@@ -560,21 +562,33 @@ QByteArray Extraction::run()
         zip_.addDeflated(deflatingSheet_.first, *deflatingSheet_.second);
     writeRelationships();
     writeContentTypes();
-    return zip_.finish();
 }
 
 } // namespace
 
-QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops) const
+void XlsxWorkbook::extractWith(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops,
+                               const std::function<void(ZipWriter&)>& finish) const
 {
     if (index < 0 || std::size_t(index) >= sheets_.size()
         || sheets_[std::size_t(index)].kind != SheetKind::Worksheet)
         fail(XlsxStatus::NoSuchWorksheet, package_->displayName() + QStringLiteral(", sheet ") + QString::number(index));
     Extraction extraction(*this, sheets_[std::size_t(index)], sourcePath.isEmpty() ? path_ : sourcePath, values);
-    QByteArray out = extraction.run();
+    extraction.run();
+    finish(extraction.zip());
     if (drops)
         *drops += extraction.drops();
+}
+
+QByteArray XlsxWorkbook::extract(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops) const
+{
+    QByteArray out;
+    extractWith(index, sourcePath, values, drops, [&](ZipWriter& zip) { out = zip.finish(); });
     return out;
+}
+
+void XlsxWorkbook::extractTo(int to, int index, const QString& sourcePath, bool values, book::ValuesDrops* drops) const
+{
+    extractWith(index, sourcePath, values, drops, [&](ZipWriter& zip) { zip.finish(to); });
 }
 
 } // namespace bf::xlsx

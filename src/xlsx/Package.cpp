@@ -1,5 +1,7 @@
 #include "xlsx/Package.h"
 
+#include "platform/InputFile.h"
+#include "xlsx/PackageBytes.h"
 #include "xlsx/XlsxStatus.h"
 #include "xlsx/ZipSpans.h"
 
@@ -21,9 +23,10 @@ constexpr std::uint64_t kStreamRatio = 100;
 constexpr std::uint64_t kMaxStreamLimit = 4ull << 30;
 
 // A file that starts like a zip but has no readable directory is a damaged zip.
-XlsxStatus statusOfZipError(int code, const QByteArray& bytes)
+XlsxStatus statusOfZipError(int code, const PackageBytes& bytes, const QString& displayName)
 {
-    return code == ZIP_ER_NOZIP && !bytes.startsWith("PK") ? XlsxStatus::NotZip : XlsxStatus::DamagedZip;
+    return code == ZIP_ER_NOZIP && !bytes.readUpTo(0, 2, displayName).startsWith("PK") ? XlsxStatus::NotZip
+                                                                                        : XlsxStatus::DamagedZip;
 }
 
 const QString kMemoryRule = QStringLiteral("for a part read whole: three times the file, at least 64 MB");
@@ -80,12 +83,25 @@ void PartReader::read(QByteArray& out, qsizetype max)
 }
 
 Package::Package(QByteArray bytes, QString displayName)
-    : bytes_(std::move(bytes)), displayName_(std::move(displayName))
+    : bytes_(std::make_unique<PackageBytes>(std::move(bytes), displayName)), displayName_(std::move(displayName))
+{
+    open();
+}
+
+Package::Package(std::unique_ptr<platform::InputFile> file, QString displayName)
+    : bytes_(std::make_unique<PackageBytes>(std::move(file), displayName)), displayName_(std::move(displayName))
+{
+    open();
+}
+
+void Package::open()
 {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes_.constData(), zip_uint64_t(bytes_.size()),
-                                                    0, &error);
+    const QString path = bytes_->filePath();
+    zip_source_t* source = path.isEmpty()
+        ? zip_source_buffer_create(bytes_->held().constData(), zip_uint64_t(bytes_->held().size()), 0, &error)
+        : zip_source_file_create(path.toLocal8Bit().constData(), 0, zip_int64_t(bytes_->size()), &error);
     if (source)
         archive_ = zip_open_from_source(source, ZIP_RDONLY, &error);
     if (!archive_) {
@@ -93,11 +109,11 @@ Package::Package(QByteArray bytes, QString displayName)
         if (source)
             zip_source_free(source);
         zip_error_fini(&error);
-        fail(statusOfZipError(code, bytes_), displayName_);
+        fail(statusOfZipError(code, *bytes_, displayName_), displayName_);
     }
     zip_error_fini(&error);
     try {
-        readEntries(refuseOverlappingEntries(bytes_, displayName_));
+        readEntries(refuseOverlappingEntries(*bytes_, displayName_));
     } catch (...) {
         zip_discard(archive_); // the destructor does not run for a constructor that throws
         archive_ = nullptr;
@@ -144,15 +160,16 @@ const PartEntry* Package::find(const QString& name) const
     return it == byFoldedName_.end() ? nullptr : &entries_[it->second];
 }
 
+qsizetype Package::inputSize() const { return qsizetype(bytes_->size()); }
+
 std::uint64_t Package::memoryLimit() const
 {
-    return std::max(kMinMemoryLimit, 3 * std::uint64_t(bytes_.size()));
+    return std::max(kMinMemoryLimit, 3 * bytes_->size());
 }
 
 std::uint64_t Package::streamLimit() const
 {
-    return std::min(kMaxStreamLimit,
-                    std::max(kMinStreamLimit, kStreamRatio * std::uint64_t(bytes_.size())));
+    return std::min(kMaxStreamLimit, std::max(kMinStreamLimit, kStreamRatio * bytes_->size()));
 }
 
 void Package::refuseTooLarge(const QString& detail, std::uint64_t size, std::uint64_t limit,
@@ -220,10 +237,24 @@ QByteArray Package::read(const QString& name) const
 
 QByteArray Package::readCompressed(const PartEntry& entry) const
 {
+    return bytes_->read(entry.dataOffset, entry.compressedSize, displayName_ + QStringLiteral(", part ") + entry.name);
+}
+
+void Package::appendCompressed(const PartEntry& entry, QByteArray& out) const
+{
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
-    if (entry.dataOffset > std::uint64_t(bytes_.size()) || entry.compressedSize > std::uint64_t(bytes_.size()) - entry.dataOffset)
+    if (entry.dataOffset > bytes_->size() || entry.compressedSize > bytes_->size() - entry.dataOffset)
         fail(XlsxStatus::DamagedZip, detail);
-    return QByteArray::fromRawData(bytes_.constData() + entry.dataOffset, qsizetype(entry.compressedSize));
+    for (std::uint64_t done = 0; done < entry.compressedSize;) {
+        const std::uint64_t n = std::min<std::uint64_t>(entry.compressedSize - done, 1 << 20);
+        out.append(bytes_->read(entry.dataOffset + done, n, detail));
+        done += n;
+    }
+}
+
+bool Package::copyCompressed(const PartEntry& entry, int to) const
+{
+    return bytes_->copyTo(entry.dataOffset, entry.compressedSize, to, displayName_ + QStringLiteral(", part ") + entry.name);
 }
 
 std::unique_ptr<PartReader> Package::stream(const PartEntry& entry) const

@@ -22,7 +22,13 @@
 struct zip;
 struct zip_file;
 
+namespace bf::platform {
+class InputFile;
+}
+
 namespace bf::xlsx {
+
+class PackageBytes;
 
 struct DataSpan;
 
@@ -63,12 +69,14 @@ public:
     // failures. Throws XlsxError: DamagedZip, DuplicatePartName, NotZip,
     // OverlappingEntries.
     Package(QByteArray bytes, QString displayName);
+    // The same on a plain file, read in bounded pieces and never held whole.
+    Package(std::unique_ptr<platform::InputFile> file, QString displayName);
     ~Package();
     Package(const Package&) = delete;
     Package& operator=(const Package&) = delete;
 
     const QString& displayName() const { return displayName_; }
-    qsizetype inputSize() const { return bytes_.size(); }
+    qsizetype inputSize() const;
     const std::vector<PartEntry>& entries() const { return entries_; }
     // The entry of a part (name without leading '/', any letter case), or nullptr.
     const PartEntry* find(const QString& name) const;
@@ -76,8 +84,13 @@ public:
     // The whole inflated part; bounded by the in-memory limit. Throws XlsxError.
     QByteArray read(const PartEntry& entry) const;
     QByteArray read(const QString& name) const;
-    // The part's compressed bytes as stored, not copied: valid while the package is.
+    // The part's compressed bytes as stored (held bytes are not copied: valid while the package is).
     QByteArray readCompressed(const PartEntry& entry) const;
+    // Appends them to `out` in bounded pieces.
+    void appendCompressed(const PartEntry& entry, QByteArray& out) const;
+    // Writes them to the file open as `to`, at its position, file to file where they lie in a
+    // file. False with errno set when writing fails; throws XlsxError when reading does.
+    bool copyCompressed(const PartEntry& entry, int to) const;
     // A streaming reader of the part, bounded by the streaming limit.
     std::unique_ptr<PartReader> stream(const PartEntry& entry) const;
 
@@ -93,11 +106,12 @@ private:
     [[noreturn]] void refuseTooLarge(const QString& detail, std::uint64_t size, std::uint64_t limit,
                                      const QString& rule) const;
     // Throws XlsxError (DamagedZip, DuplicatePartName). data: each entry's bytes, in order.
+    void open();
     void readEntries(const std::vector<DataSpan>& data);
     QByteArray inflateWhole(const PartEntry& entry, const QString& detail) const;
     zip_file* openEntry(const PartEntry& entry, bool compressed) const;
 
-    QByteArray bytes_;
+    std::unique_ptr<PackageBytes> bytes_;
     QString displayName_;
     zip* archive_ = nullptr;
     std::vector<PartEntry> entries_;

@@ -6,7 +6,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
+#include <unistd.h>
 
 namespace bf::xlsx {
 
@@ -27,6 +30,14 @@ void put32(QByteArray& out, std::uint32_t v)
 {
     put16(out, std::uint16_t(v & 0xFFFF));
     put16(out, std::uint16_t(v >> 16));
+}
+
+// Bytes gathered before they go to a file.
+constexpr qsizetype kFlushBytes = 1 << 20;
+
+[[noreturn]] void failWriting(int code)
+{
+    fail(XlsxStatus::OutputFailed, QStringLiteral("the new package (") + QString::fromLocal8Bit(std::strerror(code)) + ')');
 }
 
 bool isAscii(const QByteArray& s)
@@ -130,16 +141,33 @@ QByteArray PartDeflater::finishNow()
 }
 
 void ZipWriter::add(const QString& name, std::uint16_t method, std::uint32_t crc,
-                    std::uint64_t size, const QByteArray& data)
+                    std::uint64_t size, const QByteArray& data, std::uint64_t compressedSize)
 {
-    if (size > kMax32 || std::uint64_t(data.size()) > kMax32 || written_.size() >= 0xFFFF)
+    if (size > kMax32 || compressedSize > kMax32 || written_.size() >= 0xFFFF)
         fail(XlsxStatus::PartTooLarge, name);
-    written_.push_back({name.toUtf8(), data, method, crc, std::uint64_t(data.size()), size});
+    written_.push_back({name.toUtf8(), data, nullptr, nullptr, method, crc, compressedSize, size});
+}
+
+// The bytes held so far go to the file (none when writing to memory).
+void ZipWriter::flush()
+{
+    if (to_ < 0)
+        return;
+    for (qsizetype done = 0; done < out_.size();) {
+        const ssize_t n = ::write(to_, out_.constData() + done, std::size_t(out_.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            failWriting(n < 0 ? errno : ENOSPC);
+        done += n;
+    }
+    flushed_ += std::uint64_t(out_.size());
+    out_.clear();
 }
 
 void ZipWriter::writeLocal(Written& w)
 {
-    w.offset = std::uint64_t(out_.size());
+    w.offset = flushed_ + std::uint64_t(out_.size());
     if (w.offset > kMax32)
         fail(XlsxStatus::PartTooLarge, QStringLiteral("the new package"));
     put32(out_, 0x04034b50);
@@ -153,13 +181,27 @@ void ZipWriter::writeLocal(Written& w)
     put32(out_, std::uint32_t(w.size));
     put16(out_, std::uint16_t(w.name.size()));
     put16(out_, 0);
-    out_.append(w.name).append(w.data);
+    out_.append(w.name);
+    if (w.source && to_ < 0) {
+        w.source->appendCompressed(*w.entry, out_);
+    } else if (w.source) {
+        flush();
+        if (!w.source->copyCompressed(*w.entry, to_))
+            failWriting(errno);
+        flushed_ += w.compressedSize;
+    } else {
+        out_.append(w.data);
+    }
     w.data = QByteArray();
+    if (out_.size() >= kFlushBytes)
+        flush();
 }
 
-void ZipWriter::addCopied(const QString& name, const PartEntry& entry, const QByteArray& compressed)
+void ZipWriter::addCopied(const QString& name, const PartEntry& entry, const Package& source)
 {
-    add(name, entry.method, entry.crc, entry.size, compressed);
+    add(name, entry.method, entry.crc, entry.size, QByteArray(), entry.compressedSize);
+    written_.back().source = &source;
+    written_.back().entry = &entry;
 }
 
 void ZipWriter::addDeflated(const QString& name, const QByteArray& content)
@@ -172,20 +214,33 @@ void ZipWriter::addDeflated(const QString& name, const QByteArray& content)
 void ZipWriter::addDeflated(const QString& name, PartDeflater& deflater)
 {
     const QByteArray data = deflater.finish();
-    add(name, kDeflated, deflater.crc(), deflater.size(), data);
+    add(name, kDeflated, deflater.crc(), deflater.size(), data, std::uint64_t(data.size()));
 }
 
 QByteArray ZipWriter::finish()
 {
-    std::stable_partition(written_.begin(), written_.end(),
-                          [](const Written& w) { return w.name == "[Content_Types].xml"; });
     qsizetype total = 0;
     for (const Written& w : written_)
-        total += w.data.size() + 2 * w.name.size() + 80;
+        total += qsizetype(w.compressedSize) + 2 * w.name.size() + 80;
     out_.reserve(total + 22);
+    writeAll();
+    return std::move(out_);
+}
+
+void ZipWriter::finish(int to)
+{
+    to_ = to;
+    writeAll();
+    flush();
+}
+
+void ZipWriter::writeAll()
+{
+    std::stable_partition(written_.begin(), written_.end(),
+                          [](const Written& w) { return w.name == "[Content_Types].xml"; });
     for (Written& w : written_)
         writeLocal(w);
-    const std::uint64_t start = std::uint64_t(out_.size());
+    const std::uint64_t start = flushed_ + std::uint64_t(out_.size());
     for (const Written& w : written_) {
         put32(out_, 0x02014b50);
         put16(out_, kVersion);
@@ -204,8 +259,8 @@ QByteArray ZipWriter::finish()
         put32(out_, std::uint32_t(w.offset));
         out_.append(w.name);
     }
-    const std::uint64_t size = std::uint64_t(out_.size()) - start;
-    if (std::uint64_t(out_.size()) > kMax32)
+    const std::uint64_t size = flushed_ + std::uint64_t(out_.size()) - start;
+    if (flushed_ + std::uint64_t(out_.size()) > kMax32)
         fail(XlsxStatus::PartTooLarge, QStringLiteral("the new package"));
     put32(out_, 0x06054b50);
     put32(out_, 0);
@@ -214,7 +269,6 @@ QByteArray ZipWriter::finish()
     put32(out_, std::uint32_t(size));
     put32(out_, std::uint32_t(start));
     put16(out_, 0);
-    return std::move(out_);
 }
 
 } // namespace bf::xlsx

@@ -1,6 +1,6 @@
 #pragma once
-// Assembles the new package: a zip written into memory, each part either copied with its
-// compressed bytes as they stand or deflated here.
+// Assembles the new package: a zip written into memory or to a file, each part either copied
+// with its compressed bytes as they stand (file to file when both are files) or deflated here.
 //
 // Rewritten parts are deflated with libdeflate (whole-buffer, about three times zlib's speed at
 // the same ratio), at a level that keeps them within a few percent of the size a spreadsheet
@@ -62,19 +62,25 @@ private:
 
 class ZipWriter {
 public:
-    // A part copied from the source package with its compressed bytes unchanged.
-    void addCopied(const QString& name, const PartEntry& entry, const QByteArray& compressed);
+    // A part copied from the source package with its compressed bytes unchanged, when the
+    // package is finished: the source must live until then.
+    void addCopied(const QString& name, const PartEntry& entry, const Package& source);
     // A part made here.
     void addDeflated(const QString& name, const QByteArray& content);
     void addDeflated(const QString& name, PartDeflater& deflater);
     // The finished zip. Throws XlsxError when it outgrows the plain zip format.
     // Parts are written in the order added, except that the content-type table comes first.
     QByteArray finish();
+    // The same written to the file open as `to`, at its position; never more than a piece of
+    // it held. Throws XlsxError (OutputFailed with the system's reason) when writing fails.
+    void finish(int to);
 
 private:
     struct Written {
         QByteArray name;
         QByteArray data;
+        const Package* source = nullptr; // copied from it when set, instead of data
+        const PartEntry* entry = nullptr;
         std::uint16_t method;
         std::uint32_t crc;
         std::uint64_t compressedSize;
@@ -82,10 +88,14 @@ private:
         std::uint64_t offset = 0;
     };
     void writeLocal(Written& w);
+    void writeAll();
+    void flush();
     void add(const QString& name, std::uint16_t method, std::uint32_t crc, std::uint64_t size,
-             const QByteArray& data);
+             const QByteArray& data, std::uint64_t compressedSize);
 
     QByteArray out_;
+    int to_ = -1;             // the file written to, or -1 for memory
+    std::uint64_t flushed_ = 0; // bytes gone to the file
     std::vector<Written> written_;
 };
 

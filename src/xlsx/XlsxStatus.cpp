@@ -29,6 +29,7 @@ QString statusText(XlsxStatus status)
     case XlsxStatus::NoSuchWorksheet: return QStringLiteral("no such worksheet");
     case XlsxStatus::OverlappingEntries:
         return QStringLiteral("two entries of the zip package share the same bytes");
+    case XlsxStatus::OutputFailed: return QStringLiteral("the new workbook could not be written");
     }
     return QStringLiteral("unknown failure");
 }

@@ -28,6 +28,7 @@ enum class XlsxStatus : std::uint8_t {
     MissingPart,        // a relationship target that is not in the package
     NoSuchWorksheet,    // an index that names no worksheet
     OverlappingEntries, // two zip entries sharing bytes
+    OutputFailed,       // the new package could not be written
 };
 
 // A short phrase for the status, e.g. "the workbook is password-protected".

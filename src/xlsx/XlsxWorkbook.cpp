@@ -1,6 +1,7 @@
 #include "xlsx/XlsxWorkbook.h"
 #include "book/Cfb.h"
 #include "book/WorkbookFile.h"
+#include "platform/InputFile.h"
 
 #include "xlsx/Formula.h"
 #include "xlsx/Package.h"
@@ -70,17 +71,18 @@ book::Visibility visibilityOf(const QString& state)
 XlsxWorkbook::XlsxWorkbook() = default;
 XlsxWorkbook::~XlsxWorkbook() = default;
 
-std::unique_ptr<XlsxWorkbook> XlsxWorkbook::open(const QString& path)
+std::unique_ptr<XlsxWorkbook> XlsxWorkbook::open(const QString& path, const QString& displayName)
 {
-    QByteArray bytes;
+    const QString name = displayName.isEmpty() ? path : displayName;
+    std::unique_ptr<platform::InputFile> file;
     try {
-        book::WorkbookFile file(path);
-        file.require({book::FileKind::OpenXml});
-        bytes = file.readAll();
+        book::WorkbookFile workbook(path);
+        workbook.require({book::FileKind::OpenXml});
+        file = workbook.takeFile();
     } catch (const book::Refusal& r) {
         throw XlsxError(statusOf(r), r.message());
     }
-    return read(bytes, path);
+    return read(std::make_unique<Package>(std::move(file), name));
 }
 
 std::unique_ptr<XlsxWorkbook> XlsxWorkbook::openBytes(const QByteArray& bytes,
@@ -91,14 +93,14 @@ std::unique_ptr<XlsxWorkbook> XlsxWorkbook::openBytes(const QByteArray& bytes,
     } catch (const book::Refusal& r) {
         throw XlsxError(statusOf(r), r.message());
     }
-    return read(bytes, displayName);
+    return read(std::make_unique<Package>(bytes, displayName));
 }
 
-std::unique_ptr<XlsxWorkbook> XlsxWorkbook::read(const QByteArray& bytes, const QString& displayName)
+std::unique_ptr<XlsxWorkbook> XlsxWorkbook::read(std::unique_ptr<Package> package)
 {
     std::unique_ptr<XlsxWorkbook> wb(new XlsxWorkbook());
-    wb->path_ = displayName;
-    wb->package_ = std::make_unique<Package>(bytes, displayName);
+    wb->path_ = package->displayName();
+    wb->package_ = std::move(package);
     wb->readPackage();
     wb->readSheets();
     return wb;

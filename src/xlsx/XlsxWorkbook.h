@@ -30,6 +30,7 @@ class FormulaTargets;
 class Package;
 struct PartEntry;
 class SharedStrings;
+class ZipWriter;
 struct SheetUse;
 
 using book::SheetKind;
@@ -46,7 +47,8 @@ public:
     XlsxWorkbook& operator=(const XlsxWorkbook&) = delete;
 
     // Throws XlsxError: FileNotFound, ReadFailed, or the reason the file is refused.
-    static std::unique_ptr<XlsxWorkbook> open(const QString& path);
+    // displayName stands for the file in messages when given.
+    static std::unique_ptr<XlsxWorkbook> open(const QString& path, const QString& displayName = QString());
     // The same on bytes in memory; displayName stands for the file in messages.
     static std::unique_ptr<XlsxWorkbook> openBytes(const QByteArray& bytes, const QString& displayName);
 
@@ -64,6 +66,10 @@ public:
     // become values where the format allows, and are left out, counted in *drops, where not.
     QByteArray extract(int index, const QString& sourcePath = QString(), bool values = false,
                        book::ValuesDrops* drops = nullptr) const;
+    // The same written to the file open as `to`, at its position, never held whole. Throws
+    // XlsxError, OutputFailed when writing fails.
+    void extractTo(int to, int index, const QString& sourcePath = QString(), bool values = false,
+                   book::ValuesDrops* drops = nullptr) const;
 
     // Internal, shared with the extraction.
     const Package& package() const { return *package_; }
@@ -98,11 +104,13 @@ public:
 
 private:
     XlsxWorkbook();
-    // The package read from a file's bytes once its kind is known.
-    static std::unique_ptr<XlsxWorkbook> read(const QByteArray& bytes, const QString& displayName);
+    // The workbook read from its package once the file's kind is known.
+    static std::unique_ptr<XlsxWorkbook> read(std::unique_ptr<Package> package);
     void readPackage();
     void readSheets();
     std::function<void(QByteArray&)> chunksOf(const PartEntry& entry) const;
+    void extractWith(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops,
+                     const std::function<void(ZipWriter&)>& finish) const;
 
     QString path_;
     std::unique_ptr<Package> package_;

@@ -1,5 +1,6 @@
 #include "xlsx/ZipSpans.h"
 
+#include "xlsx/PackageBytes.h"
 #include "xlsx/XlsxStatus.h"
 
 #include <algorithm>
@@ -23,43 +24,64 @@ struct Span {
     DataSpan data;
 };
 
-// Bounds-checked little-endian reads; a read past the end makes the whole zip damaged.
+// Bounds-checked little-endian reads; a read past the end makes the whole zip damaged. A window
+// of the package is held (its end, then its directory); other reads go to the package itself.
 class Bytes {
 public:
-    Bytes(const QByteArray& data, const QString& displayName) : data_(data), name_(displayName) {}
-    std::uint64_t size() const { return std::uint64_t(data_.size()); }
+    Bytes(const PackageBytes& data, const QString& displayName) : data_(data), name_(displayName) {}
+    std::uint64_t size() const { return data_.size(); }
+    void hold(std::uint64_t at, std::uint64_t n)
+    {
+        window_ = data_.readUpTo(at, n, name_);
+        windowAt_ = at;
+    }
     std::uint64_t get(std::uint64_t at, int width) const
     {
         if (at > size() || std::uint64_t(width) > size() - at)
-            fail(XlsxStatus::DamagedZip, name_);
+            damaged();
+        const QByteArray piece = slice(at, std::uint64_t(width));
         std::uint64_t v = 0;
         for (int i = width - 1; i >= 0; --i)
-            v = (v << 8) | static_cast<unsigned char>(data_[qsizetype(at) + i]);
+            v = (v << 8) | static_cast<unsigned char>(piece[i]);
         return v;
     }
     QString text(std::uint64_t at, std::uint64_t n) const
     {
         get(at, 0);
         if (n > size() - at)
-            fail(XlsxStatus::DamagedZip, name_);
-        return QString::fromUtf8(data_.constData() + at, qsizetype(n));
+            damaged();
+        return QString::fromUtf8(slice(at, n));
     }
     [[noreturn]] void damaged() const { fail(XlsxStatus::DamagedZip, name_); }
 
 private:
-    const QByteArray& data_;
+    // n bytes at `at`, within the package: from the window when it holds them.
+    QByteArray slice(std::uint64_t at, std::uint64_t n) const
+    {
+        const std::uint64_t held = std::uint64_t(window_.size());
+        if (at >= windowAt_ && at - windowAt_ <= held && n <= held - (at - windowAt_))
+            return QByteArray::fromRawData(window_.constData() + (at - windowAt_), qsizetype(n));
+        return data_.read(at, n, name_);
+    }
+
+    const PackageBytes& data_;
     const QString& name_;
+    QByteArray window_;
+    std::uint64_t windowAt_ = 0;
 };
 
 struct Directory {
     std::uint64_t count = 0, size = 0, offset = 0;
 };
 
-Directory directoryOf(const Bytes& b)
+Directory directoryOf(Bytes& b)
 {
     if (b.size() < 22)
         b.damaged();
     const std::uint64_t lowest = b.size() > 22 + 0xFFFF ? b.size() - 22 - 0xFFFF : 0;
+    // The end record and the zip64 locator before it.
+    const std::uint64_t tail = lowest > 20 ? lowest - 20 : 0;
+    b.hold(tail, b.size() - tail);
     for (std::uint64_t at = b.size() - 22;; --at) {
         if (b.get(at, 4) == kEndSig) {
             Directory d{b.get(at + 10, 2), b.get(at + 12, 4), b.get(at + 16, 4)};
@@ -116,10 +138,13 @@ Span entryAt(const Bytes& b, std::uint64_t& at)
 
 } // namespace
 
-std::vector<DataSpan> refuseOverlappingEntries(const QByteArray& zip, const QString& displayName)
+std::vector<DataSpan> refuseOverlappingEntries(const PackageBytes& zip, const QString& displayName)
 {
-    const Bytes b(zip, displayName);
+    Bytes b(zip, displayName);
     const Directory d = directoryOf(b);
+    // Held whole only when it lies within the package: a directory claiming more is damaged.
+    if (d.offset <= b.size() && d.size <= b.size() - d.offset)
+        b.hold(d.offset, d.size);
     std::vector<Span> spans;
     std::vector<DataSpan> data;
     std::uint64_t at = d.offset;

@@ -11,6 +11,8 @@
 
 namespace bf::xlsx {
 
+class PackageBytes;
+
 // Where an entry's compressed data lies in the file.
 struct DataSpan {
     std::uint64_t offset = 0, size = 0;
@@ -18,6 +20,7 @@ struct DataSpan {
 
 // The data of each entry, in directory order. Throws XlsxError: OverlappingEntries naming two
 // entries that share bytes, DamagedZip when the directory or a local header lies outside the file.
-std::vector<DataSpan> refuseOverlappingEntries(const QByteArray& zip, const QString& displayName);
+// Reads only the directory's end, the directory and each local header.
+std::vector<DataSpan> refuseOverlappingEntries(const PackageBytes& zip, const QString& displayName);
 
 } // namespace bf::xlsx

@@ -1,6 +1,8 @@
 // The interface contract on the native backend, and what only the native backend promises.
 #include "ContractSuite.h"
 
+#include <tuple>
+
 namespace bf::test {
 
 // A looping container (each kind of file is tried by the suite's own table).
@@ -15,31 +17,44 @@ INSTANTIATE_TEST_SUITE_P(OpenXml, SpreadsheetContract, ::testing::Values(Contrac
 
 TEST(NativeBackend, AFailedSaveLeavesNothingAndASaveNeverGoesThroughALink)
 {
-    FakeSeams seams;
-    TempDir dir;
-    auto app = automation::Backends().create(QString(), seams);
-    app->setDisplayAlerts(false);
-    app->workbooks().Open(corpusFile("xls/poi--57925.xls"))->WorksheetByName("Расходы")->Copy();
-    auto copy = app->ActiveWorkbook();
-    EXPECT_EQ(copy->Name(), QStringLiteral("Book1"));
-    seams.writeFault.afterBytes = 1000;
-    const Error e = errorOf([&] { copy->SaveAs(dir.file("out.xls")); });
-    seams.writeFault = {};
-    EXPECT_EQ(e.number(), err::SpreadsheetFailure);
-    EXPECT_TRUE(e.description().endsWith("No space left on device")) << e.description().toStdString();
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-    EXPECT_EQ(errorOf([&] { copy->SaveAs(dir.file("no/such/out.xls")); }).number(), err::SpreadsheetFailure);
+    // An .xls copy is held in memory, an Open XML one in a temporary file.
+    for (const auto& [source, sheet, ending] : {std::tuple{"xls/poi--57925.xls", "Расходы", ".xls"},
+                                                std::tuple{"xlsx/poi--commenttest.xlsx", "", ".xlsx"}}) {
+        FakeSeams seams;
+        TempDir dir;
+        const auto out = [&](const QString& name) { return dir.file(name + QString::fromLatin1(ending)); };
+        auto app = automation::Backends().create(QString(), seams);
+        app->setDisplayAlerts(false);
+        auto book = app->workbooks().Open(corpusFile(source));
+        (*sheet ? book->WorksheetByName(QString::fromUtf8(sheet)) : book->Worksheets().at(0))->Copy();
+        auto copy = app->ActiveWorkbook();
+        EXPECT_EQ(copy->Name(), QStringLiteral("Book1"));
+        seams.writeFault.afterBytes = 1000;
+        const Error e = errorOf([&] { copy->SaveAs(out("out")); });
+        seams.writeFault = {};
+        EXPECT_EQ(e.number(), err::SpreadsheetFailure);
+        EXPECT_TRUE(e.description().endsWith("No space left on device")) << e.description().toStdString();
+        EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        EXPECT_EQ(errorOf([&] { copy->SaveAs(dir.file("no/such/out.xls")); }).number(), err::SpreadsheetFailure);
 
-    // A link under the name, pointing at no file yet: refused, nothing written where it points.
-    ASSERT_TRUE(QFile::link(dir.file("elsewhere.xls"), dir.file("linked.xls")));
-    EXPECT_EQ(errorOf([&] { copy->SaveAs(dir.file("linked.xls")); }).number(), err::SpreadsheetFailure);
-    EXPECT_FALSE(QFileInfo::exists(dir.file("elsewhere.xls")));
+        // A link under the name, pointing at no file yet: refused, nothing written where it points.
+        ASSERT_TRUE(QFile::link(out("elsewhere"), out("linked")));
+        EXPECT_EQ(errorOf([&] { copy->SaveAs(out("linked")); }).number(), err::SpreadsheetFailure);
+        EXPECT_FALSE(QFileInfo::exists(out("elsewhere")));
 
-    copy->SaveAs(dir.file("out.xls"));
-    EXPECT_EQ(copy->Name() + ' ' + copy->FullName(), "out.xls " + dir.file("out.xls"));
-    app->Quit();
-    EXPECT_EQ(errorOf([&] { app->workbooks(); }).number(), err::SpreadsheetFailure);
-    EXPECT_EQ(errorOf([&] { copy->Worksheets(); }).number(), err::SpreadsheetFailure);
+        // Saved twice, two files: a change to the one leaves the other as it was.
+        copy->SaveAs(out("first"));
+        copy->SaveAs(out("out"));
+        EXPECT_EQ(copy->Name() + ' ' + copy->FullName(), QFileInfo(out("out")).fileName() + ' ' + out("out"));
+        const QByteArray saved = readFile(out("out"));
+        QFile first(out("first"));
+        ASSERT_TRUE(first.open(QIODevice::Append) && first.write("changed") == 7);
+        first.close();
+        EXPECT_EQ(readFile(out("out")), saved);
+        app->Quit();
+        EXPECT_EQ(errorOf([&] { app->workbooks(); }).number(), err::SpreadsheetFailure);
+        EXPECT_EQ(errorOf([&] { copy->Worksheets(); }).number(), err::SpreadsheetFailure);
+    }
 }
 
 TEST(NativeBackend, EveryNameTheFileSystemTakesIsWrittenAndAFullDiskIsNamedAsSuch)

@@ -2,6 +2,7 @@
 // work that must not grow with the package (counters, not timings), zip entries sharing bytes,
 // and, byte by byte, nothing of another sheet in a copy that reads none. Packages are built here
 // as zip bytes, so that they say exactly what each case needs.
+#include "support/TempDir.h"
 #include "support/TestPaths.h"
 #include "xlsx/PackageBuilder.h"
 #include "xlsx/Package.h"
@@ -319,6 +320,26 @@ TEST(XlsxPrivacy, NothingOfOtherSheetsReachesACopy)
             EXPECT_FALSE(out.contains(a)) << c.what << ": " << a.constData();
         for (const QByteArray& p : c.present)
             EXPECT_TRUE(out.contains(p)) << c.what << ": " << p.constData();
+    }
+}
+
+// A workbook file read in pieces: one that shrinks or grows after it was listed is refused when
+// its parts are copied, not copied on in part.
+TEST(XlsxBounds, AFileChangingWhileReadIsRefused)
+{
+    for (const qint64 change : {-100, 100}) {
+        bf::test::TempDir dir;
+        const QString path = dir.write(QStringLiteral("book.xlsx"), privacyWorkbook({}));
+        const auto wb = XlsxWorkbook::open(path);
+        QFile file(path);
+        ASSERT_TRUE(file.resize(file.size() + change));
+        try {
+            wb->extract(0);
+            ADD_FAILURE() << "copied from a file that changed by " << change;
+        } catch (const XlsxError& e) {
+            EXPECT_EQ(e.status(), XlsxStatus::DamagedZip);
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("changed while it was read"))) << e.what();
+        }
     }
 }
 

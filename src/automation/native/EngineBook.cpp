@@ -4,40 +4,75 @@
 #include "automation/native/EngineErrors.h"
 #include "book/WorkbookFile.h"
 #include "core/Paths.h"
+#include "platform/NewFile.h"
+#include "platform/TempFile.h"
 #include "xls/XlsWorkbook.h"
 #include "xlsx/XlsxWorkbook.h"
+
+#include <QDir>
+
+#include <type_traits>
 
 namespace bf::automation::native {
 
 namespace {
 
-// A workbook made by a sheet copy: its one worksheet is known, so its bytes are read by the
+// Sheet `index` of book copied: an Open XML copy written to an unnamed temporary file, an .xls
+// copy in memory.
+template <class Book>
+SheetCopy copyOf(Book& book, int index, const QString& sourcePath, bool values, book::ValuesDrops* drops)
+{
+    SheetCopy copy;
+    engineCall([&] {
+        if constexpr (std::is_same_v<Book, xlsx::XlsxWorkbook>) {
+            try {
+                copy.file = std::make_shared<platform::TempFile>(QDir::tempPath());
+            } catch (const platform::NewFileError& e) {
+                throw Error(err::SpreadsheetFailure, e.detail());
+            }
+            book.extractTo(copy.file->descriptor(), index, sourcePath, values, drops);
+        } else {
+            copy.bytes = book.extract(index, sourcePath, values, drops);
+        }
+        return 0;
+    });
+    return copy;
+}
+
+template <class Book>
+std::unique_ptr<Book> openCopy(const SheetCopy& copy, const QString& displayName)
+{
+    if constexpr (std::is_same_v<Book, xlsx::XlsxWorkbook>) {
+        if (copy.file)
+            return Book::open(copy.file->path(), displayName);
+    }
+    return Book::openBytes(copy.bytes, displayName);
+}
+
+// A workbook made by a sheet copy: its one worksheet is known, so its file is read by the
 // engine only when a sheet is copied out of it in turn.
 template <class Book>
 class CopiedBook : public EngineBook {
 public:
-    CopiedBook(QByteArray bytes, QString sheetName, QString displayName)
-        : bytes_(std::move(bytes)), sheetName_(std::move(sheetName)), displayName_(std::move(displayName))
+    CopiedBook(SheetCopy content, QString sheetName, QString displayName)
+        : content_(std::move(content)), sheetName_(std::move(sheetName)), displayName_(std::move(displayName))
     {
     }
     std::vector<EngineSheet> worksheets() const override { return {{0, sheetName_}}; }
-    QByteArray extract(int, const QString& sourcePath, bool values, book::ValuesDrops* drops) override
-    {
-        return engineCall([&] {
-            if (!book_)
-                book_ = Book::openBytes(bytes_, displayName_);
-            return book_->extract(book_->worksheets().at(0).index, sourcePath, values, drops);
-        });
-    }
-    std::unique_ptr<EngineBook> copySheet(int, const QString& sourcePath, const QString& copyName, QByteArray* bytes,
+    std::unique_ptr<EngineBook> copySheet(int, const QString& sourcePath, const QString& copyName, SheetCopy* copy,
                                           bool values, book::ValuesDrops* drops) override
     {
-        *bytes = extract(0, sourcePath, values, drops);
-        return std::make_unique<CopiedBook<Book>>(*bytes, sheetName_, copyName);
+        engineCall([&] {
+            if (!book_)
+                book_ = openCopy<Book>(content_, displayName_);
+            return 0;
+        });
+        *copy = copyOf(*book_, book_->worksheets().at(0).index, sourcePath, values, drops);
+        return std::make_unique<CopiedBook<Book>>(*copy, sheetName_, copyName);
     }
 
 private:
-    QByteArray bytes_;
+    SheetCopy content_;
     QString sheetName_;
     QString displayName_;
     std::unique_ptr<Book> book_;
@@ -54,15 +89,11 @@ public:
             out.push_back({s.index, s.name, s.visibility});
         return out;
     }
-    QByteArray extract(int index, const QString& sourcePath, bool values, book::ValuesDrops* drops) override
-    {
-        return engineCall([&] { return book_->extract(index, sourcePath, values, drops); });
-    }
-    std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName, QByteArray* bytes,
+    std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName, SheetCopy* copy,
                                           bool values, book::ValuesDrops* drops) override
     {
-        *bytes = extract(index, sourcePath, values, drops);
-        return std::make_unique<CopiedBook<Book>>(*bytes, book_->sheets().at(std::size_t(index)).name, copyName);
+        *copy = copyOf(*book_, index, sourcePath, values, drops);
+        return std::make_unique<CopiedBook<Book>>(*copy, book_->sheets().at(std::size_t(index)).name, copyName);
     }
 
 private:
@@ -108,6 +139,17 @@ std::unique_ptr<EngineBook> openEngineBook(const QString& path, const QString& p
     if (openXml)
         return wrap(engineCall([&] { return xlsx::XlsxWorkbook::open(path); }));
     return wrap(engineCall([&] { return xls::XlsWorkbook::open(path); }));
+}
+
+QByteArray SheetCopy::whole() const
+{
+    if (!file)
+        return bytes;
+    try {
+        return file->readAll();
+    } catch (const platform::NewFileError& e) {
+        throw Error(err::SpreadsheetFailure, e.detail());
+    }
 }
 
 } // namespace bf::automation::native

@@ -4,7 +4,6 @@
 #include "book/Unlock.h"
 #include "book/Sheets.h"
 #include "book/ValuesDrops.h"
-#include "book/ValuesDrops.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,7 +12,21 @@
 #include <optional>
 #include <vector>
 
+namespace bf::platform {
+class TempFile;
+}
+
 namespace bf::automation::native {
+
+// The file a sheet copy makes, before it is saved: in memory (.xls), or in an unnamed temporary
+// file (Open XML), so a large workbook is never held whole.
+struct SheetCopy {
+    QByteArray bytes;
+    std::shared_ptr<platform::TempFile> file;
+    bool isNull() const { return bytes.isNull() && !file; }
+    // The whole file in memory. Throws bf::Error when the temporary file cannot be read.
+    QByteArray whole() const;
+};
 
 struct EngineSheet {
     int index = 0; // the engine's sheet index
@@ -26,14 +39,12 @@ public:
     virtual ~EngineBook() = default;
     // Worksheets only (hidden ones included), in order.
     virtual std::vector<EngineSheet> worksheets() const = 0;
-    // A complete workbook file of the same format holding only sheet `index`; links to the
-    // other sheets name sourcePath; with values, there are none and those formulas keep their
-    // values, and what could not become values is counted in *drops (when given).
-    virtual QByteArray extract(int index, const QString& sourcePath, bool values = false,
-                               book::ValuesDrops* drops = nullptr) = 0;
-    // The same bytes (in *bytes), and the workbook they make, named copyName in messages.
+    // A complete workbook file of the same format holding only sheet `index` (in *copy), and
+    // the workbook it makes, named copyName in messages. Links to the other sheets name
+    // sourcePath; with values, there are none and those formulas keep their values, and what
+    // could not become values is counted in *drops (when given).
     virtual std::unique_ptr<EngineBook> copySheet(int index, const QString& sourcePath, const QString& copyName,
-                                                  QByteArray* bytes, bool values = false,
+                                                  SheetCopy* copy, bool values = false,
                                                   book::ValuesDrops* drops = nullptr) = 0;
 };
 

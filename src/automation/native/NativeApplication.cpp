@@ -49,9 +49,9 @@ QString absoluteOf(const QString& fileName) { return QDir::cleanPath(QFileInfo(f
 class NativeWorkbook : public Workbook, public std::enable_shared_from_this<NativeWorkbook> {
 public:
     NativeWorkbook(std::shared_ptr<NativeState> state, std::unique_ptr<EngineBook> book, QString fullName,
-                   QByteArray unsavedBytes, std::optional<book::Protection> protection)
+                   SheetCopy unsaved, std::optional<book::Protection> protection)
         : state_(std::move(state)), book_(std::move(book)), fullName_(std::move(fullName)),
-          bytes_(std::move(unsavedBytes)), protection_(std::move(protection))
+          unsaved_(std::move(unsaved)), protection_(std::move(protection))
     {
     }
 
@@ -63,7 +63,7 @@ public:
     QString Name() const override
     {
         check();
-        return bytes_.isNull() || saved_ ? QFileInfo(fullName_).fileName() : fullName_;
+        return unsaved_.isNull() || saved_ ? QFileInfo(fullName_).fileName() : fullName_;
     }
     std::vector<std::shared_ptr<Worksheet>> Worksheets() override;
     std::shared_ptr<Worksheet> WorksheetByName(const QString& name) override;
@@ -84,7 +84,7 @@ private:
     std::shared_ptr<NativeState> state_;
     std::unique_ptr<EngineBook> book_;
     QString fullName_;
-    QByteArray bytes_; // the content of a new workbook not read from a file
+    SheetCopy unsaved_; // the content of a new workbook not read from a file
     // The password protection of the source file, which its copies are saved with.
     std::optional<book::Protection> protection_;
     bool saved_ = false;
@@ -146,11 +146,11 @@ std::shared_ptr<Worksheet> NativeWorkbook::WorksheetByName(const QString& name)
 void NativeWorkbook::copySheet(int index)
 {
     const QString name = QStringLiteral("Book%1").arg(state_->newBooks + 1);
-    QByteArray bytes;
+    SheetCopy content;
     state_->lastDrops = {};
-    auto copy = book_->copySheet(index, fullName_, name, &bytes, state_->switches.breakLinks, &state_->lastDrops);
+    auto copy = book_->copySheet(index, fullName_, name, &content, state_->switches.breakLinks, &state_->lastDrops);
     ++state_->newBooks;
-    auto wb = std::make_shared<NativeWorkbook>(state_, std::move(copy), name, bytes, protection_);
+    auto wb = std::make_shared<NativeWorkbook>(state_, std::move(copy), name, std::move(content), protection_);
     state_->open.push_back(wb);
 }
 
@@ -160,8 +160,9 @@ void NativeWorkbook::SaveAs(const QString& fileName)
     const SaveAsTarget saveTarget = resolveSaveAsTarget(*state_->seams, fileName, state_->switches.displayAlerts);
     const QString& target = saveTarget.path;
     const bool replace = saveTarget.replace;
-    QByteArray content = bytes_;
-    if (content.isNull()) {
+    QByteArray content;
+    bool fromTemporary = false; // the unsaved copy's own temporary file, saved as it stands
+    if (unsaved_.isNull()) {
         QFile source(fullName_);
         if (!source.open(QIODevice::ReadOnly))
             throw Error(err::SpreadsheetFailure, QStringLiteral("'%1' cannot be saved: its source '%2' cannot be read")
@@ -169,13 +170,20 @@ void NativeWorkbook::SaveAs(const QString& fileName)
         content = source.readAll();
     } else if (protection_ && !state_->switches.decryptOutputs) {
         try {
-            content = book::protectWorkbook(content, *protection_, target);
+            content = book::protectWorkbook(unsaved_.whole(), *protection_, target);
         } catch (const book::Refusal& r) {
             throw Error(err::SpreadsheetFailure, r.message());
         }
+    } else if (!unsaved_.file) {
+        content = unsaved_.bytes;
+    } else {
+        fromTemporary = true;
     }
     try {
-        platform::writeNewFile(target, content, replace, state_->seams->writeFault);
+        if (fromTemporary)
+            platform::writeNewFile(target, *unsaved_.file, replace, state_->seams->writeFault);
+        else
+            platform::writeNewFile(target, content, replace, state_->seams->writeFault);
     } catch (const platform::NewFileError& e) {
         throw Error(err::SpreadsheetFailure, e.detail());
     }
@@ -207,7 +215,7 @@ public:
         }
         std::optional<book::Protection> protection;
         auto book = openEngineBook(full, password, &protection);
-        auto wb = std::make_shared<NativeWorkbook>(state_, std::move(book), full, QByteArray(), std::move(protection));
+        auto wb = std::make_shared<NativeWorkbook>(state_, std::move(book), full, SheetCopy(), std::move(protection));
         state_->open.push_back(wb);
         return wb;
     }
