@@ -35,6 +35,19 @@ QString kindOf(mode_t mode)
 
 QString systemReason(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
+// One read of up to size bytes at offset, again when a signal cut it short; 0 at the end.
+qint64 readSomeAt(int fd, const QString& path, char* into, qint64 size, qint64 offset)
+{
+    for (;;) {
+        const ssize_t n = ::pread(fd, into, static_cast<size_t>(size), offset);
+        if (n >= 0)
+            return n;
+        if (errno != EINTR)
+            throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
+                                 QStringLiteral("'%1' cannot be read: %2").arg(path, systemReason(errno)));
+    }
+}
+
 [[noreturn]] void refuse(const QString& path, const QString& kind)
 {
     throw InputFileError(InputFileError::Why::NotRegular, err::PathFileAccessError,
@@ -87,12 +100,7 @@ QByteArray InputFile::readHead(qint64 size)
     while (filled < limit) {
         if (filled == data.size())
             data.resize(std::min(limit, std::max<qint64>(2 * filled, 65536)));
-        const ssize_t n = ::pread(fd_, data.data() + filled, static_cast<size_t>(data.size() - filled), filled);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
-                                 QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
+        const qint64 n = readSomeAt(fd_, path_, data.data() + filled, data.size() - filled, filled);
         if (n == 0)
             break;
         filled += n;
@@ -117,12 +125,7 @@ QByteArray InputFile::readAt(qint64 offset, qint64 size) const
     QByteArray data(std::max<qint64>(size, 0), Qt::Uninitialized);
     qint64 filled = 0;
     while (filled < data.size()) {
-        const ssize_t n = ::pread(fd_, data.data() + filled, static_cast<size_t>(data.size() - filled), offset + filled);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
-                                 QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
+        const qint64 n = readSomeAt(fd_, path_, data.data() + filled, data.size() - filled, offset + filled);
         if (n == 0)
             break;
         filled += n;
