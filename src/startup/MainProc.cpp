@@ -1,7 +1,6 @@
 #include "startup/MainProc.h"
 
 #include "automation/BackendPlugin.h"
-#include "core/Conversions.h"
 #include "core/Error.h"
 #include "startup/ConfigLocation.h"
 #include "startup/ErrorReports.h"
@@ -24,34 +23,17 @@ void closeAndQuit(automation::SpreadsheetApplication& app)
     app.Quit();
 }
 
-// A Boolean the start needs; Error 13 naming the key and the file when it is missing or no
-// Boolean.
-bool requiredBoolean(const clsSetting& store, const QString& key)
-{
-    QString text;
-    if (store.GetSetting(key, text) != clsSetting::kDone)
-        throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: the key \"%1\" is missing from %2")
-                                           .arg(key, store.filePath()));
-    try {
-        return CBool(text);
-    } catch (const Error&) {
-        throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: the value \"%1\" of the key \"%2\" in %3 is no "
-                                                      "Boolean (1 or 0)")
-                                           .arg(text, key, store.filePath()));
-    }
-}
-
 void applyDisplaySettings(const AppContext& context)
 {
     automation::SpreadsheetApplication& app = context.spreadsheet();
-    app.setVisible(requiredBoolean(context.store(), QStringLiteral("DisplayExcel")));
-    app.setDisplayAlerts(requiredBoolean(context.store(), QStringLiteral("DisplayExcelAlerts")));
+    app.setVisible(settingBoolean(context.store(), QStringLiteral("DisplayExcel"), std::nullopt));
+    app.setDisplayAlerts(settingBoolean(context.store(), QStringLiteral("DisplayExcelAlerts"), std::nullopt));
     app.setScreenUpdating(true);
     app.setAskToUpdateLinks(false);
     // Off when the key is missing (a configuration from before the option).
     QString decrypt;
     app.setDecryptOutputs(context.store().GetSetting(QStringLiteral("DecryptOutputs"), decrypt) == clsSetting::kDone &&
-                          requiredBoolean(context.store(), QStringLiteral("DecryptOutputs")));
+                          settingBoolean(context.store(), QStringLiteral("DecryptOutputs"), std::nullopt));
 }
 
 // After a failure: no spreadsheet application process is left behind, and the store is

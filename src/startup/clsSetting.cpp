@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/InputFile.h"
+#include "core/Conversions.h"
 #include "core/Error.h"
 
 #include <QDir>
@@ -112,6 +113,24 @@ std::int32_t clsSetting::WriteConfigFile(const QString& path)
     const QByteArray out = config::withValuesReplaced(bytes_, encoding_, std::move(changes));
     return platform::writeWholeFile(path, out, platform::WriteMode::Replace, seams_.writeFault, nullptr) ? kDone
                                                                                                       : kKeyMissing;
+}
+
+bool settingBoolean(const clsSetting& store, const QString& key, std::optional<bool> fallback)
+{
+    QString text;
+    if (store.GetSetting(key, text) != clsSetting::kDone) {
+        if (fallback)
+            return *fallback;
+        throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: the key \"%1\" is missing from %2")
+                                           .arg(key, store.filePath()));
+    }
+    try {
+        return CBool(text);
+    } catch (const Error&) {
+        throw Error(err::TypeMismatch, QStringLiteral("Type mismatch: the value \"%1\" of the key \"%2\" in %3 is no "
+                                                      "Boolean (1 or 0)")
+                                           .arg(text, key, store.filePath()));
+    }
 }
 
 } // namespace bf

@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -69,5 +70,9 @@ private:
     config::Encoding encoding_ = config::Encoding::Utf16Le;
     bool stoppedAtMalformedLine_ = false;
 };
+
+// The Boolean (1 or 0) stored under key in store; fallback when the key is missing, and Error 13
+// naming the key and the file when there is no fallback or the value is no Boolean.
+bool settingBoolean(const clsSetting& store, const QString& key, std::optional<bool> fallback);
 
 } // namespace bf
