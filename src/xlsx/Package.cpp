@@ -57,31 +57,6 @@ QString folded(const QString& name)
 
 } // namespace
 
-PartReader::PartReader(zip_file* file, QString detail, std::uint64_t limit, std::uint64_t declared, QString rule)
-    : file_(file), detail_(std::move(detail)), limit_(limit), declared_(declared), rule_(std::move(rule))
-{
-}
-
-PartReader::~PartReader()
-{
-    zip_fclose(file_);
-}
-
-void PartReader::read(QByteArray& out, qsizetype max)
-{
-    out.resize(max);
-    const zip_int64_t n = zip_fread(file_, out.data(), zip_uint64_t(max));
-    if (n < 0)
-        fail(XlsxStatus::DamagedZip, detail_ + QStringLiteral(" (") +
-                                     QString::fromUtf8(zip_file_strerror(file_)) + ')');
-    total_ += std::uint64_t(n);
-    if (total_ > limit_)
-        fail(XlsxStatus::PartTooLarge, detail_ + tooLarge(limit_, limit_, rule_, true));
-    if (total_ > declared_)
-        fail(XlsxStatus::DamagedZip, detail_);
-    out.resize(qsizetype(n));
-}
-
 Package::Package(QByteArray bytes, QString displayName)
     : bytes_(std::make_unique<PackageBytes>(std::move(bytes), displayName)), displayName_(std::move(displayName))
 {
@@ -138,6 +113,7 @@ void Package::readEntries(const std::vector<DataSpan>& data)
         e.compressedSize = st.comp_size;
         e.crc = st.crc;
         e.method = std::uint16_t(st.comp_method);
+        e.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
         // The directory read here and libzip's list the same entries in the same order.
         if (std::size_t(i) >= data.size() || data[std::size_t(i)].size != e.compressedSize)
             fail(XlsxStatus::DamagedZip, displayName_ + QStringLiteral(", part ") + e.name);
@@ -178,23 +154,16 @@ void Package::refuseTooLarge(const QString& detail, std::uint64_t size, std::uin
     fail(XlsxStatus::PartTooLarge, detail + tooLarge(size, limit, rule, false));
 }
 
-zip_file* Package::openEntry(const PartEntry& entry, bool compressed) const
-{
-    zip_file* f = zip_fopen_index(archive_, entry.index, compressed ? ZIP_FL_COMPRESSED : 0);
-    if (!f)
-        fail(XlsxStatus::DamagedZip, displayName_ + QStringLiteral(", part ") + entry.name);
-    return f;
-}
-
 QByteArray Package::read(const PartEntry& entry) const
 {
     ++partsRead_;
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
     if (entry.size > memoryLimit())
         refuseTooLarge(detail, entry.size, memoryLimit(), kMemoryRule);
+    requireStoredOrDeflated(entry, detail);
     if (entry.method == ZIP_CM_DEFLATE)
         return inflateWhole(entry, detail);
-    PartReader reader(openEntry(entry, false), detail, memoryLimit(), entry.size, kMemoryRule);
+    PartReader reader(*bytes_, entry, detail, memoryLimit(), detail + tooLarge(memoryLimit(), memoryLimit(), kMemoryRule, true));
     QByteArray all;
     all.reserve(qsizetype(entry.size));
     QByteArray chunk;
@@ -204,8 +173,6 @@ QByteArray Package::read(const PartEntry& entry) const
             break;
         all.append(chunk);
     }
-    if (std::uint64_t(all.size()) != entry.size)
-        fail(XlsxStatus::DamagedZip, detail);
     return all;
 }
 
@@ -263,7 +230,8 @@ std::unique_ptr<PartReader> Package::stream(const PartEntry& entry) const
     const QString detail = displayName_ + QStringLiteral(", part ") + entry.name;
     if (entry.size > streamLimit())
         refuseTooLarge(detail, entry.size, streamLimit(), kStreamRule);
-    return std::make_unique<PartReader>(openEntry(entry, false), detail, streamLimit(), entry.size, kStreamRule);
+    return std::make_unique<PartReader>(*bytes_, entry, detail, streamLimit(),
+                                        detail + tooLarge(streamLimit(), streamLimit(), kStreamRule, true));
 }
 
 } // namespace bf::xlsx

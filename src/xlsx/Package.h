@@ -1,15 +1,15 @@
 #pragma once
-// The zip container of an Open XML package, read through libzip.
-//
-// libzip rather than libgsf's zip: libzip hands out an entry's compressed bytes unchanged
-// (ZIP_FL_COMPRESSED), so a part that is not rewritten is copied into the new package without
-// being inflated and deflated again, and it checks each entry's CRC while reading. (Its
-// stricter open-time check, ZIP_CHECKCONS, refuses sound packages whose entries carry data
-// descriptors, so it is not used.)
+// The zip container of an Open XML package, listed through libzip; each entry's bytes are read
+// where the directory puts them, so a part that is not rewritten is copied into the new package
+// without being inflated and deflated again. Every part inflated is checked against its declared
+// size and CRC. (libzip's stricter open-time check, ZIP_CHECKCONS, refuses sound packages whose
+// entries carry data descriptors, so it is not used.)
 //
 // Part names are case-insensitive; two entries whose names differ only in case are refused, and
 // so are two entries sharing bytes.
 // Every inflation is bounded: a declared or actual size beyond the limit is refused.
+#include "xlsx/PartReader.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -20,7 +20,6 @@
 #include <vector>
 
 struct zip;
-struct zip_file;
 
 namespace bf::platform {
 class InputFile;
@@ -40,27 +39,7 @@ struct PartEntry {
     std::uint32_t crc = 0;
     std::uint16_t method = 0;     // 0 stored, 8 deflated
     std::uint64_t dataOffset = 0; // where its compressed bytes start in the file
-};
-
-// Streams one part's inflated bytes; every read counts against the bound.
-class PartReader {
-public:
-    // declared: the size the zip directory gives; inflating past it is damage. rule: how the
-    // limit is set, for the refusal's message.
-    PartReader(zip_file* file, QString detail, std::uint64_t limit, std::uint64_t declared, QString rule);
-    ~PartReader();
-    PartReader(const PartReader&) = delete;
-    PartReader& operator=(const PartReader&) = delete;
-    // Up to `max` bytes into `out` (replaced); empty at the end. Throws XlsxError.
-    void read(QByteArray& out, qsizetype max);
-
-private:
-    zip_file* file_;
-    QString detail_;
-    std::uint64_t limit_;
-    std::uint64_t declared_;
-    QString rule_;
-    std::uint64_t total_ = 0;
+    bool encrypted = false;
 };
 
 class Package {
@@ -109,7 +88,6 @@ private:
     void open();
     void readEntries(const std::vector<DataSpan>& data);
     QByteArray inflateWhole(const PartEntry& entry, const QString& detail) const;
-    zip_file* openEntry(const PartEntry& entry, bool compressed) const;
 
     std::unique_ptr<PackageBytes> bytes_;
     QString displayName_;

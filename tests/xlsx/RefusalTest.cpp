@@ -34,6 +34,16 @@ std::optional<XlsxStatus> refusal(const std::function<std::unique_ptr<XlsxWorkbo
     }
 }
 
+// A package whose first sheet reads no other sheet (so it is streamed to its end, then copied
+// with its compressed bytes), its directory entry or deflated data altered.
+QByteArray alteredSheet(const std::function<void(char* entry, char* data)>& alter)
+{
+    const QByteArray name = "xl/worksheets/sheet1.xml";
+    QByteArray zip = packageWith(name, kSheet2);
+    alter(zip.data() + zip.lastIndexOf(name) - 46, zip.data() + zip.indexOf(name) + name.size());
+    return zip;
+}
+
 } // namespace
 
 TEST(XlsxRefusal, BadCorpusFilesAreRefusedByTheProgramWithTheFileAndTheReason)
@@ -77,6 +87,10 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
         {"sheet declared as 3 GB", packageWith("xl/worksheets/sheet1.xml", kSheet, 3'000'000'000u), XlsxStatus::PartTooLarge},
         {"workbook part declared as 1 GB", packageWith("xl/workbook.xml", kWorkbook, 1'000'000'000u), XlsxStatus::PartTooLarge},
         {"sheet inflating past its declared size", packageWith("xl/worksheets/sheet1.xml", kSheet, 40), XlsxStatus::DamagedZip},
+        {"sheet inflating short of its declared size", alteredSheet([](char* entry, char*) { ++entry[24]; }), XlsxStatus::DamagedZip},
+        {"sheet whose CRC differs", alteredSheet([](char* entry, char*) { entry[16] ^= 1; }), XlsxStatus::DamagedZip},
+        {"sheet whose deflated data is cut short", alteredSheet([](char* entry, char*) { entry[20] -= 4; }), XlsxStatus::DamagedZip},
+        {"sheet whose deflated data is damaged", alteredSheet([](char*, char* data) { data[0] = 0x07; }), XlsxStatus::DamagedZip},
         {"sheet part missing", packageWith("xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("sheet1.xml", "sheet9.xml")), XlsxStatus::MissingPart},
         {"unfinished sheet", packageWith("xl/worksheets/sheet1.xml", kSheet.left(kSheet.size() - 20)), XlsxStatus::MalformedXml},
         {"a formula of 17 MB", packageWith("xl/worksheets/sheet1.xml", QByteArray(kSheet).replace("Two!B2*2", QByteArray(17 << 20, ' ') + "1")),
