@@ -5,12 +5,34 @@
 #include "xlsx/XmlScanner.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 namespace bf::xlsx {
 
 namespace {
 // Beyond this the declared size is not trusted for the first allocation: the table grows instead.
 constexpr std::uint64_t kMaxReserve = 1ull << 30;
+
+// Runs of unused items go out as slices of one block of empty items: a sheet may use a
+// handful of a million.
+constexpr std::string_view kEmptyItem = "<si><t/></si>";
+constexpr std::size_t kBlockItems = 4096;
+
+void writeEmptyItems(PartDeflater& out, std::size_t count)
+{
+    static const std::string block = [] {
+        std::string b;
+        for (std::size_t i = 0; i < kBlockItems; ++i)
+            b += kEmptyItem;
+        return b;
+    }();
+    while (count > 0) {
+        const std::size_t n = std::min(count, kBlockItems);
+        out.write(std::string_view(block).substr(0, n * kEmptyItem.size()));
+        count -= n;
+    }
+}
 } // namespace
 
 SharedStrings::SharedStrings(const std::function<void(QByteArray&)>& in, const QString& detail,
@@ -81,23 +103,16 @@ void SharedStrings::rebuild(const StringUse& use, PartDeflater& out) const
     tag.attrs = {};
     root.insert(root.size() - 1, " count=\"" + std::to_string(use.references()) + '"');
     out.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + root);
-    // Runs of unused items go as one write: a sheet may use a handful of a million.
-    static const std::string kEmpty = "<si><t/></si>";
-    std::string empties;
+    std::size_t unused = 0;
     for (std::size_t i = 0; i < use.end(); ++i) {
         if (use.uses(i)) {
-            out.write(empties);
-            empties.clear();
+            writeEmptyItems(out, std::exchange(unused, 0));
             out.write(item(i));
         } else {
-            empties += kEmpty;
-            if (empties.size() >= (1u << 16)) {
-                out.write(empties);
-                empties.clear();
-            }
+            ++unused;
         }
     }
-    out.write(empties);
+    writeEmptyItems(out, unused);
     out.write("</" + name + '>');
 }
 
