@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace bf::xlsx {
 
@@ -14,24 +15,40 @@ namespace {
 // Beyond this the declared size is not trusted for the first allocation: the table grows instead.
 constexpr std::uint64_t kMaxReserve = 1ull << 30;
 
-// Runs of unused items go out as slices of one block of empty items: a sheet may use a
-// handful of a million.
 constexpr std::string_view kEmptyItem = "<si><t/></si>";
 constexpr std::size_t kBlockItems = 4096;
+// Below this, a run of unused items is deflated with the items around it.
+constexpr std::size_t kSplicedRun = 64;
 
+// Runs of 1, 2, 4 ... kBlockItems empty items, deflated once for every table made.
+struct EmptyRuns {
+    std::string items;
+    std::vector<std::string> deflated; // [k]: 2^k items
+
+    EmptyRuns()
+    {
+        for (std::size_t i = 0; i < kBlockItems; ++i)
+            items += kEmptyItem;
+        for (std::size_t n = 1; n <= kBlockItems; n *= 2)
+            deflated.push_back(deflatedSegment(std::string_view(items).substr(0, n * kEmptyItem.size())));
+    }
+};
+
+// The unused items of a table: a sheet may use a handful of a million. A long run goes out
+// already deflated, as whole blocks and then the pieces of its remainder.
 void writeEmptyItems(PartDeflater& out, std::size_t count)
 {
-    static const std::string block = [] {
-        std::string b;
-        for (std::size_t i = 0; i < kBlockItems; ++i)
-            b += kEmptyItem;
-        return b;
-    }();
-    while (count > 0) {
-        const std::size_t n = std::min(count, kBlockItems);
-        out.write(std::string_view(block).substr(0, n * kEmptyItem.size()));
-        count -= n;
+    static const EmptyRuns runs;
+    const std::string_view items(runs.items);
+    if (count < kSplicedRun) {
+        out.write(items.substr(0, count * kEmptyItem.size()));
+        return;
     }
+    for (; count >= kBlockItems; count -= kBlockItems)
+        out.writeSegment(items, runs.deflated.back());
+    for (std::size_t k = 0; count > 0; ++k, count /= 2)
+        if (count & 1)
+            out.writeSegment(items.substr(0, (std::size_t(1) << k) * kEmptyItem.size()), runs.deflated[k]);
 }
 } // namespace
 
