@@ -63,6 +63,25 @@ QByteArray deflateWhole(const std::string& data)
 
 } // namespace
 
+std::string deflatedSegment(std::string_view raw)
+{
+    z_stream z{};
+    if (deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::bad_alloc();
+    std::string out(deflateBound(&z, uLong(raw.size())) + 16, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
+    z.avail_in = uInt(raw.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = uInt(out.size());
+    // A full flush ends the blocks on a byte boundary without a final one.
+    const int rc = deflate(&z, Z_FULL_FLUSH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    if (rc != Z_OK || z.avail_in != 0)
+        throw std::bad_alloc();
+    return out;
+}
+
 PartDeflater::PartDeflater(std::uint64_t window) : window_(window) {}
 
 PartDeflater::~PartDeflater()
@@ -87,27 +106,40 @@ void PartDeflater::write(std::string_view bytes)
     // Streaming starts before the window would overflow: growing past it would copy the
     // window into a buffer twice its size.
     if (!z_ && pending_.size() + bytes.size() > window_)
-        startStreaming();
+        startStreaming(4); // the fastest level that keeps the large benchmark sheet within 10% of its source (7%)
     if (z_)
-        deflateChunk(bytes.data(), bytes.size(), false);
+        deflateChunk(bytes.data(), bytes.size(), Z_NO_FLUSH);
     else
         pending_.append(bytes);
 }
 
-void PartDeflater::startStreaming()
+void PartDeflater::writeSegment(std::string_view raw, std::string_view segment)
+{
+    crc_ = std::uint32_t(libdeflate_crc32(crc_, raw.data(), raw.size()));
+    size_ += raw.size();
+    // A part made mostly of spliced runs, such as a string table with most items emptied:
+    // what lies between them is little, and the fastest level is enough for it.
+    if (!z_)
+        startStreaming(1);
+    // A full flush ends the blocks so far on a byte boundary, and what follows reads nothing
+    // before it, so the segment fits between.
+    deflateChunk(nullptr, 0, Z_FULL_FLUSH);
+    compressed_.append(segment.data(), qsizetype(segment.size()));
+}
+
+void PartDeflater::startStreaming(int level)
 {
     z_ = std::make_unique<z_stream_s>();
-    // Level 4, the fastest that keeps the large benchmark sheet within 10% of its source (7%),
-    // and raw deflate (negative window bits): the zip entry holds no zlib header.
-    if (deflateInit2(z_.get(), 4, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    // Raw deflate (negative window bits): the zip entry holds no zlib header.
+    if (deflateInit2(z_.get(), level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
         z_.reset();
         throw std::bad_alloc();
     }
-    deflateChunk(pending_.data(), pending_.size(), false);
+    deflateChunk(pending_.data(), pending_.size(), Z_NO_FLUSH);
     std::string().swap(pending_);
 }
 
-void PartDeflater::deflateChunk(const char* data, std::size_t n, bool last)
+void PartDeflater::deflateChunk(const char* data, std::size_t n, int flush)
 {
     z_->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
     z_->avail_in = uInt(n);
@@ -116,9 +148,9 @@ void PartDeflater::deflateChunk(const char* data, std::size_t n, bool last)
     do {
         z_->next_out = reinterpret_cast<Bytef*>(buffer);
         z_->avail_out = sizeof buffer;
-        rc = deflate(z_.get(), last ? Z_FINISH : Z_NO_FLUSH);
+        rc = deflate(z_.get(), flush);
         compressed_.append(buffer, qsizetype(sizeof buffer - z_->avail_out));
-    } while (z_->avail_out == 0 || (last && rc != Z_STREAM_END));
+    } while (z_->avail_out == 0 || (flush == Z_FINISH && rc != Z_STREAM_END));
 }
 
 void PartDeflater::finishInBackground()
@@ -134,7 +166,7 @@ QByteArray PartDeflater::finish()
 QByteArray PartDeflater::finishNow()
 {
     if (z_) {
-        deflateChunk(nullptr, 0, true);
+        deflateChunk(nullptr, 0, Z_FINISH);
         return std::move(compressed_);
     }
     return deflateWhole(pending_);

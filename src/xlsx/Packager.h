@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,10 @@ namespace bf::xlsx {
 // The deflate level of rewritten parts (libdeflate's scale, 1..12): 3 keeps the large benchmark
 // workbook's output within 8% of the source's parts at a fifth less time than 6.
 constexpr int kDeflateLevel = 3;
+
+// `raw` deflated on its own, to be spliced into any part's deflated stream: complete blocks,
+// none final, ending on a byte boundary and reading nothing before them.
+std::string deflatedSegment(std::string_view raw);
 
 // Receives a part's bytes as they are made and deflates them.
 class PartDeflater {
@@ -37,6 +42,9 @@ public:
     void reserve(std::uint64_t bytes);
     void write(std::string_view bytes);
     void write(const QByteArray& bytes) { write(std::string_view(bytes.constData(), std::size_t(bytes.size()))); }
+    // Bytes whose deflated form was made beforehand (deflatedSegment(raw)): spliced in as they
+    // stand, for a run that repeats the same bytes many times over.
+    void writeSegment(std::string_view raw, std::string_view segment);
     // Ends the part: the deflated bytes. Call once.
     QByteArray finish();
     // Ends the part on a thread of its own; finish() then waits for it and hands over its bytes.
@@ -48,8 +56,8 @@ public:
 
 private:
     QByteArray finishNow();
-    void startStreaming();
-    void deflateChunk(const char* data, std::size_t n, bool last);
+    void startStreaming(int level);
+    void deflateChunk(const char* data, std::size_t n, int flush);
 
     std::uint64_t window_;
     std::string pending_;           // bytes not yet deflated (below the window)

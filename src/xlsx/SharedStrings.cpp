@@ -5,12 +5,51 @@
 #include "xlsx/XmlScanner.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace bf::xlsx {
 
 namespace {
 // Beyond this the declared size is not trusted for the first allocation: the table grows instead.
 constexpr std::uint64_t kMaxReserve = 1ull << 30;
+
+constexpr std::string_view kEmptyItem = "<si><t/></si>";
+constexpr std::size_t kBlockItems = 4096;
+// Below this, a run of unused items is deflated with the items around it.
+constexpr std::size_t kSplicedRun = 64;
+
+// Runs of 1, 2, 4 ... kBlockItems empty items, deflated once for every table made.
+struct EmptyRuns {
+    std::string items;
+    std::vector<std::string> deflated; // [k]: 2^k items
+
+    EmptyRuns()
+    {
+        for (std::size_t i = 0; i < kBlockItems; ++i)
+            items += kEmptyItem;
+        for (std::size_t n = 1; n <= kBlockItems; n *= 2)
+            deflated.push_back(deflatedSegment(std::string_view(items).substr(0, n * kEmptyItem.size())));
+    }
+};
+
+// The unused items of a table: a sheet may use a handful of a million. A long run goes out
+// already deflated, as whole blocks and then the pieces of its remainder.
+void writeEmptyItems(PartDeflater& out, std::size_t count)
+{
+    static const EmptyRuns runs;
+    const std::string_view items(runs.items);
+    if (count < kSplicedRun) {
+        out.write(items.substr(0, count * kEmptyItem.size()));
+        return;
+    }
+    for (; count >= kBlockItems; count -= kBlockItems)
+        out.writeSegment(items, runs.deflated.back());
+    for (std::size_t k = 0; count > 0; ++k, count /= 2)
+        if (count & 1)
+            out.writeSegment(items.substr(0, (std::size_t(1) << k) * kEmptyItem.size()), runs.deflated[k]);
+}
 } // namespace
 
 SharedStrings::SharedStrings(const std::function<void(QByteArray&)>& in, const QString& detail,
@@ -81,23 +120,16 @@ void SharedStrings::rebuild(const StringUse& use, PartDeflater& out) const
     tag.attrs = {};
     root.insert(root.size() - 1, " count=\"" + std::to_string(use.references()) + '"');
     out.write("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n" + root);
-    // Runs of unused items go as one write: a sheet may use a handful of a million.
-    static const std::string kEmpty = "<si><t/></si>";
-    std::string empties;
+    std::size_t unused = 0;
     for (std::size_t i = 0; i < use.end(); ++i) {
         if (use.uses(i)) {
-            out.write(empties);
-            empties.clear();
+            writeEmptyItems(out, std::exchange(unused, 0));
             out.write(item(i));
         } else {
-            empties += kEmpty;
-            if (empties.size() >= (1u << 16)) {
-                out.write(empties);
-                empties.clear();
-            }
+            ++unused;
         }
     }
-    out.write(empties);
+    writeEmptyItems(out, unused);
     out.write("</" + name + '>');
 }
 

@@ -246,9 +246,9 @@ std::string rewrittenRuleBlock(XmlTokenStream& tokens, XmlToken& t, FormulaRewri
 }
 
 // A cell's or a row's position, where the part gives one, lies within the sheet.
-void checkPosition(const XmlTokenStream& tokens, const XmlToken& t, bool cell)
+void checkPosition(const XmlTokenStream& tokens, bool cell)
 {
-    const std::string_view ref = quickAttribute(t.attrs, "r");
+    const std::string_view ref = tokens.tagAttribute("r");
     if (ref.empty())
         return;
     std::uint32_t row = 0, col = 0;
@@ -265,7 +265,8 @@ void checkPosition(const XmlTokenStream& tokens, const XmlToken& t, bool cell)
 // One far beyond the table would make the copy's table hold that many empty items.
 void noteIndex(const XmlTokenStream& tokens, const std::string& raw, StringUse& strings)
 {
-    const std::string text = raw.find('&') == raw.npos ? raw : unescapeXml(raw);
+    std::string unescaped;
+    const std::string_view text = raw.find('&') == raw.npos ? std::string_view(raw) : (unescaped = unescapeXml(raw));
     std::uint32_t index = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
     if (ec != std::errc() || end != text.data() + text.size())
@@ -273,7 +274,7 @@ void noteIndex(const XmlTokenStream& tokens, const std::string& raw, StringUse& 
     strings.note(index);
     if (strings.end() - strings.size() > kMaxEmptyItems)
         tokens.refuse(XlsxStatus::DamagedPart, tokens.offset(),
-                      "the shared-string index " + text + ", " + std::to_string(index - strings.size() + 1)
+                      "the shared-string index " + std::string(text) + ", " + std::to_string(index - strings.size() + 1)
                           + " beyond the table's end, the limit is 1,048,576");
 }
 
@@ -327,10 +328,10 @@ SheetUse scanWorksheet(const ChunkSource& in, std::shared_ptr<const FormulaTarge
             continue;
         const std::string_view local = t.localName();
         if (local == "c" && inSheetData) {
-            checkPosition(tokens, t, true);
-            sharedCell = quickAttribute(t.attrs, "t") == "s";
+            checkPosition(tokens, true);
+            sharedCell = tokens.tagAttribute("t") == "s";
         } else if (local == "row" && inSheetData) {
-            checkPosition(tokens, t, false);
+            checkPosition(tokens, false);
         } else if (local == "sheetData") {
             inSheetData = t.kind == TokenKind::StartTag;
         } else if (t.kind == TokenKind::StartTag && ((local == "v" && sharedCell) || isFormulaElement(local))) {
@@ -391,10 +392,10 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
         if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag) {
             const std::string_view local = t.localName();
             if (local == "c" && inSheetData) {
-                checkPosition(tokens, t, true);
-                sharedCell = quickAttribute(t.attrs, "t") == "s";
+                checkPosition(tokens, true);
+                sharedCell = tokens.tagAttribute("t") == "s";
             } else if (local == "row" && inSheetData) {
-                checkPosition(tokens, t, false);
+                checkPosition(tokens, false);
             } else if (local == "sheetData") {
                 inSheetData = t.kind == TokenKind::StartTag;
             } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {

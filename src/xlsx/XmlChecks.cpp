@@ -105,6 +105,14 @@ int digitValue(char c, bool hex)
 
 } // namespace
 
+std::size_t plainRun(std::string_view s, std::size_t from)
+{
+    std::size_t i = from;
+    while (i < s.size() && kPlainBytes[static_cast<unsigned char>(s[i])])
+        ++i;
+    return i - from;
+}
+
 std::size_t readReference(std::string_view s, std::size_t i, char32_t& cp)
 {
     if (i + 1 >= s.size())
@@ -217,7 +225,7 @@ void skipSpace(std::string_view d, std::size_t& i)
 }
 
 // One attribute at d[i] (its name's first byte): i moves past its closing quote.
-Step readAttribute(std::string_view d, std::size_t& i, bool utf8, std::vector<std::string_view>& seen, TagScan& scan)
+Step readAttribute(std::string_view d, std::size_t& i, bool utf8, std::vector<XmlAttribute>& seen, TagScan& scan)
 {
     const std::size_t nameFrom = i;
     if (const Step s = readName(d, i, scan); s != Step::Done)
@@ -233,28 +241,32 @@ Step readAttribute(std::string_view d, std::size_t& i, bool utf8, std::vector<st
         return Step::More;
     if (d[i] != '"' && d[i] != '\'')
         return faulted(scan, i, "an attribute value without quotes");
+    const char quote = d[i];
     const std::size_t valueFrom = i + 1;
-    const std::size_t close = d.find(d[i], valueFrom);
-    if (close == d.npos)
-        return Step::More;
-    for (i = valueFrom; i < close; ++i) {
-        if (!kPlainBytes[static_cast<unsigned char>(d[i])]) {
-            if (std::optional<XmlFault> f = charactersFault(d.substr(valueFrom, close - valueFrom), CharContext::Attribute, utf8))
-                return faulted(scan, valueFrom + f->at, f->what);
-            break;
-        }
+    // Plain bytes up to the closing quote need no second look; anything else is checked with
+    // the whole value.
+    for (i = valueFrom; i < d.size() && d[i] != quote && kPlainBytes[static_cast<unsigned char>(d[i])];)
+        ++i;
+    if (i == d.size() || d[i] != quote) {
+        const std::size_t close = d.find(quote, i);
+        if (close == d.npos)
+            return Step::More;
+        if (std::optional<XmlFault> f = charactersFault(d.substr(valueFrom, close - valueFrom), CharContext::Attribute, utf8))
+            return faulted(scan, valueFrom + f->at, f->what);
+        i = close;
     }
-    i = close + 1;
-    for (const std::string_view other : seen)
-        if (other.size() == name.size() && other == name)
+    const std::string_view value = d.substr(valueFrom, i - valueFrom);
+    ++i;
+    for (const XmlAttribute& other : seen)
+        if (sameName(other.name, name))
             return faulted(scan, nameFrom, "an attribute given twice");
-    seen.push_back(name);
+    seen.push_back({name, value});
     return Step::Done;
 }
 
 } // namespace
 
-TagScan scanTag(std::string_view d, bool utf8, std::vector<std::string_view>& seen)
+TagScan scanTag(std::string_view d, bool utf8, std::vector<XmlAttribute>& seen)
 {
     TagScan scan;
     scan.endTag = d.size() > 1 && d[1] == '/';
@@ -277,11 +289,16 @@ TagScan scanTag(std::string_view d, bool utf8, std::vector<std::string_view>& se
                 scan.end = i + 1 + scan.empty;
             return scan;
         }
-        if (scan.endTag)
-            return faulted(scan, i, "an end tag with more than a name"), scan;
-        if (i == spaceFrom)
-            return faulted(scan, i, i == scan.nameEnd ? "a name that is not an XML name"
-                                                      : "attributes not separated by white space"), scan;
+        // Every exit returns the one named result, so that it is built in place: a copy of it
+        // read back right after its fields were stored costs more than the whole tag.
+        if (scan.endTag) {
+            faulted(scan, i, "an end tag with more than a name");
+            return scan;
+        }
+        if (i == spaceFrom) {
+            faulted(scan, i, i == scan.nameEnd ? "a name that is not an XML name" : "attributes not separated by white space");
+            return scan;
+        }
         if (readAttribute(d, i, utf8, seen, scan) != Step::Done)
             return scan;
     }

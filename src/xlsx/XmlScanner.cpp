@@ -47,17 +47,6 @@ void appendCodePoint(std::string& out, unsigned long cp)
 
 } // namespace
 
-std::string_view localNameOf(std::string_view qualified)
-{
-    const std::size_t colon = qualified.find(':');
-    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
-}
-
-std::string_view XmlToken::localName() const
-{
-    return localNameOf(name);
-}
-
 XmlAttributes parseAttributes(std::string_view attrs)
 {
     XmlAttributes out;
@@ -213,6 +202,7 @@ bool XmlTokenStream::refill()
 
 bool XmlTokenStream::next(XmlToken& token)
 {
+    attributes_.clear();
     for (;;) {
         at_ = base_ + pos_;
         switch (scan(token)) {
@@ -246,7 +236,8 @@ void XmlTokenStream::check(const XmlToken& t)
     switch (t.kind) {
     case TokenKind::Text:
         if (!open_.empty()) {
-            refuseAt(charactersFault(t.raw, CharContext::Text, utf8_));
+            if (!plainText_)
+                refuseAt(charactersFault(t.raw, CharContext::Text, utf8_));
         } else {
             // Outside the root only white space (and, at the very start, a byte-order mark).
             const std::size_t from = at_ == 0 && t.raw.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
@@ -278,7 +269,7 @@ void XmlTokenStream::checkEndTag(const XmlToken& t)
     if (open_.empty())
         refuse(XlsxStatus::MalformedXml, at_, "an end tag with no element open");
     const std::string_view expected = std::string_view(open_).substr(openFrom_.back());
-    if (t.name != expected)
+    if (!sameName(t.name, expected))
         refuse(XlsxStatus::MalformedXml, at_,
                "the end tag </" + std::string(t.name) + "> where <" + std::string(expected) + "> is open");
     open_.resize(openFrom_.back());
@@ -322,7 +313,8 @@ void XmlTokenStream::checkDeclaration(std::string_view attrs)
 {
     // The declaration's pseudo-attributes read as those of a tag.
     const std::string tag = "<xml" + std::string(attrs) + ">";
-    const TagScan scan = scanTag(tag, true, attributeNames_);
+    std::vector<XmlAttribute> pseudo;
+    const TagScan scan = scanTag(tag, true, pseudo);
     if (scan.fault || scan.end != tag.size())
         refuse(XlsxStatus::MalformedXml, at_ + 1 + (scan.fault ? scan.fault->at : tag.size()),
                scan.fault ? scan.fault->what : "a declaration that is not sound");
@@ -361,7 +353,10 @@ XmlTokenStream::Scan XmlTokenStream::scan(XmlToken& token)
     if (data[pos_] != '<') {
         // Text is handed back whole, never split where a chunk ends (a reference or a character
         // would be cut in two).
-        const std::size_t lt = data.find('<', pos_);
+        // Text of plain bytes, the usual kind, is checked as it is found.
+        const std::size_t run = pos_ + plainRun(data, pos_);
+        plainText_ = run < data.size() && data[run] == '<';
+        const std::size_t lt = plainText_ ? run : data.find('<', run);
         if (lt == std::string_view::npos && !final_)
             return Scan::NeedMore;
         const std::size_t end = lt == std::string_view::npos ? data.size() : lt;
@@ -396,7 +391,17 @@ XmlTokenStream::Scan XmlTokenStream::scanMarkup(XmlToken& token)
             return closedBy("<?", "?>");
         fail(XlsxStatus::EntityDeclaration, detail_);
     }
-    const TagScan tag = scanTag(rest, utf8_, attributeNames_);
+    if (rest.size() > 1 && rest[1] == '/' && !open_.empty()) {
+        // The end tag of the open element, as written almost always: its name was checked with
+        // its start tag. Any other spelling takes the general path.
+        const std::string_view open = std::string_view(open_).substr(openFrom_.back());
+        if (rest.size() > open.size() + 2 && rest[open.size() + 2] == '>' && sameName(rest.substr(2, open.size()), open)) {
+            token = XmlToken{TokenKind::EndTag, rest.substr(0, open.size() + 3), rest.substr(2, open.size()), {}};
+            pos_ += open.size() + 3;
+            return Scan::Token;
+        }
+    }
+    const TagScan tag = scanTag(rest, utf8_, attributes_);
     if (tag.fault)
         refuse(XlsxStatus::MalformedXml, at_ + tag.fault->at, tag.fault->what);
     if (tag.end == 0)

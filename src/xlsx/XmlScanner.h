@@ -34,7 +34,19 @@ struct XmlToken {
     std::string_view localName() const;
 };
 
-std::string_view localNameOf(std::string_view qualified);
+// Names are short: read byte by byte, inline, they cost less than a call to the library's search.
+inline std::string_view localNameOf(std::string_view qualified)
+{
+    for (std::size_t i = 0; i < qualified.size(); ++i)
+        if (qualified[i] == ':')
+            return qualified.substr(i + 1);
+    return qualified;
+}
+
+inline std::string_view XmlToken::localName() const
+{
+    return localNameOf(name);
+}
 
 // Attributes of a tag: (qualified name, raw value without quotes), in order.
 using XmlAttributes = std::vector<std::pair<std::string_view, std::string_view>>;
@@ -72,6 +84,15 @@ public:
     // document type, damage as above or a token beyond the window.
     bool next(XmlToken& token);
     const QString& detail() const { return detail_; }
+    // The raw value of the attribute named `name` (as written, prefix and all) of the last
+    // token handed back, read as the tag was checked; empty when it has none.
+    std::string_view tagAttribute(std::string_view name) const
+    {
+        for (const XmlAttribute& a : attributes_)
+            if (sameName(a.name, name))
+                return a.value;
+        return {};
+    }
     // The offset in the part of the last token handed back.
     std::uint64_t offset() const { return at_; }
     // Refuses the part with `status`, naming the position `at` and what is wrong there.
@@ -101,8 +122,9 @@ private:
     std::string open_;                  // names of the open elements, end to end
     std::vector<std::size_t> openFrom_; // where each starts in open_
     bool rootSeen_ = false;
+    bool plainText_ = false; // the last text token is plain bytes only, checked as it was found
     bool utf8_ = true; // false once the declaration names a one-byte encoding
-    std::vector<std::string_view> attributeNames_;
+    std::vector<XmlAttribute> attributes_; // of the last tag handed back
 };
 
 } // namespace bf::xlsx

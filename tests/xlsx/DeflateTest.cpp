@@ -1,6 +1,6 @@
 // A rewritten part is deflated whole while it fits the window and streamed once it outgrows it;
 // either way, and whether finished at once or on a thread of its own, the zip entry inflates
-// to exactly the bytes written, with their CRC.
+// to exactly the bytes written, with their CRC, pieces deflated beforehand included.
 #include "xlsx/Packager.h"
 
 #include <zlib.h>
@@ -34,18 +34,26 @@ TEST(XlsxDeflate, APartInflatesToItsBytesWhetherHeldWholeOrStreamed)
         content += "<row r=\"" + QByteArray::number(row) + "\"><c><v>" + QByteArray::number(row * 7919 % 10007) + "</v></c></row>";
     const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(content.constData()), uInt(content.size())));
     // Held whole; streamed from the first piece on; switching to streaming half-way, where a
-    // piece would overflow the window. Each finished here or on a thread of its own.
+    // piece would overflow the window. Each finished here or on a thread of its own, and with
+    // no piece, every third piece or every piece spliced in deflated beforehand.
     for (const std::uint64_t window : {std::uint64_t(1) << 30, std::uint64_t(10), std::uint64_t(150001)})
-    for (const bool background : {false, true}) {
+    for (const bool background : {false, true})
+    for (const int splicedEvery : {0, 3, 1}) {
         PartDeflater deflater(window);
-        for (qsizetype at = 0; at < content.size(); at += 4099)
-            deflater.write(content.mid(at, 4099));
+        for (qsizetype at = 0; at < content.size(); at += 4099) {
+            const QByteArray piece = content.mid(at, 4099);
+            const std::string_view bytes(piece.constData(), std::size_t(piece.size()));
+            if (splicedEvery && at / 4099 % splicedEvery == 0)
+                deflater.writeSegment(bytes, deflatedSegment(bytes));
+            else
+                deflater.write(piece);
+        }
         if (background)
             deflater.finishInBackground();
         const QByteArray packed = deflater.finish();
-        EXPECT_EQ(rawInflate(packed, content.size() + 1), content) << window;
-        EXPECT_EQ(deflater.crc(), crc) << window;
-        EXPECT_EQ(deflater.size(), std::uint64_t(content.size())) << window;
-        EXPECT_LT(packed.size(), content.size() / 3) << window;
+        EXPECT_EQ(rawInflate(packed, content.size() + 1), content) << window << ' ' << splicedEvery;
+        EXPECT_EQ(deflater.crc(), crc) << window << ' ' << splicedEvery;
+        EXPECT_EQ(deflater.size(), std::uint64_t(content.size())) << window << ' ' << splicedEvery;
+        EXPECT_LT(packed.size(), content.size() / 3) << window << ' ' << splicedEvery;
     }
 }

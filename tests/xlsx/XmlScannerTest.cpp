@@ -199,6 +199,8 @@ TEST(XmlScanner, ReadsEveryFormAsLibxml2DoesAndRefusesWhatItRefuses)
         {"an unfinished tag", "<a><b c=\"1\""},
         {"an unfinished comment", "<a><!-- x</a>"},
         {"mismatched end tags", "<a><b></a></b>"},
+        {"an end tag that the open name begins", "<ab></a>"},
+        {"an end tag that begins with the open name", "<a></ab>"},
         {"an end tag alone", "</a>"},
         {"a space after '</'", "<a></ a>"},
         {"two roots", "<a></a><b/>"},
