@@ -111,13 +111,13 @@ QByteArray InputFile::readHead(qint64 size)
 
 QByteArray InputFile::readAll() { return readHead(-1); }
 
-qint64 InputFile::size() const
+FileState InputFile::state() const
 {
     struct stat st {};
     if (::fstat(fd_, &st) != 0)
         throw InputFileError(InputFileError::Why::Unreadable, err::PathFileAccessError,
                              QStringLiteral("'%1' cannot be read: %2").arg(path_, systemReason(errno)));
-    return qint64(st.st_size);
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 QByteArray InputFile::readAt(qint64 offset, qint64 size) const

@@ -20,6 +20,13 @@ private:
     Why why_;
 };
 
+// What tells whether a file changed: its size and the time its contents were last written.
+struct FileState {
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    bool operator==(const FileState&) const = default;
+};
+
 class InputFile {
 public:
     // Throws InputFileError: 53 when nothing is there, 75 when it is no regular file, 70 when it
@@ -35,8 +42,8 @@ public:
     QByteArray readHead(qint64 size);
     // A name of this very file for a library that opens files by name itself.
     QString descriptorPath() const;
-    // Its size now; InputFileError 75 when it cannot be told.
-    qint64 size() const;
+    // Its size and modification time now; InputFileError 75 when they cannot be told.
+    FileState state() const;
     // At most size bytes from offset (fewer only where the file ends); InputFileError 75 when
     // reading fails.
     QByteArray readAt(qint64 offset, qint64 size) const;

@@ -18,7 +18,8 @@ PackageBytes::PackageBytes(std::unique_ptr<platform::InputFile> file, QString di
     : file_(std::move(file)), displayName_(std::move(displayName))
 {
     try {
-        size_ = std::uint64_t(file_->size());
+        opened_ = file_->state();
+        size_ = std::uint64_t(opened_.size);
     } catch (const platform::InputFileError& e) {
         throw XlsxError(XlsxStatus::ReadFailed, e.description());
     }
@@ -31,7 +32,7 @@ QString PackageBytes::filePath() const { return file_ ? file_->descriptorPath() 
 void PackageBytes::requireUnchanged(const QString& detail) const
 {
     try {
-        if (file_ && std::uint64_t(file_->size()) != size_)
+        if (file_ && file_->state() != opened_)
             fail(XlsxStatus::DamagedZip, detail + QStringLiteral(" (the file changed while it was read)"));
     } catch (const platform::InputFileError& e) {
         throw XlsxError(XlsxStatus::ReadFailed, e.description());

@@ -1,16 +1,15 @@
 #pragma once
 // The bytes of a package: held in memory (a decrypted package), or a plain file read in bounded
-// pieces where they are needed, so a large workbook is never held whole. A file that changes
-// size, or ends early, after it was opened is refused as damaged.
+// pieces where they are needed, so a large workbook is never held whole. A file that is written
+// (its size or modification time changes), or ends early, after it was opened is refused as
+// damaged: parts copied with their compressed bytes are not checked against their CRC.
+#include "platform/InputFile.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <memory>
-
-namespace bf::platform {
-class InputFile;
-}
 
 namespace bf::xlsx {
 
@@ -45,6 +44,7 @@ private:
     std::unique_ptr<platform::InputFile> file_;
     QString displayName_;
     std::uint64_t size_ = 0;
+    platform::FileState opened_; // of the file, when opened
 };
 
 } // namespace bf::xlsx
