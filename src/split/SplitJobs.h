@@ -10,6 +10,7 @@
 #include "automation/SpreadsheetApplication.h"
 #include "split/SplitRun.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -21,6 +22,9 @@ struct JobMakers {
     std::function<std::unique_ptr<automation::SpreadsheetApplication>(const platform::Seams& seams)> application;
     // The passwords known to the run, for that application; may be empty (none).
     std::function<std::unique_ptr<automation::Keyring>()> keyring;
+    // For tests: told that the workbook at this place of the list (from 0) asks for its folder
+    // name, with the run's folder names held, so it must not wait.
+    std::function<void(std::size_t workbook)> folderNameAsked = {};
 };
 
 // RunSplit with up to jobs workbooks at once. One job, or a list of one workbook, runs RunSplit
