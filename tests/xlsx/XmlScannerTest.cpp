@@ -176,7 +176,7 @@ TEST(XmlScanner, ReadsEveryFormAsLibxml2DoesAndRefusesWhatItRefuses)
         {"self-closing root", "<a/>"},
         {"declaration, line end, both quotes", "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<a b=\"1\" c='2'>x</a>"},
         {"byte-order mark", "\xEF\xBB\xBF<?xml version=\"1.0\"?><a>x</a>"},
-        {"decimal and hexadecimal references", "<a>&#65;&#x42;&#x0043;&#0068;&#xe9;&#233;&#x1F600;&#x10FFFF;</a>"},
+        {"decimal and hexadecimal references", "<a>&#32;&#65;&#x42;&#x0043;&#0068;&#xe9;&#233;&#x1F600;&#x10FFFF;</a>"},
         {"the five named entities", "<a b=\"&lt;&gt;&amp;&quot;&apos;\">&lt;&gt;&amp;&quot;&apos;</a>"},
         {"references in attributes", "<a b=\"&#x41;&amp;&#10;x&#9;\" c='\"'/>"},
         {"CDATA amid text", "<a>1<![CDATA[<b>&amp;\n]]]>2<![CDATA[]]></a>"},
