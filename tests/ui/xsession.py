@@ -217,9 +217,9 @@ def split(session, window, output):
 def program(build, shipped, corpus, work):
     """Installed into a root-owned folder, run by a user who cannot write it, with two workbooks and
     a folder on its command line: they are listed once the window shows, which a split proves (one
-    workbook per worksheet, the folder's text file not taken). With rows left the close box asks:
-    Enter (No) keeps the program, Alt+Y ends it cleanly, and only then is the ticked option written,
-    to the user's own Config.cfg. The next run reads it from there and turns it off again."""
+    workbook per worksheet, the folder's text file not taken). With rows left the close box asks and
+    Alt+Y ends the program cleanly; only then is the ticked option written, to the user's own
+    Config.cfg, the installed one left as it was."""
     home, app, books, output = (os.path.join(work, d) for d in ("home", "root/opt/brakenfold", "books", "out"))
     subprocess.run(["cmake", "--install", build, "--prefix", "/opt/brakenfold"], check=True,
                    stdout=subprocess.DEVNULL, env=dict(os.environ, DESTDIR=os.path.join(work, "root")))
@@ -233,12 +233,6 @@ def program(build, shipped, corpus, work):
     sheets = len(subprocess.run([os.path.join(app, "brakenfold-split"), "--list"] + paths, capture_output=True,
                                 text=True, check=True).stdout.splitlines())
     mine = os.path.join(home, ".config", "brakenfold", "Config.cfg")
-
-    def option_stored(alerts):
-        if read_config(os.path.join(app, "Config", "Config.cfg")) != shipped:
-            raise Failure("the installed Config.cfg changed")
-        if not os.path.isfile(mine) or read_config(mine) != shipped.replace("Alerts=0", "Alerts=" + alerts):
-            raise Failure("the user's own Config.cfg does not hold DisplayExcelAlerts=%s" % alerts)
     session = Session(app, args=paths[:2] + [folder], home=home, uid=65534)
     window = main_window(session)  # its click is taken in after the command line's workbooks are listed
     split(session, window, output)
@@ -247,26 +241,16 @@ def program(build, shipped, corpus, work):
     written = sum(len([n for n in names if n.endswith(".xls")]) for _, _, names in os.walk(output))
     if written != sheets:
         raise Failure("the split wrote %d workbooks; the three books hold %d worksheets" % (written, sheets))
-    session.close_box(window)
-    question = session.wait_window("Brakenfold", other_than=window)
-    session.key("Return")
-    wait_for("after No the question stayed open", lambda: question.id not in [w.id for w in session.windows("Brakenfold")])
-    session.settle()
-    if session.program.poll() is not None:
-        raise Failure("after No the program ended (status %s)" % session.program.returncode)
     if os.path.exists(mine):
         raise Failure("the option was written before the program ended")
     session.close_box(window)
     session.wait_window("Brakenfold", other_than=window)
     session.key("y", "Alt_L")
     session.wait_exit("Yes")
-    option_stored("1")
-    session = Session(app, home=home, uid=65534)  # no rows: the close box ends it at once
-    window = main_window(session)
-    tick_alerts(session)
-    session.close_box(window)
-    session.wait_exit("its close box was used")
-    option_stored("0")
+    if read_config(os.path.join(app, "Config", "Config.cfg")) != shipped:
+        raise Failure("the installed Config.cfg changed")
+    if not os.path.isfile(mine) or read_config(mine) != shipped.replace("Alerts=0", "Alerts=1"):
+        raise Failure("the user's own Config.cfg does not hold DisplayExcelAlerts=1")
     return "%d rows from the command line split; the option kept in the user's own Config.cfg" % written
 
 
