@@ -217,9 +217,9 @@ def split(session, window, output):
 def program(build, shipped, corpus, work):
     """Installed into a root-owned folder, run by a user who cannot write it, with two workbooks and
     a folder on its command line: they are listed once the window shows, which a split proves (one
-    workbook per worksheet, the folder's text file not taken). With rows left the close box asks and
-    Alt+Y ends the program cleanly; only then is the ticked option written, to the user's own
-    Config.cfg, the installed one left as it was."""
+    workbook per worksheet, the folder's text file not taken). With rows left the close box asks:
+    Enter (No, the real box's default) keeps the program, Alt+Y ends it cleanly, and only then is the
+    ticked option written, to the user's own Config.cfg, the installed one left as it was."""
     home, app, books, output = (os.path.join(work, d) for d in ("home", "root/opt/brakenfold", "books", "out"))
     subprocess.run(["cmake", "--install", build, "--prefix", "/opt/brakenfold"], check=True,
                    stdout=subprocess.DEVNULL, env=dict(os.environ, DESTDIR=os.path.join(work, "root")))
@@ -241,8 +241,13 @@ def program(build, shipped, corpus, work):
     written = sum(len([n for n in names if n.endswith(".xls")]) for _, _, names in os.walk(output))
     if written != sheets:
         raise Failure("the split wrote %d workbooks; the three books hold %d worksheets" % (written, sheets))
-    if os.path.exists(mine):
-        raise Failure("the option was written before the program ended")
+    session.close_box(window)
+    question = session.wait_window("Brakenfold", other_than=window)
+    session.key("Return")  # the box's default button: No
+    wait_for("after No the question stayed open", lambda: question.id not in [w.id for w in session.windows("Brakenfold")])
+    session.settle()
+    if session.program.poll() is not None or os.path.exists(mine):
+        raise Failure("after No the program ended, or the option was written before it ended")
     session.close_box(window)
     session.wait_window("Brakenfold", other_than=window)
     session.key("y", "Alt_L")
