@@ -2,6 +2,7 @@
 recalculates it, olefile gives its raw records; and how they run the program. Run under
 Debian's /usr/bin/python3."""
 import csv
+import datetime
 import math
 import os
 import shutil
@@ -274,6 +275,27 @@ def csv_diffs(a, b):
     return [(r, c, csv_cell(a, r, c), csv_cell(b, r, c)) for r, c in cells if csv_cell(a, r, c) != csv_cell(b, r, c)]
 
 
-def shows_flag(text, value):
-    """Whether a CSV text shows a Boolean: a recalculated one may come out as a number."""
-    return text.upper() in (('TRUE', '1') if value else ('FALSE', '0'))
+def shows(text, value):
+    """Whether a CSV text of the office shows a stored value: a Boolean (recalculated, it may come
+    out as a number), a date or time (month/day/year and time of day, to the second the text
+    gives), a number to the 15 digits shown, or a text."""
+    if isinstance(value, bool):
+        return text.upper() in (('TRUE', '1') if value else ('FALSE', '0'))
+    if isinstance(value, str):
+        return text == value
+    if isinstance(value, (datetime.date, datetime.time)):
+        for form in ('%m/%d/%Y %H:%M:%S', '%m/%d/%Y', '%H:%M:%S'):
+            try:
+                shown = datetime.datetime.strptime(text, form)
+            except ValueError:
+                continue
+            if isinstance(value, datetime.time):
+                value = datetime.datetime.combine(shown.date(), value)
+            elif not isinstance(value, datetime.datetime):
+                value = datetime.datetime.combine(value, datetime.time())
+            return abs((shown - value).total_seconds()) < 1
+        return False
+    try:
+        return value is not None and abs(float(text) - float(value)) <= 5e-14 * abs(float(value))
+    except (TypeError, ValueError):
+        return text == str(value)

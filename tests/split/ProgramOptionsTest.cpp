@@ -43,10 +43,8 @@ TEST(ProgramOptions, HelpAndVersionAnswerOnTheTerminalWithADisplayOrWithout)
         {"brakenfold-split", {"--help"}, true},     {"brakenfold-split", {"-h"}, true},
         {"brakenfold-split", {"--help", "--bogus"}, true}, // the first option decides
         {"brakenfold-split", {"-o", "out", "book.xls", "--help"}, true},
-        {"brakenfold", {"--version"}, false},       {"brakenfold", {"-V"}, false},
-        {"brakenfold", {"--help"}, true},           {"brakenfold", {"-h"}, true},
-        {"brakenfold", {"book.xls", "--version"}, false},
-        {"brakenfold", {"-platform", "offscreen", "--help"}, true},
+        {"brakenfold", {"-V"}, false},              {"brakenfold", {"book.xls", "--version"}, false},
+        {"brakenfold", {"-h"}, true},               {"brakenfold", {"-platform", "offscreen", "--help"}, true},
     };
     for (const auto& c : cases)
         for (const bool withDisplay : {true, false}) {
@@ -77,20 +75,16 @@ TEST(ProgramOptions, AWrongCommandLineIsRefusedWithItsReason)
     } cases[] = {
         {{}, "no workbook or folder given"},
         {{"--backend"}, "--backend needs a name (native or calc)"},
-        {{"-o", "out", "--backend"}, "--backend needs a name (native or calc)"},
         {{"-o"}, "-o needs a value"},
         {{"-o", "", book}, "-o needs a folder"},
         {{"--bogus", "--help"}, "unknown option '--bogus'"},
         {{"-o", "out", "--bogus", book}, "unknown option '--bogus'"},
         {{"-oout", book}, "unknown option '-oout'"},
         {{"--keep-going=1", book}, "unknown option '--keep-going=1'"},
-        {{"--list=x", book}, "unknown option '--list=x'"},
         {{"--list"}, "--list needs at least one workbook"},
-        {{"--backend", "native", "--list"}, "--list needs at least one workbook"},
         {{"-o", "out", "--list", book}, "--list takes no -o or --keep-going"},
         {{"--keep-going", "--list", book}, "--list takes no -o or --keep-going"},
         {{"--values", "--list", book}, "--list takes no --values"},
-        {{"--values=1", book}, "unknown option '--values=1'"},
         {{"--extract"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
         {{"--extract", book, "Sheet1"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},
         {{"--extract", book, "Sheet1", "a.xls", "b.xls"}, "--extract needs WORKBOOK WORKSHEET OUTPUT.xls"},

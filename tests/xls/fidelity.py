@@ -57,15 +57,9 @@ def shows_stored(text, sheet, r, c):
     """Whether LibreOffice's CSV text of a cell is the value the workbook stores there."""
     if sheet is None or r >= sheet.nrows or c >= sheet.ncols or sheet.cell_type(r, c) in (0, 6):
         return text == ''
-    t, v = sheet.cell_type(r, c), sheet.cell_value(r, c)
-    if t == xo.xlrd.XL_CELL_TEXT:
-        return text == v
-    if t == xo.xlrd.XL_CELL_BOOLEAN:  # a recalculated Boolean may come out as a number
-        return xo.shows_flag(text, v)
-    try:
-        return t == xo.xlrd.XL_CELL_NUMBER and abs(float(text) - v) <= 5e-14 * abs(v)  # 15 digits
-    except ValueError:
-        return False
+    kinds = {xo.xlrd.XL_CELL_TEXT: str, xo.xlrd.XL_CELL_BOOLEAN: bool, xo.xlrd.XL_CELL_NUMBER: float}
+    t = sheet.cell_type(r, c)
+    return t in kinds and xo.shows(text, kinds[t](sheet.cell_value(r, c)))
 
 
 class Run:

@@ -21,7 +21,6 @@ Prints "N of M worksheets identical" and each difference; exits non-zero unless 
 """
 import argparse
 import concurrent.futures as cf
-import datetime
 import glob
 import html
 import os
@@ -247,39 +246,12 @@ def volatile(sheet, coord, seen=()):
     return '!' not in v and any(volatile(sheet, c + r, seen + (coord,)) for c, r in CELL.findall(v))
 
 
-def shows_moment(text, value):
-    """Whether the CSV text (the office's month/day/year and time of day) is the stored date
-    or time, to the second the text gives."""
-    for form in ('%m/%d/%Y %H:%M:%S', '%m/%d/%Y', '%H:%M:%S'):
-        try:
-            shown = datetime.datetime.strptime(text, form)
-        except ValueError:
-            continue
-        if isinstance(value, datetime.time):
-            value = datetime.datetime.combine(shown.date(), value)
-        elif not isinstance(value, datetime.datetime):
-            value = datetime.datetime.combine(value, datetime.time())
-        return abs((shown - value).total_seconds()) < 1
-    return False
-
-
-def shows(text, value):
-    if isinstance(value, (datetime.date, datetime.time)):
-        return shows_moment(text, value)
-    if isinstance(value, bool):
-        return xo.shows_flag(text, value)
-    try:
-        return value is not None and float(text) == float(value)
-    except (TypeError, ValueError):
-        return text == str(value)
-
-
 def all_accepted(diffs, sheet, stored):
     """Whether every cell the two CSVs differ in holds a formula that changes at each calculation,
     or shows in the output the value the source stores (LibreOffice computes the source otherwise)."""
     return all(sheet is not None and (
         volatile(sheet, sheet.cell(row=r + 1, column=c + 1).coordinate)
-        or (stored is not None and shows(shown, stored.cell(row=r + 1, column=c + 1).value)))
+        or (stored is not None and xo.shows(shown, stored.cell(row=r + 1, column=c + 1).value)))
         for r, c, _, shown in diffs)
 
 
