@@ -83,6 +83,17 @@ TEST(NativeBackend, EveryNameTheFileSystemTakesIsWrittenAndAFullDiskIsNamedAsSuc
     }
     EXPECT_EQ(QDir(QFileInfo(old).path()).entryList(QDir::Files | QDir::Hidden), (QStringList{"filler", "old.xls"}));
     EXPECT_EQ(QFileInfo(old).size(), QFileInfo(longest).size()); // a failed replacement leaves it whole
+
+    // An Open XML copy waits in the temporary folder: a sheet copied there with its compressed
+    // bytes that does not fit fails the copy, named as such.
+    SmallTmpfs temporary(64);
+    if (!temporary.mounted())
+        GTEST_SKIP() << temporary.why().toStdString();
+    const QByteArray tmpdir = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temporary.file(QString())));
+    const Error full = errorOf([&] { app->workbooks().Open(corpusFile("xlsx/poi--57893-many-merges.xlsx"))->Worksheets().at(0)->Copy(); });
+    tmpdir.isNull() ? qunsetenv("TMPDIR") : qputenv("TMPDIR", tmpdir);
+    EXPECT_TRUE(full.description().contains("No space left on device")) << full.description().toStdString();
 }
 
 TEST(NativeBackend, HandlesOutliveTheApplication)
