@@ -261,6 +261,33 @@ void checkPosition(const XmlTokenStream& tokens, bool cell)
                           + (cell ? "\", not a cell of A1:XFD1048576" : "\", not a row of 1 to 1048576"));
 }
 
+// Where a reading stands in a sheet's cells: sheetData opening and closing, rows and cells
+// checked for their positions as they come, and whether the last cell holds a string's index.
+struct CellPlace {
+    bool inSheetData = false;
+    bool sharedCell = false;
+
+    // Follows a token; true for a tag of sheetData, a row or a cell, which it has taken.
+    bool follow(const XmlTokenStream& tokens, const XmlToken& t)
+    {
+        if (t.kind == TokenKind::EndTag && t.raw.size() >= 12 && t.localName() == "sheetData")
+            inSheetData = false;
+        if (!t.isTag())
+            return false;
+        const std::string_view local = t.localName();
+        if (local == "sheetData") {
+            inSheetData = t.kind == TokenKind::StartTag;
+            return true;
+        }
+        if (!inSheetData || (local != "c" && local != "row"))
+            return false;
+        checkPosition(tokens, local == "c");
+        if (local == "c")
+            sharedCell = tokens.tagAttribute("t") == "s";
+        return true;
+    }
+};
+
 // A text cell's index, noted as used; one that is no index is left for the reader to judge.
 // One far beyond the table would make the copy's table hold that many empty items.
 void noteIndex(const XmlTokenStream& tokens, const std::string& raw, StringUse& strings)
@@ -306,7 +333,7 @@ SheetUse scanWorksheet(const ChunkSource& in, std::shared_ptr<const FormulaTarge
     FormulaRewriter scratch(std::move(targets), sheet, 1);
     XmlTokenStream tokens(in, detail);
     XmlToken t;
-    bool sharedCell = false, inSheetData = false;
+    CellPlace place;
     Capture capture = Capture::None;
     std::string captured;
     while (tokens.next(t)) {
@@ -322,19 +349,10 @@ SheetUse scanWorksheet(const ChunkSource& in, std::shared_ptr<const FormulaTarge
             continue;
         }
         capture = Capture::None; // an end, or an element inside: the outer one holds no text
-        if (t.kind == TokenKind::EndTag && t.raw.size() >= 12 && t.localName() == "sheetData")
-            inSheetData = false;
-        if (t.kind != TokenKind::StartTag && t.kind != TokenKind::EmptyTag)
+        if (place.follow(tokens, t) || t.kind != TokenKind::StartTag)
             continue;
         const std::string_view local = t.localName();
-        if (local == "c" && inSheetData) {
-            checkPosition(tokens, true);
-            sharedCell = tokens.tagAttribute("t") == "s";
-        } else if (local == "row" && inSheetData) {
-            checkPosition(tokens, false);
-        } else if (local == "sheetData") {
-            inSheetData = t.kind == TokenKind::StartTag;
-        } else if (t.kind == TokenKind::StartTag && ((local == "v" && sharedCell) || isFormulaElement(local))) {
+        if ((local == "v" && place.sharedCell) || isFormulaElement(local)) {
             capture = local == "v" ? Capture::StringIndex : Capture::Formula;
             captured.clear();
         }
@@ -349,8 +367,7 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
     XmlTokenStream tokens(in, detail);
     Output out(deflater);
     XmlToken t;
-    bool sharedCell = false;
-    bool inSheetData = false;
+    CellPlace place;
     Capture capture = Capture::None;
     std::string captured;
     FillSpread spread, ruleSpread;
@@ -387,18 +404,9 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
             out.put(captured);
             capture = Capture::None;
         }
-        if (t.kind == TokenKind::EndTag && t.raw.size() >= 12 && t.localName() == "sheetData")
-            inSheetData = false;
-        if (t.kind == TokenKind::StartTag || t.kind == TokenKind::EmptyTag) {
+        if (!place.follow(tokens, t) && t.isTag()) {
             const std::string_view local = t.localName();
-            if (local == "c" && inSheetData) {
-                checkPosition(tokens, true);
-                sharedCell = tokens.tagAttribute("t") == "s";
-            } else if (local == "row" && inSheetData) {
-                checkPosition(tokens, false);
-            } else if (local == "sheetData") {
-                inSheetData = t.kind == TokenKind::StartTag;
-            } else if (t.kind == TokenKind::StartTag && local == "v" && sharedCell) {
+            if (t.kind == TokenKind::StartTag && local == "v" && place.sharedCell) {
                 capture = Capture::StringIndex;
             } else if (formulas.values() && t.kind == TokenKind::StartTag
                        && (local == "dataValidations"
@@ -415,14 +423,14 @@ void rewriteWorksheet(const ChunkSource& in, PartDeflater& deflater, FormulaRewr
                 continue;
             } else if (local == "conditionalFormatting" || local == "dataValidation") {
                 ruleSpread = spreadOfRanges(quickAttribute(t.attrs, "sqref"));
-            } else if (local == "f" && inSheetData && formulas.values() && t.kind == TokenKind::EmptyTag
+            } else if (local == "f" && place.inSheetData && formulas.values() && t.kind == TokenKind::EmptyTag
                        && droppedShared.count(std::string(quickAttribute(t.attrs, "si")))
                        && quickAttribute(t.attrs, "t") == "shared") {
                 continue; // a cell of a shared formula that went: its value stays
             } else if (t.kind == TokenKind::StartTag && isFormulaElement(local)) {
                 capture = Capture::Formula;
                 spread = local == "f" ? spreadOf(t) : ruleSpread;
-                if (local == "f" && inSheetData && formulas.values()) {
+                if (local == "f" && place.inSheetData && formulas.values()) {
                     heldCellFormula.assign(t.raw);
                     captured.clear();
                     continue;
