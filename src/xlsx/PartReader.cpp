@@ -76,16 +76,20 @@ std::uint64_t PartReader::inflateInto(char* to, std::uint64_t room)
     z.next_out = reinterpret_cast<Bytef*>(to);
     std::uint64_t done = 0;
     while (done < room && !ended_) {
-        if (z.avail_in == 0 && !nextPiece())
-            fail(XlsxStatus::DamagedZip, detail_ + QStringLiteral(" (the deflated data ends early)"));
+        // With every compressed byte taken, the inflater may still hold output of its own.
+        if (z.avail_in == 0)
+            nextPiece();
         z.avail_out = uInt(std::min<std::uint64_t>(room - done, UINT_MAX));
         const uInt before = z.avail_out;
         const int rc = inflate(&z, Z_NO_FLUSH);
-        done += before - z.avail_out;
+        const uInt made = before - z.avail_out;
+        done += made;
         if (rc == Z_STREAM_END)
             ended_ = true; // bytes after the end of the stream are ignored, as a whole read does
         else if (rc == Z_MEM_ERROR)
             throw std::bad_alloc();
+        else if (rc == Z_BUF_ERROR && made == 0 && z.avail_in == 0)
+            fail(XlsxStatus::DamagedZip, detail_ + QStringLiteral(" (the deflated data ends early)"));
         else if (rc != Z_OK && rc != Z_BUF_ERROR)
             fail(XlsxStatus::DamagedZip, detail_ + QStringLiteral(" (damaged deflated data)"));
     }
