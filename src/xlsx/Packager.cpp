@@ -77,7 +77,7 @@ std::string deflatedSegment(std::string_view raw)
     const int rc = deflate(&z, Z_FULL_FLUSH);
     out.resize(out.size() - z.avail_out);
     deflateEnd(&z);
-    if (rc != Z_OK || z.avail_in != 0)
+    if (rc != Z_OK || z.avail_in != 0 || z.avail_out == 0) // all taken in, and all given out
         throw std::bad_alloc();
     return out;
 }
