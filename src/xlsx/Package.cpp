@@ -191,6 +191,7 @@ QByteArray Package::inflateWhole(const PartEntry& entry, const QString& detail) 
     if (rc != LIBDEFLATE_SUCCESS
         || std::uint32_t(libdeflate_crc32(0, out.constData(), std::size_t(out.size()))) != entry.crc)
         fail(XlsxStatus::DamagedZip, detail);
+    entry.checked = true;
     return out;
 }
 
@@ -222,6 +223,17 @@ void Package::appendCompressed(const PartEntry& entry, QByteArray& out) const
 bool Package::copyCompressed(const PartEntry& entry, int to) const
 {
     return bytes_->copyTo(entry.dataOffset, entry.compressedSize, to, displayName_ + QStringLiteral(", part ") + entry.name);
+}
+
+void Package::requireSound(const PartEntry& entry) const
+{
+    if (entry.checked)
+        return;
+    const std::unique_ptr<PartReader> reader = stream(entry);
+    QByteArray chunk;
+    do
+        reader->read(chunk, 1 << 20);
+    while (!chunk.isEmpty());
 }
 
 std::unique_ptr<PartReader> Package::stream(const PartEntry& entry) const

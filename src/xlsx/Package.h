@@ -40,6 +40,8 @@ struct PartEntry {
     std::uint16_t method = 0;     // 0 stored, 8 deflated
     std::uint64_t dataOffset = 0; // where its compressed bytes start in the file
     bool encrypted = false;
+    // Inflated to its end in this opening and found sound (size and CRC as declared).
+    mutable bool checked = false;
 };
 
 class Package {
@@ -72,6 +74,9 @@ public:
     bool copyCompressed(const PartEntry& entry, int to) const;
     // A streaming reader of the part, bounded by the streaming limit.
     std::unique_ptr<PartReader> stream(const PartEntry& entry) const;
+    // Inflates the part to its end, unless that was done already, so that a part copied with
+    // its compressed bytes is refused when damaged rather than copied on. Throws XlsxError.
+    void requireSound(const PartEntry& entry) const;
 
     // Parts inflated so far (read whole or streamed), counted for tests.
     std::uint64_t partsRead() const { return partsRead_; }

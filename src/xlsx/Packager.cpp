@@ -231,6 +231,7 @@ void ZipWriter::writeLocal(Written& w)
 
 void ZipWriter::addCopied(const QString& name, const PartEntry& entry, const Package& source)
 {
+    source.requireSound(entry);
     add(name, entry.method, entry.crc, entry.size, QByteArray(), entry.compressedSize);
     written_.back().source = &source;
     written_.back().entry = &entry;

@@ -71,7 +71,8 @@ private:
 class ZipWriter {
 public:
     // A part copied from the source package with its compressed bytes unchanged, when the
-    // package is finished: the source must live until then.
+    // package is finished: the source must live until then. It is inflated once first, unless
+    // it was already, so that damage is refused here rather than copied on.
     void addCopied(const QString& name, const PartEntry& entry, const Package& source);
     // A part made here.
     void addDeflated(const QString& name, const QByteArray& content);

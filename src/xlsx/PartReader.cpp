@@ -40,7 +40,7 @@ void PartReader::Inflater::operator()(z_stream_s* z) const
 
 PartReader::PartReader(const PackageBytes& bytes, const PartEntry& entry, QString detail, std::uint64_t limit,
                        QString tooLarge)
-    : bytes_(bytes), detail_(std::move(detail)), tooLarge_(std::move(tooLarge)), limit_(limit),
+    : bytes_(bytes), entry_(entry), detail_(std::move(detail)), tooLarge_(std::move(tooLarge)), limit_(limit),
       declared_(entry.size), expectedCrc_(entry.crc), next_(entry.dataOffset), left_(entry.compressedSize)
 {
     requireStoredOrDeflated(entry, detail_);
@@ -134,6 +134,7 @@ void PartReader::checkEnd() const
         fail(XlsxStatus::DamagedZip, detail_ + QStringLiteral(" (fewer bytes than declared)"));
     if (crc_ != expectedCrc_)
         fail(XlsxStatus::DamagedZip, detail_ + QStringLiteral(" (the CRC differs)"));
+    entry_.checked = true;
 }
 
 } // namespace bf::xlsx

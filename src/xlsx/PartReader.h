@@ -45,6 +45,7 @@ private:
     void checkEnd() const;
 
     const PackageBytes& bytes_;
+    const PartEntry& entry_; // marked checked once read to its end and found sound
     QString detail_;
     QString tooLarge_;
     std::uint64_t limit_;

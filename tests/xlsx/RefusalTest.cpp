@@ -11,6 +11,8 @@
 #include "xlsx/XlsxWorkbook.h"
 #include "xlsx/XmlReader.h"
 
+#include <QFile>
+
 #include <array>
 
 #include <gtest/gtest.h>
@@ -34,14 +36,26 @@ std::optional<XlsxStatus> refusal(const std::function<std::unique_ptr<XlsxWorkbo
     }
 }
 
-// A package whose first sheet reads no other sheet (so it is streamed to its end, then copied
-// with its compressed bytes), its directory entry or deflated data altered.
-QByteArray alteredSheet(const std::function<void(char* entry, char* data)>& alter)
+// A package whose part `name` (by default a first sheet that reads no other sheet, so it is
+// streamed to its end, then copied with its compressed bytes) has its directory entry or
+// deflated data altered.
+QByteArray alteredSheet(const std::function<void(char* entry, char* data)>& alter,
+                        QByteArray zip = packageWith("xl/worksheets/sheet1.xml", kSheet2),
+                        const QByteArray& name = "xl/worksheets/sheet1.xml")
 {
-    const QByteArray name = "xl/worksheets/sheet1.xml";
-    QByteArray zip = packageWith(name, kSheet2);
     alter(zip.data() + zip.lastIndexOf(name) - 46, zip.data() + zip.indexOf(name) + name.size());
     return zip;
+}
+
+QByteArray corpusBytes(const QString& name)
+{
+    QFile file(bf::test::corpusFile(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void flipCrc(char* entry, char*)
+{
+    entry[16] ^= 1;
 }
 
 } // namespace
@@ -88,7 +102,13 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
         {"workbook part declared as 1 GB", packageWith("xl/workbook.xml", kWorkbook, 1'000'000'000u), XlsxStatus::PartTooLarge},
         {"sheet inflating past its declared size", packageWith("xl/worksheets/sheet1.xml", kSheet, 40), XlsxStatus::DamagedZip},
         {"sheet inflating short of its declared size", alteredSheet([](char* entry, char*) { ++entry[24]; }), XlsxStatus::DamagedZip},
-        {"sheet whose CRC differs", alteredSheet([](char* entry, char*) { entry[16] ^= 1; }), XlsxStatus::DamagedZip},
+        {"sheet whose CRC differs", alteredSheet(flipCrc), XlsxStatus::DamagedZip},
+        // Parts copied with their compressed bytes, never read otherwise, are inflated once first.
+        {"copied theme whose CRC differs", alteredSheet(flipCrc, corpusBytes("xlsx/xlsxwriter--outline01.xlsx"), "xl/theme/theme1.xml"),
+         XlsxStatus::DamagedZip},
+        {"sole sheet whose CRC differs",
+         alteredSheet(flipCrc, packageWith("xl/workbook.xml", QByteArray(kWorkbook).replace(R"(<sheet name="Two" sheetId="2" r:id="rId2"/>)", ""))),
+         XlsxStatus::DamagedZip},
         {"sheet whose deflated data is cut short", alteredSheet([](char* entry, char*) { entry[20] -= 4; }), XlsxStatus::DamagedZip},
         {"sheet whose deflated data is damaged", alteredSheet([](char*, char* data) { data[0] = 0x07; }), XlsxStatus::DamagedZip},
         {"sheet part missing", packageWith("xl/_rels/workbook.xml.rels", QByteArray(kWorkbookRels).replace("sheet1.xml", "sheet9.xml")), XlsxStatus::MissingPart},
