@@ -30,21 +30,32 @@ bool isFormulaElement(std::string_view local)
         || local == "calculatedColumnFormula" || local == "totalsRowFormula";
 }
 
-// The value of attribute `name` (unprefixed) without building the whole attribute list: the
-// hot path reads one attribute of every cell.
+bool isSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The raw value of attribute `name` (unprefixed) of a checked tag's attribute text, read in
+// place without building the whole attribute list; white space may stand around the '='.
 std::string_view quickAttribute(std::string_view attrs, std::string_view name)
 {
-    for (std::size_t p = attrs.find(name); p != attrs.npos; p = attrs.find(name, p + 1)) {
-        const std::size_t eq = p + name.size();
-        if (p == 0 || (attrs[p - 1] != ' ' && attrs[p - 1] != '\t' && attrs[p - 1] != '\n'
-                       && attrs[p - 1] != '\r'))
-            continue;
-        if (eq + 1 >= attrs.size() || attrs[eq] != '=' || (attrs[eq + 1] != '"' && attrs[eq + 1] != '\''))
-            continue;
-        const std::size_t close = attrs.find(attrs[eq + 1], eq + 2);
+    for (std::size_t i = 0; i < attrs.size();) {
+        while (i < attrs.size() && isSpace(attrs[i]))
+            ++i;
+        const std::size_t eq = attrs.find('=', i);
+        if (eq == attrs.npos)
+            return {};
+        std::size_t nameEnd = eq, q = eq + 1;
+        while (nameEnd > i && isSpace(attrs[nameEnd - 1]))
+            --nameEnd;
+        while (q < attrs.size() && isSpace(attrs[q]))
+            ++q;
+        const std::size_t close = q < attrs.size() ? attrs.find(attrs[q], q + 1) : attrs.npos;
         if (close == attrs.npos)
             return {};
-        return attrs.substr(eq + 2, close - eq - 2);
+        if (attrs.substr(i, nameEnd - i) == name)
+            return attrs.substr(q + 1, close - q - 1);
+        i = close + 1;
     }
     return {};
 }
@@ -126,7 +137,7 @@ public:
             token(t);
         if (kept_ == 0 && rules_ > 0)
             return {};
-        if (rootLocal_ == "dataValidations" && !quickAttribute(rootTag_, "count").empty()) {
+        if (rootLocal_ == "dataValidations" && rootCounted_) {
             // The container's count follows the validations kept.
             XmlTokenStream again(QByteArray::fromStdString(rootTag_), detail);
             XmlToken root;
@@ -144,6 +155,7 @@ private:
             // The block's own element: a container of rules, or one validation of the extensions.
             rootLocal_ = t.localName();
             rootTag_ = t.raw;
+            rootCounted_ = !quickAttribute(t.attrs, "count").empty();
             list_ = quickAttribute(t.attrs, "type") == "list";
             ruleSpread_ = spread_;
             return;
@@ -211,6 +223,7 @@ private:
     std::string rootLocal_, rootTag_, body_, rule_, captured_;
     int depth_ = 0, ruleDepth_ = -1, rules_ = 0, kept_ = 0;
     bool capture_ = false, ruleDropped_ = false, list_ = false, firstFormula_ = false, inFormula1_ = false;
+    bool rootCounted_ = false; // the container gives a count of its rules
 };
 
 // A block of rules held whole: read to its end tag.
@@ -319,7 +332,8 @@ bool formulaReadsOtherSheets(const std::string& raw, FormulaRewriter& scratch)
 // A shared formula's text that went: the cells that share it lose theirs too.
 void noteDroppedShared(const std::string& tag, std::set<std::string>& droppedShared)
 {
-    const std::string_view attrs(tag);
+    const std::size_t nameEnd = tag.find_first_of(" \t\r\n");
+    const std::string_view attrs = nameEnd == tag.npos ? std::string_view() : std::string_view(tag).substr(nameEnd);
     if (quickAttribute(attrs, "t") == "shared")
         droppedShared.insert(std::string(quickAttribute(attrs, "si")));
 }

@@ -129,12 +129,13 @@ TEST(XlsxRefusal, HostilePackagesAreRefusedWithinBounds)
 
 TEST(XlsxExtract, ReferenceToAnotherSheetBecomesACachedExternalReference)
 {
-    // The other sheet's rows out of order and a cell whose position is implicit: the link caches
+    // The other sheet's rows out of order and a cell whose position is implicit, attributes
+    // spelled with spaces and either quote: the link caches
     // exactly the cells the formula names, filled one row down (C1 and C2), and those of rules
     // over two rows (D1 and D2; F1 and F2 from an extension's rule, whose ranges come last), not E1.
     const QByteArray one = QByteArray(kSheet)
-        .replace("<f>Two!B2*2", R"(<f t="shared" ref="A1:A2" si="0">Two!B2*2+SUM(Two!A5:B6)+Two!C1)")
-        .replace("</sheetData>", R"(</sheetData><conditionalFormatting sqref="A1 A2"><cfRule type="expression" priority="1"><formula>Two!D1&gt;0</formula></cfRule></conditionalFormatting>)"
+        .replace("<f>Two!B2*2", R"(<f t = "shared" ref= 'A1:A2' si ="0">Two!B2*2+SUM(Two!A5:B6)+Two!C1)")
+        .replace("</sheetData>", R"(</sheetData><conditionalFormatting sqref = "A1 A2"><cfRule type="expression" priority="1"><formula>Two!D1&gt;0</formula></cfRule></conditionalFormatting>)"
                                  R"(<extLst><ext uri="{CCE6A557-97BC-4b89-ADB6-D9C93CAAB3DF}" xmlns:x14="http://schemas.microsoft.com/office/spreadsheetml/2009/9/main">)"
                                  R"(<x14:dataValidations count="1" xmlns:xm="http://schemas.microsoft.com/office/excel/2006/main"><x14:dataValidation type="list">)"
                                  R"(<x14:formula1><xm:f>Two!F1</xm:f></x14:formula1><xm:sqref>B1:B2</xm:sqref></x14:dataValidation></x14:dataValidations></ext></extLst>)");
@@ -149,7 +150,7 @@ TEST(XlsxExtract, ReferenceToAnotherSheetBecomesACachedExternalReference)
     ASSERT_EQ(again->worksheets().size(), 1u);
     EXPECT_EQ(again->worksheets()[0].name, QStringLiteral("One"));
     const QByteArray sheet = again->package().read(again->worksheets()[0].part);
-    EXPECT_TRUE(sheet.contains(R"(si="0">[1]Two!B2*2+SUM([1]Two!A5:B6)+[1]Two!C1</f>)") && sheet.contains("<xm:f>[1]Two!F1</xm:f>"))
+    EXPECT_TRUE(sheet.contains(R"(si ="0">[1]Two!B2*2+SUM([1]Two!A5:B6)+[1]Two!C1</f>)") && sheet.contains("<xm:f>[1]Two!F1</xm:f>"))
         << sheet.constData();
     const QByteArray link = again->package().read(QStringLiteral("xl/externalLinks/externalLink1.xml"));
     EXPECT_TRUE(link.contains(R"(<sheetName val="Two"/>)")) << link.constData();
