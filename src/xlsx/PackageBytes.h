@@ -2,7 +2,7 @@
 // The bytes of a package: held in memory (a decrypted package), or a plain file read in bounded
 // pieces where they are needed, so a large workbook is never held whole. A file that is written
 // (its size or modification time changes), or ends early, after it was opened is refused as
-// damaged: parts copied with their compressed bytes are not checked against their CRC.
+// damaged: a part copied with its compressed bytes is read again after its check.
 #include "platform/InputFile.h"
 
 #include <QByteArray>
