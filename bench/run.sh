@@ -12,54 +12,42 @@ build="$(cd "${1:-$root/build}" && pwd)"
 cache="$build/bench-cache"
 large="$cache/large-50.xls"
 mkdir -p "$cache"
-if [[ ! -s "$large" || "$root/scripts/make-large-workbook.py" -nt "$large" ]]; then
-  /usr/bin/python3 "$root/scripts/make-large-workbook.py" "$large"
-fi
+# Runs a maker script with its arguments unless the file it makes (CHECK) is there and newer.
+made() {
+  local check="$1" script="$2"
+  shift 2
+  if [[ ! -s "$check" || "$script" -nt "$check" ]]; then
+    /usr/bin/python3 "$script" "$@"
+  fi
+}
+made "$large" "$root/scripts/make-large-workbook.py" "$large"
 mirror="$cache/mirror-200k.xls"
-if [[ ! -s "$mirror" || "$root/scripts/make-mirror-workbook.py" -nt "$mirror" ]]; then
-  /usr/bin/python3 "$root/scripts/make-mirror-workbook.py" "$mirror"
-fi
+made "$mirror" "$root/scripts/make-mirror-workbook.py" "$mirror"
 large_xlsx="$cache/large-50.xlsx"
-if [[ ! -s "$large_xlsx" || "$root/bench/make_large_xlsx.py" -nt "$large_xlsx" ]]; then
-  /usr/bin/python3 "$root/bench/make_large_xlsx.py" "$large_xlsx"
-fi
+made "$large_xlsx" "$root/bench/make_large_xlsx.py" "$large_xlsx"
 # Two sheets, the first one's part over 100 MB once inflated: memory stays within three times the input.
 big_sheet="$cache/big-sheet.xlsx"
-if [[ ! -s "$big_sheet" || "$root/bench/make_large_xlsx.py" -nt "$big_sheet" ]]; then
-  /usr/bin/python3 "$root/bench/make_large_xlsx.py" "$big_sheet" --sheets 2 --rows 400000
-fi
+made "$big_sheet" "$root/bench/make_large_xlsx.py" "$big_sheet" --sheets 2 --rows 400000
 # A workbook LibreOffice writes from a 750,000-row CSV: its string table inflates to several
 # times the file.
 csv_xlsx="$cache/csv-750k.xlsx"
-if [[ ! -s "$csv_xlsx" || "$root/bench/make_csv_xlsx.py" -nt "$csv_xlsx" ]]; then
-  /usr/bin/python3 "$root/bench/make_csv_xlsx.py" "$csv_xlsx"
-fi
+made "$csv_xlsx" "$root/bench/make_csv_xlsx.py" "$csv_xlsx"
 # The whole-column workbook (a sheet reading whole columns of twelve full sheets, under 1 MB)
 # and 500 and 5,000 small sheets with a table each: bench/make_bound_xlsx.py.
 columns="$cache/columns-12.xlsx"
-if [[ ! -s "$columns" || "$root/bench/make_bound_xlsx.py" -nt "$columns" ]]; then
-  /usr/bin/python3 "$root/bench/make_bound_xlsx.py" columns "$columns"
-fi
+made "$columns" "$root/bench/make_bound_xlsx.py" columns "$columns"
 for n in 500 5000; do
-  if [[ ! -s "$cache/sheets-$n.xlsx" || "$root/bench/make_bound_xlsx.py" -nt "$cache/sheets-$n.xlsx" ]]; then
-    /usr/bin/python3 "$root/bench/make_bound_xlsx.py" sheets "$cache/sheets-$n.xlsx" --sheets "$n"
-  fi
+  made "$cache/sheets-$n.xlsx" "$root/bench/make_bound_xlsx.py" sheets "$cache/sheets-$n.xlsx" --sheets "$n"
 done
 # 20 workbooks of 20 sheets, no formula reading another sheet, for the split in jobs.
 jobs_folder="$cache/jobs-20x20"
-if [[ ! -s "$jobs_folder/book-20.xlsx" || "$root/bench/make_jobs_folder.py" -nt "$jobs_folder/book-20.xlsx" ]]; then
-  /usr/bin/python3 "$root/bench/make_jobs_folder.py" "$jobs_folder"
-fi
+made "$jobs_folder/book-20.xlsx" "$root/bench/make_jobs_folder.py" "$jobs_folder"
 # Workbooks without formulas reading other sheets (openpyxl, then LibreOffice for a string
 # table): one sheet of 700,000 rows (about 55 MB), and twenty sheets.
 plain_one="$cache/plain-700k.xlsx"
-if [[ ! -s "$plain_one" || "$root/bench/make_plain_xlsx.py" -nt "$plain_one" ]]; then
-  /usr/bin/python3 "$root/bench/make_plain_xlsx.py" "$plain_one"
-fi
+made "$plain_one" "$root/bench/make_plain_xlsx.py" "$plain_one"
 plain_many="$cache/plain-20.xlsx"
-if [[ ! -s "$plain_many" || "$root/bench/make_plain_xlsx.py" -nt "$plain_many" ]]; then
-  /usr/bin/python3 "$root/bench/make_plain_xlsx.py" "$plain_many" --sheets 20 --rows 20000 --calc
-fi
+made "$plain_many" "$root/bench/make_plain_xlsx.py" "$plain_many" --sheets 20 --rows 20000 --calc
 cmake --build "$build" --target brakenfold-split $(cd "$root/bench" && ls *.cpp | sed 's/\.cpp$//')
 
 echo "== in-process, corpus"
